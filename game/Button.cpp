@@ -1,0 +1,106 @@
+// The bevelled clickable button, and the frame and shadowed-text drawing it uses.
+#include "Button.h"
+
+#include <cstring>
+
+#include "Quorvex.h"
+
+Button::Button(const char *label, int bx1, int by1, int bx2, int by2, int c1, int c2, BITMAP *pic)
+    : x1(bx1), y1(by1), x2(bx2), y2(by2), col1(c1), col2(c2), picture(pic), name{}, pressed(0)
+{
+    ChangeName(label);
+}
+
+void Button::ChangeName(const char *label)
+{
+    // A longer label is cut rather than overrunning the field.
+    if (label == nullptr) label = "";
+    std::strncpy(name, label, NAME_SIZE - 1);
+    name[NAME_SIZE - 1] = '\0';
+}
+
+void Button::DrawButton()
+{
+    show_mouse(nullptr);
+    if (name[0] == '\0') {
+        if (picture != nullptr) blit(picture, screen, 0, 0, x1, y1, x2 - x1, y2 - y1);
+    } else {
+        rectfill(screen, x1, y1, x2, y2, COL_BUTTON_FACE);
+    }
+    solid_mode();
+    FONT *f = DataFont(FONT_TITLE);
+    int ty = y1 + ((y2 - y1) - text_height(f)) / 2;
+    int cx = x1 + (x2 - x1) / 2;
+    if (pressed == 0) {
+        DrawFrame(x1, y1, x2, y2, col2, col1);
+        Dtextout_centre(screen, f, name, cx, ty, col2, col1);
+    } else {
+        DrawFrame(x1, y1, x2, y2, col1, col2);
+        Dtextout_centre(screen, f, name, cx, ty, col1, col2);
+    }
+    show_mouse(screen);
+}
+
+static void ClickSound()
+{
+    if (sound_on) play_sample(DataSample(SND_CLICK), sound_volume, 125, 1000, 0);
+}
+
+int Button::Clicked()
+{
+    if (!mouseinbox(x1, y1, x2, y2) || !(mouse_b & 1)) return 0;
+
+    pressed = YES;
+    DrawButton();
+    ClickSound();
+    while (mouse_b & 1) {
+        bool inside = mouseinbox(x1, y1, x2, y2) != 0;
+        if (inside && pressed == 0) {
+            ClickSound();
+            pressed = YES;
+            DrawButton();
+        } else if (!inside && pressed == YES) {
+            pressed = 0;
+            DrawButton();
+        }
+        rest(0);
+    }
+    int result = pressed;
+    pressed = 0;
+    DrawButton();
+    return result;
+}
+
+void DrawFrame(int x1, int y1, int x2, int y2, int a, int b)
+{
+    hline(screen, x1, y1, x2, a);
+    hline(screen, x1, y2, x2, b);
+    vline(screen, x1, y1, y2, a);
+    vline(screen, x2, y1, y2, b);
+    hline(screen, x1 + 1, y1 + 1, x2 - 1, a);
+    hline(screen, x1 + 1, y2 - 1, x2 - 1, b);
+    vline(screen, x1 + 1, y1 + 1, y2 - 1, a);
+    vline(screen, x2 - 1, y1 + 1, y2 - 1, b);
+}
+
+void Dtextout(BITMAP *bmp, FONT *f, const char *s, int x, int y, int colour, int shadow)
+{
+    textout_ex(bmp, f, s, x + 1, y + 1, shadow, -1);
+    textout_ex(bmp, f, s, x, y, colour, -1);
+}
+
+void Dtextout_centre(BITMAP *bmp, FONT *f, const char *s, int x, int y, int colour, int shadow)
+{
+    textout_centre_ex(bmp, f, s, x + 1, y + 1, shadow, -1);
+    textout_centre_ex(bmp, f, s, x, y, colour, -1);
+}
+
+int PointInBox(int x, int y, int x1, int y1, int x2, int y2)
+{
+    return (x1 < x && x < x2 && y1 < y && y < y2) ? YES : NO;
+}
+
+int mouseinbox(int x1, int y1, int x2, int y2)
+{
+    return PointInBox(mouse_x, mouse_y, x1, y1, x2, y2);
+}

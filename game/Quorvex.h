@@ -1,0 +1,282 @@
+// Shared state of the game: settings, buffers, datafile items, the game record and every screen's entry point.
+#ifndef QUORVEX_H
+#define QUORVEX_H
+
+#include <allegro.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "Button.h"
+
+// ---------------------------------------------------------------------------------------------
+// Game title, footer and signature texts
+// ---------------------------------------------------------------------------------------------
+
+#define GAME_TITLE "Quorvex Vastrelon v2.0"
+// Signature written after the record in every saved game (45 characters and the NUL).
+#define GAMESG "Quorvex Vastrelon v2.0 (Windows Only Version)"
+// Line under the title screen's version line, and the footer of the menu, options and table screens.
+#define AUTHOR_LINE "(c) 2026 The Quorvex Team"
+#define FOOTER_LINE "Quorvex Vastrelon v2.0  -  (c) 2026 The Quorvex Team"
+
+// File names, all in the working directory except the datafile.
+#define HIGH_SCORE_FILE "quorvex.hsc"
+#define SCREENSHOT_FILE "quorvex.pcx"
+#define DATAFILE_NAME "quorvex.dat"
+#define DEFAULT_GAME_NAME "untitled.svg"
+
+// ---------------------------------------------------------------------------------------------
+// Truth values: -1 true, 0 false, tested against zero
+// ---------------------------------------------------------------------------------------------
+
+constexpr int YES = -1;
+constexpr int NO = 0;
+
+// ---------------------------------------------------------------------------------------------
+// Palette indices with a fixed role in PAL_GAME
+// ---------------------------------------------------------------------------------------------
+
+constexpr int COL_BLACK = 0;           // empty well, panel backgrounds, transparent in sprites
+constexpr int COL_BUTTON_FACE = 1;     // face of a labelled button
+constexpr int COL_HEADING = 5;         // screen titles, panel numbers, title words, credits lines
+constexpr int COL_TITLE_LIGHT = 14;    // title buttons: light bevel and label
+constexpr int COL_TEXT = 15;           // running text, footer; button dark bevel and shadow
+constexpr int COL_BUTTON_LIGHT = 25;   // buttons: light bevel and label
+constexpr int COL_TITLE_DARK = 48;     // title buttons: dark bevel and shadow
+constexpr int COL_LEGEND_ACTION = 54;  // play-screen legend: what a key does
+constexpr int COL_LABEL = 65;          // play-screen panel labels
+constexpr int COL_PAUSE = 70;          // pause texts
+constexpr int COL_HELP_KEYS = 85;      // help screen: the key table
+constexpr int COL_LEGEND_KEY = 86;     // play-screen legend: key names; help's closing line
+constexpr int COL_BORDER = 142;        // screen borders and box outlines
+constexpr int COL_HELP_BORDER = 143;   // help screen border
+constexpr int COL_SEPARATOR = 176;     // play-screen legend separators
+constexpr int COL_LOGO_FRAME = 227;    // outline around the menu logo
+constexpr int COL_WHITE = 255;         // help title
+
+// ---------------------------------------------------------------------------------------------
+// Datafile items of quorvex.dat (the index of each object is fixed)
+// ---------------------------------------------------------------------------------------------
+
+enum DataItem {
+    TILE_1 = 0,               // bitmap 20x20: cell of a piece of kind 1 ... kind 8 at TILE_8
+    TILE_2,
+    TILE_3,
+    TILE_4,
+    TILE_5,
+    TILE_6,
+    TILE_7,
+    TILE_8,
+    ITEM_UNUSED_8 = 8,        // present, not used
+    PIC_BUTTON = 9,           // face of every text button (shown only when its label is empty)
+    PIC_DECREASE = 10,        // face of the options screen's decrease buttons
+    PIC_INCREASE = 11,        // face of the options screen's increase buttons
+    PIC_TITLE_BUTTON = 12,    // face of the two title buttons
+    SND_CLICK = 13,           // sample: button click
+    PIC_CREDITS = 14,         // bitmap 640x480: credits background
+    ITEM_UNUSED_15 = 15,      // present, not used
+    SND_ROWS = 16,            // sample: rows removed
+    PIC_PREVIEW_EMPTY = 17,   // bitmap 20x20: empty cell of the preview box
+    PIC_FRAME_H = 18,         // frame pieces, 20x20 each
+    PIC_FRAME_V = 19,
+    PIC_FRAME_TL = 20,
+    PIC_FRAME_TR = 21,
+    PIC_FRAME_BL = 22,
+    PIC_FRAME_BR = 23,
+    MOD_GAME = 24,            // QVMOD module: music during play
+    PAL_GAME = 25,            // the game's one palette
+    SND_HIGH_SCORE = 26,      // sample: a new high score
+    PIC_LOGO = 27,            // bitmap within 390x70: logo of the menu and the credits
+    MIDI_CREDITS = 28,        // MIDI song of the credits
+    PIC_TITLE = 29,           // bitmap 640x480: title picture
+    PAT_SCREENS = 30,         // fill pattern of the options, table, name-entry and help screens
+    PAT_MENU = 31,            // fill pattern of the main menu
+    PAT_PLAY = 32,            // fill pattern of the play screen
+    FONT_TEXT = 33,           // font: running text
+    FONT_TABLE = 34,          // font: high-score table and panel numbers
+    FONT_TITLE = 35,          // font: button labels, screen titles, name entry
+    SND_KEY = 36,             // sample: name-entry key click
+    DATA_ITEM_COUNT = 37
+};
+
+// The loaded datafile; items are addressed by the indices above.
+extern DATAFILE *data;
+
+inline BITMAP *DataBitmap(int item) { return static_cast<BITMAP *>(data[item].dat); }
+inline SAMPLE *DataSample(int item) { return static_cast<SAMPLE *>(data[item].dat); }
+inline FONT *DataFont(int item) { return static_cast<FONT *>(data[item].dat); }
+inline MIDI *DataMidi(int item) { return static_cast<MIDI *>(data[item].dat); }
+inline RGB *DataPalette(int item) { return static_cast<RGB *>(data[item].dat); }
+
+// ---------------------------------------------------------------------------------------------
+// Settings (process lifetime, never stored)
+// ---------------------------------------------------------------------------------------------
+
+extern char current_game_name[20];  // file name (no directory) of the last game saved or loaded
+extern int start_level;             // starting stage for new games, 0..20
+extern int start_blocks;            // pre-filled bottom rows for new games, 0..10
+extern int sound_on;                // sound effects: -1 on, 0 off
+extern int music_on;                // MIDI music: -1 on, 0 off
+extern int sound_volume;            // digital volume, 0..250 in steps of 10
+extern int music_volume;            // MIDI volume, 0..250 in steps of 10
+
+// Shared buffers and bitmaps (created at start-up)
+extern BITMAP *buffer;              // 200x400 back buffer of the well
+extern BITMAP *temp_buffer;         // 640x480 full-screen back buffer / saved screen
+extern char text[256];              // scratch text, also the name typed in the high-score entry
+extern char text2[256];             // path edited in the file selector
+extern char pausetxt[10];           // pause texts
+extern char pausetxt2[30];
+extern char pausetxt3[32];
+
+extern Button *btn_new_game;        // title screen: "PLAY GAME"
+extern Button *btn_exit;            // title screen: "EXIT"
+extern Button *btn_start_game;      // main menu buttons, alive while the menu runs
+extern Button *btn_options;
+extern Button *btn_high_scores;
+extern Button *btn_credits;
+extern Button *btn_prev_menu;
+
+// ---------------------------------------------------------------------------------------------
+// The game record: a file format (saved games hold it byte for byte)
+// ---------------------------------------------------------------------------------------------
+
+constexpr int MAP_W = 10;           // well columns
+constexpr int MAP_H = 20;           // well rows
+constexpr int BLOCK_SIZE = 4;       // the falling piece's box is 4x4
+constexpr int TILE_SIZE = 20;       // pixels per cell
+
+// Cells hold 0 (empty) or a colour code 1..8; arrays are column-major: [column][row].
+struct GameState {
+    int32_t block[BLOCK_SIZE][BLOCK_SIZE];  // falling piece, block[c][r]
+    int32_t next_element;                   // element id (1..8) of the next piece
+    int32_t element;                        // element id of the falling piece, orientation included
+    int32_t map[MAP_W][MAP_H];              // the well, map[c][r]
+    int32_t block_x;                        // well column of the box's left edge (3 at spawn)
+    int32_t block_y;                        // well row of the box's top edge (0 at spawn)
+    int32_t block_w;                        // bounding-box width of the piece, cells
+    int32_t block_h;                        // bounding-box height of the piece, cells
+    int32_t delay;                          // fall delay, game_time ticks (10 ms)
+    int32_t score;
+    int32_t lines;                          // rows removed in this game
+    int32_t total_lines;                    // 10 x starting stage + rows removed; /10 is the stage
+    int32_t pieces;                         // pieces locked so far
+    int32_t stage;                          // total_lines / 10 at the last spawn
+};
+
+constexpr size_t GAME_STATE_SIZE = 912;
+static_assert(sizeof(GameState) == GAME_STATE_SIZE, "the saved record is 912 bytes");
+static_assert(offsetof(GameState, block) == 0, "record layout");
+static_assert(offsetof(GameState, next_element) == 64, "record layout");
+static_assert(offsetof(GameState, element) == 68, "record layout");
+static_assert(offsetof(GameState, map) == 72, "record layout");
+static_assert(offsetof(GameState, block_x) == 872, "record layout");
+static_assert(offsetof(GameState, block_y) == 876, "record layout");
+static_assert(offsetof(GameState, block_w) == 880, "record layout");
+static_assert(offsetof(GameState, block_h) == 884, "record layout");
+static_assert(offsetof(GameState, delay) == 888, "record layout");
+static_assert(offsetof(GameState, score) == 892, "record layout");
+static_assert(offsetof(GameState, lines) == 896, "record layout");
+static_assert(offsetof(GameState, total_lines) == 900, "record layout");
+static_assert(offsetof(GameState, pieces) == 904, "record layout");
+static_assert(offsetof(GameState, stage) == 908, "record layout");
+
+extern GameState Game;
+extern std::atomic<int> game_time;  // 10 ms ticks since the play loop last reset it
+extern int end_game;                // 0 while a game runs, -1 once it is over
+
+// ---------------------------------------------------------------------------------------------
+// High-score table: a file format (quorvex.hsc holds the 15 records, 480 bytes)
+// ---------------------------------------------------------------------------------------------
+
+constexpr int HIGH_SCORE_COUNT = 15;
+constexpr int HIGH_SCORE_NAME_SIZE = 16;
+constexpr int HIGH_SCORE_NAME_MAX = 14;  // characters a player may type
+
+struct HighScoreEntry {
+    int32_t score;
+    int32_t level;                       // stage reached
+    int32_t lines;
+    int32_t pieces;
+    char name[HIGH_SCORE_NAME_SIZE];     // NUL-terminated unless all 16 bytes are used
+};
+
+constexpr size_t HIGH_SCORE_ENTRY_SIZE = 32;
+constexpr size_t HIGH_SCORE_FILE_SIZE = HIGH_SCORE_COUNT * HIGH_SCORE_ENTRY_SIZE;
+static_assert(sizeof(HighScoreEntry) == HIGH_SCORE_ENTRY_SIZE, "a table entry is 32 bytes");
+static_assert(offsetof(HighScoreEntry, score) == 0, "entry layout");
+static_assert(offsetof(HighScoreEntry, level) == 4, "entry layout");
+static_assert(offsetof(HighScoreEntry, lines) == 8, "entry layout");
+static_assert(offsetof(HighScoreEntry, pieces) == 12, "entry layout");
+static_assert(offsetof(HighScoreEntry, name) == 16, "entry layout");
+
+extern HighScoreEntry HighScores[HIGH_SCORE_COUNT];
+
+// Default entry: score 0, level 1, no lines or pieces, the name filling all 16 bytes.
+#define DEFAULT_HIGH_SCORE_NAME "Quorvex Champion"
+
+void SetDefaultHighScores();
+// Reads the table from a file that exists; entries past a short file's end are zero. False if it
+// cannot be opened.
+bool ReadHighScoreFile(const char *path);
+// Writes the table by replacing the file atomically; false (and the old file intact) on failure.
+bool WriteHighScoreFile(const char *path);
+// Copies an entry's name into out (at least 17 bytes), never reading past the 16-byte field.
+void HighScoreName(const HighScoreEntry &entry, char *out);
+
+// ---------------------------------------------------------------------------------------------
+// Board, pieces and timing
+// ---------------------------------------------------------------------------------------------
+
+int Random(int n);
+void game_timer();
+void Clear_Block();
+void Generate_Block(int element);
+// True for an element id of the catalogue (1..8, 11..18, 21..28, 31..38).
+bool IsValidElement(int element);
+
+// Rules
+int Can_Put();
+void Rotate_Block();
+int Put_Block();
+int Delete_Row();
+void Generate_New();
+
+// Play loop and sound calls
+void Play_Game();
+void Music();
+void PlaySong(int index);
+void PlaySoundA(int index);
+
+// Play-field drawing
+void InitGameGraphics();
+void Draw_Frame();
+void Draw_Map();
+
+// ---------------------------------------------------------------------------------------------
+// Start-up, screens and persistence
+// ---------------------------------------------------------------------------------------------
+
+// Runs the whole program: start-up, the title screen, shut-down. Returns the exit status.
+int QuorvexMain(int argc, char *argv[]);
+[[noreturn]] void Error(const char *message);
+int FileExist(const char *filename);
+void DrawTitle();
+// Writes the screen to quorvex.pcx in the working directory with the given palette.
+void TakeScreenshot(const RGB *pal);
+
+void StartGameMenu();
+void DrawStartGameMenu();
+void Options();
+void GotHighScore();
+void GetHighScore();
+void ViewHighScores();
+void DrawHighScores();
+void SaveGame();
+void LoadGame();
+void Help();
+void ViewCredits();
+
+#endif
