@@ -1,0 +1,4 @@
+// The scrolling credits screen.
+#include "Quorvex.h"
+
+void ViewCredits() {}

@@ -1,0 +1,4 @@
+// The help screen shown over the play field.
+#include "Quorvex.h"
+
+void Help() {}
