@@ -1,0 +1,85 @@
+// The main menu: start a game, options, high scores, credits, back to the title.
+#include "Quorvex.h"
+
+Button *btn_start_game = nullptr;
+Button *btn_options = nullptr;
+Button *btn_high_scores = nullptr;
+Button *btn_credits = nullptr;
+Button *btn_prev_menu = nullptr;
+
+namespace {
+
+Button *MenuButton(const char *label, int y1)
+{
+    return new Button(label, 200, y1, 440, y1 + 30, COL_TEXT, COL_BUTTON_LIGHT, DataBitmap(PIC_BUTTON));
+}
+
+}  // namespace
+
+void DrawStartGameMenu()
+{
+    show_mouse(nullptr);
+    drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_MENU), 0, 0);
+    rectfill(screen, 0, 0, SCREEN_W, SCREEN_H, COL_BLACK);
+    solid_mode();
+    rect(screen, 0, 0, SCREEN_W - 1, SCREEN_H - 1, COL_BORDER);
+    textout_ex(screen, font, FOOTER_LINE, 150, 468, COL_TEXT, -1);
+    draw_sprite(screen, DataBitmap(PIC_LOGO), 135, 25);
+    rect(screen, 135, 25, 524, 94, COL_LOGO_FRAME);
+    show_mouse(screen);
+    btn_start_game->DrawButton();
+    btn_prev_menu->DrawButton();
+    btn_high_scores->DrawButton();
+    btn_credits->DrawButton();
+    btn_options->DrawButton();
+}
+
+void StartGameMenu()
+{
+    btn_start_game = MenuButton("Start Game", 140);
+    btn_options = MenuButton("Options", 180);
+    btn_high_scores = MenuButton("View High Scores", 220);
+    btn_credits = MenuButton("Credits", 260);
+    btn_prev_menu = MenuButton("Previous Menu", 300);
+
+    show_mouse(nullptr);
+    fade_out(10);
+    DrawStartGameMenu();
+    show_mouse(nullptr);
+    fade_in(DataPalette(PAL_GAME), 3);
+    show_mouse(screen);
+
+    for (;;) {
+        if (btn_start_game->Clicked()) {
+            stop_midi();
+            show_mouse(nullptr);
+            Play_Game();
+            DrawStartGameMenu();
+        } else if (btn_prev_menu->Clicked()) {
+            break;
+        } else if (btn_high_scores->Clicked()) {
+            stop_midi();
+            ViewHighScores();
+            DrawStartGameMenu();
+        } else if (btn_credits->Clicked()) {
+            stop_midi();
+            ViewCredits();
+            DrawStartGameMenu();
+            set_palette(DataPalette(PAL_GAME));
+        } else if (btn_options->Clicked()) {
+            stop_midi();
+            Options();
+            DrawStartGameMenu();
+            set_palette(DataPalette(PAL_GAME));
+        }
+        if (key[KEY_ESC]) break;
+        rest(1);
+    }
+
+    stop_midi();
+    Button **buttons[] = {&btn_start_game, &btn_options, &btn_high_scores, &btn_credits, &btn_prev_menu};
+    for (Button **b : buttons) {
+        delete *b;
+        *b = nullptr;
+    }
+}

@@ -1,0 +1,166 @@
+// The play screen: the well, the frames, the score panel, the preview box and the key legend.
+#include <cstdio>
+#include <cstring>
+
+#include "Quorvex.h"
+
+namespace {
+
+constexpr int WELL_X = 40;           // screen position of the well's top-left cell
+constexpr int WELL_Y = 40;
+constexpr int NUMBER_RIGHT = 550;    // the panel numbers end here
+
+// A frame of 20x20 pieces with its corner pieces at (x1, y1) and (x2, y2).
+struct FrameSpec {
+    int x1, y1, x2, y2;
+    int h_first, h_count;  // horizontal edge pieces along y1 and y2
+    int v_first, v_count;  // vertical edge pieces along x1 and x2
+};
+
+constexpr FrameSpec WELL_FRAME = {20, 20, 240, 440, 40, 10, 40, 20};
+constexpr FrameSpec SCORE_FRAME = {340, 20, 580, 135, 360, 11, 40, 5};
+constexpr FrameSpec PREVIEW_FRAME = {340, 165, 440, 225, 360, 4, 185, 2};
+constexpr FrameSpec TITLE_FRAME = {460, 165, 580, 225, 460, 7, 185, 2};
+constexpr FrameSpec LEGEND_FRAME = {340, 260, 580, 440, 360, 11, 280, 8};
+
+void Sprite(int item, int x, int y)
+{
+    draw_sprite(screen, DataBitmap(item), x, y);
+}
+
+void Corners(const FrameSpec &f)
+{
+    Sprite(PIC_FRAME_TL, f.x1, f.y1);
+    Sprite(PIC_FRAME_TR, f.x2, f.y1);
+    Sprite(PIC_FRAME_BL, f.x1, f.y2);
+    Sprite(PIC_FRAME_BR, f.x2, f.y2);
+}
+
+void Edges(const FrameSpec &f)
+{
+    for (int i = 0; i < f.h_count; i++) {
+        int x = f.h_first + TILE_SIZE * i;
+        Sprite(PIC_FRAME_H, x, f.y1);
+        Sprite(PIC_FRAME_H, x, f.y2);
+    }
+    for (int i = 0; i < f.v_count; i++) {
+        int y = f.v_first + TILE_SIZE * i;
+        Sprite(PIC_FRAME_V, f.x1, y);
+        Sprite(PIC_FRAME_V, f.x2, y);
+    }
+}
+
+struct LegendLine {
+    const char *text;
+    int x, y, colour;
+};
+
+#define LEGEND_SEPARATOR "---------------------------"
+constexpr LegendLine LEGEND[] = {
+    {"Left & Right Arrows", 365, 282, COL_LEGEND_KEY},
+    {"[Move piece left & right]", 381, 292, COL_LEGEND_ACTION},
+    {LEGEND_SEPARATOR, 365, 302, COL_SEPARATOR},
+    {"Up Arrow", 365, 312, COL_LEGEND_KEY},
+    {"[Rotate piece]", 470, 312, COL_LEGEND_ACTION},
+    {LEGEND_SEPARATOR, 365, 322, COL_SEPARATOR},
+    {"Down Arrow", 365, 332, COL_LEGEND_KEY},
+    {"[Lower piece]", 478, 332, COL_LEGEND_ACTION},
+    {LEGEND_SEPARATOR, 365, 342, COL_SEPARATOR},
+    {"Space Bar", 365, 352, COL_LEGEND_KEY},
+    {"[Drop piece]", 485, 352, COL_LEGEND_ACTION},
+    {LEGEND_SEPARATOR, 365, 362, COL_SEPARATOR},
+    {"F2", 365, 372, COL_LEGEND_KEY},
+    {"[New Game]", 501, 372, COL_LEGEND_ACTION},
+    {LEGEND_SEPARATOR, 365, 382, COL_SEPARATOR},
+    {"F3", 365, 392, COL_LEGEND_KEY},
+    {"[Screenshot]", 485, 392, COL_LEGEND_ACTION},
+    {LEGEND_SEPARATOR, 365, 402, COL_SEPARATOR},
+    {"P", 365, 412, COL_LEGEND_KEY},
+    {"[Pause Game]", 485, 412, COL_LEGEND_ACTION},
+    {LEGEND_SEPARATOR, 365, 422, COL_SEPARATOR},
+    {"ESC", 365, 432, COL_LEGEND_KEY},
+    {"[Quit Game]", 493, 432, COL_LEGEND_ACTION},
+};
+static_assert(sizeof(LEGEND_SEPARATOR) - 1 == 27, "the separator is 27 hyphens");
+
+struct Label {
+    const char *text;
+    int y;
+};
+constexpr Label PANEL_LABELS[] = {{"Score:", 42}, {"Stage:", 66}, {"Lines:", 90}, {"Pieces:", 114}};
+
+void DrawNumber(int value, int y)
+{
+    std::snprintf(text, sizeof text, "%7d", value);
+    int x = NUMBER_RIGHT - text_length(font, text);
+    textout_ex(screen, DataFont(FONT_TABLE), text, x, y, COL_HEADING, COL_BLACK);
+}
+
+}  // namespace
+
+void Draw_Frame()
+{
+    const FrameSpec *cornered_first[] = {&WELL_FRAME, &SCORE_FRAME, &PREVIEW_FRAME, &LEGEND_FRAME};
+    for (const FrameSpec *f : cornered_first) {
+        Corners(*f);
+        Edges(*f);
+    }
+    // The title panel's edges run its full width; its corners go on top of their ends.
+    Edges(TITLE_FRAME);
+    Corners(TITLE_FRAME);
+}
+
+void InitGameGraphics()
+{
+    drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_PLAY), 0, 0);
+    rectfill(screen, 0, 0, 640, 480, COL_BLACK);
+    Draw_Frame();
+    drawing_mode(DRAW_MODE_SOLID, nullptr, 0, 0);
+
+    rectfill(screen, 360, 40, 580, 135, COL_BLACK);
+    rectfill(screen, 360, 280, 580, 440, COL_BLACK);
+    rectfill(screen, 480, 185, 580, 225, COL_BLACK);
+
+    textout_ex(screen, DataFont(FONT_TITLE), "Quorvex", 505, 190, COL_HEADING, -1);
+    textout_ex(screen, DataFont(FONT_TITLE), "Vastrelon", 500, 205, COL_HEADING, -1);
+
+    for (const LegendLine &line : LEGEND) textout_ex(screen, font, line.text, line.x, line.y, line.colour, -1);
+
+    for (const Label &label : PANEL_LABELS) {
+        std::snprintf(text, sizeof text, "%s", label.text);
+        textout_ex(screen, DataFont(FONT_TEXT), text, 365, label.y, COL_LABEL, -1);
+    }
+
+    std::memset(Game.map, 0, sizeof Game.map);
+    Game.next_element = Random(8) + 1;
+    Generate_New();
+    Draw_Map();
+}
+
+void Draw_Map()
+{
+    clear_to_color(buffer, COL_BLACK);
+    for (int c = 0; c < MAP_W; c++) {
+        for (int r = 0; r < MAP_H; r++) {
+            int v = Game.map[c][r];
+            if (v >= 1 && v <= 8) draw_sprite(buffer, DataBitmap(TILE_1 + v - 1), TILE_SIZE * c, TILE_SIZE * r);
+        }
+    }
+    for (int c = 0; c < BLOCK_SIZE; c++) {
+        for (int r = 0; r < BLOCK_SIZE; r++) {
+            int v = Game.block[c][r];
+            int x = Game.block_x + c;
+            int y = Game.block_y + r;
+            // Cells outside the well (only a damaged record has them) are not drawn.
+            if (v >= 1 && v <= 8 && x >= 0 && x < MAP_W && y >= 0 && y < MAP_H) {
+                draw_sprite(buffer, DataBitmap(TILE_1 + v - 1), TILE_SIZE * x, TILE_SIZE * y);
+            }
+        }
+    }
+    blit(buffer, screen, 0, 0, WELL_X, WELL_Y, MAP_W * TILE_SIZE, MAP_H * TILE_SIZE);
+
+    DrawNumber(Game.score, 42);
+    DrawNumber(Game.total_lines / 10, 66);
+    DrawNumber(Game.lines, 90);
+    DrawNumber(Game.pieces, 114);
+}

@@ -1,0 +1,196 @@
+// The play loop: one game from the empty well to game over, its keys, and the game's sound calls.
+#include <cstdio>
+#include <cstring>
+
+#include "Quorvex.h"
+#include "qvmod.h"
+
+char pausetxt[10];
+char pausetxt2[30];
+char pausetxt3[32];
+
+namespace {
+
+constexpr int MUSIC_VOLUME = 60;   // the module's volume during play
+constexpr int CENTRE_PAN = 125;
+constexpr int NORMAL_FREQUENCY = 1000;
+
+enum class KeyResult { Continue, Leave };
+
+void SetUpGame()
+{
+    Game.score = 0;
+    Game.lines = 0;
+    Game.pieces = 0;
+    Game.total_lines = 1;  // any value below 10 makes the first spawn's stage 0
+    end_game = 0;
+
+    stop_midi();
+    Music();
+
+    InitGameGraphics();
+
+    Game.total_lines = 10 * start_level;
+    Game.delay = 55 - 2 * (Game.total_lines / 10);
+
+    for (int i = 0; i < start_blocks; i++)
+        for (int c = 0; c < MAP_W; c++)
+            if (Random(2)) Game.map[c][MAP_H - 1 - i] = 1;
+
+    // Keys typed on earlier screens must not act in the new game.
+    clear_keybuf();
+}
+
+void DrawPauseTexts()
+{
+    FONT *f = DataFont(FONT_TEXT);
+    textout_ex(screen, f, pausetxt, 100, 100, COL_PAUSE, -1);
+    textout_ex(screen, f, pausetxt2, 90, 150, COL_PAUSE, -1);
+    textout_ex(screen, f, pausetxt3, 75, 200, COL_PAUSE, -1);
+}
+
+// Waits for a key during the pause and returns it; the pause ends once C is down.
+int Pause()
+{
+    std::snprintf(pausetxt, sizeof pausetxt, "%s", "Paused");
+    std::snprintf(pausetxt2, sizeof pausetxt2, "%s", "Press [C]");
+    std::snprintf(pausetxt3, sizeof pausetxt3, "%s", "to continue...");
+    DrawPauseTexts();
+    clear_keybuf();
+    int k = readkey();
+    while (!key[KEY_C]) {
+        DrawPauseTexts();
+        rest(0);
+    }
+    return k;
+}
+
+// Removes occupied cells, top row first, while the score pays 5 x total_lines for each.
+void ClearWellAtAPrice()
+{
+    for (int r = 0; r < MAP_H; r++) {
+        for (int c = 0; c < MAP_W; c++) {
+            if (Game.map[c][r] == 0) continue;
+            Game.score -= 5 * Game.total_lines;
+            if (Game.score < 0) {
+                Game.score = 0;
+            } else {
+                Game.map[c][r] = 0;
+            }
+        }
+    }
+}
+
+void Lower()
+{
+    if (Can_Put()) {
+        Draw_Map();
+        Game.block_y += 1;
+    }
+    if (!Can_Put()) Game.block_y -= 1;
+    clear_keybuf();
+}
+
+void Drop()
+{
+    while (Can_Put()) {
+        Draw_Map();
+        Game.block_y += 1;
+    }
+    Game.block_y -= 1;
+}
+
+KeyResult HandleKey(int k)
+{
+    if ((k >> 8) == KEY_LEFT) {
+        Game.block_x -= 1;
+        if (!Can_Put()) Game.block_x += 1;
+    }
+    if ((k >> 8) == KEY_RIGHT) {
+        Game.block_x += 1;
+        if (!Can_Put()) Game.block_x -= 1;
+    }
+    if ((k >> 8) == KEY_UP) Rotate_Block();
+    if ((k >> 8) == KEY_P) k = Pause();
+    if ((k >> 8) == KEY_DOWN) Lower();
+    if ((k >> 8) == KEY_SPACE) Drop();
+    if ((k >> 8) == KEY_F2) return KeyResult::Leave;
+    if ((k >> 8) == KEY_ESC) return KeyResult::Leave;
+
+    switch (k >> 8) {
+    case KEY_F3: TakeScreenshot(DataPalette(PAL_GAME)); break;
+    case KEY_F1: Help(); break;
+    case KEY_F5: SaveGame(); break;
+    case KEY_F6: LoadGame(); break;
+    case KEY_F11: ClearWellAtAPrice(); break;
+    default: break;
+    }
+    clear_keybuf();
+    return KeyResult::Continue;
+}
+
+void GameOver()
+{
+    FONT *f = font;
+    textout_centre_ex(screen, f, "G A M E", 135, 152, COL_TEXT, -1);
+    textout_centre_ex(screen, f, "O V E R", 135, 202, COL_TEXT, -1);
+    textout_ex(screen, f, "Press <Enter> to", 70, 252, COL_TEXT, -1);
+    textout_ex(screen, f, "start over again", 70, 277, COL_TEXT, -1);
+    std::snprintf(text, sizeof text, "Score: %3d", Game.score);
+    textout_centre_ex(screen, f, text, 130, 302, COL_TEXT, -1);
+
+    clear_keybuf();
+    stop_mod();
+    while (!key[KEY_ENTER]) rest(1);
+    clear_keybuf();
+    GotHighScore();
+}
+
+}  // namespace
+
+void Music()
+{
+    set_mod_volume(MUSIC_VOLUME);
+    play_mod(static_cast<QVMOD *>(data[MOD_GAME].dat), TRUE);
+}
+
+void PlaySong(int index)
+{
+    if (music_on) play_midi(DataMidi(index), FALSE);
+}
+
+void PlaySoundA(int index)
+{
+    play_sample(DataSample(index), sound_volume, CENTRE_PAN, NORMAL_FREQUENCY, 0);
+}
+
+void Play_Game()
+{
+    SetUpGame();
+
+    while (end_game != YES) {
+        if (keypressed()) {
+            if (HandleKey(readkey()) == KeyResult::Leave) return;
+        }
+
+        if (game_time > Game.delay) {
+            Game.block_y += 1;
+            if (!Can_Put()) {
+                Game.block_y -= 1;
+                Put_Block();
+                Generate_New();
+            }
+            game_time = 0;
+        }
+
+        if (!Can_Put()) {
+            Put_Block();
+            Generate_New();
+        }
+
+        Draw_Map();
+        rest(0);
+    }
+
+    GameOver();
+}

@@ -1,0 +1,123 @@
+// The rules: fitting, turning, locking, removing rows with scoring and speed-up, and spawning.
+#include "Quorvex.h"
+
+namespace {
+
+constexpr int SPAWN_X = 3;
+constexpr int STAGE_LIMIT = 198;       // a spawn above this stage ends the game
+constexpr int POINTS_PER_PIECE = 30;
+constexpr int PREVIEW_X = 360;
+constexpr int PREVIEW_Y = 185;
+
+bool InWell(int x, int y)
+{
+    return x >= 0 && x < MAP_W && y >= 0 && y < MAP_H;
+}
+
+bool RowFull(int row)
+{
+    for (int c = 0; c < MAP_W; c++)
+        if (Game.map[c][row] == 0) return false;
+    return true;
+}
+
+// Row r takes row r - 1, for r = row down to 1; row 0 keeps its contents.
+void DropRowsAbove(int row)
+{
+    for (int r = row; r >= 1; r--)
+        for (int c = 0; c < MAP_W; c++) Game.map[c][r] = Game.map[c][r - 1];
+}
+
+}  // namespace
+
+int Can_Put()
+{
+    for (int c = 0; c < BLOCK_SIZE; c++) {
+        for (int r = 0; r < BLOCK_SIZE; r++) {
+            if (Game.block[c][r] == 0) continue;
+            int x = Game.block_x + c;
+            int y = Game.block_y + r;
+            // A cell outside the well never fits (play keeps the box inside; a damaged record may not).
+            if (!InWell(x, y) || Game.map[x][y] != 0) return NO;
+        }
+    }
+    return YES;
+}
+
+void Rotate_Block()
+{
+    int old = Game.element;
+    int turned = old + 10;
+    if (turned > 40) turned -= 40;
+    Generate_Block(turned);
+    if (!Can_Put()) Generate_Block(old);
+}
+
+int Put_Block()
+{
+    for (int c = 0; c < BLOCK_SIZE; c++) {
+        for (int r = 0; r < BLOCK_SIZE; r++) {
+            int v = Game.block[c][r];
+            int x = Game.block_x + c;
+            int y = Game.block_y + r;
+            if (v != 0 && InWell(x, y)) Game.map[x][y] = v;
+        }
+    }
+    return Delete_Row();
+}
+
+int Delete_Row()
+{
+    int removed = 0;
+    // Rows 19 up to 1; row 0 is never examined. A removed row's place is examined again, since it
+    // now holds what stood above it.
+    int row = MAP_H - 1;
+    while (row >= 1) {
+        if (!RowFull(row)) {
+            row--;
+            continue;
+        }
+        DropRowsAbove(row);
+        removed++;
+        Game.lines++;
+        // A full top row is kept and copied into row 1 by every removal: removing that copy again
+        // would bring it back for ever, so the scan ends here.
+        if (row == 1 && RowFull(0)) break;
+    }
+
+    if (removed > 0 && sound_on && data != nullptr) {
+        play_sample(DataSample(SND_ROWS), 255, 125, 1000, 0);
+    }
+    Game.total_lines += removed;
+    if (removed > 0) Game.score += 125 * removed + 25 * (Game.total_lines / 10) - 25;
+    Game.delay = 55 - 2 * (Game.total_lines / 10);
+    Game.pieces += 1;
+    Game.score += POINTS_PER_PIECE;
+    if (Game.delay <= 1) Game.delay = 2;
+    return Game.delay;
+}
+
+void Generate_New()
+{
+    int incoming = Game.next_element;
+    Game.next_element = Random(8) + 1;
+    Generate_Block(Game.next_element);
+
+    // The preview: the top two rows of the next piece's box, one tile per cell.
+    if (data != nullptr && screen != nullptr) {
+        BITMAP *tile = DataBitmap(TILE_1 + Game.next_element - 1);
+        BITMAP *empty = DataBitmap(PIC_PREVIEW_EMPTY);
+        for (int c = 0; c < BLOCK_SIZE; c++) {
+            for (int r = 0; r < 2; r++) {
+                BITMAP *face = Game.block[c][r] != 0 ? tile : empty;
+                blit(face, screen, 0, 0, PREVIEW_X + TILE_SIZE * c, PREVIEW_Y + TILE_SIZE * r, 80, 40);
+            }
+        }
+    }
+
+    Generate_Block(incoming);
+    Game.block_x = SPAWN_X;
+    Game.block_y = 0;
+    Game.stage = Game.total_lines / 10;
+    if (!Can_Put() || Game.stage > STAGE_LIMIT) end_game = YES;
+}

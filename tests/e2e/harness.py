@@ -1,0 +1,418 @@
+"""End-to-end driver: runs the real game under a private Xvfb and drives it like a player.
+
+A Session starts Xvfb on a free display, gives the game a temporary working directory and a
+temporary HOME whose ALSA default device is the null device (or a WAV capture), starts the game,
+finds and focuses its window, sends keys and mouse presses with xdotool, reads screenshots back
+as palette indices, and always cleans up its processes and directories.
+
+Environment: QVX_GAME is the path of the game executable (set by CTest).
+"""
+
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import tempfile
+import time
+
+WINDOW_NAME = "Quorvex Vastrelon v2.0"
+SCREEN_W, SCREEN_H = 640, 480
+
+# Time limits, generous so that a loaded CI machine never fails a test by luck.
+START_TIMEOUT = 60.0
+DEFAULT_TIMEOUT = 30.0
+
+
+class HarnessError(AssertionError):
+    pass
+
+
+def game_path():
+    path = os.environ.get("QVX_GAME")
+    if not path or not os.path.exists(path):
+        raise HarnessError("QVX_GAME must name the built game executable")
+    return os.path.abspath(path)
+
+
+def wait_until(condition, timeout=DEFAULT_TIMEOUT, interval=0.05, what="condition"):
+    """Polls condition() until it returns a true value, which is returned."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.monotonic() > deadline:
+            raise HarnessError("timed out waiting for " + what)
+        time.sleep(interval)
+
+
+# ----------------------------------------------------------------------------------------------
+# Images
+# ----------------------------------------------------------------------------------------------
+
+class Image:
+    """An 8-bit image: width, height, palette (256 RGB triples, 0..255) and pixel indices."""
+
+    def __init__(self, width, height, pixels, palette):
+        self.width = width
+        self.height = height
+        self.pixels = pixels  # bytes, row by row
+        self.palette = palette
+
+    def index(self, x, y):
+        return self.pixels[y * self.width + x]
+
+    def rgb(self, x, y):
+        return self.palette[self.index(x, y)]
+
+    def region(self, x1, y1, x2, y2):
+        """Indices of the inclusive rectangle, row by row."""
+        return bytes(b for y in range(y1, y2 + 1)
+                     for b in self.pixels[y * self.width + x1:y * self.width + x2 + 1])
+
+    def count(self, x1, y1, x2, y2, colour):
+        return self.region(x1, y1, x2, y2).count(colour)
+
+    def save_ppm(self, path):
+        with open(path, "wb") as f:
+            f.write(b"P6 %d %d 255\n" % (self.width, self.height))
+            f.write(bytes(c for i in self.pixels for c in self.palette[i]))
+
+
+def read_pcx(path):
+    """Decodes an 8-bit, one-plane RLE PCX file (what the game's screenshot writes)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    if len(data) < 128 + 769 or data[0] != 10:
+        raise HarnessError("%s is not a PCX file" % path)
+    bpp, xmin, ymin, xmax, ymax = data[3], *struct.unpack_from("<4H", data, 4)
+    planes, bytes_per_line = data[65], struct.unpack_from("<H", data, 66)[0]
+    if bpp != 8 or planes != 1:
+        raise HarnessError("%s is not an 8-bit paletted PCX" % path)
+    width, height = xmax - xmin + 1, ymax - ymin + 1
+    if data[-769] != 12:
+        raise HarnessError("%s has no 256-colour palette" % path)
+    pal_bytes = data[-768:]
+    palette = [tuple(pal_bytes[i * 3:i * 3 + 3]) for i in range(256)]
+    out = bytearray()
+    pos, end = 128, len(data) - 769
+    line = bytearray()
+    while len(out) < width * height and pos < end:
+        b = data[pos]
+        pos += 1
+        if b >= 0xC0:
+            run, value = b & 0x3F, data[pos]
+            pos += 1
+        else:
+            run, value = 1, b
+        line.extend([value] * run)
+        while len(line) >= bytes_per_line:
+            out.extend(line[:width])
+            del line[:bytes_per_line]
+    if len(out) < width * height:
+        raise HarnessError("%s is truncated" % path)
+    return Image(width, height, bytes(out[:width * height]), palette)
+
+
+def read_xwd_rgb(raw):
+    """Decodes an xwd dump of a TrueColor window into (width, height, list of RGB rows)."""
+    header = struct.unpack_from(">25I", raw, 0)
+    header_size, width, height = header[0], header[4], header[5]
+    bits_per_pixel, bytes_per_line, ncolors = header[11], header[12], header[19]
+    byte_order = header[7]
+    if bits_per_pixel != 32:
+        raise HarnessError("unsupported xwd depth %d" % bits_per_pixel)
+    offset = header_size + ncolors * 12
+    rows = []
+    fmt = "<I" if byte_order == 0 else ">I"
+    for y in range(height):
+        row = []
+        base = offset + y * bytes_per_line
+        for x in range(width):
+            (p,) = struct.unpack_from(fmt, raw, base + 4 * x)
+            row.append(((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF))
+        rows.append(row)
+    return width, height, rows
+
+
+# ----------------------------------------------------------------------------------------------
+# A running game
+# ----------------------------------------------------------------------------------------------
+
+class Session:
+    """One run of the game. Use as a context manager; everything is cleaned up on exit.
+
+    workdir: the working directory (a fresh temporary one by default); files in `files`
+    (name -> bytes) are written there first. capture_wav: path of a WAV file that receives the
+    game's sound instead of the null device. exe: the executable (QVX_GAME by default).
+    """
+
+    def __init__(self, workdir=None, files=None, capture_wav=None, exe=None, env=None,
+                 wait_for_window=True, user=None):
+        self.exe = exe or game_path()
+        self._own_workdir = workdir is None
+        self.workdir = workdir or tempfile.mkdtemp(prefix="qvx-e2e-")
+        self.files = files or {}
+        self.capture_wav = capture_wav
+        self.extra_env = env or {}
+        self.wait_for_window = wait_for_window
+        self.user = user
+        self.home = None
+        self.xvfb = None
+        self.proc = None
+        self.display = None
+        self.window = None
+        self.stdout = ""
+        self.stderr = ""
+        self.returncode = None
+
+    # -- set-up and tear-down ------------------------------------------------------------------
+
+    def __enter__(self):
+        try:
+            self._start()
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def _start(self):
+        os.makedirs(self.workdir, exist_ok=True)
+        for name, content in self.files.items():
+            with open(os.path.join(self.workdir, name), "wb") as f:
+                f.write(content)
+        self.home = tempfile.mkdtemp(prefix="qvx-home-")
+        self._write_sound_config()
+        self._start_xvfb()
+        env = dict(os.environ)
+        env.update({"DISPLAY": self.display, "HOME": self.home})
+        if self.capture_wav:
+            env["ALLEGRO_WAV"] = self.capture_wav
+        env.update(self.extra_env)
+        self._out = tempfile.TemporaryFile()
+        self._err = tempfile.TemporaryFile()
+        cmd = [self.exe]
+        if self.user is not None:
+            # Run as another user (tests of files that root could always open).
+            for path in (self.home, self.workdir):
+                os.chmod(path, 0o777)
+            cmd = ["setpriv", "--reuid=%d" % self.user, "--regid=%d" % self.user,
+                   "--clear-groups", "--"] + cmd
+        self.proc = subprocess.Popen(cmd, cwd=self.workdir, env=env, stdin=subprocess.DEVNULL,
+                                     stdout=self._out, stderr=self._err,
+                                     start_new_session=True)
+        if self.wait_for_window:
+            self.find_window()
+
+    def _write_sound_config(self):
+        if self.capture_wav:
+            asound = (
+                'pcm.!default { type plug; slave { pcm "wavcap"; format S16_LE } }\n'
+                'pcm.wavcap {\n  type file\n  slave.pcm "null"\n'
+                '  file "%s"\n  format "wav"\n}\n' % self.capture_wav)
+        else:
+            asound = "pcm.!default { type null }\n"
+        with open(os.path.join(self.home, ".asoundrc"), "w") as f:
+            f.write(asound)
+        # One ALSA period per 10 ms keeps the mixer, and any capture, at real-time pace.
+        with open(os.path.join(self.home, ".allegrorc"), "w") as f:
+            f.write("[sound]\nsound_freq = 44100\nalsa_fragsize = 441\n")
+
+    def _start_xvfb(self):
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        os.close(write_fd)
+        number = b""
+        deadline = time.monotonic() + START_TIMEOUT
+        with os.fdopen(read_fd, "rb") as pipe:
+            while not number.endswith(b"\n") and time.monotonic() < deadline:
+                chunk = pipe.read(1)
+                if not chunk:
+                    break
+                number += chunk
+        if not number.strip():
+            raise HarnessError("Xvfb did not start")
+        self.display = ":" + number.decode().strip()
+
+    def close(self):
+        if self.proc is not None and self.proc.poll() is None:
+            try:
+                os.killpg(self.proc.pid, signal.SIGTERM)
+                self.proc.wait(timeout=10)
+            except (ProcessLookupError, subprocess.TimeoutExpired):
+                try:
+                    os.killpg(self.proc.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+                self.proc.wait()
+        if self.proc is not None:
+            self.returncode = self.proc.returncode
+            self._collect_output()
+            self.proc = None
+        if self.xvfb is not None:
+            try:
+                os.killpg(self.xvfb.pid, signal.SIGTERM)
+                self.xvfb.wait(timeout=10)
+            except (ProcessLookupError, subprocess.TimeoutExpired):
+                try:
+                    os.killpg(self.xvfb.pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            self.xvfb = None
+        if self.home:
+            shutil.rmtree(self.home, ignore_errors=True)
+            self.home = None
+        if self._own_workdir and os.environ.get("QVX_KEEP_WORKDIR") is None:
+            shutil.rmtree(self.workdir, ignore_errors=True)
+
+    def _collect_output(self):
+        for name in ("_out", "_err"):
+            f = getattr(self, name, None)
+            if f is None:
+                continue
+            f.seek(0)
+            value = f.read().decode(errors="replace")
+            f.close()
+            setattr(self, name, None)
+            if name == "_out":
+                self.stdout = value
+            else:
+                self.stderr = value
+
+    # -- the process ----------------------------------------------------------------------------
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def wait_exit(self, timeout=DEFAULT_TIMEOUT):
+        """Waits for the game to end by itself and returns its exit status."""
+        try:
+            self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise HarnessError("the game did not end within %.0f s" % timeout)
+        self.returncode = self.proc.returncode
+        self._collect_output()
+        self.proc = None
+        return self.returncode
+
+    def path(self, name):
+        return os.path.join(self.workdir, name)
+
+    # -- X input --------------------------------------------------------------------------------
+
+    def xdotool(self, *args, timeout=DEFAULT_TIMEOUT, check=True):
+        env = dict(os.environ, DISPLAY=self.display)
+        result = subprocess.run(["xdotool"] + [str(a) for a in args], env=env, timeout=timeout,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        if check and result.returncode != 0:
+            raise HarnessError("xdotool %s failed: %s" % (" ".join(map(str, args)),
+                                                          result.stderr.decode().strip()))
+        return result.stdout.decode()
+
+    def find_window(self):
+        def search():
+            if not self.running():
+                self._fail_exited("before its window appeared")
+            out = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % WINDOW_NAME,
+                               check=False, timeout=10)
+            ids = out.split()
+            return ids[0] if ids else None
+        self.window = wait_until(search, timeout=START_TIMEOUT, interval=0.2, what="the game window")
+        self.xdotool("windowfocus", "--sync", self.window, timeout=10)
+        # Park the pointer inside the window so the library reports its position from the start.
+        self.move(630, 470)
+        time.sleep(0.3)
+        return self.window
+
+    def _fail_exited(self, when):
+        status = self.proc.poll()
+        self._collect_output()
+        raise HarnessError("the game exited with status %s %s\nstdout: %s\nstderr: %s"
+                           % (status, when, self.stdout, self.stderr[-3000:]))
+
+    def key(self, name, hold=0.08, after=0.1):
+        """One key press the game sees both in its key buffer and in its key-state array."""
+        self.xdotool("keydown", name, "sleep", hold, "keyup", name, "sleep", after)
+
+    def keys(self, *names, hold=0.08, after=0.1):
+        for name in names:
+            self.key(name, hold=hold, after=after)
+
+    def key_down(self, name):
+        self.xdotool("keydown", name)
+
+    def key_up(self, name):
+        self.xdotool("keyup", name)
+
+    def type_text(self, value, hold=0.06, after=0.08):
+        for ch in value:
+            name = {" ": "space"}.get(ch, ch)
+            if ch.isupper():
+                self.xdotool("keydown", "shift", "keydown", ch.lower(), "sleep", hold,
+                             "keyup", ch.lower(), "keyup", "shift", "sleep", after)
+            else:
+                self.key(name, hold=hold, after=after)
+
+    def move(self, x, y):
+        self.xdotool("mousemove", "--window", self.window, x, y, "sleep", 0.05)
+
+    def click(self, x, y, hold=0.1, after=0.2):
+        """Presses and releases the left button at window coordinates (x, y)."""
+        self.xdotool("mousemove", "--window", self.window, x, y, "sleep", 0.08,
+                     "mousedown", 1, "sleep", hold, "mouseup", 1, "sleep", after)
+
+    def drag(self, x1, y1, x2, y2, hold=0.1):
+        self.xdotool("mousemove", "--window", self.window, x1, y1, "sleep", 0.08,
+                     "mousedown", 1, "sleep", hold,
+                     "mousemove", "--window", self.window, x2, y2, "sleep", hold,
+                     "mouseup", 1, "sleep", 0.2)
+
+    def click_box(self, x1, y1, x2, y2, **kw):
+        """Clicks the middle of a button given by its rectangle."""
+        self.click((x1 + x2) // 2, (y1 + y2) // 2, **kw)
+
+    # -- the screen -----------------------------------------------------------------------------
+
+    def screenshot(self, timeout=DEFAULT_TIMEOUT, key="F3"):
+        """Presses F3 and returns the quorvex.pcx the game writes (title screen and play only)."""
+        path = self.path("quorvex.pcx")
+        if os.path.exists(path):
+            os.remove(path)
+        self.key(key, hold=0.1, after=0.05)
+
+        def complete():
+            try:
+                return read_pcx(path)
+            except (OSError, HarnessError, struct.error):
+                return None
+        image = wait_until(complete, timeout=timeout, interval=0.1, what="quorvex.pcx")
+        # The title writes the file for as long as F3 is down; let the last write finish.
+        time.sleep(0.2)
+        return wait_until(complete, timeout=timeout, interval=0.1, what="quorvex.pcx") or image
+
+    def grab(self):
+        """Reads the window's pixels from the X server as RGB rows (any screen, no key sent)."""
+        env = dict(os.environ, DISPLAY=self.display)
+        raw = subprocess.run(["xwd", "-silent", "-id", self.window], env=env, check=True,
+                             stdout=subprocess.PIPE, timeout=DEFAULT_TIMEOUT).stdout
+        return read_xwd_rgb(raw)
+
+    def wait_for_pixels(self, expected, timeout=DEFAULT_TIMEOUT):
+        """Waits until every (x, y) -> (r, g, b) of expected shows in the window."""
+        def match():
+            _, _, rows = self.grab()
+            return all(rows[y][x] == rgb for (x, y), rgb in expected.items())
+        return wait_until(match, timeout=timeout, interval=0.2, what="the expected screen")
+
+
+def palette_rgb8(palette_entry):
+    """The RGB a 6-bit-per-channel palette entry shows as on a 24-bit X screen."""
+    return tuple((c * 255) // 63 for c in palette_entry)
