@@ -1,18 +1,517 @@
-// Player interface: voice reservation (the rest of the player follows).
-#include "qvmod.h"
+// Player interface: voices, start/stop/pause, volume/tempo/pitch, track skips, module loading entry points.
+#include "player_internal.h"
 
-static int voice_table[64];
-static int voice_count = 0;
+#include <algorithm>
+#include <iterator>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <thread>
 
-extern "C" int install_mod(int max_chn)
-{
-    if (max_chn < 1 || max_chn > 64 || voice_count > 0) return -1;
-    for (int i = 0; i < max_chn; i++) voice_table[i] = -1;
-    voice_count = max_chn;
-    return max_chn;
+extern "C" {
+QVMOD *of = nullptr;
+SONG_STATE mi;
+CHANNEL_STATE ci[QVMOD_MAX_CHANNELS];
+int voice_table[QVMOD_MAX_CHANNELS] = {
+    -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+    -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+    -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+    -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+SAMPLE *fake_sample = nullptr;
+int mod_init = 0;
+int mod_volume = kMaxModVolume;
+int enable_lasttrk_loop = kTrue;
+int enable_m15 = kFalse;
+char qvmod_error[QVMOD_ERROR_SIZE];
 }
 
-extern "C" void remove_mod(void) { voice_count = 0; }
-extern "C" int play_mod(QVMOD *, int) { return 0; }
-extern "C" void stop_mod(void) {}
-extern "C" void set_mod_volume(int) {}
+std::atomic<int> qv_playing{0};
+std::atomic<int> qv_paused{0};
+
+namespace {
+
+std::atomic<int> g_hold{0};             // interface holders; a tick does nothing while > 0
+std::atomic<bool> g_in_tick{false};     // a tick is running
+thread_local bool t_in_tick = false;    // this thread is running the tick
+bool g_manual_ticks = false;            // the host calls mod_interrupt itself
+bool g_timer_installed = false;
+bool g_atexit_registered = false;
+bool g_paused_voice[QVMOD_MAX_CHANNELS]; // voices that were sounding when the pause began
+
+template <typename T>
+T clamp_to(T v, T lo, T hi) { return std::min(std::max(v, lo), hi); }
+
+void stop_song()
+{
+    if (!of) return;
+    mi.busy = kTrue;
+    set_song_playing(kFalse);
+    mi.order_pos = 0;
+    for (int i = 0; i < mi.voice_count; i++) {
+        if (voice_table[i] < 0) continue;
+        voice_stop(voice_table[i]);
+        voice_set_volume(voice_table[i], 0);
+    }
+    of = nullptr;
+    std::fill(std::begin(g_paused_voice), std::end(g_paused_voice), false);
+    mi.busy = kFalse;
+}
+
+void pause_song()
+{
+    mi.busy = kTrue;
+    // Remember the sounding voices once: a second pause would find them all stopped.
+    if (mi.paused != kTrue) {
+        for (int i = 0; i < QVMOD_MAX_CHANNELS; i++)
+            g_paused_voice[i] = i < mi.voice_count && voice_table[i] >= 0 && voice_get_position(voice_table[i]) >= 0;
+    }
+    set_song_paused(kTrue);
+    for (int i = 0; i < mi.voice_count; i++)
+        if (voice_table[i] >= 0) voice_stop(voice_table[i]);
+    mi.busy = kFalse;
+}
+
+void resume_song()
+{
+    mi.busy = kTrue;
+    const bool was_paused = mi.paused == kTrue;
+    set_song_paused(kFalse);
+    for (int i = 0; i < mi.voice_count; i++) {
+        if (voice_table[i] >= 0 && was_paused && g_paused_voice[i]) voice_start(voice_table[i]);
+        g_paused_voice[i] = false;
+    }
+    mi.busy = kFalse;
+}
+
+void request_track(int order)
+{
+    mi.request_row = 1;
+    mi.request_order = order + 1;
+    mi.busy = kFalse;
+}
+
+void free_module(QVMOD *m)
+{
+    std::free(m->sample_info);
+    std::free(m->instrument_info);
+    if (m->pattern_info) {
+        for (int i = 0; i < m->pattern_count; i++) std::free(m->pattern_info[i].notes);
+        std::free(m->pattern_info);
+    }
+    if (m->samples) {
+        for (int i = 0; i < m->sample_count; i++) std::free(m->samples[i].data);
+        std::free(m->samples);
+    }
+    std::free(m);
+}
+
+} // namespace
+
+// ------------------------------------------------------------------ exclusion
+
+extern "C" void hold_mod_player(void)
+{
+    if (t_in_tick) return;
+    g_hold.fetch_add(1);
+    while (g_in_tick.load()) std::this_thread::yield();
+}
+
+extern "C" void release_mod_player(void)
+{
+    if (t_in_tick) return;
+    g_hold.fetch_sub(1);
+}
+
+void set_song_playing(int playing)
+{
+    mi.playing = playing;
+    qv_playing.store(playing);
+}
+
+void set_song_paused(int paused)
+{
+    mi.paused = paused;
+    qv_paused.store(paused);
+}
+
+void run_mod_tick(void);  // player.cpp
+
+extern "C" void mod_interrupt(void)
+{
+    if (t_in_tick) return;
+    if (g_in_tick.exchange(true)) return;      // another thread is ticking
+    if (g_hold.load() == 0) {
+        t_in_tick = true;
+        run_mod_tick();
+        t_in_tick = false;
+    }
+    g_in_tick.store(false);
+}
+
+// ------------------------------------------------------------------ errors
+
+void qvmod_set_error(const char *format, ...)
+{
+    va_list ap;
+    va_start(ap, format);
+    std::vsnprintf(qvmod_error, sizeof qvmod_error, format, ap);
+    va_end(ap);
+}
+
+// ------------------------------------------------------------------ timing
+
+int mod_timer_period(int bpm, int speed_ratio)
+{
+    bpm = clamp_to(bpm, kMinBpm, kMaxBpm);
+    speed_ratio = clamp_to(speed_ratio, kMinRatio, kMaxRatio);
+    const int divisor = std::max(1, (speed_ratio * 24 * bpm) / 100);
+    return kTimerUnitsPerMinute / divisor;
+}
+
+void update_mod_timer(void)
+{
+    if (g_manual_ticks) return;
+    install_int_ex(mod_interrupt, mod_timer_period(mi.bpm, mi.speed_ratio));
+    g_timer_installed = true;
+}
+
+void set_mod_bpm(int bpm)
+{
+    mi.bpm = clamp_to(bpm, kMinBpm, kMaxBpm);
+    update_mod_timer();
+}
+
+extern "C" void set_mod_manual_ticks(int on)
+{
+    PlayerHold hold;
+    g_manual_ticks = on != 0;
+    if (g_manual_ticks && g_timer_installed) {
+        remove_int(mod_interrupt);
+        g_timer_installed = false;
+    } else if (!g_manual_ticks && of) {
+        update_mod_timer();
+    }
+}
+
+extern "C" int get_mod_manual_ticks(void)
+{
+    return g_manual_ticks ? kTrue : kFalse;
+}
+
+extern "C" int get_mod_timer_period(void)
+{
+    PlayerHold hold;
+    return mod_timer_period(mi.bpm, mi.speed_ratio);
+}
+
+// ------------------------------------------------------------------ memory-locking hooks
+
+void lock_qvmod_mod(void) {}
+
+extern "C" void lock_mod(QVMOD *module)
+{
+    if (!module || !module->samples) return;
+    for (int i = 0; i < module->sample_count; i++) lock_sample(&module->samples[i]);
+}
+
+// ------------------------------------------------------------------ installation
+
+extern "C" int install_mod(int voices)
+{
+    if (mod_init == kTrue) return 1;
+    register_datafile_qvmod();
+    if (voices < 1 || voices > QVMOD_MAX_CHANNELS) return -1;
+
+    if (!fake_sample) {
+        fake_sample = static_cast<SAMPLE *>(qvmod_calloc(sizeof(SAMPLE)));
+        if (!fake_sample) {
+            qvmod_set_error("Unable to setup initialization sample");
+            return -1;
+        }
+        fake_sample->bits = 8;
+        fake_sample->stereo = 0;
+        fake_sample->freq = kFakeSampleFreq;
+        fake_sample->priority = kSamplePriority;
+        fake_sample->len = 0;
+        fake_sample->loop_start = 0;
+        fake_sample->loop_end = 0;
+        fake_sample->param = -1;
+        fake_sample->data = qvmod_calloc(0);
+        if (!fake_sample->data) {
+            qvmod_set_error("QVMOD : Not enough memory to setup initialization sample");
+            std::free(fake_sample);
+            fake_sample = nullptr;
+            return -1;
+        }
+    }
+
+    PlayerHold hold;
+    bool failed = false;
+    for (int i = 0; i < voices; i++) {
+        voice_table[i] = allocate_voice(fake_sample);
+        if (voice_table[i] < 0) {
+            failed = true;
+            continue;
+        }
+        ci[i].volume = 0;
+        voice_set_volume(voice_table[i], 0);
+        voice_start(voice_table[i]);
+    }
+    if (failed) {
+        for (int i = 0; i < voices; i++) {
+            if (voice_table[i] >= 0) deallocate_voice(voice_table[i]);
+            voice_table[i] = -1;
+        }
+        qvmod_set_error("QVMOD : Unable to allocate enough voices");
+        return -1;
+    }
+
+    mi.voice_count = voices;
+    set_song_playing(kFalse);
+    mi.speed_ratio = 100;
+    mi.pitch_ratio = 100;
+    mod_init = kTrue;
+    if (!g_atexit_registered) {
+        std::atexit(remove_mod);
+        g_atexit_registered = true;
+    }
+    lock_qvmod_player();
+    lock_qvmod_player2();
+    lock_qvmod_player3();
+    lock_qvmod_player4();
+    lock_qvmod_mod();
+    return 1;
+}
+
+extern "C" void remove_mod(void)
+{
+    {
+        PlayerHold hold;
+        stop_song();
+    }
+    // Outside the hold: removing the timer waits for a callback in progress.
+    if (g_timer_installed) {
+        remove_int(mod_interrupt);
+        g_timer_installed = false;
+    }
+    PlayerHold hold;
+    for (int i = 0; i < QVMOD_MAX_CHANNELS; i++) {
+        if (voice_table[i] >= 0) deallocate_voice(voice_table[i]);
+        voice_table[i] = -1;
+    }
+    mi.voice_count = 0;
+    mod_init = kFalse;
+}
+
+// ------------------------------------------------------------------ playing
+
+extern "C" void play_mod(QVMOD *module, int loop)
+{
+    if (!module) {
+        qvmod_set_error("Can't play a QVMOD pointer with null value");
+        return;
+    }
+    PlayerHold hold;
+    if (of) stop_song();
+    mi.flags = module->flags;
+    const bool note_module = (module->flags & QVMOD_FLAG_NOTES) != 0;
+    for (int i = 0; i < QVMOD_MAX_CHANNELS; i++) {
+        CHANNEL_STATE &c = ci[i];
+        const int temp_pan = c.temp_pan;
+        const int extra_up = c.xm_extra_fine_up_memory;
+        const int extra_down = c.xm_extra_fine_down_memory;
+        c = CHANNEL_STATE{};
+        c.temp_pan = temp_pan;
+        c.xm_extra_fine_up_memory = extra_up;
+        c.xm_extra_fine_down_memory = extra_down;
+        c.fade_volume = kFullFade;
+        c.tremolo_shift = kTremoloShift;
+        c.vibrato_shift = kVibratoShift;
+        c.volume_env.value = kEnvVolumeDefault;
+        c.pan_env.value = kEnvPanDefault;
+        c.c2spd = note_module ? 0 : kDefaultC2spd;
+        if (i < mi.voice_count) c.pan = module->channel_pan[i];
+    }
+    mi.tick = -1;
+    mi.row = 0;
+    mi.order_pos = 0;
+    mi.pattern = module->order_table[0];
+    mi.bpm = clamp_to(module->initial_bpm, kMinBpm, kMaxBpm);
+    mi.speed = std::max(0, module->initial_speed);
+    mi.global_volume = clamp_to(module->initial_global_volume, 0, kMaxGlobalVolume);
+    mi.pending_row = mi.pending_order = mi.pattern_delay = 0;
+    set_song_paused(kFalse);
+    std::fill(std::begin(g_paused_voice), std::end(g_paused_voice), false);
+    mi.busy = kFalse;
+    set_song_playing(kTrue);
+    mi.loop = loop ? kTrue : kFalse;
+    of = module;
+    update_mod_timer();
+}
+
+extern "C" void stop_mod(void)
+{
+    PlayerHold hold;
+    stop_song();
+}
+
+extern "C" void destroy_mod(QVMOD *module)
+{
+    if (!module) return;
+    {
+        PlayerHold hold;
+        if (module == of) stop_song();
+    }
+    free_module(module);
+}
+
+extern "C" void pause_mod(void)
+{
+    PlayerHold hold;
+    pause_song();
+}
+
+extern "C" void resume_mod(void)
+{
+    PlayerHold hold;
+    resume_song();
+}
+
+extern "C" void toggle_pause_mode(void)
+{
+    PlayerHold hold;
+    if (mi.playing == kTrue && mi.paused == kTrue) resume_song();
+    else pause_song();
+}
+
+extern "C" int is_mod_playing(void)
+{
+    return qv_playing.load();
+}
+
+extern "C" int is_mod_paused(void)
+{
+    return qv_playing.load() == kTrue ? qv_paused.load() : kFalse;
+}
+
+extern "C" void set_mod_volume(int volume)
+{
+    PlayerHold hold;
+    mod_volume = clamp_to(volume, 0, kMaxModVolume);
+    for (int i = 0; i < mi.voice_count; i++)
+        if (voice_table[i] >= 0) voice_set_volume(voice_table[i], calc_volume(i));
+}
+
+extern "C" int get_mod_volume(void)
+{
+    return mod_volume;
+}
+
+extern "C" void set_mod_speed(int percent)
+{
+    PlayerHold hold;
+    mi.speed_ratio = clamp_to(percent, kMinRatio, kMaxRatio);
+    if (of) update_mod_timer();
+}
+
+extern "C" void set_mod_pitch(int percent)
+{
+    PlayerHold hold;
+    mi.pitch_ratio = clamp_to(percent, kMinRatio, kMaxRatio);
+}
+
+extern "C" void next_mod_track(void)
+{
+    PlayerHold hold;
+    request_track(std::min(mi.order_pos + 1, QVMOD_MAX_ORDERS));
+}
+
+extern "C" void prev_mod_track(void)
+{
+    PlayerHold hold;
+    request_track(std::max(mi.order_pos - 1, 0));
+}
+
+extern "C" void goto_mod_track(int position)
+{
+    PlayerHold hold;
+    request_track(clamp_to(position, 0, QVMOD_MAX_ORDERS));
+}
+
+extern "C" SAMPLE *get_qvmod_sample(QVMOD *module, int number)
+{
+    if (!module) {
+        qvmod_set_error("QVMOD pointer passed in is a NULL value");
+        return nullptr;
+    }
+    if (number < 0 || number >= module->sample_count || !module->samples) {
+        qvmod_set_error("Incorrect value of no sample found");
+        return nullptr;
+    }
+    return &module->samples[number];
+}
+
+extern "C" NOTE_INFO *get_note(QVMOD *module, int pattern, int row, int channel)
+{
+    return &module->pattern_info[pattern].notes[row * module->channel_count + channel];
+}
+
+// ------------------------------------------------------------------ module files
+
+namespace {
+
+struct PackCloser {
+    void operator()(PACKFILE *f) const { qvmod_fclose(f); }
+};
+
+} // namespace
+
+extern "C" QVMOD *load_mod(const char *filename)
+{
+    if (detect_qvm(filename) == 1) {
+        std::unique_ptr<PACKFILE, PackCloser> f(qvmod_fopen(filename, "rb"));
+        if (!f) {
+            qvmod_set_error("Unable to open %s", filename);
+            return nullptr;
+        }
+        return load_qvm(f.get());
+    }
+    // Further formats are detected here, in order, before giving up.
+    qvmod_set_error("Unsupported MOD type or unable to open file");
+    return nullptr;
+}
+
+extern "C" int get_mod_info(const char *filename, QVMOD_INFO *info)
+{
+    if (!info) return -1;
+    if (detect_qvm(filename) == 1) {
+        std::unique_ptr<PACKFILE, PackCloser> f(qvmod_fopen(filename, "rb"));
+        if (f) return get_qvm_info(f.get(), info);
+    }
+    // Further formats are detected here, in order, before giving up.
+    qvmod_set_error("Unsupported MOD type or unable to open file");
+    return -1;
+}
+
+// ------------------------------------------------------------------ datafile object
+
+extern "C" void register_datafile_qvmod(void)
+{
+    static int registered = kFalse;
+    if (registered) return;
+    register_datafile_object(QVMOD_DAT_ID, load_qvm_datafile, destroy_mod_datafile);
+    registered = kTrue;
+}
+
+extern "C" void *load_qvm_datafile(PACKFILE *f, long size)
+{
+    (void)size;
+    return load_qvm(f);
+}
+
+extern "C" void destroy_mod_datafile(void *data)
+{
+    destroy_mod(static_cast<QVMOD *>(data));
+}

@@ -1,0 +1,494 @@
+// Tick engine: advances the song one tick, reads rows, triggers notes, runs effects, programs the voices.
+#include "player_internal.h"
+
+#include <algorithm>
+
+namespace {
+
+bool note_module() { return (mi.flags & QVMOD_FLAG_NOTES) != 0; }
+
+int row_count_of(int pattern) { return of->pattern_info[pattern].row_count; }
+
+// Rows beyond the end of a pattern (a break or loop target past it) play its last row.
+void keep_row_in_pattern()
+{
+    if (mi.order_pos < of->order_count) {
+        const int rows = row_count_of(mi.pattern);
+        if (mi.row >= rows) mi.row = rows - 1;
+        if (mi.row < 0) mi.row = 0;
+    }
+}
+
+void silence_voices()
+{
+    for (int i = 0; i < mi.voice_count; i++) {
+        ci[i].volume = 0;
+        if (voice_table[i] < 0) continue;
+        voice_set_volume(voice_table[i], 0);
+        voice_stop(voice_table[i]);
+    }
+}
+
+void stop_voices()
+{
+    for (int i = 0; i < mi.voice_count; i++)
+        if (voice_table[i] >= 0) voice_stop(voice_table[i]);
+}
+
+void clear_pattern_loops()
+{
+    for (int i = 0; i < mi.voice_count; i++) {
+        ci[i].loop_row = 0;
+        ci[i].loop_count = 0;
+    }
+}
+
+int playing_channels() { return std::min(of->channel_count, mi.voice_count); }
+
+bool cell_slides(const NOTE_INFO *n)
+{
+    return n->command == CMD_TONE_PORTA || n->command == CMD_TONE_PORTA_VOLSLIDE ||
+           n->command == CMD_XM_TONE_PORTA_VOLSLIDE || (n->volume >= 0xF0 && n->volume <= 0xFF);
+}
+
+// Target of a tone portamento: the cell's note plus the channel's transpose, or none.
+int porta_target(int ch, const NOTE_INFO *n)
+{
+    return n->note >= 1 ? n->note + ci[ch].transpose : 0;
+}
+
+// ---------------------------------------------------------------- row passes
+
+void extended_first_pass(int ch, int param)
+{
+    const int sub = param >> 4;
+    const int x = param & 15;
+    if (sub == EXT_PATTERN_LOOP) {
+        parse_pattern_loop(ch, x);
+    } else if (sub == EXT_PATTERN_DELAY) {
+        mi.pattern_delay = mi.speed * x;
+    }
+}
+
+void first_row_pass()
+{
+    for (int ch = 0; ch < of->channel_count; ch++) {
+        CHANNEL_STATE &c = ci[ch];
+        c.global_volslide_on = 0;
+        const NOTE_INFO *n = get_note(of, mi.pattern, mi.row, ch);
+        c.loop_on = 0;
+        const int param = n->extcommand;
+        switch (n->command) {
+        case CMD_POSITION_JUMP: parse_position_jump(param); break;
+        case CMD_PATTERN_BREAK: parse_pattern_break(param); break;
+        case CMD_PRO_SPEED_BPM: parse_pro_speed_bpm(param); break;
+        case CMD_S3M_SPEED: parse_s3m_speed(param); break;
+        case CMD_S3M_BPM: parse_s3m_bpm(param); break;
+        case CMD_SET_GLOBAL_VOLUME: parse_set_global_volume(param); break;
+        case CMD_GLOBAL_VOLSLIDE: parse_global_volslide(ch, param); break;
+        case CMD_EXTENDED: extended_first_pass(ch, param); break;
+        default: break;
+        }
+    }
+}
+
+void extended_command(int ch, int param)
+{
+    const int x = param & 15;
+    switch (param >> 4) {
+    case EXT_FINE_PORTA_UP: parse_ext_fine_porta_up(ch, x); break;
+    case EXT_FINE_PORTA_DOWN: parse_ext_fine_porta_down(ch, x); break;
+    case EXT_GLISSANDO: parse_ext_glissando(ch, x); break;
+    case EXT_VIBRATO_WAVEFORM: parse_ext_vibrato_waveform(ch, x); break;
+    case EXT_SET_FINETUNE: parse_ext_set_finetune(ch, x); break;
+    case EXT_TREMOLO_WAVEFORM: parse_ext_tremolo_waveform(ch, x); break;
+    case EXT_SET_PAN: parse_ext_set_pan(ch, x); break;
+    case EXT_RETRIGGER: parse_ext_retrigger(ch, x); break;
+    case EXT_FINE_VOLUME_UP: parse_ext_fine_volume_up(ch, x); break;
+    case EXT_FINE_VOLUME_DOWN: parse_ext_fine_volume_down(ch, x); break;
+    case EXT_NOTE_CUT: parse_ext_note_cut(ch, x); break;
+    case EXT_NOTE_DELAY: parse_ext_note_delay(ch, x); break;
+    case EXT_STEREO_CONTROL: parse_ext_stereo_control(ch, x); break;
+    case EXT_XM_FINE_PORTA_UP: parse_ext_xm_fine_porta_up(ch, x); break;
+    case EXT_XM_FINE_PORTA_DOWN: parse_ext_xm_fine_porta_down(ch, x); break;
+    case EXT_XM_FINE_VOLUME_UP: parse_ext_xm_fine_volume_up(ch, x); break;
+    case EXT_XM_FINE_VOLUME_DOWN: parse_ext_xm_fine_volume_down(ch, x); break;
+    default: break;  // 0x0, 0x6 and 0xE (first row pass), 0xF and unknown: nothing here
+    }
+}
+
+void row_command(int ch, const NOTE_INFO *n, int s)
+{
+    CHANNEL_STATE &c = ci[ch];
+    const int param = n->extcommand;
+    switch (n->command) {
+    case CMD_ARPEGGIO: parse_arpeggio(ch, param); break;
+    case CMD_PRO_PORTA_UP: parse_pro_porta_up(ch, param); break;
+    case CMD_PRO_PORTA_DOWN: parse_pro_porta_down(ch, param); break;
+    case CMD_TONE_PORTA: parse_slide2period(ch, param, porta_target(ch, n)); break;
+    case CMD_VIBRATO: parse_vibrato(ch, param, kVibratoShift); break;
+    case CMD_TONE_PORTA_VOLSLIDE:
+        parse_slide2period(ch, 0, n->note);
+        parse_pro_volslide(ch, param);
+        break;
+    case CMD_VIBRATO_VOLSLIDE:
+        parse_vibrato(ch, 0, kVibratoShift);
+        parse_pro_volslide(ch, param);
+        break;
+    case CMD_TREMOLO: parse_tremolo(ch, param, 6); break;
+    case CMD_SET_PAN: c.pan = param; break;
+    case CMD_SAMPLE_OFFSET:
+        if (n->note > 0 || s >= 0) {
+            c.set_position = kTrue;
+            c.kick = kTrue;
+            if (param != 0) c.sample_offset = param * 256;
+        }
+        break;
+    case CMD_PRO_VOLSLIDE: parse_pro_volslide(ch, param); break;
+    case CMD_SET_VOLUME: c.volume = param; break;
+    case CMD_EXTENDED: extended_command(ch, param); break;
+    case CMD_S3M_VOLSLIDE: parse_s3m_volslide(ch, param); break;
+    case CMD_S3M_PORTA_DOWN: parse_s3m_porta_down(ch, param); break;
+    case CMD_S3M_PORTA_UP: parse_s3m_porta_up(ch, param); break;
+    case CMD_TREMOR: parse_tremor(ch, param); break;
+    case CMD_S3M_ARPEGGIO: parse_s3m_arpeggio(ch, param); break;
+    case CMD_S3M_VIBRATO_VOLSLIDE:
+        parse_vibrato(ch, 0, kVibratoShift);
+        parse_s3m_volslide(ch, param);
+        break;
+    case CMD_S3M_TONE_PORTA_VOLSLIDE:
+        parse_slide2period(ch, 0, n->note);
+        parse_s3m_volslide(ch, param);
+        break;
+    case CMD_RETRIG_VOLSLIDE: parse_retrig_volslide(ch, param); break;
+    case CMD_S3M_TREMOLO: parse_tremolo(ch, param, 7); break;
+    case CMD_FINE_VIBRATO: parse_vibrato(ch, param, 7); break;
+    case CMD_S3M_SET_PAN: parse_s3m_set_pan(ch, param); break;
+    case CMD_XM_PORTA_UP: parse_xm_porta_up(ch, param); break;
+    case CMD_XM_PORTA_DOWN: parse_xm_porta_down(ch, param); break;
+    case CMD_XM_TONE_PORTA_VOLSLIDE:
+        parse_slide2period(ch, 0, porta_target(ch, n));
+        parse_xm_volslide(ch, param);
+        break;
+    case CMD_XM_VIBRATO_VOLSLIDE:
+        parse_vibrato(ch, 0, kVibratoShift);
+        parse_xm_volslide(ch, param);
+        break;
+    case CMD_XM_VOLSLIDE: parse_xm_volslide(ch, param); break;
+    case CMD_KEY_OFF: parse_key_off(ch); break;
+    case CMD_SET_ENVELOPE_POS: parse_set_envelope_pos(ch, param); break;
+    case CMD_XM_PANSLIDE: parse_xm_panslide(ch, param); break;
+    case CMD_XM_EXTRA_FINE_PORTA: parse_xm_extra_fine_porta(ch, param); break;
+    default: break;  // 11, 13, 15, 16, 26, 28, 35 act in the first row pass; unknown codes do nothing
+    }
+}
+
+void second_row_pass()
+{
+    const int channels = playing_channels();
+    for (int ch = 0; ch < channels; ch++) {
+        CHANNEL_STATE &c = ci[ch];
+        const NOTE_INFO *n = get_note(of, mi.pattern, mi.row, ch);
+        c.pan_slide = c.pro_porta_on = c.s3m_volslide_on = c.xm_volslide_on = 0;
+        c.xm_porta_down_on = c.xm_porta_up_on = c.s3m_porta_on = c.set_position = 0;
+        c.porta_on = c.retrig_on = c.arpeggio_on = c.vibrato_on = c.tremolo_on = c.tremor_on = 0;
+        c.kick = c.note_delay = c.note_cut = c.volume_slide = c.retrig_interval = 0;
+
+        const int s = n->sample - 1;
+        const bool slides = cell_slides(n);
+        if (s >= 0 && slides) {
+            const int k = note_module() ? get_qvmod_sample_no(s, c.note) : s;
+            if (k >= 0 && k < of->sample_count) c.volume = of->sample_info[k].volume;
+        }
+        if ((n->note > 0 || s >= 0) && !slides) {
+            c.tremor_count = 0;
+            c.porta_target = 0;
+            if (c.vibrato_waveform <= 2) c.vibrato_pos = 0;
+            if (c.tremolo_waveform <= 2) c.tremolo_pos = 0;
+            if (note_module()) parse_new_note(ch, n->note, s);
+            else parse_old_note(ch, n->note, s);
+        }
+        if (n->note < 0) parse_note_command(ch, n->note);
+        if (n->volume > 15) parse_volume_command(ch, n->volume, n->note);
+        row_command(ch, n, s);
+
+        c.temp_pan = c.pan;
+        c.temp_volume = c.volume;
+        c.temp_period = c.period;
+    }
+}
+
+// ---------------------------------------------------------------- effect passes
+
+void first_effect_pass()
+{
+    const int channels = playing_channels();
+    for (int ch = 0; ch < channels; ch++) {
+        CHANNEL_STATE &c = ci[ch];
+        if (c.retrig_on) do_retrig_volslide(ch);
+        if (c.arpeggio_on) do_arpeggio(ch);
+        if (c.pro_porta_on) {
+            c.period += c.pro_porta_amount;
+            c.temp_period += c.pro_porta_amount;
+        }
+        if (c.volume_slide != 0) {
+            c.volume += c.volume_slide;
+            c.temp_volume += c.volume_slide;
+        }
+        if (c.retrig_interval != 0 && mi.tick % c.retrig_interval == 0) c.kick = kTrue;
+        if (c.note_cut != 0 && mi.tick == c.note_cut) c.volume = c.temp_volume = 0;
+        if (c.porta_on) do_slide2period(ch);
+        if (c.note_delay != 0) do_note_delay(ch);
+        if (c.tremor_on) do_tremor(ch);
+        if (c.xm_volslide_on) do_xm_volslide(ch);
+        if (c.xm_porta_up_on) do_xm_porta_up(ch);
+        if (c.xm_porta_down_on) do_xm_porta_down(ch);
+        if (c.pan_slide != 0) do_pan_slide(ch);
+        if (c.global_volslide_on) do_global_volslide(ch);
+    }
+}
+
+void second_effect_pass()
+{
+    const int channels = playing_channels();
+    for (int ch = 0; ch < channels; ch++) {
+        const CHANNEL_STATE &c = ci[ch];
+        if (c.vibrato_on) do_vibrato(ch);
+        if (c.tremolo_on) do_tremolo(ch);
+        if (c.s3m_volslide_on) do_s3m_volslide(ch);
+        if (c.s3m_porta_on) do_s3m_porta(ch);
+    }
+}
+
+// ---------------------------------------------------------------- output pass
+
+void output_pass()
+{
+    const int channels = playing_channels();
+    for (int ch = 0; ch < channels; ch++) {
+        CHANNEL_STATE &c = ci[ch];
+        if (c.note_delay != 0) continue;
+        const int v = voice_table[ch];
+        if (v < 0) continue;
+        c.temp_period = std::max(c.temp_period, kMinOutputPeriod);
+        c.volume = std::clamp(c.volume, 0, kMaxVolume);
+        c.temp_volume = std::clamp(c.temp_volume, 0, kMaxVolume);
+        c.pan = std::clamp(c.pan, 0, kMaxPan);
+        c.temp_pan = std::clamp(c.temp_pan, 0, kMaxPan);
+
+        const bool sample_ok = c.sample >= 0 && c.sample < of->sample_count;
+        const bool kick = c.kick == kTrue && sample_ok;
+        if (kick) {
+            SAMPLE *spl = &of->samples[c.sample];
+            reallocate_voice(v, spl);
+            const int loop = of->sample_info[c.sample].loop_type;
+            if (loop & QVMOD_LOOP_FORWARD) voice_set_playmode(v, PLAYMODE_LOOP);
+            if (loop & QVMOD_LOOP_BIDIR) voice_set_playmode(v, PLAYMODE_LOOP | PLAYMODE_BIDIR);
+        }
+        if (c.set_position == kTrue) {
+            // An offset past the end plays the sample's last frame rather than memory beyond it.
+            int pos = std::max(c.sample_offset, 0);
+            if (sample_ok) {
+                const unsigned long len = of->samples[c.sample].len;
+                if (static_cast<unsigned long>(pos) >= len) pos = len > 0 ? static_cast<int>(len - 1) : 0;
+            }
+            voice_set_position(v, pos);
+            c.set_position = 0;
+        }
+        if (c.period > 0) {
+            const long long hz = static_cast<long long>(period2pitch(c.temp_period)) * mi.pitch_ratio / 100;
+            voice_set_frequency(v, static_cast<int>(hz));
+        }
+        process_envelope(&c.volume_env, kEnvVolumeDefault, c.key_off);
+        process_envelope(&c.pan_env, kEnvPanDefault, c.key_off);
+        voice_set_volume(v, calc_volume(ch));
+        voice_set_pan(v, calc_pan(ch));
+        if (c.key_off == kTrue) c.fade_volume = std::max(c.fade_volume - c.fadeout, 0);
+        if (kick) voice_start(v);
+        if (c.kick == kTrue) c.kick = 0;
+    }
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- one tick
+
+void run_mod_tick(void)
+{
+    if (!of || mi.busy == kTrue || mi.paused == kTrue) return;
+
+    if (mi.request_row != 0) {
+        mi.row = mi.request_row - 1;
+        mi.order_pos = mi.request_order - 1;
+        mi.tick = -1;
+        mi.request_row = mi.request_order = 0;
+        mi.pending_row = mi.pending_order = 0;
+        for (int i = 0; i < mi.voice_count; i++) {
+            ci[i].porta_target = 0;
+            ci[i].loop_row = 0;
+            ci[i].loop_count = 0;
+        }
+        silence_voices();
+        if (mi.order_pos == 0) {
+            play_mod(of, mi.loop);
+            return;
+        }
+        if (mi.order_pos < of->order_count) mi.pattern = of->order_table[mi.order_pos];
+        keep_row_in_pattern();
+    }
+
+    mi.tick++;
+
+    if (mi.tick >= mi.speed && mi.pattern_delay >= 1) {
+        mi.pattern_delay--;
+        return;
+    }
+
+    if (mi.tick >= mi.speed) {
+        mi.tick = 0;
+        for (int ch = 0; ch < playing_channels(); ch++) {
+            if (ci[ch].loop_on == kTrue && ci[ch].loop_count > 0) {
+                mi.pending_row = ci[ch].loop_row + 1;
+                mi.pending_order = mi.order_pos + 1;
+            }
+        }
+        if (mi.pending_row == 0) {
+            mi.row++;
+            if (mi.row >= row_count_of(mi.pattern)) {
+                mi.row = 0;
+                mi.order_pos++;
+                if (mi.order_pos < of->order_count) mi.pattern = of->order_table[mi.order_pos];
+                clear_pattern_loops();
+            }
+        } else {
+            mi.row = mi.pending_row - 1;
+            mi.order_pos = mi.pending_order - 1;
+            if (mi.order_pos < of->order_count) mi.pattern = of->order_table[mi.order_pos];
+            mi.pending_row = mi.pending_order = 0;
+            keep_row_in_pattern();
+        }
+    }
+
+    if (mi.order_pos < 0 || mi.order_pos >= of->order_count) {
+        stop_voices();
+        if (mi.loop == kFalse) {
+            of = nullptr;
+            set_song_playing(kFalse);
+        } else {
+            const int restart = of->restart_order;
+            play_mod(of, kTrue);
+            goto_mod_track(restart);
+        }
+        return;
+    }
+
+    if (mi.tick == 0) {
+        first_row_pass();
+        second_row_pass();
+    } else {
+        first_effect_pass();
+    }
+    second_effect_pass();
+    output_pass();
+}
+
+// ---------------------------------------------------------------- note triggers
+
+void parse_old_note(int ch, int note, int s)
+{
+    CHANNEL_STATE &c = ci[ch];
+    const bool valid = s >= 0 && s < of->sample_count;
+    if (note < 1) {
+        if (valid) {
+            if (s != c.sample && c.period > 0) c.kick = kTrue;
+            c.sample = s;
+            c.volume = of->sample_info[s].volume;
+            c.c2spd = of->sample_info[s].c2spd;
+        }
+        return;
+    }
+    if (valid) {
+        c.sample = s;
+        c.volume = of->sample_info[s].volume;
+        c.c2spd = of->sample_info[s].c2spd;
+    }
+    c.period = note2period(note, c.c2spd);
+    c.kick = kTrue;
+}
+
+void parse_new_note(int ch, int note, int s)
+{
+    CHANNEL_STATE &c = ci[ch];
+    c.key_off = 0;
+    c.fade_volume = kFullFade;
+    c.fadeout = 0;
+    for (ENVELOPE_STATE *env : {&c.volume_env, &c.pan_env}) {
+        env->flags = env->points = env->index_a = env->index_b = env->tick = 0;
+    }
+    c.volume_env.value = kEnvVolumeDefault;
+    c.pan_env.value = kEnvPanDefault;
+
+    if (note >= 1) {
+        const int n = note - 1;
+        c.note = n;
+        if (s >= 0) c.instrument = s;
+        c.sample = get_qvmod_sample_no(c.instrument, n);
+        const SAMPLE_INFO &si = of->sample_info[c.sample];
+        c.transpose = si.transpose;
+        c.c2spd = si.c2spd;
+        if (s >= 0) {
+            c.volume = si.volume;
+            c.pan = si.pan;
+        }
+        c.period = note2period(n + c.transpose, c.c2spd);
+        c.kick = kTrue;
+    }
+
+    if (c.instrument >= 0 && c.instrument < of->instrument_count) {
+        const INSTRUMENT_INFO &in = of->instrument_info[c.instrument];
+        c.fadeout = in.volume_fadeout;
+        start_envelope(&c.volume_env, in.volume_env_value, in.volume_env_pos, in.volume_env_flags,
+                       in.volume_env_points, in.volume_env_loop_start, in.volume_env_loop_end,
+                       in.volume_env_sustain_start, in.volume_env_sustain_end);
+        start_envelope(&c.pan_env, in.pan_env_value, in.pan_env_pos, in.pan_env_flags, in.pan_env_points,
+                       in.pan_env_loop_start, in.pan_env_loop_end, in.pan_env_sustain_start,
+                       in.pan_env_sustain_end);
+    }
+}
+
+int get_qvmod_sample_no(int instrument, int note)
+{
+    if (!(mi.flags & QVMOD_FLAG_NOTES)) return instrument;
+    const int last = of->sample_count - 1;
+    if (note < 0 || note >= QVMOD_NOTES_PER_INSTR || instrument < 0 || instrument >= of->instrument_count)
+        return last;
+    const int k = of->instrument_info[instrument].sample_number[note];
+    return (k < 0 || k > last) ? last : k;
+}
+
+// ---------------------------------------------------------------- volume and pan
+
+int calc_volume(int ch)
+{
+    // Inputs held to their ranges so no product can overflow, whatever a handler left behind.
+    const CHANNEL_STATE &c = ci[ch];
+    const int volume = std::clamp(c.temp_volume, 0, kMaxVolume);
+    const int global = std::clamp(mi.global_volume, 0, kMaxGlobalVolume);
+    const int fade = std::clamp(c.fade_volume, 0, kFullFade);
+    const int master = std::clamp(mod_volume, 0, kMaxModVolume);
+    const int env = std::clamp(c.volume_env.value, 0, kEnvVolumeDefault);
+    const int v = (volume * global * fade) >> 19;
+    return (v * (master * env)) >> 14;
+}
+
+int calc_pan(int ch)
+{
+    const CHANNEL_STATE &c = ci[ch];
+    const int temp_pan = std::clamp(c.temp_pan, 0, kMaxPan);
+    const int env = std::clamp(c.pan_env.value, 0, 2 * kEnvPanDefault);
+    const int d = temp_pan < 128 ? temp_pan : 256 - temp_pan;
+    const int pan = temp_pan + (d * (env - kEnvPanDefault)) / kEnvPanDefault;
+    return std::clamp(pan, 0, kMaxPan);
+}
+
+void lock_qvmod_player(void) {}
