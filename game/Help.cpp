@@ -1,4 +1,66 @@
 // The help screen shown over the play field.
 #include "Quorvex.h"
 
-void Help() {}
+namespace {
+
+struct HelpRow {
+    const char *key;
+    const char *action;
+};
+
+constexpr HelpRow HELP_ROWS[] = {
+    {"Left & Right Arrow", ": Move The Piece Left & Right"},
+    {"Up Arrow", ": Rotate Piece"},
+    {"Down Arrow", ": Lowers Piece"},
+    {"Space Bar", ": Drops Piece To The Bottom"},
+    {"F1", ": Help (What You Are Looking At)"},
+    {"F2", ": Start A New Game"},
+    {"F3", ": Screenshot In PCX Format"},
+    {"ESC", ": Quit Game And/Or Menu"},
+};
+
+constexpr int KEYS_X = 20;
+constexpr int ACTION_X = 330;
+constexpr int FIRST_ROW_Y = 130;
+constexpr int ROW_STEP = 15;
+
+void CopyScreen(BITMAP *from, BITMAP *to)
+{
+    scare_mouse();
+    blit(from, to, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    unscare_mouse();
+}
+
+}  // namespace
+
+void Help()
+{
+    CopyScreen(screen, temp_buffer);
+
+    scare_mouse();
+    drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_SCREENS), 0, 0);
+    rectfill(screen, 0, 0, SCREEN_W, SCREEN_H, COL_BLACK);
+    solid_mode();
+    rect(screen, 0, 0, SCREEN_W - 1, SCREEN_H - 1, COL_HELP_BORDER);
+    textout_centre_ex(screen, DataFont(FONT_TEXT), "HELP", SCREEN_W / 2, 10, COL_WHITE, -1);
+    textout_ex(screen, font, "Keys", 60, 100, COL_HEADING, -1);
+    textout_ex(screen, font, "--------", 45, 115, COL_TEXT, -1);
+    textout_ex(screen, font, "Action", ACTION_X, 100, COL_HEADING, -1);
+    textout_ex(screen, font, "--------------------------------------", ACTION_X, 115, COL_TEXT, -1);
+    int y = FIRST_ROW_Y;
+    for (const HelpRow &row : HELP_ROWS) {
+        textout_ex(screen, font, row.key, KEYS_X, y, COL_HELP_KEYS, -1);
+        textout_ex(screen, font, row.action, ACTION_X, y, COL_HELP_KEYS, -1);
+        y += ROW_STEP;
+    }
+    textout_centre_ex(screen, font, "Press ESC To Exit", SCREEN_W / 2, 450, COL_LEGEND_KEY, -1);
+    unscare_mouse();
+
+    // Esc already held when help opens ends it on release.
+    while (!key[KEY_ESC]) rest(1);
+    while (key[KEY_ESC]) rest(1);
+    // Neither the Esc nor anything typed meanwhile may reach the play loop.
+    clear_keybuf();
+
+    CopyScreen(temp_buffer, screen);
+}

@@ -1,7 +1,135 @@
 // The high-score screens: qualification and insertion, name entry, the table.
+#include <cstring>
+
+#include "HighScoreTable.h"
 #include "Quorvex.h"
 
-void GotHighScore() {}
-void GetHighScore() {}
-void ViewHighScores() {}
-void DrawHighScores() {}
+namespace {
+
+// Name-entry box over the finished play screen, and its field.
+constexpr int BOX_X1 = 100, BOX_Y1 = 150, BOX_X2 = 340, BOX_Y2 = 280;
+constexpr int FIELD_X1 = 150, FIELD_Y1 = 200, FIELD_X2 = 290, FIELD_Y2 = 240;
+constexpr int NAME_X = 155, NAME_Y = 212;
+constexpr int HEADING_X = 210, HEADING_Y = 160;
+
+// Table layout: rows 20 pixels apart from y 80, the columns' left edges.
+constexpr int TABLE_HEAD_Y = 60;
+constexpr int TABLE_ROW_Y = 80;
+constexpr int TABLE_ROW_STEP = 20;
+constexpr int COL_NAME_X = 55, COL_SCORE_X = 380, COL_LEVEL_X = 460, COL_LINES_X = 530,
+              COL_PIECES_X = 600;
+constexpr int FOOTER_X = 150, FOOTER_Y = 468;
+
+void DrawTypedName()
+{
+    FONT *f = DataFont(FONT_TITLE);
+    scare_mouse();
+    textout_ex(screen, f, text, NAME_X, NAME_Y, COL_TEXT, -1);
+    textout_ex(screen, f, "_", NAME_X + text_length(f, text), NAME_Y, COL_TEXT, -1);
+    unscare_mouse();
+}
+
+}  // namespace
+
+void GotHighScore()
+{
+    if (HighScorePlace(Game.score) < 0) return;
+    if (sound_on) PlaySoundA(SND_HIGH_SCORE);
+    int place = InsertHighScore(Game);
+    GetHighScore();
+    std::strncpy(HighScores[place].name, text, HIGH_SCORE_NAME_SIZE);
+    ViewHighScores();
+}
+
+void GetHighScore()
+{
+    FONT *title = DataFont(FONT_TITLE);
+    scare_mouse();
+    drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_SCREENS), 0, 0);
+    rectfill(screen, BOX_X1, BOX_Y1, BOX_X2, BOX_Y2, COL_BLACK);
+    solid_mode();
+    rect(screen, BOX_X1, BOX_Y1, BOX_X2, BOX_Y2, COL_BORDER);
+    textout_centre_ex(screen, title, "You got high score", HEADING_X, HEADING_Y, COL_TEXT, -1);
+    rectfill(screen, FIELD_X1, FIELD_Y1, FIELD_X2, FIELD_Y2, COL_BLACK);
+    rect(screen, FIELD_X1, FIELD_Y1, FIELD_X2, FIELD_Y2, COL_BORDER);
+    unscare_mouse();
+
+    int length = 0;
+    text[0] = '\0';
+    clear_keybuf();
+    DrawTypedName();
+
+    for (;;) {
+        while (!keypressed()) rest(1);
+        int c = readkey() & 0xFF;
+        NameKey result = NameEntryKey(text, length, c, key[KEY_BACKSPACE] != 0, key[KEY_ENTER] != 0);
+        if (result == NameKey::Finished) return;
+        // The click sounds whether or not sound effects are switched on.
+        if (result == NameKey::Appended) PlaySoundA(SND_KEY);
+        if (result == NameKey::Erased) {
+            PlaySoundA(SND_KEY);
+            scare_mouse();
+            rectfill(screen, FIELD_X1 + 1, FIELD_Y1 + 1, FIELD_X2 - 1, FIELD_Y2 - 1, COL_BLACK);
+            unscare_mouse();
+        }
+        DrawTypedName();
+    }
+}
+
+void ViewHighScores()
+{
+    Button exit("E x i t", 100, 420, 300, 450, COL_TEXT, COL_BUTTON_LIGHT, DataBitmap(PIC_BUTTON));
+    Button reset("R e s e t", 340, 420, 540, 450, COL_TEXT, COL_BUTTON_LIGHT,
+                 DataBitmap(PIC_BUTTON));
+    DrawHighScores();
+    exit.DrawButton();
+    reset.DrawButton();
+    for (;;) {
+        if (exit.Clicked()) return;
+        if (reset.Clicked()) {
+            // No confirmation; the defaults reach the file at once (a failed write is silent).
+            SetDefaultHighScores();
+            WriteHighScoreFile(HIGH_SCORE_FILE);
+            DrawHighScores();
+            exit.DrawButton();
+            reset.DrawButton();
+            continue;
+        }
+        if (key[KEY_ESC]) return;
+        rest(1);
+    }
+}
+
+void DrawHighScores()
+{
+    show_mouse(nullptr);
+    clear_bitmap(screen);
+    drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_SCREENS), 0, 0);
+    rectfill(screen, 0, 0, SCREEN_W, SCREEN_H, COL_BLACK);
+    textout_ex(screen, font, FOOTER_LINE, FOOTER_X, FOOTER_Y, COL_TEXT, -1);
+    solid_mode();
+    rect(screen, 0, 0, SCREEN_W - 1, SCREEN_H - 1, COL_BORDER);
+
+    textout_centre_ex(screen, DataFont(FONT_TITLE), "H I G H   S C O R E S", SCREEN_W / 2, 20,
+                      COL_TEXT, -1);
+    FONT *f = DataFont(FONT_TABLE);
+    textout_ex(screen, f, "Name", 150, TABLE_HEAD_Y, COL_TEXT, -1);
+    textout_ex(screen, f, "Score", 380, TABLE_HEAD_Y, COL_TEXT, -1);
+    textout_ex(screen, f, "Level", 450, TABLE_HEAD_Y, COL_TEXT, -1);
+    textout_ex(screen, f, "Lines", 520, TABLE_HEAD_Y, COL_TEXT, -1);
+    textout_ex(screen, f, "Pieces", 590, TABLE_HEAD_Y, COL_TEXT, -1);
+
+    for (int i = 0; i < HIGH_SCORE_COUNT; i++) {
+        int y = TABLE_ROW_Y + TABLE_ROW_STEP * i;
+        HighScoreRow row = FormatHighScoreRow(HighScores[i], i);
+        // Each column passes through the shared text buffer, as every label of the game does.
+        const char *columns[] = {row.name, row.score, row.level, row.lines, row.pieces};
+        const int xs[] = {COL_NAME_X, COL_SCORE_X, COL_LEVEL_X, COL_LINES_X, COL_PIECES_X};
+        for (int c = 0; c < 5; c++) {
+            std::strncpy(text, columns[c], sizeof text - 1);
+            text[sizeof text - 1] = '\0';
+            textout_ex(screen, f, text, xs[c], y, COL_TEXT, -1);
+        }
+    }
+    show_mouse(screen);
+}

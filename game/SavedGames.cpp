@@ -1,5 +1,93 @@
-// Saving the running game to a file and loading one back.
-#include "Quorvex.h"
+// Saving the running game to a file and loading one back, through the library's file selector.
+#include <cstring>
 
-void SaveGame() {}
-void LoadGame() {}
+#include "Quorvex.h"
+#include "SavedGameFile.h"
+
+namespace {
+
+constexpr int COL_GUI_DISABLED = 8;  // mid grey of the palette, for greyed-out dialog items
+// Keyboard shortcuts handed to the alert boxes' two buttons.
+constexpr int ALERT_KEY_1 = 67;
+constexpr int ALERT_KEY_2 = 59;
+// The file selector's default size.
+constexpr int DIALOG_DEFAULT_SIZE = -1;
+
+// The library's dialogs draw with palette indices; point them at readable entries of the game's
+// palette: white text on black, grey for what is disabled.
+void UseGameDialogColours()
+{
+    gui_fg_color = COL_WHITE;
+    gui_bg_color = COL_BLACK;
+    gui_mg_color = COL_GUI_DISABLED;
+}
+
+void KeepScreen()
+{
+    show_mouse(nullptr);
+    blit(screen, temp_buffer, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    show_mouse(screen);
+}
+
+void RestoreScreen(bool redraw_well)
+{
+    show_mouse(nullptr);
+    blit(temp_buffer, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    if (redraw_well) Draw_Map();
+    show_mouse(screen);
+}
+
+void Message(const char *line1, const char *line2)
+{
+    alert(line1, line2, nullptr, "OK", nullptr, ALERT_KEY_1, 0);
+}
+
+}  // namespace
+
+void SaveGame()
+{
+    UseGameDialogColours();
+    KeepScreen();
+    std::strcpy(text2, current_game_name);
+    if (file_select_ex("Save Game", text2, "svg", sizeof text2, DIALOG_DEFAULT_SIZE,
+                       DIALOG_DEFAULT_SIZE)) {
+        bool go_on = true;
+        if (FileExist(text2)) {
+            go_on = alert("File Already Exists", "Overwrite?", nullptr, "OK", "Cancel", ALERT_KEY_1,
+                          ALERT_KEY_2) == 1;
+        }
+        if (go_on) {
+            if (WriteSavedGame(text2, Game)) {
+                RememberGameName(text2);
+            } else {
+                Message("Error saving file", nullptr);
+            }
+        }
+    }
+    RestoreScreen(false);
+}
+
+void LoadGame()
+{
+    UseGameDialogColours();
+    KeepScreen();
+    text2[0] = '\0';
+    if (file_select_ex("Load Game", text2, "svg", sizeof text2, DIALOG_DEFAULT_SIZE,
+                       DIALOG_DEFAULT_SIZE)) {
+        GameState loaded;
+        switch (ReadSavedGame(text2, loaded)) {
+        case LoadResult::Loaded:
+            Game = loaded;
+            RememberGameName(text2);
+            break;
+        case LoadResult::CannotOpen:
+            Message("Error opening file!", nullptr);
+            break;
+        case LoadResult::NotASavedGame:
+            // The running game stays exactly as it was.
+            Message("Not a saved game:", get_filename(text2));
+            break;
+        }
+    }
+    RestoreScreen(true);
+}

@@ -1,0 +1,79 @@
+// Screen-free parts of the high-score screens: qualification and insertion, name entry, table rows.
+#include "HighScoreTable.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr int LAST = HIGH_SCORE_COUNT - 1;
+constexpr int FIRST_PRINTABLE = 32;
+constexpr int LAST_PRINTABLE = 126;
+
+// The table stores one more than the game's counters; a counter at the top of the range stays put.
+int32_t OneMore(int32_t v)
+{
+    return v < INT32_MAX ? v + 1 : v;
+}
+
+bool Printable(int c)
+{
+    return c >= FIRST_PRINTABLE && c <= LAST_PRINTABLE;
+}
+
+}  // namespace
+
+int HighScorePlace(int32_t score)
+{
+    if (score <= HighScores[LAST].score) return -1;
+    int place = LAST;
+    while (place > 0 && HighScores[place - 1].score < score) place--;
+    return place;
+}
+
+int InsertHighScore(const GameState &game)
+{
+    int place = HighScorePlace(game.score);
+    if (place < 0) return -1;
+    // Every entry below the place moves down one; the old last entry is dropped.
+    for (int i = LAST; i > place; i--) HighScores[i] = HighScores[i - 1];
+    HighScoreEntry &e = HighScores[place];
+    e.score = game.score;
+    e.level = game.total_lines / 10;
+    e.lines = OneMore(game.lines);
+    e.pieces = OneMore(game.pieces);
+    std::memset(e.name, 0, sizeof e.name);
+    return place;
+}
+
+NameKey NameEntryKey(char *name, int &length, int c, bool backspace_down, bool enter_down)
+{
+    if (Printable(c) && length < HIGH_SCORE_NAME_MAX) {
+        name[length++] = static_cast<char>(c);
+        name[length] = '\0';
+        return NameKey::Appended;
+    }
+    if (backspace_down && length >= 1) {
+        name[--length] = '\0';
+        return NameKey::Erased;
+    }
+    if (enter_down) return NameKey::Finished;
+    return NameKey::Ignored;
+}
+
+HighScoreRow FormatHighScoreRow(const HighScoreEntry &entry, int index)
+{
+    char name[HIGH_SCORE_NAME_SIZE + 1];
+    HighScoreName(entry, name);
+    for (char *p = name; *p != '\0'; p++) {
+        if (!Printable(static_cast<unsigned char>(*p))) *p = '?';
+    }
+    HighScoreRow row;
+    std::snprintf(row.name, sizeof row.name, "%2d      %s", index + 1, name);
+    std::snprintf(row.score, sizeof row.score, "%06d", static_cast<int>(entry.score));
+    std::snprintf(row.level, sizeof row.level, "%03d", static_cast<int>(entry.level));
+    std::snprintf(row.lines, sizeof row.lines, "%05d", static_cast<int>(entry.lines));
+    std::snprintf(row.pieces, sizeof row.pieces, "%04d", static_cast<int>(entry.pieces));
+    return row;
+}

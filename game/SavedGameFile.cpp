@@ -1,0 +1,158 @@
+// Saved-game files: the 958-byte layout, its checks, and reading and writing whole files.
+#include "SavedGameFile.h"
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <memory>
+
+#include "SafeFile.h"
+
+namespace {
+
+constexpr int32_t COLOUR_MAX = 8;
+
+struct FileCloser {
+    void operator()(std::FILE *f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+class Writer {
+public:
+    explicit Writer(unsigned char *p) : p_(p) {}
+    void Put(int32_t value)
+    {
+        uint32_t v = static_cast<uint32_t>(value);
+        for (int i = 0; i < 4; i++) *p_++ = static_cast<unsigned char>((v >> (8 * i)) & 0xFF);
+    }
+    void Bytes(const void *bytes, size_t n)
+    {
+        std::memcpy(p_, bytes, n);
+        p_ += n;
+    }
+
+private:
+    unsigned char *p_;
+};
+
+class Reader {
+public:
+    explicit Reader(const unsigned char *p) : p_(p) {}
+    int32_t Get()
+    {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; i++) v |= uint32_t(*p_++) << (8 * i);
+        return static_cast<int32_t>(v);
+    }
+
+private:
+    const unsigned char *p_;
+};
+
+bool InRange(int32_t v, int32_t lo, int32_t hi)
+{
+    return v >= lo && v <= hi;
+}
+
+// The falling piece must be the catalogue's shape for its id: a rotation that does not fit
+// rebuilds the shape from the id, and that shape has to stand where the loaded cells stood.
+bool PieceMatchesItsId(const GameState &game)
+{
+    GameState kept = Game;
+    Generate_Block(game.element);
+    bool same = std::memcmp(Game.block, game.block, sizeof Game.block) == 0 &&
+                Game.block_w == game.block_w && Game.block_h == game.block_h;
+    Game = kept;
+    return same;
+}
+
+}  // namespace
+
+void EncodeSavedGame(const GameState &game, unsigned char out[SAVED_GAME_SIZE])
+{
+    Writer w(out);
+    for (const auto &column : game.block)
+        for (int32_t cell : column) w.Put(cell);
+    w.Put(game.next_element);
+    w.Put(game.element);
+    for (const auto &column : game.map)
+        for (int32_t cell : column) w.Put(cell);
+    for (int32_t v : {game.block_x, game.block_y, game.block_w, game.block_h, game.delay,
+                      game.score, game.lines, game.total_lines, game.pieces, game.stage}) {
+        w.Put(v);
+    }
+    w.Bytes(GAMESG, GAME_SIGNATURE_SIZE);
+}
+
+bool IsValidGameState(const GameState &game)
+{
+    if (!InRange(game.next_element, 1, 8)) return false;
+    if (!IsValidElement(game.element)) return false;
+    for (const auto &column : game.map)
+        for (int32_t cell : column)
+            if (!InRange(cell, 0, COLOUR_MAX)) return false;
+    // Every shape touches the first column and row of its box, so the box's corner is in the well.
+    if (!InRange(game.block_x, 0, MAP_W - 1) || !InRange(game.block_y, 0, MAP_H - 1)) return false;
+    for (int c = 0; c < BLOCK_SIZE; c++) {
+        for (int r = 0; r < BLOCK_SIZE; r++) {
+            int32_t cell = game.block[c][r];
+            if (!InRange(cell, 0, COLOUR_MAX)) return false;
+            if (cell != 0 && (game.block_x + c >= MAP_W || game.block_y + r >= MAP_H)) return false;
+        }
+    }
+    if (!PieceMatchesItsId(game)) return false;
+    if (!InRange(game.delay, SAVED_DELAY_MIN, SAVED_DELAY_MAX)) return false;
+    if (!InRange(game.total_lines, 0, SAVED_TOTAL_LINES_MAX)) return false;
+    if (!InRange(game.lines, 0, SAVED_TOTAL_LINES_MAX)) return false;
+    if (!InRange(game.stage, 0, SAVED_STAGE_MAX)) return false;
+    if (!InRange(game.score, 0, SAVED_COUNTER_MAX)) return false;
+    if (!InRange(game.pieces, 0, SAVED_COUNTER_MAX)) return false;
+    return true;
+}
+
+bool DecodeSavedGame(const unsigned char *bytes, size_t size, GameState &out)
+{
+    if (size != SAVED_GAME_SIZE) return false;
+    if (std::memcmp(bytes + GAME_STATE_SIZE, GAMESG, GAME_SIGNATURE_SIZE) != 0) return false;
+    GameState game;
+    Reader r(bytes);
+    for (auto &column : game.block)
+        for (int32_t &cell : column) cell = r.Get();
+    game.next_element = r.Get();
+    game.element = r.Get();
+    for (auto &column : game.map)
+        for (int32_t &cell : column) cell = r.Get();
+    for (int32_t *v : {&game.block_x, &game.block_y, &game.block_w, &game.block_h, &game.delay,
+                       &game.score, &game.lines, &game.total_lines, &game.pieces, &game.stage}) {
+        *v = r.Get();
+    }
+    if (!IsValidGameState(game)) return false;
+    out = game;
+    return true;
+}
+
+bool WriteSavedGame(const char *path, const GameState &game)
+{
+    unsigned char bytes[SAVED_GAME_SIZE];
+    EncodeSavedGame(game, bytes);
+    return WriteFileAtomically(path, bytes, sizeof bytes);
+}
+
+LoadResult ReadSavedGame(const char *path, GameState &out)
+{
+    FilePtr f(std::fopen(path, "rb"));
+    if (!f) return LoadResult::CannotOpen;
+    // One byte more than a saved game, so a longer file shows itself.
+    unsigned char bytes[SAVED_GAME_SIZE + 1];
+    size_t size = std::fread(bytes, 1, sizeof bytes, f.get());
+    if (std::ferror(f.get())) return LoadResult::CannotOpen;
+    return DecodeSavedGame(bytes, size, out) ? LoadResult::Loaded : LoadResult::NotASavedGame;
+}
+
+bool RememberGameName(const char *path)
+{
+    const char *name = get_filename(path);
+    if (std::strlen(name) >= sizeof current_game_name) return false;
+    std::strcpy(current_game_name, name);
+    return true;
+}
