@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "qvmod.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -22,7 +24,6 @@ constexpr int TILE_1 = 0, UNUSED_8 = 8, PIC_BUTTON = 9, PIC_DECREASE = 10, PIC_I
               SND_HIGH_SCORE = 26, PIC_LOGO = 27, MIDI_CREDITS = 28, PIC_TITLE = 29, PAT_SCREENS = 30,
               PAT_MENU = 31, PAT_PLAY = 32, FONT_TEXT = 33, FONT_TABLE = 34, FONT_TITLE = 35, SND_KEY = 36;
 constexpr int QVM_TYPE = DAT_ID('Q', 'V', 'M', ' ');
-constexpr char QVM_SIGNATURE[] = "QVMOD 01 module : ";
 
 DATAFILE *data = nullptr;
 
@@ -30,6 +31,7 @@ class Datafile : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
+    register_datafile_qvmod();   // item 24 then loads as a module, as it does in the game
     data = load_datafile(QVX_DATAFILE);
     ASSERT_NE(data, nullptr) << "cannot load " << QVX_DATAFILE;
   }
@@ -265,10 +267,41 @@ TEST_F(Datafile, CreditsSongIsAMidiFileWithNotes) {
   EXPECT_GT(note_ons, 50);
 }
 
-TEST_F(Datafile, ModuleItemHoldsAQvmImage) {
-  // Without the player's object type registered, the item loads as its raw bytes.
-  ASSERT_GE(data[MOD_GAME].size, 68L);
-  EXPECT_EQ(memcmp(data[MOD_GAME].dat, QVM_SIGNATURE, strlen(QVM_SIGNATURE)), 0);
+TEST_F(Datafile, ModuleItemIsAFourChannelModuleThePlayerCanWalk) {
+  const QVMOD *m = static_cast<const QVMOD *>(data[MOD_GAME].dat);
+  // The game installs the player with four voices: more channels would go unheard.
+  EXPECT_EQ(m->channel_count, 4);
+  ASSERT_GE(m->order_count, 2);
+  ASSERT_LE(m->order_count, QVMOD_MAX_ORDERS);
+  EXPECT_LT(m->restart_order, m->order_count);
+  EXPECT_GT(m->initial_speed, 0);
+  EXPECT_GE(m->initial_bpm, 32);
+  EXPECT_GT(m->initial_global_volume, 0);
+  ASSERT_GE(m->sample_count, 1);
+  for (int i = 0; i < m->order_count; i++) {
+    EXPECT_GE(m->order_table[i], 0);
+    EXPECT_LT(m->order_table[i], m->pattern_count) << "order " << i;
+  }
+  for (int i = 0; i < m->sample_count; i++) {
+    const SAMPLE &s = m->samples[i];
+    EXPECT_GT(s.len, 0UL) << "sample " << i;
+    EXPECT_EQ(s.stereo, 0);
+    EXPECT_LE(s.loop_start, s.loop_end);
+    EXPECT_LE(s.loop_end, s.len);
+    EXPECT_GT(m->sample_info[i].volume, 0);
+    EXPECT_LE(m->sample_info[i].volume, 64);
+  }
+  int notes = 0;
+  for (int p = 0; p < m->pattern_count; p++) {
+    const PATTERN_INFO &pat = m->pattern_info[p];
+    ASSERT_GT(pat.row_count, 0);
+    for (int c = 0; c < pat.row_count * m->channel_count; c++) {
+      const NOTE_INFO &n = pat.notes[c];
+      EXPECT_LE(n.sample, m->sample_count) << "pattern " << p << " cell " << c;
+      if (n.note > 0) notes++;
+    }
+  }
+  EXPECT_GT(notes, 100) << "a real tune, not an empty placeholder";
 }
 
 }  // namespace
