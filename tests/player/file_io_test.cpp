@@ -1,0 +1,96 @@
+// File input primitives: byte order, end of file, the re-opening seek, writers and the allocator.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "qvmod.h"
+#include "test_files.h"
+
+namespace {
+
+TEST(FileInput, ReadsBothByteOrders)
+{
+    TempFile file({0x34, 0x12, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 0x12, 0x34, 0x56, 0x78, 0xFF, 0xFF, 0xFF, 0xFF});
+    PACKFILE *f = qvmod_fopen(file.path(), "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(qvmod_igetw(f), 0x1234);
+    EXPECT_EQ(qvmod_mgetw(f), 0x3412);
+    EXPECT_EQ(qvmod_igetl(f), 0x12345678);
+    EXPECT_EQ(qvmod_mgetl(f), 0x12345678);
+    EXPECT_EQ(qvmod_igetl(f), -1);
+    EXPECT_EQ(qvmod_getc(f), EOF);
+    EXPECT_EQ(qvmod_igetw(f), EOF);
+    EXPECT_EQ(qvmod_mgetl(f), EOF);
+    qvmod_fclose(f);
+}
+
+TEST(FileInput, WordWithOneByteLeftConsumesIt)
+{
+    TempFile file({0xAB});
+    PACKFILE *f = qvmod_fopen(file.path(), "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(qvmod_igetw(f), EOF);
+    EXPECT_EQ(qvmod_getc(f), EOF);
+    qvmod_fclose(f);
+}
+
+TEST(FileInput, SeekReopensAndSkips)
+{
+    TempFile file({1, 2, 3, 4, 5});
+    PACKFILE *f = qvmod_fopen(file.path(), "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(qvmod_skip(f, 3), 0);
+    EXPECT_EQ(qvmod_getc(f), 4);
+    qvmod_fseek(&f, file.path(), 0);
+    EXPECT_EQ(qvmod_getc(f), 1);
+    qvmod_fseek(&f, file.path(), 2);
+    EXPECT_EQ(qvmod_getc(f), 3);
+    qvmod_fclose(f);
+}
+
+TEST(FileInput, FailedReopenReadsAsEndOfFile)
+{
+    TempFile file({1, 2, 3});
+    PACKFILE *f = qvmod_fopen(file.path(), "rb");
+    ASSERT_NE(f, nullptr);
+    qvmod_fseek(&f, "/nonexistent/qvmod/file", 0);
+    EXPECT_EQ(f, nullptr);
+    EXPECT_EQ(qvmod_getc(f), EOF);
+    EXPECT_EQ(qvmod_igetw(f), EOF);
+    EXPECT_EQ(qvmod_mgetl(f), EOF);
+    char buf[4];
+    EXPECT_EQ(qvmod_fread(buf, 4, f), 0);
+    EXPECT_NE(qvmod_skip(f, 1), 0);
+    qvmod_fclose(f);
+    EXPECT_EQ(qvmod_fopen("/nonexistent/qvmod/file", "rb"), nullptr);
+}
+
+TEST(FileInput, WritersAreLittleEndian)
+{
+    TempFile file({});
+    PACKFILE *f = qvmod_fopen(file.path(), "wb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(qvmod_putc(0x1AB, f), 0xAB);
+    EXPECT_EQ(qvmod_iputw(0x1234, f), 0x1234);
+    EXPECT_EQ(qvmod_iputl(0x12345678, f), 0x12345678);
+    const char tail[2] = {'o', 'k'};
+    EXPECT_EQ(qvmod_fwrite(tail, 2, f), 2);
+    qvmod_fclose(f);
+    EXPECT_EQ(file.bytes(), (std::vector<unsigned char>{0xAB, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 'o', 'k'}));
+}
+
+TEST(FileInput, AllocatorZeroFillsAndAcceptsZero)
+{
+    void *empty = qvmod_calloc(0);
+    EXPECT_NE(empty, nullptr);
+    std::free(empty);
+    unsigned char *p = static_cast<unsigned char *>(qvmod_calloc(64));
+    ASSERT_NE(p, nullptr);
+    for (int i = 0; i < 64; i++) EXPECT_EQ(p[i], 0);
+    std::free(p);
+}
+
+} // namespace

@@ -1,0 +1,56 @@
+// Small in-memory modules for the player tests.
+#include "module_builder.h"
+
+#include <cstring>
+
+QVMOD *build_module(const ModuleShape &s)
+{
+    QVMOD *m = static_cast<QVMOD *>(qvmod_calloc(sizeof(QVMOD)));
+    std::strcpy(m->name, "test module");
+    m->channel_count = s.channels;
+    m->order_count = s.orders;
+    m->pattern_count = s.patterns;
+    m->sample_count = s.samples;
+    m->instrument_count = s.instruments;
+    m->flags = s.flags;
+    m->initial_speed = s.speed;
+    m->initial_bpm = s.bpm;
+    m->initial_global_volume = s.global_volume;
+    for (int i = 0; i < s.orders; i++) m->order_table[i] = i % s.patterns;
+    for (int i = 0; i < s.channels; i++) m->channel_pan[i] = (i % 2) ? 192 : 64;
+
+    m->sample_info = static_cast<SAMPLE_INFO *>(qvmod_calloc(sizeof(SAMPLE_INFO) * s.samples));
+    m->samples = static_cast<SAMPLE *>(qvmod_calloc(sizeof(SAMPLE) * s.samples));
+    for (int i = 0; i < s.samples; i++) {
+        SAMPLE &spl = m->samples[i];
+        spl.bits = 8;
+        spl.freq = 1000;
+        spl.priority = 192;
+        spl.param = -1;
+        spl.len = s.sample_frames;
+        spl.loop_start = 0;
+        spl.loop_end = s.sample_frames;
+        spl.data = qvmod_calloc(s.sample_frames);
+        std::memset(spl.data, 0x80, s.sample_frames);
+        SAMPLE_INFO &si = m->sample_info[i];
+        si.length = s.sample_frames;
+        si.loop_end = s.sample_frames;
+        si.volume = 64;
+        si.pan = 128;
+        si.c2spd = (s.flags & QVMOD_FLAG_NOTES) ? 128 : 8363;
+    }
+    if (s.instruments > 0) {
+        m->instrument_info = static_cast<INSTRUMENT_INFO *>(qvmod_calloc(sizeof(INSTRUMENT_INFO) * s.instruments));
+    }
+    m->pattern_info = static_cast<PATTERN_INFO *>(qvmod_calloc(sizeof(PATTERN_INFO) * s.patterns));
+    for (int p = 0; p < s.patterns; p++) {
+        m->pattern_info[p].row_count = s.rows;
+        m->pattern_info[p].notes = static_cast<NOTE_INFO *>(qvmod_calloc(sizeof(NOTE_INFO) * s.rows * s.channels));
+    }
+    return m;
+}
+
+NOTE_INFO &cell(QVMOD *m, int pattern, int row, int channel)
+{
+    return *get_note(m, pattern, row, channel);
+}

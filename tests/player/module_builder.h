@@ -1,0 +1,43 @@
+// Small in-memory modules for the player tests, allocated the way loaders do so destroy_mod frees them.
+#ifndef QVMOD_TEST_MODULE_BUILDER_H
+#define QVMOD_TEST_MODULE_BUILDER_H
+
+#include "qvmod.h"
+
+struct ModuleShape {
+    int channels = 4;
+    int rows = 4;
+    int patterns = 1;
+    int orders = 1;
+    int samples = 2;
+    int instruments = 0;
+    int flags = 0;
+    int speed = 6;
+    int bpm = 125;
+    int global_volume = 64;
+    int sample_frames = 1000;
+};
+
+// Orders play patterns 0, 1, ... (wrapping); every sample is 8-bit, silent, volume 64,
+// c2spd 8363 (period modules) or 128 (note modules), pan 128; instruments map every note to
+// sample 0. Channel pans alternate 64 / 192.
+QVMOD *build_module(const ModuleShape &shape);
+
+// The cell at (pattern, row, channel).
+NOTE_INFO &cell(QVMOD *m, int pattern, int row, int channel);
+
+// Owns a module for a test's length.
+class ModuleHolder {
+public:
+    explicit ModuleHolder(QVMOD *m) : m_(m) {}
+    ~ModuleHolder() { destroy_mod(m_); }
+    ModuleHolder(const ModuleHolder &) = delete;
+    ModuleHolder &operator=(const ModuleHolder &) = delete;
+    QVMOD *get() const { return m_; }
+    QVMOD *operator->() const { return m_; }
+    QVMOD *release() { QVMOD *m = m_; m_ = nullptr; return m; }
+private:
+    QVMOD *m_;
+};
+
+#endif
