@@ -111,6 +111,29 @@ def tile(kind):
     return from_grid(rows)
 
 
+def mini_tile(kind, size):
+    """A small bevelled block in the colours of tile kind 1..8, for emblems."""
+    r = P.RAMP["tile%d" % kind]
+    OUT, DARK, _, BASE, LIGHT, HI, _ = r
+    rows = []
+    for y in range(size):
+        row = []
+        for x in range(size):
+            if x == size - 1 or y == size - 1:
+                c = OUT
+            elif x == 0 or y == 0:
+                c = HI
+            elif x == size - 2 or y == size - 2:
+                c = DARK
+            elif x == 1 or y == 1:
+                c = LIGHT
+            else:
+                c = BASE
+            row.append(c)
+        rows.append(row)
+    return from_grid(rows)
+
+
 def preview_empty():
     """An empty preview cell: black with a faint cell outline like an empty well."""
     n = P.RAMP["night"]
@@ -205,7 +228,7 @@ def arrow_face(direction):
 # ---------------------------------------------------------------- fill patterns
 
 def pattern_menu():
-    """Diagonal weave in deep night blue."""
+    """Embossed diamond plate in deep night blue: lit edges up-left, shaded edges down-right."""
     n = P.RAMP["night"]
     s = 32
     rows = []
@@ -217,10 +240,12 @@ def pattern_menu():
             v = 3
             if a == 0:
                 v = 6
-            elif a == 1:
+            elif a == 15:
                 v = 1
             if b == 0:
-                v = 5
+                v = 6 if v != 1 else 4
+            elif b == 1:
+                v = 1
             row.append(n[v])
         rows.append(row)
     return from_grid(rows)
@@ -325,6 +350,11 @@ def wordmark(w, h, big, small, big_size, small_size, gap, small_tracking):
     return out
 
 
+# Emblems beside the logo's name: a piece on each side, (kind, cells).
+_EMBLEMS = [(7, [(1, 0), (0, 1), (1, 1), (2, 1)]), (2, [(0, 0), (1, 0), (2, 0), (2, 1)])]
+EMBLEM_CELL = 12
+
+
 def logo():
     """The 390x70 logo for the main menu (masked) and the credits (blitted)."""
     rgba = wordmark(LOGO_W, LOGO_H, "QUORVEX", "VASTRELON", 44, 15, 7, 9)
@@ -337,6 +367,11 @@ def logo():
         for x in range(LOGO_W):
             if pa[x, y] < 110:
                 px[x, y] = 0
+    top = (LOGO_H - 2 * EMBLEM_CELL) // 2
+    for (kind, cells), left in zip(_EMBLEMS, (18, LOGO_W - 18 - 3 * EMBLEM_CELL)):
+        block = mini_tile(kind, EMBLEM_CELL)
+        for cx, cy in cells:
+            im.paste(block, (left + cx * EMBLEM_CELL, top + cy * EMBLEM_CELL))
     return im
 
 
@@ -369,38 +404,49 @@ def _tile_rgb(kind):
     return tile(kind).convert("RGB")
 
 
+def _glow(size, box, colour, radius):
+    """An RGBA soft glow filling box, blurred by radius."""
+    mask = Image.new("L", size, 0)
+    ImageDraw.Draw(mask).ellipse(box, fill=150)
+    mask = mask.filter(ImageFilter.GaussianBlur(radius))
+    out = Image.new("RGBA", size, colour + (0,))
+    out.putalpha(mask)
+    return out
+
+
+# Pieces of the title picture: (tile kind, cells, top-left corner).  They keep
+# clear of the name, of the buttons' plate and of the footer band.
+_TITLE_FLIGHT = [
+    (7, [(0, 0), (1, 0), (2, 0), (3, 0)], (40, 286)),
+    (2, [(0, 0), (0, 1), (1, 1), (2, 1)], (520, 292)),
+    (5, [(1, 0), (0, 1), (1, 1), (2, 1)], (70, 20)),
+    (4, [(0, 0), (1, 0), (1, 1), (2, 1)], (520, 24)),
+]
+# Stacks at the bottom corners: column heights from the floor, left and right.
+_TITLE_STACKS = [(20, [3, 2, 4, 3, 1, 2, 5, 4]), (460, [4, 5, 2, 3, 3, 1, 2, 4])]
+FLOOR_Y = SCREEN_H - 40
+
+
 def title():
-    """The title picture: wordmark, falling pieces, a calm area for the two buttons and the footer lines."""
+    """The title picture: the name as a logotype, falling pieces, a calm plate for the two
+    buttons (245..385 x 320..375) and a dark band for the two footer lines (y 450 and 460)."""
     bg = _night_background(SCREEN_W, SCREEN_H, 7)
-    # Two half-filled wells at the sides, built of real tiles.
-    stacks = [
-        (20, [0, 0, 0, 3, 3, 2, 4, 4, 5, 1], [(1, 2, 6), (0, 1, 7), (2, 3, 1)]),
-        (460, [2, 4, 1, 1, 0, 0, 3, 5, 2], [(5, 6, 3), (3, 5, 8), (0, 2, 4)]),
-    ]
-    for x0, heights, _ in stacks:
+    bg.paste(_glow(bg.size, (60, 70, 580, 250), (60, 80, 200), 40), (0, 0), _glow(bg.size, (60, 70, 580, 250), (60, 80, 200), 40))
+    for x0, heights in _TITLE_STACKS:
         for col, hgt in enumerate(heights):
             for r in range(hgt):
-                kind = (col * 3 + r * 5 + x0) % 8 + 1
-                bg.paste(_tile_rgb(kind), (x0 + col * CELL, SCREEN_H - 40 - (r + 1) * CELL))
-    # A few pieces in flight.
-    for kind, cells, (ox, oy) in [
-        (7, [(0, 0), (1, 0), (2, 0), (3, 0)], (60, 300)),
-        (2, [(0, 0), (0, 1), (1, 1), (2, 1)], (520, 250)),
-        (5, [(1, 0), (0, 1), (1, 1), (2, 1)], (90, 160)),
-        (4, [(0, 0), (1, 0), (1, 1), (2, 1)], (500, 120)),
-    ]:
+                kind = (col * 5 + r * 3 + x0 // 20) % 8 + 1
+                bg.paste(_tile_rgb(kind), (x0 + col * CELL, FLOOR_Y - (r + 1) * CELL))
+    for kind, cells, (ox, oy) in _TITLE_FLIGHT:
         for cx, cy in cells:
             bg.paste(_tile_rgb(kind), (ox + cx * CELL, oy + cy * CELL))
-    # Floor line of the wells and a dark band for the footer lines.
     d = ImageDraw.Draw(bg)
-    d.rectangle((0, SCREEN_H - 40, SCREEN_W, SCREEN_H), fill=(6, 8, 20))
-    d.line((0, SCREEN_H - 40, SCREEN_W, SCREEN_H - 40), fill=(88, 128, 208))
-    # Calm plate behind the buttons.
-    d.rounded_rectangle((225, 302, 405, 392), radius=8, fill=(12, 16, 38), outline=(88, 128, 208))
-    # The wordmark.
-    mark = wordmark(560, 170, "QUORVEX", "VASTRELON", 104, 34, 16, 18)
-    bg.paste(mark, (40, 70), mark)
-    d.text((320, 262), "v2.0", font=_font("DejaVuSans-Bold.ttf", 16), fill=(176, 190, 220), anchor="mm")
+    d.rectangle((0, FLOOR_Y, SCREEN_W, SCREEN_H), fill=(6, 8, 20))
+    d.line((0, FLOOR_Y, SCREEN_W, FLOOR_Y), fill=(88, 128, 208))
+    d.rounded_rectangle((225, 304, 405, 391), radius=8, fill=(12, 16, 38), outline=(88, 128, 208))
+    mark = wordmark(600, 190, "QUORVEX", "VASTRELON", 96, 32, 14, 20)
+    bg.paste(mark, (20, 70), mark)
+    d.text((320, 272), "v2.0", font=_font("DejaVuSans-Bold.ttf", 16), fill=(176, 190, 220), anchor="mm")
     return quantize(bg)
 
 
