@@ -19,6 +19,8 @@ import time
 WINDOW_NAME = "Quorvex Vastrelon v2.0"
 SCREEN_W, SCREEN_H = 640, 480
 
+LSAN_SUPPRESSIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lsan.supp")
+
 # Time limits, generous so that a loaded CI machine never fails a test by luck.
 START_TIMEOUT = 60.0
 DEFAULT_TIMEOUT = 30.0
@@ -191,6 +193,9 @@ class Session:
         self._start_xvfb()
         env = dict(os.environ)
         env.update({"DISPLAY": self.display, "HOME": self.home})
+        # Leaks inside the system's sound and X libraries are not the game's; see tests/lsan.supp.
+        env.setdefault("LSAN_OPTIONS", "suppressions=%s:print_suppressions=0" % LSAN_SUPPRESSIONS)
+        env.setdefault("ASAN_OPTIONS", "fast_unwind_on_malloc=0")
         if self.capture_wav:
             env["ALLEGRO_WAV"] = self.capture_wav
         env.update(self.extra_env)
@@ -302,6 +307,50 @@ class Session:
         self._collect_output()
         self.proc = None
         return self.returncode
+
+    def message_box(self, timeout=DEFAULT_TIMEOUT):
+        """Waits for the library's message box (an xmessage process the game starts) and returns
+        its text."""
+        def find():
+            for pid, cmdline in self._session_processes():
+                if cmdline and os.path.basename(cmdline[0]) == "xmessage":
+                    return pid, cmdline
+            return None
+        pid, cmdline = wait_until(find, timeout=timeout, interval=0.1, what="a message box")
+        self._message_pid = pid
+        # xmessage [options] message: the message is the last argument.
+        return cmdline[-1]
+
+    def dismiss_message_box(self):
+        pid = getattr(self, "_message_pid", None)
+        if pid is not None:
+            try:
+                os.kill(pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+            self._message_pid = None
+
+    def _session_processes(self):
+        """(pid, argv) of every process in the game's session, the game's own children included."""
+        found = []
+        if self.proc is None:
+            return found
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit():
+                continue
+            try:
+                with open("/proc/%s/stat" % entry) as f:
+                    stat = f.read()
+                # Fields after the parenthesised name: state ppid pgrp session ...
+                fields = stat[stat.rindex(")") + 2:].split()
+                if int(fields[3]) != self.proc.pid:
+                    continue
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    argv = [a.decode(errors="replace") for a in f.read().split(b"\0") if a]
+                found.append((int(entry), argv))
+            except (OSError, ValueError, IndexError):
+                continue
+        return found
 
     def path(self, name):
         return os.path.join(self.workdir, name)

@@ -1,0 +1,98 @@
+"""Start-up, the title screen, screenshots and the ways out of the program."""
+
+import os
+import shutil
+import tempfile
+import unittest
+
+from harness import Session, game_path
+
+# Title buttons: PLAY GAME 245,320-385,345 and EXIT 245,350-385,375; dark bevel 48, light 14.
+PLAY_GAME = (245, 320, 385, 345)
+EXIT = (245, 350, 385, 375)
+TITLE_DARK, TITLE_LIGHT = 48, 14
+
+
+class TitleScreen(unittest.TestCase):
+    def test_buttons_screenshot_and_exit_from_another_directory(self):
+        with Session() as game:
+            # The working directory is a fresh temporary one, not the executable's: the datafile
+            # must still be found beside the executable.
+            self.assertNotEqual(os.path.dirname(game.exe), game.workdir)
+            shot = game.screenshot()
+            self.assertEqual((shot.width, shot.height), (640, 480))
+            for x1, y1, x2, y2 in (PLAY_GAME, EXIT):
+                # Raised bevel: top/left in the light colour, bottom/right in the dark one.
+                self.assertEqual(shot.index(x1, (y1 + y2) // 2), TITLE_LIGHT)
+                self.assertEqual(shot.index((x1 + x2) // 2, y1), TITLE_LIGHT)
+                self.assertEqual(shot.index(x2, (y1 + y2) // 2), TITLE_DARK)
+                self.assertEqual(shot.index((x1 + x2) // 2, y2), TITLE_DARK)
+                # A labelled button has a face of colour 1 with its label in colour 14.
+                face = shot.region(x1 + 2, y1 + 2, x2 - 2, y2 - 2)
+                self.assertGreater(face.count(1), len(face) // 2)
+                self.assertGreater(face.count(TITLE_LIGHT), 10)
+
+            game.click_box(*EXIT)
+            self.assertEqual(game.wait_exit(), 0)
+            with open(game.path("quorvex.hsc"), "rb") as f:
+                table = f.read()
+        self.assertEqual(len(table), 480)
+        for i in range(15):
+            entry = table[32 * i:32 * (i + 1)]
+            self.assertEqual(entry[:16], bytes([0, 0, 0, 0, 1, 0, 0, 0] + [0] * 8))
+            self.assertEqual(entry[16:], b"Quorvex Champion")
+
+    def test_escape_ends_the_program_and_keeps_an_existing_table(self):
+        table = bytearray(480)
+        table[0] = 77
+        table[16:22] = b"TESTER"
+        with Session(files={"quorvex.hsc": bytes(table)}) as game:
+            game.key("Escape")
+            self.assertEqual(game.wait_exit(), 0)
+            with open(game.path("quorvex.hsc"), "rb") as f:
+                self.assertEqual(f.read(), bytes(table))
+
+    def test_press_released_outside_the_button_does_not_count(self):
+        with Session() as game:
+            game.drag(315, 362, 315, 420)  # press on EXIT, release below it
+            game.screenshot()
+            self.assertTrue(game.running())
+            game.click_box(*EXIT)
+            self.assertEqual(game.wait_exit(), 0)
+
+
+class StartUpFailures(unittest.TestCase):
+    def test_missing_datafile(self):
+        exe_dir = tempfile.mkdtemp(prefix="qvx-nodat-")
+        try:
+            exe = os.path.join(exe_dir, "quorvex")
+            shutil.copy(game_path(), exe)
+            with Session(exe=exe, wait_for_window=False) as game:
+                message = game.message_box(timeout=60)
+                game.dismiss_message_box()
+                status = game.wait_exit(timeout=60)
+            self.assertEqual(status, 1)
+            self.assertEqual(message.strip(), "Error loading %s" % os.path.join(exe_dir, "quorvex.dat"))
+        finally:
+            shutil.rmtree(exe_dir, ignore_errors=True)
+
+    def test_unreadable_high_score_file(self):
+        if os.getuid() != 0:
+            self.skipTest("needs root to run the game as another user")
+        workdir = tempfile.mkdtemp(prefix="qvx-hsc-")
+        try:
+            path = os.path.join(workdir, "quorvex.hsc")
+            with open(path, "wb") as f:
+                f.write(bytes(480))
+            os.chmod(path, 0)
+            # Run as an unprivileged user, for whom the file exists but cannot be opened.
+            with Session(workdir=workdir, wait_for_window=False, user=65534) as game:
+                status = game.wait_exit(timeout=60)
+            self.assertEqual(status, 1)
+            self.assertIn("Error: Error reading file: quorvex.hsc\nDelete it and try running again.\n",
+                          game.stdout)
+        finally:
+            shutil.rmtree(workdir, ignore_errors=True)
+
+if __name__ == "__main__":
+    unittest.main()
