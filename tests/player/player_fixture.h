@@ -1,0 +1,43 @@
+// Fixture for tests that play modules by hand on the player's reserved voices.
+#ifndef QVMOD_TEST_PLAYER_FIXTURE_H
+#define QVMOD_TEST_PLAYER_FIXTURE_H
+
+#include <gtest/gtest.h>
+
+#include "module_builder.h"
+#include "player_internal.h"
+
+class PlayerTest : public ::testing::Test {
+protected:
+    static constexpr int kVoices = 4;
+
+    void SetUp() override
+    {
+        ASSERT_EQ(install_mod(kVoices), 1) << qvmod_error;
+        set_mod_manual_ticks(kTrue);
+        set_mod_volume(255);
+        set_mod_speed(100);
+        set_mod_pitch(100);
+        enable_lasttrk_loop = kTrue;
+        mi.request_row = mi.request_order = 0;
+    }
+    void TearDown() override
+    {
+        stop_mod();
+        remove_mod();
+        set_mod_manual_ticks(kFalse);
+    }
+
+    static void ticks(int n)
+    {
+        for (int i = 0; i < n; i++) mod_interrupt();
+    }
+    static int voice(int ch) { return voice_table[ch]; }
+    static int freq(int ch) { return voice_get_frequency(voice_table[ch]); }
+    static int vol(int ch) { return voice_get_volume(voice_table[ch]); }
+    static int pan(int ch) { return voice_get_pan(voice_table[ch]); }
+    static bool sounding(int ch) { return voice_get_position(voice_table[ch]) >= 0; }
+    static const SAMPLE *playing_sample(int ch) { return voice_check(voice_table[ch]); }
+};
+
+#endif
