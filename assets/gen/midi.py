@@ -52,28 +52,36 @@ def _note(ev, ch, start_beats, len_beats, note, vel):
 
 
 def song():
-    repeats = 4                      # four passes of the 16-beat phrase
+    """About a minute: an intro pass, the tune, a harp interlude, the tune an octave up, an ending."""
+    repeats = 6                      # passes of the 16-beat phrase
     meta = [(0, b"\xff\x51\x03" + TEMPO_US.to_bytes(3, "big")),
             (0, b"\xff\x58\x04\x04\x02\x18\x08")]
     tracks = [meta]
-    lead, chords, bass, drums = [], [], [], []
-    for ch, prog, ev in ((0, FLUTE, lead), (1, STRINGS, chords), (2, BASS, bass)):
+    lead, chords, bass, harp, drums = [], [], [], [], []
+    for ch, prog, ev in ((0, FLUTE, lead), (1, STRINGS, chords), (2, BASS, bass), (3, HARP, harp)):
         ev.append((0, bytes([0xC0 | ch, prog])))
         ev.append((0, bytes([0xB0 | ch, 7, 100])))
     lead.append((0, bytes([0xB0, 10, 80])))
+    harp.append((0, bytes([0xB3, 10, 48])))
     for r in range(repeats):
         base = r * 16
+        melody_on = r in (1, 2, 4, 5) or (r == 0)
         for off, ln, note in MELODY:
-            if r == 0 and off < 8:
+            if not melody_on or (r == 0 and off < 8):
                 continue              # the melody enters half-way through the first pass
-            _note(lead, 0, base + off, ln, note + (12 if r == 3 and off >= 8 else 0), 92)
+            up = 12 if r == 4 else 0
+            _note(lead, 0, base + off, ln, note + up, 92)
         for bar, (root, tones) in enumerate(PROGRESSION):
             b = base + bar * 4
             for t in tones:
                 _note(chords, 1, b, 4, t, 58)
             for beat in range(4):
                 _note(bass, 2, b + beat, 0.9, root + (12 if beat == 2 else 0), 84)
-            if r > 0:
+            if r >= 2:                # harp arpeggios: up through the chord in eighths
+                arp = [tones[0], tones[1], tones[2], tones[0] + 12, tones[2] + 12, tones[0] + 12, tones[2], tones[1]]
+                for k, n in enumerate(arp):
+                    _note(harp, 3, b + k * 0.5, 0.5, n + 12, 70 if r == 3 else 50)
+            if r > 0 and r != 3:      # the interlude drops the beat
                 for beat in range(4):
                     _note(drums, DRUMS, b + beat, 0.25, KICK if beat % 2 == 0 else SNARE, 80)
                     _note(drums, DRUMS, b + beat + 0.5, 0.25, HAT, 56)
@@ -82,6 +90,7 @@ def song():
     _note(chords, 1, end, 4, 64, 60)
     _note(bass, 2, end, 4, 33, 84)
     _note(lead, 0, end, 4, 81, 88)
-    tracks += [lead, chords, bass, drums]
+    _note(harp, 3, end, 4, 69, 60)
+    tracks += [lead, chords, bass, harp, drums]
     head = b"MThd" + struct.pack(">IHHH", 6, 1, len(tracks), PPQ)
     return head + b"".join(_track(t) for t in tracks)
