@@ -7,9 +7,12 @@
 namespace {
 
 constexpr int COL_GUI_DISABLED = 8;  // mid grey of the palette, for greyed-out dialog items
-// Keyboard shortcuts handed to the alert boxes' two buttons.
+// Keyboard shortcut of a message's single "OK" button.
 constexpr int ALERT_KEY_1 = 67;
-constexpr int ALERT_KEY_2 = 59;
+// The overwrite question: C answers "Cancel" (Esc does too); "OK" takes Enter or a click only,
+// so no letter key can replace a file by accident.
+constexpr int OVERWRITE_KEY_OK = 0;
+constexpr int OVERWRITE_KEY_CANCEL = 'c';
 // The file selector's default size.
 constexpr int DIALOG_DEFAULT_SIZE = -1;
 
@@ -53,8 +56,8 @@ void SaveGame()
                        DIALOG_DEFAULT_SIZE)) {
         bool go_on = true;
         if (FileExist(text2)) {
-            go_on = alert("File Already Exists", "Overwrite?", nullptr, "OK", "Cancel", ALERT_KEY_1,
-                          ALERT_KEY_2) == 1;
+            go_on = alert("File Already Exists", "Overwrite?", nullptr, "OK", "Cancel",
+                          OVERWRITE_KEY_OK, OVERWRITE_KEY_CANCEL) == 1;
         }
         if (go_on) {
             if (WriteSavedGame(text2, Game)) {
