@@ -7,6 +7,7 @@ TEMPO_US = 600000            # 100 beats per minute
 # General MIDI programs present in the freepats set the game's MIDI patches come from.
 PIANO, STRINGS, BASS, FLUTE, HARP = 0, 48, 32, 73, 46
 DRUMS = 9                    # the percussion channel
+CHANNEL_VOLUME = 76          # leaves headroom: all parts together stay well below full scale
 KICK, SNARE, HAT = 36, 38, 42
 
 # Chord progression, one chord per bar: root note and chord tones.
@@ -60,9 +61,10 @@ def song():
     lead, chords, bass, harp, drums = [], [], [], [], []
     for ch, prog, ev in ((0, FLUTE, lead), (1, STRINGS, chords), (2, BASS, bass), (3, HARP, harp)):
         ev.append((0, bytes([0xC0 | ch, prog])))
-        ev.append((0, bytes([0xB0 | ch, 7, 100])))
+        ev.append((0, bytes([0xB0 | ch, 7, CHANNEL_VOLUME])))
     lead.append((0, bytes([0xB0, 10, 80])))
     harp.append((0, bytes([0xB3, 10, 48])))
+    drums.append((0, bytes([0xB0 | DRUMS, 7, CHANNEL_VOLUME])))
     for r in range(repeats):
         base = r * 16
         melody_on = r in (1, 2, 4, 5) or (r == 0)
@@ -74,7 +76,7 @@ def song():
         for bar, (root, tones) in enumerate(PROGRESSION):
             b = base + bar * 4
             for t in tones:
-                _note(chords, 1, b, 4, t, 58)
+                _note(chords, 1, b, 4, t, 50)
             for beat in range(4):
                 _note(bass, 2, b + beat, 0.9, root + (12 if beat == 2 else 0), 84)
             if r >= 2:                # harp arpeggios: up through the chord in eighths
@@ -83,7 +85,7 @@ def song():
                     _note(harp, 3, b + k * 0.5, 0.5, n + 12, 70 if r == 3 else 50)
             if r > 0 and r != 3:      # the interlude drops the beat
                 for beat in range(4):
-                    _note(drums, DRUMS, b + beat, 0.25, KICK if beat % 2 == 0 else SNARE, 80)
+                    _note(drums, DRUMS, b + beat, 0.25, KICK if beat % 2 == 0 else SNARE, 70)
                     _note(drums, DRUMS, b + beat + 0.5, 0.25, HAT, 56)
     end = repeats * 16
     _note(chords, 1, end, 4, 57, 60)
