@@ -108,7 +108,7 @@ double noise() {
 
 SampleData kick() {
   SampleData s;
-  s.volume = 40;
+  s.volume = 64;
   const int n = static_cast<int>(0.26 * kC2spd);
   double phase = 0;
   for (int i = 0; i < n; i++) {
@@ -123,7 +123,7 @@ SampleData kick() {
 
 SampleData snare() {
   SampleData s;
-  s.volume = 30;
+  s.volume = 56;
   const int n = static_cast<int>(0.20 * kC2spd);
   double low = 0;
   for (int i = 0; i < n; i++) {
@@ -140,7 +140,7 @@ SampleData snare() {
 SampleData hat() {
   // Synthesised at twice the base rate: the hat plays an octave up, at 16726 frames a second.
   SampleData s;
-  s.volume = 18;
+  s.volume = 34;
   const int rate = kC2spd * 2;
   const int n = static_cast<int>(0.06 * rate);
   double prev = 0;
@@ -253,10 +253,12 @@ int main(int argc, char **argv) {
     return 2;
   }
 
+  // Sample volumes are balanced for the game, which plays its music at module volume 60 of 255:
+  // there the mix peaks near -10 dBFS under the sound effects.  At full module volume it would clip.
   std::vector<SampleData> data(SAMPLE_COUNT + 1);
-  data[S_LEAD] = held(pulse_amps(0.30, 14), kCycle, 40, 0.72, 30);
-  data[S_PLUCK] = pluck(pulse_amps(0.5, 9), kCycle, 0.55, 20);
-  data[S_BASS] = held(saw_amps(10), kCycle * 2, 12, 0.8, 34);   // one octave below the others
+  data[S_LEAD] = held(pulse_amps(0.30, 14), kCycle, 40, 0.72, 58);
+  data[S_PLUCK] = pluck(pulse_amps(0.5, 9), kCycle, 0.55, 40);
+  data[S_BASS] = held(saw_amps(10), kCycle * 2, 12, 0.8, 64);   // one octave below the others
   data[S_KICK] = kick();
   data[S_SNARE] = snare();
   data[S_HAT] = hat();

@@ -19,6 +19,7 @@ constexpr int kRate = 44100;
 constexpr int kMixFrames = 441;   // 10 ms per mix
 constexpr int kTimerClock = 1193181;
 constexpr int kGameModule = 24;
+constexpr int kGameModuleVolume = 60;   // the volume the game plays its music at
 
 DIGI_DRIVER manual_digi;
 
@@ -93,7 +94,7 @@ void put32(FILE *f, long v) { put16(f, static_cast<int>(v & 0xFFFF)); put16(f, s
 
 int main(int argc, char **argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: %s quorvex.dat out.wav [seconds]\n", argv[0]);
+    std::fprintf(stderr, "usage: %s quorvex.dat out.wav [seconds [module volume]]\n", argv[0]);
     return 2;
   }
   const double seconds = argc > 3 ? std::atof(argv[3]) : 60.0;
@@ -113,6 +114,7 @@ int main(int argc, char **argv) {
     return 1;
   }
   set_mod_manual_ticks(-1);
+  set_mod_volume(argc > 4 ? std::atoi(argv[4]) : kGameModuleVolume);
   play_mod(static_cast<QVMOD *>(data[kGameModule].dat), TRUE);
 
   std::vector<int16_t> pcm;
