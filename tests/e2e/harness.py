@@ -431,21 +431,32 @@ class Session:
     # -- the screen -----------------------------------------------------------------------------
 
     def screenshot(self, timeout=DEFAULT_TIMEOUT, key="F3"):
-        """Presses F3 and returns the quorvex.pcx the game writes (title screen and play only)."""
+        """Presses F3 until the game writes quorvex.pcx (title screen and play only) and returns it.
+
+        The key is pressed again every two seconds, since a press during a fade, before the
+        screen's loop polls the keyboard, is not seen.
+        """
         path = self.path("quorvex.pcx")
         if os.path.exists(path):
             os.remove(path)
-        self.key(key, hold=0.1, after=0.05)
 
         def complete():
             try:
                 return read_pcx(path)
             except (OSError, HarnessError, struct.error):
                 return None
-        image = wait_until(complete, timeout=timeout, interval=0.1, what="quorvex.pcx")
+        deadline = time.monotonic() + timeout
+        while True:
+            self.key(key, hold=0.1, after=0.05)
+            try:
+                wait_until(complete, timeout=2.0, interval=0.1, what="quorvex.pcx")
+                break
+            except HarnessError:
+                if time.monotonic() > deadline:
+                    raise
         # The title writes the file for as long as F3 is down; let the last write finish.
         time.sleep(0.2)
-        return wait_until(complete, timeout=timeout, interval=0.1, what="quorvex.pcx") or image
+        return wait_until(complete, timeout=timeout, interval=0.1, what="quorvex.pcx")
 
     def grab(self):
         """Reads the window's pixels from the X server as RGB rows (any screen, no key sent)."""

@@ -1,0 +1,131 @@
+"""Playing: the menu, a piece in the well, the keys, pause, leaving, and game over."""
+
+import time
+import unittest
+
+from harness import Session, wait_until
+from playscreen import (EXIT, MENU_PREVIOUS, MENU_START, PLAY_GAME, count_colour, occupied_cells,
+                        start_game, wait_for_menu, wait_for_title)
+
+PAUSE_COLOUR = 70
+TEXT_COLOUR = 15
+
+
+def piece_columns(cells):
+    return {c for c, _ in cells}
+
+
+class Play(unittest.TestCase):
+    def test_first_piece_stands_at_the_top_and_moves_with_the_keys(self):
+        with Session() as game:
+            title = game.screenshot()
+            game.click_box(*PLAY_GAME)
+            wait_for_menu(game, title.palette)
+            # Keys typed on the menu must not act in the new game (a Space would drop the piece).
+            game.keys("space", "space", "Left")
+            game.click_box(*MENU_START)
+            cells = wait_until(lambda: occupied_cells(game.screenshot()), what="a piece")
+            self.assertTrue(all(r <= 2 for _, r in cells), cells)
+            self.assertEqual(min(piece_columns(cells)), 3, "the box stands at column 3")
+            self.assertEqual(len(cells), 4)
+
+            game.key("Left")
+            moved = occupied_cells(game.screenshot())
+            self.assertEqual(min(piece_columns(moved)), 2)
+            game.keys("Right", "Right")
+            moved = occupied_cells(game.screenshot())
+            self.assertEqual(min(piece_columns(moved)), 4)
+
+            for _ in range(8):
+                game.key("Right")
+            moved = occupied_cells(game.screenshot())
+            self.assertEqual(max(piece_columns(moved)), 9, "stops at the right wall")
+
+            before = max(r for _, r in moved)
+            game.key("Down")
+            lowered = occupied_cells(game.screenshot())
+            self.assertGreater(max(r for _, r in lowered), before)
+
+            game.key("space")
+            dropped = occupied_cells(game.screenshot())
+            # The dropped piece rests on the floor (the next fall step may already have locked it
+            # and brought in the next piece at the top).
+            self.assertIn(len(dropped), (4, 8))
+            self.assertTrue(any(r == 19 and c >= 6 for c, r in dropped), dropped)
+
+            # The piece locks; the next one appears at the top.
+            wait_until(lambda: len(occupied_cells(game.screenshot())) == 8, what="the next piece")
+
+    def test_pause_until_c_then_f2_back_to_the_menu_and_title(self):
+        with Session() as game:
+            palette = start_game(game)
+            game.key("p")
+            wait_until(lambda: count_colour(game, palette, PAUSE_COLOUR, 40, 90, 239, 230) > 50,
+                       what="the pause texts")
+            time.sleep(1.5)  # the game stands still while paused
+            frozen = count_colour(game, palette, PAUSE_COLOUR, 40, 90, 239, 230)
+            self.assertGreater(frozen, 50)
+            game.key("c")
+            wait_until(lambda: count_colour(game, palette, PAUSE_COLOUR, 40, 90, 239, 230) == 0,
+                       what="the well redrawn after the pause")
+
+            game.key("F2")
+            wait_for_menu(game, palette)
+            game.click_box(*MENU_PREVIOUS)
+            title = game.screenshot()
+            self.assertEqual(title.index(245, 332), 14, "the title buttons are back")
+            game.click_box(*EXIT)
+            self.assertEqual(game.wait_exit(), 0)
+
+    def test_escape_leaves_the_game_and_while_held_the_menu_too(self):
+        with Session() as game:
+            title = game.screenshot()
+            palette = title.palette
+            game.click_box(*PLAY_GAME)
+            wait_for_menu(game, palette)
+            game.click_box(*MENU_START)
+            wait_until(lambda: occupied_cells(game.screenshot()), what="a game")
+            # A short press leaves the game at once; whether the menu also sees it still down
+            # depends on how the window system batches the release, so either screen may follow.
+            game.xdotool("key", "Escape")
+
+            def left_the_game():
+                try:
+                    wait_for_menu(game, palette, timeout=0.5)
+                    return "menu"
+                except AssertionError:
+                    try:
+                        wait_for_title(game, title, timeout=0.5)
+                        return "title"
+                    except AssertionError:
+                        return None
+            where = wait_until(left_the_game, timeout=30, what="the menu or the title")
+            if where == "title":
+                game.click_box(*PLAY_GAME)
+                wait_for_menu(game, palette)
+            game.click_box(*MENU_START)
+            wait_until(lambda: occupied_cells(game.screenshot()), what="a new game")
+            # Held on, Esc leaves the game, the menu and then the title screen: the program ends.
+            game.key("Escape", hold=3.0)
+            self.assertEqual(game.wait_exit(), 0)
+
+    def test_dropping_pieces_ends_the_game(self):
+        with Session() as game:
+            palette = start_game(game)
+
+            def over():
+                game.key("space", hold=0.05, after=0.05)
+                return count_colour(game, palette, TEXT_COLOUR, 95, 150, 175, 160) > 20
+            wait_until(over, timeout=240, interval=0.3, what="game over")
+            # "G A M E" / "O V E R" over the well, and the final score line.
+            self.assertGreater(count_colour(game, palette, TEXT_COLOUR, 95, 200, 175, 210), 20)
+            self.assertGreater(count_colour(game, palette, TEXT_COLOUR, 60, 250, 200, 285), 50)
+            # Waiting for Enter: other keys do nothing.
+            game.keys("space", "Escape", "KP_Enter")
+            time.sleep(0.5)
+            self.assertGreater(count_colour(game, palette, TEXT_COLOUR, 95, 150, 175, 160), 20)
+            self.assertTrue(game.running())
+
+
+if __name__ == "__main__":
+    unittest.main()
