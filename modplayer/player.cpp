@@ -270,7 +270,8 @@ void output_pass()
         if (c.note_delay != 0) continue;
         const int v = voice_table[ch];
         if (v < 0) continue;
-        c.temp_period = std::max(c.temp_period, kMinOutputPeriod);
+        c.period = std::clamp(c.period, -kMaxPeriod, kMaxPeriod);
+        c.temp_period = std::clamp(c.temp_period, kMinOutputPeriod, kMaxPeriod);
         c.volume = std::clamp(c.volume, 0, kMaxVolume);
         c.temp_volume = std::clamp(c.temp_volume, 0, kMaxVolume);
         c.pan = std::clamp(c.pan, 0, kMaxPan);

@@ -21,6 +21,7 @@ constexpr int kMaxModVolume = 255;
 constexpr int kEnvVolumeDefault = 64;            // envelope output while an envelope is off
 constexpr int kEnvPanDefault = 32;
 constexpr int kMinOutputPeriod = 4;              // the output pass never sends a shorter period
+constexpr int kMaxPeriod = 1 << 24;              // beyond any audible period; keeps endless slides finite
 constexpr int kDefaultC2spd = 8363;              // untuned period-module sample rate
 constexpr int kTremoloShift = 6;
 constexpr int kVibratoShift = 5;

@@ -203,7 +203,16 @@ std::vector<unsigned char> qvm_write(const QVMOD *m)
         out.word(si.c2spd);
         out.byte(s.bits);
         out.byte(si.loop_type);
-        out.raw(s.data, s.len * (s.bits / 8));
+        const unsigned char *frames = static_cast<const unsigned char *>(s.data);
+        const size_t bytes = s.len * (s.bits / 8);
+#ifdef ALLEGRO_BIG_ENDIAN
+        // 16-bit frames are native in memory and little-endian in the file.
+        if (s.bits == 16) {
+            for (size_t k = 0; k + 1 < bytes; k += 2) { out.byte(frames[k + 1]); out.byte(frames[k]); }
+            continue;
+        }
+#endif
+        out.raw(frames, bytes);
     }
 
     const bool notes = (m->flags & QVMOD_FLAG_NOTES) != 0;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -163,6 +164,11 @@ const char *read_sample(Reader &r, SAMPLE &spl, SAMPLE_INFO &si)
         }
         done = capacity;
     }
+#ifdef ALLEGRO_BIG_ENDIAN
+    // 16-bit frames are little-endian in the file and native in memory.
+    if (bits == 16)
+        for (size_t i = 0; i + 1 < static_cast<size_t>(bytes); i += 2) std::swap(data[i], data[i + 1]);
+#endif
     spl.data = data;
 
     // A loop is kept inside the sample; one that covers no frames is no loop.
