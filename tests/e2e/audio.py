@@ -1,0 +1,30 @@
+"""Measuring the sound the game sends to a WAV capture while it runs."""
+
+import array
+import math
+import os
+import time
+
+WAV_HEADER = 44
+
+
+def capture_size(path):
+    try:
+        return os.path.getsize(path)
+    except OSError:
+        return 0
+
+
+def window_rms(path, seconds=1.0):
+    """RMS (0..1) of the signed 16-bit samples the game writes during the next `seconds`."""
+    start = max(capture_size(path), WAV_HEADER)
+    time.sleep(seconds)
+    end = capture_size(path)
+    with open(path, "rb") as f:
+        f.seek(start - (start - WAV_HEADER) % 4)
+        raw = f.read(max(0, end - start) // 4 * 4)
+    samples = array.array("h")
+    samples.frombytes(raw)
+    if not samples:
+        return 0.0
+    return math.sqrt(sum(s * s for s in samples) / len(samples)) / 32768.0
