@@ -1,8 +1,11 @@
 // Player interface: installation limits, clamps, null modules, pause and resume, track requests,
 // sample lookup and destroying the playing module.
 #include <cstring>
+#include <vector>
 
 #include "player_fixture.h"
+#include "qvm_writer.h"
+#include "test_files.h"
 
 namespace {
 
@@ -232,6 +235,34 @@ TEST_F(Interface, RemoveReleasesTheVoices)
     EXPECT_EQ(of, nullptr);
     for (int i = 0; i < QVMOD_MAX_CHANNELS; i++) EXPECT_EQ(voice_table[i], -1);
     EXPECT_NE(fake_sample, nullptr);   // kept for the next installation
+}
+
+TEST_F(Interface, InstallRegistersTheDatafileType)
+{
+    // Nothing else in this program registers the type: install_mod (in SetUp) did.
+    ModuleHolder m(looping_module());
+    const std::vector<unsigned char> image = qvm_write(m.get());
+    ASSERT_FALSE(image.empty()) << qvm_check(m.get());
+    TempFile file({});
+    PACKFILE *f = pack_fopen(file.path(), F_WRITE_NOPACK);
+    ASSERT_NE(f, nullptr);
+    pack_mputl(DAT_MAGIC, f);
+    pack_mputl(1, f);
+    pack_mputl(QVMOD_DAT_ID, f);
+    PACKFILE *chunk = pack_fopen_chunk(f, FALSE);
+    pack_fwrite(image.data(), static_cast<long>(image.size()), chunk);
+    pack_fclose(pack_fclose_chunk(chunk));
+
+    DATAFILE *dat = load_datafile(file.path());
+    ASSERT_NE(dat, nullptr);
+    QVMOD *loaded = static_cast<QVMOD *>(dat[0].dat);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->order_count, m->order_count);
+    play_mod(loaded, kTrue);
+    ticks(1);
+    unload_datafile(dat);   // destroys the playing module, which stops first
+    EXPECT_EQ(of, nullptr);
+    EXPECT_EQ(is_mod_playing(), 0);
 }
 
 } // namespace
