@@ -32,6 +32,10 @@ std::atomic<int> qv_paused{0};
 
 namespace {
 
+// The tick only touches lock-free atomics: it must never block in the timer's context.
+static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
+              "the tick needs lock-free atomics");
+
 std::atomic<int> g_hold{0};             // interface holders; a tick does nothing while > 0
 std::atomic<bool> g_in_tick{false};     // a tick is running
 thread_local bool t_in_tick = false;    // this thread is running the tick

@@ -43,7 +43,7 @@ void clear_pattern_loops()
     }
 }
 
-int playing_channels() { return std::min(of->channel_count, mi.voice_count); }
+int playing_channels() { return std::min({of->channel_count, mi.voice_count, QVMOD_MAX_CHANNELS}); }
 
 bool cell_slides(const NOTE_INFO *n)
 {
@@ -72,7 +72,8 @@ void extended_first_pass(int ch, int param)
 
 void first_row_pass()
 {
-    for (int ch = 0; ch < of->channel_count; ch++) {
+    const int channels = std::min(of->channel_count, QVMOD_MAX_CHANNELS);
+    for (int ch = 0; ch < channels; ch++) {
         CHANNEL_STATE &c = ci[ch];
         c.global_volslide_on = 0;
         const NOTE_INFO *n = get_note(of, mi.pattern, mi.row, ch);
