@@ -283,7 +283,8 @@ void output_pass()
         if (kick) {
             SAMPLE *spl = &of->samples[c.sample];
             reallocate_voice(v, spl);
-            const int loop = of->sample_info[c.sample].loop_type;
+            // A loop that covers no frames is played once rather than handed to the mixer.
+            const int loop = spl->loop_end > spl->loop_start ? of->sample_info[c.sample].loop_type : 0;
             if (loop & QVMOD_LOOP_FORWARD) voice_set_playmode(v, PLAYMODE_LOOP);
             if (loop & QVMOD_LOOP_BIDIR) voice_set_playmode(v, PLAYMODE_LOOP | PLAYMODE_BIDIR);
         }
