@@ -33,9 +33,7 @@ void SetUpGame()
     Game.total_lines = 10 * start_level;
     Game.delay = 55 - 2 * (Game.total_lines / 10);
 
-    for (int i = 0; i < start_blocks; i++)
-        for (int c = 0; c < MAP_W; c++)
-            if (Random(2)) Game.map[c][MAP_H - 1 - i] = 1;
+    FillStartingRows(start_blocks);
 
     // Keys typed on earlier screens must not act in the new game.
     clear_keybuf();
@@ -147,6 +145,13 @@ void GameOver()
 }
 
 }  // namespace
+
+void FillStartingRows(int rows)
+{
+    for (int i = 0; i < rows; i++)
+        for (int c = 0; c < MAP_W; c++)
+            if (Random(2)) Game.map[c][MAP_H - 1 - i] = 1;
+}
 
 void Music()
 {

@@ -246,6 +246,8 @@ void Generate_New();
 
 // Play loop and sound calls
 void Play_Game();
+// Fills each cell of the bottom `rows` rows with colour code 1 at random (probability 1/2).
+void FillStartingRows(int rows);
 void Music();
 void PlaySong(int index);
 void PlaySoundA(int index);

@@ -109,6 +109,16 @@ class Play(unittest.TestCase):
             game.key("Escape", hold=3.0)
             self.assertEqual(game.wait_exit(), 0)
 
+    def test_escape_on_the_menu_returns_to_the_title(self):
+        with Session() as game:
+            title = game.screenshot()
+            game.click_box(*PLAY_GAME)
+            wait_for_menu(game, title.palette)
+            game.key("Escape", hold=0.05)
+            wait_for_title(game, title)
+            game.click_box(*EXIT)
+            self.assertEqual(game.wait_exit(), 0)
+
     def test_dropping_pieces_ends_the_game(self):
         with Session() as game:
             palette = start_game(game)

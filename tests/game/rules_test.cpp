@@ -217,3 +217,32 @@ TEST_F(Rules, StageLimitEndsTheGameOnAnEmptyWell)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StartingRows, FillTheBottomRowsAtRandomWithColourOne)
+{
+    std::memset(&Game, 0, sizeof Game);
+    FillStartingRows(0);
+    for (auto &column : Game.map)
+        for (int v : column) EXPECT_EQ(v, 0);
+
+    srand(99);
+    FillStartingRows(10);
+    int filled = 0;
+    for (int c = 0; c < MAP_W; c++) {
+        for (int r = 0; r < MAP_H; r++) {
+            int v = Game.map[c][r];
+            if (r < 10) {
+                EXPECT_EQ(v, 0) << "rows above the starting rows stay empty";
+            } else {
+                EXPECT_TRUE(v == 0 || v == 1);
+                filled += v;
+            }
+        }
+    }
+    EXPECT_GT(filled, 25);
+    EXPECT_LT(filled, 75);
+}
+
+}  // namespace
