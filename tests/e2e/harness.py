@@ -247,6 +247,13 @@ class Session:
             raise HarnessError("Xvfb did not start")
         self.display = ":" + number.decode().strip()
 
+        # Only start the game once a client can really talk to the server.
+        def answers():
+            return subprocess.run(["xdpyinfo", "-display", self.display],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                  timeout=10).returncode == 0
+        wait_until(answers, timeout=START_TIMEOUT, interval=0.1, what="Xvfb to answer")
+
     def close(self):
         if self.proc is not None and self.proc.poll() is None:
             try:
