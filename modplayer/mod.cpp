@@ -2,11 +2,11 @@
 #include "player_internal.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <thread>
 
