@@ -2,6 +2,7 @@
 #include "player_internal.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 // ---------------------------------------------------------------- tables
 
@@ -203,38 +204,300 @@ extern "C" int find_lower_period(int period, int semitones)
 
 // ---------------------------------------------------------------- ProTracker effects
 
-void parse_arpeggio(int, int) {}                  // arpeggio set-up: to be written
-void do_arpeggio(int) {}                          // arpeggio step: to be written
-void parse_pro_porta_up(int, int) {}              // portamento up set-up: to be written
-void parse_pro_porta_down(int, int) {}            // portamento down set-up: to be written
-void parse_slide2period(int, int, int) {}         // tone portamento set-up: to be written
-void do_slide2period(int) {}                      // tone portamento step: to be written
-void parse_vibrato(int, int, int) {}              // vibrato set-up: to be written
-void do_vibrato(int) {}                           // vibrato step: to be written
-void parse_tremolo(int, int, int) {}              // tremolo set-up: to be written
-void do_tremolo(int) {}                           // tremolo step: to be written
-void parse_pro_volslide(int, int) {}              // volume slide set-up: to be written
-void parse_position_jump(int) {}                  // position jump: to be written
-void parse_pattern_break(int) {}                  // pattern break: to be written
-void parse_pro_speed_bpm(int) {}                  // speed or tempo: to be written (tempo via set_mod_bpm)
-void parse_pattern_loop(int, int) {}              // pattern loop: to be written
+namespace {
 
-void parse_ext_fine_porta_up(int, int) {}         // to be written
-void parse_ext_fine_porta_down(int, int) {}       // to be written
-void parse_ext_glissando(int, int) {}             // to be written
-void parse_ext_vibrato_waveform(int, int) {}      // to be written
+constexpr int kSlideUnit = 4;                 // period units per slide parameter step
+constexpr int kPanStep = 17;                  // 0..15 onto 0..255
+constexpr int kRowDigits = 10;                // a break's parameter is two decimal digits
+constexpr int kSpeedBpmSplit = 32;            // code 15: up to here speed, above it BPM
+constexpr int kWaveformMask = 3;
+constexpr int kWaveRamp = 1;
+constexpr int kWaveSquare = 2;
+constexpr int kWaveRandom = 3;
+constexpr int kWaveMax = 255;
+
+// A position kept as the signed 8-bit value it stands for.
+int wrap_position(int pos)
+{
+    return ((pos + 128) & 255) - 128;
+}
+
+// One point of the vibrato/tremolo wave for a signed 8-bit position: magnitude only, the
+// caller applies the sign of the half-wave.
+int wave_point(int waveform, int pos)
+{
+    const int i = (pos >> 2) & 31;
+    switch (waveform & kWaveformMask) {
+    case kWaveRamp: return pos < 0 ? kWaveMax - 8 * i : 8 * i;
+    case kWaveSquare: return kWaveMax;
+    case kWaveRandom: return std::rand() % kWaveMax;
+    default: return vib_table[i];
+    }
+}
+
+// The shared step of vibrato and tremolo: base -/+ the wave's delta; the position moves on
+// every tick but the row's first.
+int wave_step(int base, int waveform, int &pos, int speed, int depth, int shift)
+{
+    const int p = wrap_position(pos);
+    const int delta = (wave_point(waveform, p) * depth) >> std::clamp(shift, 0, 31);
+    if (mi.tick != 0) pos = wrap_position(p + speed);
+    return p < 0 ? base - delta : base + delta;
+}
+
+} // namespace
+
+void parse_arpeggio(int ch, int param)
+{
+    CHANNEL_STATE &c = ci[ch];
+    if (c.period == 0 || param == 0) return;
+    c.arpeggio_param = param;
+    c.arpeggio_on = kTrue;
+}
+
+// The lasting period never moves; ticks cycle base, +hi, +lo semitones on the note grid.
+void do_arpeggio(int ch)
+{
+    CHANNEL_STATE &c = ci[ch];
+    switch (mi.tick % 3) {
+    case 0: c.temp_period = c.period; break;
+    case 1: c.temp_period = find_lower_period(c.period, (c.arpeggio_param >> 4) & 15); break;
+    default: c.temp_period = find_lower_period(c.period, c.arpeggio_param & 15); break;
+    }
+}
+
+// Codes 1 and 2 share one amount; a zero parameter reuses it in the new direction.
+void parse_pro_porta_up(int ch, int param)
+{
+    CHANNEL_STATE &c = ci[ch];
+    c.pro_porta_on = kTrue;
+    if (param != 0) c.pro_porta_amount = kSlideUnit * param;
+    c.pro_porta_amount = -std::abs(c.pro_porta_amount);
+}
+
+void parse_pro_porta_down(int ch, int param)
+{
+    CHANNEL_STATE &c = ci[ch];
+    c.pro_porta_on = kTrue;
+    if (param != 0) c.pro_porta_amount = kSlideUnit * param;
+    c.pro_porta_amount = std::abs(c.pro_porta_amount);
+}
+
+// target is a 1-based note (plus transpose where the caller adds it); 0 keeps the old target.
+void parse_slide2period(int ch, int speed, int target)
+{
+    CHANNEL_STATE &c = ci[ch];
+    if (c.period == 0) return;
+    if (speed > 0) c.porta_speed = kSlideUnit * speed;
+    if (target > 0) c.porta_target = note2period(target - 1, c.c2spd);
+    c.porta_speed = std::abs(c.porta_speed);
+    if (c.period < c.porta_target) c.porta_speed = -c.porta_speed;
+    if (c.porta_target != 0) c.porta_on = kTrue;
+}
+
+// Moves towards the target and stops on it, never past it.
+void do_slide2period(int ch)
+{
+    CHANNEL_STATE &c = ci[ch];
+    c.period -= c.porta_speed;
+    if ((c.porta_speed >= 1 && c.period < c.porta_target) || (c.porta_speed <= 0 && c.period > c.porta_target))
+        c.period = c.porta_target;
+    c.temp_period = c.period;
+}
+
+void parse_vibrato(int ch, int param, int shift)
+{
+    CHANNEL_STATE &c = ci[ch];
+    if (c.period == 0) return;
+    c.vibrato_on = kTrue;
+    c.vibrato_shift = shift;
+    if (param >> 4) c.vibrato_speed = kSlideUnit * ((param >> 4) & 15);
+    if (param & 15) c.vibrato_depth = param & 15;
+}
+
+void do_vibrato(int ch)
+{
+    CHANNEL_STATE &c = ci[ch];
+    c.temp_period = wave_step(c.period, c.vibrato_waveform, c.vibrato_pos, c.vibrato_speed, c.vibrato_depth,
+                              c.vibrato_shift);
+}
+
+void parse_tremolo(int ch, int param, int shift)
+{
+    CHANNEL_STATE &c = ci[ch];
+    c.tremolo_on = kTrue;
+    c.tremolo_shift = shift;
+    if (param >> 4) c.tremolo_speed = kSlideUnit * ((param >> 4) & 15);
+    if (param & 15) c.tremolo_depth = param & 15;
+}
+
+void do_tremolo(int ch)
+{
+    CHANNEL_STATE &c = ci[ch];
+    c.temp_volume = wave_step(c.volume, c.tremolo_waveform, c.tremolo_pos, c.tremolo_speed, c.tremolo_depth,
+                              c.tremolo_shift);
+}
+
+// No memory: a zero parameter leaves the row without a slide.
+void parse_pro_volslide(int ch, int param)
+{
+    CHANNEL_STATE &c = ci[ch];
+    const int hi = (param >> 4) & 15;
+    const int lo = param & 15;
+    if (hi != 0) c.volume_slide = hi;
+    else if (lo != 0) c.volume_slide = -lo;
+}
+
+void parse_position_jump(int param)
+{
+    if (enable_lasttrk_loop == kTrue) {
+        mi.pending_order = param + 1;
+        if (mi.loop == kTrue && param >= of->order_count) mi.pending_order = 1;
+    } else {
+        if (mi.order_pos >= of->order_count - 1) return;  // the last position's jump is ignored
+        mi.pending_order = param + 1;
+    }
+    // An order target below 0 cannot come from a loader; it ends the song like one past the end.
+    if (mi.pending_order < 1) mi.pending_order = of->order_count + 1;
+    if (mi.pending_row == 0) mi.pending_row = 1;
+}
+
+// A break to the row just past a pattern's end plays its last row; anything further out is
+// brought inside by the tick engine before the row is read.
+void parse_pattern_break(int param)
+{
+    if (mi.pending_order == 0) mi.pending_order = mi.order_pos + 2;
+    mi.pending_row = kRowDigits * ((param >> 4) & 15) + (param & 15) + 1;
+    if (mi.loop == kTrue && mi.pending_order - 1 >= of->order_count) mi.pending_order = 1;
+    const int order = mi.pending_order - 1;
+    if (order >= 0 && order < of->order_count) {
+        const int rows = of->pattern_info[of->order_table[order]].row_count;
+        if (mi.pending_row - 1 >= rows) mi.pending_row--;
+    }
+}
+
+void parse_pro_speed_bpm(int param)
+{
+    if (param <= 0) return;
+    if (param <= kSpeedBpmSplit) mi.speed = param;
+    else set_mod_bpm(param);
+}
+
+// Each channel keeps its own loop; the jump back happens when the row ends.
+void parse_pattern_loop(int ch, int x)
+{
+    CHANNEL_STATE &c = ci[ch];
+    if (x == 0) {
+        c.loop_row = mi.row;
+        return;
+    }
+    if (c.loop_count < 1) c.loop_count = x;
+    else c.loop_count--;
+    if (c.loop_count < 1) c.loop_row = mi.row + 1;
+    else c.loop_on = kTrue;
+}
+
+// x = 0 repeats the last fine slide only if it went the same way.
+void parse_ext_fine_porta_up(int ch, int x)
+{
+    CHANNEL_STATE &c = ci[ch];
+    if (c.period == 0) return;
+    if (x != 0) c.fine_porta_memory = kSlideUnit * x;
+    else if (c.fine_porta_memory > 0) return;
+    c.fine_porta_memory = -std::abs(c.fine_porta_memory);
+    c.period += c.fine_porta_memory;
+}
+
+void parse_ext_fine_porta_down(int ch, int x)
+{
+    CHANNEL_STATE &c = ci[ch];
+    if (c.period == 0) return;
+    if (x != 0) c.fine_porta_memory = kSlideUnit * x;
+    else if (c.fine_porta_memory < 0) return;
+    c.period += c.fine_porta_memory;
+}
+
+void parse_ext_glissando(int ch, int x)
+{
+    ci[ch].glissando = x != 0 ? kTrue : kFalse;
+}
+
+void parse_ext_vibrato_waveform(int ch, int x)
+{
+    ci[ch].vibrato_waveform = x;
+}
+
 void parse_ext_set_finetune(int, int) {}          // finetune: no action
-void parse_ext_tremolo_waveform(int, int) {}      // to be written
-void parse_ext_set_pan(int, int) {}               // to be written
-void parse_ext_retrigger(int, int) {}             // to be written
-void parse_ext_fine_volume_up(int, int) {}        // to be written
-void parse_ext_fine_volume_down(int, int) {}      // to be written
-void parse_ext_note_cut(int, int) {}              // to be written
-void parse_ext_stereo_control(int, int) {}        // to be written
-void parse_ext_xm_fine_porta_up(int, int) {}      // to be written
-void parse_ext_xm_fine_porta_down(int, int) {}    // to be written
-void parse_ext_xm_fine_volume_up(int, int) {}     // to be written
-void parse_ext_xm_fine_volume_down(int, int) {}   // to be written
+
+void parse_ext_tremolo_waveform(int ch, int x)
+{
+    ci[ch].tremolo_waveform = x;
+}
+
+void parse_ext_set_pan(int ch, int x)
+{
+    ci[ch].pan = kPanStep * x;
+}
+
+void parse_ext_retrigger(int ch, int x)
+{
+    ci[ch].retrig_interval = x;
+}
+
+void parse_ext_fine_volume_up(int ch, int x)
+{
+    ci[ch].volume += x;
+}
+
+void parse_ext_fine_volume_down(int ch, int x)
+{
+    ci[ch].volume -= x;
+}
+
+void parse_ext_note_cut(int ch, int x)
+{
+    CHANNEL_STATE &c = ci[ch];
+    c.note_cut = x;
+    if (x == 0) c.volume = 0;
+}
+
+// S3M SAx: x = 0..7 lands right of centre, 8..15 left of it.
+void parse_ext_stereo_control(int ch, int x)
+{
+    ci[ch].pan = kPanStep * (x < 8 ? x + 8 : x - 8);
+}
+
+void parse_ext_xm_fine_porta_up(int ch, int x)
+{
+    CHANNEL_STATE &c = ci[ch];
+    if (c.period == 0) return;
+    if (x != 0) c.xm_fine_up_memory = -kSlideUnit * x;
+    c.period += c.xm_fine_up_memory;
+}
+
+void parse_ext_xm_fine_porta_down(int ch, int x)
+{
+    CHANNEL_STATE &c = ci[ch];
+    if (c.period == 0) return;
+    if (x != 0) c.xm_fine_down_memory = kSlideUnit * x;
+    c.period += c.xm_fine_down_memory;
+}
+
+void parse_ext_xm_fine_volume_up(int ch, int x)
+{
+    CHANNEL_STATE &c = ci[ch];
+    if (x != 0) c.xm_fine_vol_up_memory = x;
+    c.volume += c.xm_fine_vol_up_memory;
+    c.temp_volume += c.xm_fine_vol_up_memory;
+}
+
+void parse_ext_xm_fine_volume_down(int ch, int x)
+{
+    CHANNEL_STATE &c = ci[ch];
+    if (x != 0) c.xm_fine_vol_down_memory = -x;
+    c.volume += c.xm_fine_vol_down_memory;
+    c.temp_volume += c.xm_fine_vol_down_memory;
+}
 
 void parse_ext_note_delay(int ch, int x)
 {
