@@ -464,40 +464,7 @@ extern "C" NOTE_INFO *get_note(QVMOD *module, int pattern, int row, int channel)
 
 // ------------------------------------------------------------------ module files
 
-namespace {
-
-struct PackCloser {
-    void operator()(PACKFILE *f) const { qvmod_fclose(f); }
-};
-
-} // namespace
-
-extern "C" QVMOD *load_mod(const char *filename)
-{
-    if (detect_qvm(filename) == 1) {
-        std::unique_ptr<PACKFILE, PackCloser> f(qvmod_fopen(filename, "rb"));
-        if (!f) {
-            qvmod_set_error("Unable to open %s", filename);
-            return nullptr;
-        }
-        return load_qvm(f.get());
-    }
-    // Further formats are detected here, in order, before giving up.
-    qvmod_set_error("Unsupported MOD type or unable to open file");
-    return nullptr;
-}
-
-extern "C" int get_mod_info(const char *filename, QVMOD_INFO *info)
-{
-    if (!info) return -1;
-    if (detect_qvm(filename) == 1) {
-        std::unique_ptr<PACKFILE, PackCloser> f(qvmod_fopen(filename, "rb"));
-        if (f) return get_qvm_info(f.get(), info);
-    }
-    // Further formats are detected here, in order, before giving up.
-    qvmod_set_error("Unsupported MOD type or unable to open file");
-    return -1;
-}
+// load_mod, get_mod_info and the format detectors live in mod_load.cpp.
 
 // ------------------------------------------------------------------ datafile object
 

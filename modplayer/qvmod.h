@@ -411,6 +411,34 @@ void register_datafile_qvmod(void);
 void *load_qvm_datafile(PACKFILE *f, long size);
 void destroy_mod_datafile(void *data);
 
+/* MOD, S3M, XM and IT files: the detectors and readers behind load_mod and get_mod_info.
+ * Detectors return 1 on a match; see each for its other answers. Offsets locate a module
+ * embedded in an Unreal package (0 for a plain file). */
+extern int fast_loading;                       /* -1: S3M channels from the channel settings; 0: from the patterns */
+int detect_it(const char *filename);           /* 1, -1 no match, 0 cannot open */
+int detect_xm(const char *filename);           /* 1, -1, 0 */
+int detect_s3m(const char *filename);          /* 1, -1, 0 */
+int detect_m31(const char *filename);          /* 1, -1 (also when it cannot open) */
+int detect_m15(const char *filename);          /* 1, 0 */
+int detect_unreal_it(const char *filename);    /* start of the module, -1 none, 0 cannot open */
+int detect_unreal_xm(const char *filename);
+int detect_unreal_s3m(const char *filename);   /* signature offset - 44 */
+int get_m_info(const char *filename, int samples, QVMOD_INFO *info);
+int get_s3m_info(const char *filename, int offset, QVMOD_INFO *info);
+int get_xm_info(const char *filename, int offset, QVMOD_INFO *info);
+int get_it_info(const char *filename, int offset, QVMOD_INFO *info);
+QVMOD *load_m(const char *filename, int samples);       /* 15 or 31 samples */
+QVMOD *load_s3m(const char *filename, int offset);
+QVMOD *load_xm(const char *filename, int offset);
+QVMOD *load_it(const char *filename, int offset);       /* always refuses */
+int get_mod_no_pat(int *order_table, int count);
+void convert_s3m_pitch(int *note);
+void convert_s3m_command(int *command, int *param);
+int S3M_get_num_chn(PACKFILE *f);
+int S3M_load_pat(PACKFILE *f, QVMOD *module, NOTE_INFO *cells, int channel_count);
+void convert_xm_command(int *command, int *param);
+void load_note(QVMOD *module, PACKFILE *f, NOTE_INFO *cell);
+
 #ifdef __cplusplus
 }
 #endif

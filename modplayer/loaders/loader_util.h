@@ -1,0 +1,121 @@
+// Helpers shared by the MOD, S3M, XM and IT readers: the file image in memory, bounded reads, module building.
+#ifndef QVMOD_LOADER_UTIL_H
+#define QVMOD_LOADER_UTIL_H
+
+#include "../player_internal.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace qvmod_loader {
+
+constexpr int kAmigaClock = 3579546;        // pitch value = kAmigaClock / Amiga period
+constexpr int kRowsPerPattern = 64;         // MOD and S3M patterns
+constexpr int kMaxCellSample = 255;         // a cell's sample or instrument number is one byte
+
+// The bytes of a file from a start offset on, read whole through the packed-file primitives so
+// every later read is a bounds-checked look into memory. False when the file cannot be opened.
+bool read_file(const char *filename, long offset, std::vector<unsigned char> &out);
+
+// Reads up to n bytes at an absolute offset: the count read, or -1 when the file cannot be opened.
+int peek_file(const char *filename, long offset, void *buffer, int n);
+
+// A cursor over a byte image. Reads past the end give 0 and set `ran_out`; the cursor never
+// moves beyond the end, so a loop that reads until the end always finishes.
+class Bytes {
+public:
+    Bytes(const unsigned char *data, size_t size) : data_(data), size_(size) {}
+    explicit Bytes(const std::vector<unsigned char> &v) : data_(v.data()), size_(v.size()) {}
+
+    size_t size() const { return size_; }
+    size_t pos() const { return pos_; }
+    size_t left() const { return size_ - pos_; }
+    bool at_end() const { return pos_ >= size_; }
+    bool ran_out() const { return ran_out_; }
+
+    void seek(uint64_t offset) { pos_ = offset < size_ ? static_cast<size_t>(offset) : size_; }
+    void skip(uint64_t count) { seek(static_cast<uint64_t>(pos_) + count); }
+
+    int u8()
+    {
+        if (pos_ >= size_) { ran_out_ = true; return 0; }
+        return data_[pos_++];
+    }
+    int s8() { return static_cast<signed char>(u8()); }
+    int u16le() { const int lo = u8(); return lo | (u8() << 8); }
+    int u16be() { const int hi = u8(); return (hi << 8) | u8(); }
+    uint32_t u32le()
+    {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; i++) v |= static_cast<uint32_t>(u8()) << (8 * i);
+        return v;
+    }
+    uint32_t u32be()
+    {
+        uint32_t v = 0;
+        for (int i = 0; i < 4; i++) v = (v << 8) | static_cast<uint32_t>(u8());
+        return v;
+    }
+    // Copies up to n bytes; returns how many the image held.
+    size_t read(void *dst, size_t n);
+    // Address of the next byte (valid for left() bytes).
+    const unsigned char *here() const { return data_ + pos_; }
+    // Bytes at an absolute offset, without moving; false when they are not all there.
+    bool equals_at(uint64_t offset, const char *text, size_t n) const;
+
+private:
+    const unsigned char *data_;
+    size_t size_;
+    size_t pos_ = 0;
+    bool ran_out_ = false;
+};
+
+// The module under construction: destroyed on every path that does not hand it over.
+class ModuleBuild {
+public:
+    ModuleBuild() = default;
+    ~ModuleBuild() { if (m_) destroy_mod(m_); }
+    ModuleBuild(const ModuleBuild &) = delete;
+    ModuleBuild &operator=(const ModuleBuild &) = delete;
+
+    bool create();                               // the zeroed QVMOD
+    QVMOD *get() const { return m_; }
+    QVMOD *operator->() const { return m_; }
+    // Sets qvmod_error to the message and gives null.
+    QVMOD *fail(const char *message);
+    // Final repairs shared by all readers, the consistency check, lock_mod; hands the module over.
+    QVMOD *finish();
+
+    // sample_info and samples for `count` samples; sample_count is set once both exist.
+    bool alloc_samples(int count);
+    // pattern_info for `count` patterns (cells not yet allocated); pattern_count set.
+    bool alloc_patterns(int count);
+    // Zeroed cells for one pattern.
+    bool alloc_cells(int pattern, int rows);
+    bool alloc_instruments(int count);
+
+private:
+    QVMOD *m_ = nullptr;
+};
+
+// Allegro sample record defaults used by every reader (data left to the caller).
+void init_sample(SAMPLE &s, int bits);
+// An empty sample: a one-byte zero block, no frames, no loop.
+bool make_empty_sample(SAMPLE &s);
+
+// Clips a loop into [0, len]; a loop that covers no frames is switched off (loop_type 0).
+void repair_loop(unsigned long len, unsigned long &loop_start, unsigned long &loop_end, int &loop_type);
+
+// Puts "Unable to open NAME" into qvmod_error, keeping the end of a name too long to fit.
+void set_open_error(const char *filename);
+
+// Empty when the module keeps every promise the player relies on, else what is broken.
+const char *check_loaded_module(const QVMOD *m);
+
+// The highest pattern named by the first `count` orders plus one (at least 1).
+int patterns_needed(const int *orders, int count);
+
+} // namespace qvmod_loader
+
+#endif
