@@ -1,0 +1,122 @@
+"""The options screen end to end: every control clicked to its limits, and the settings in a new game."""
+
+import time
+import unittest
+
+from harness import Session
+from test_frontend import (Screens, open_menu, start_game, region, occupied, MENU_OPTIONS,
+                           COL_BORDER)
+
+EXIT = (215, 400, 425, 430)
+SOUND_TOGGLE = (80, 100, 290, 130)
+MUSIC_TOGGLE = (350, 100, 560, 130)
+SOUND_DOWN, SOUND_UP = (80, 200, 110, 230), (260, 200, 290, 230)
+MUSIC_DOWN, MUSIC_UP = (350, 200, 380, 230), (530, 200, 560, 230)
+LEVEL_DOWN, LEVEL_UP = (80, 350, 110, 380), (260, 350, 290, 380)
+BLOCKS_DOWN, BLOCKS_UP = (350, 350, 380, 380), (530, 350, 560, 380)
+# The value displays: the left and the right pair share their x range, so equal labels show
+# as equal pixels.
+SOUND_VALUE, LEVEL_VALUE = (111, 200, 259, 230), (111, 350, 259, 380)
+MUSIC_VALUE, BLOCKS_VALUE = (381, 200, 529, 230), (381, 350, 529, 380)
+
+
+class OptionsScreen(unittest.TestCase):
+    def click(self, box, times=1):
+        for _ in range(times):
+            self.game.click_box(*box, hold=0.06, after=0.06)
+
+    def shown(self, box):
+        # The pointer is drawn into the screen: keep it off what is compared.
+        self.game.move(630, 470)
+        time.sleep(0.2)
+        return region(self.screens.grab(), box)
+
+    def test_controls_stop_at_their_limits_and_reach_the_game(self):
+        with Session() as game:
+            self.game = game
+            screens = self.screens = Screens(game)
+            open_menu(game, screens)
+            game.click_box(*MENU_OPTIONS)
+            points = {(0, 240): COL_BORDER}
+            points.update(screens.button(EXIT))
+            rows = screens.wait_for(points, "the options screen")
+            zero = region(rows, LEVEL_VALUE)
+            self.assertEqual(region(rows, BLOCKS_VALUE), zero)
+            two_hundred = region(rows, SOUND_VALUE)
+            self.assertEqual(region(rows, MUSIC_VALUE), two_hundred)
+            self.assertNotEqual(two_hundred, zero)
+
+            game.key("Escape")
+            time.sleep(0.5)
+            self.assertTrue(screens.shows(screens.grab(), points), "Esc does not leave")
+
+            # Sound volume: 200 down to 0 in twenty clicks, no further; up to 250, no further.
+            self.click(SOUND_DOWN, 19)
+            self.assertNotEqual(self.shown(SOUND_VALUE), zero)
+            self.click(SOUND_DOWN)
+            self.assertEqual(self.shown(SOUND_VALUE), zero)
+            self.click(SOUND_DOWN)
+            self.assertEqual(self.shown(SOUND_VALUE), zero)
+            self.click(SOUND_UP, 24)
+            self.assertNotEqual(self.shown(SOUND_VALUE), zero)
+            before_top = self.shown(SOUND_VALUE)
+            self.click(SOUND_UP)
+            two_fifty = self.shown(SOUND_VALUE)
+            self.assertNotEqual(two_fifty, before_top)
+            self.click(SOUND_UP, 2)
+            self.assertEqual(self.shown(SOUND_VALUE), two_fifty)
+
+            # Music volume: five clicks from 200 reach 250; twenty-five down reach 0.
+            self.click(MUSIC_UP, 5)
+            self.assertEqual(self.shown(MUSIC_VALUE), two_fifty)
+            self.click(MUSIC_UP)
+            self.assertEqual(self.shown(MUSIC_VALUE), two_fifty)
+            self.click(MUSIC_DOWN, 26)
+            self.assertEqual(self.shown(MUSIC_VALUE), zero)
+
+            # Starting level 0..20 and starting blocks 0..10.
+            self.click(LEVEL_DOWN)
+            self.assertEqual(self.shown(LEVEL_VALUE), zero)
+            self.click(LEVEL_UP, 20)
+            twenty = self.shown(LEVEL_VALUE)
+            self.click(LEVEL_UP)
+            self.assertEqual(self.shown(LEVEL_VALUE), twenty)
+            self.click(BLOCKS_UP, 9)
+            nine = self.shown(BLOCKS_VALUE)
+            self.click(BLOCKS_UP)
+            ten = self.shown(BLOCKS_VALUE)
+            self.assertNotEqual(ten, nine)
+            self.click(BLOCKS_UP, 2)
+            self.assertEqual(self.shown(BLOCKS_VALUE), ten)
+            self.assertNotEqual(twenty, ten)
+
+            # The switches change their label and change it back.
+            for toggle in (SOUND_TOGGLE, MUSIC_TOGGLE):
+                on = self.shown(toggle)
+                self.click(toggle)
+                self.assertNotEqual(self.shown(toggle), on)
+                self.click(toggle)
+                self.assertEqual(self.shown(toggle), on)
+
+            self.click(EXIT)
+            screens.wait_menu()
+            # Ten starting rows: the bottom half of the new well is filled at random, the rows
+            # above it start empty (but for the falling piece, in the top rows).
+            shot = start_game(game, screens)
+            filled = sum(occupied(shot, c, r) for c in range(10) for r in range(10, 20))
+            self.assertGreater(filled, 20)
+            self.assertLess(filled, 100)
+
+            # Options come back with the settings as they were left.
+            game.key("F2")
+            screens.wait_menu()
+            game.click_box(*MENU_OPTIONS)
+            rows = screens.wait_for(points, "the options screen")
+            self.assertEqual(region(rows, SOUND_VALUE), two_fifty)
+            self.assertEqual(region(rows, MUSIC_VALUE), zero)
+            self.assertEqual(region(rows, LEVEL_VALUE), twenty)
+            self.assertEqual(region(rows, BLOCKS_VALUE), ten)
+
+
+if __name__ == "__main__":
+    unittest.main()
