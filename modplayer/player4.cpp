@@ -10,6 +10,7 @@ constexpr int kSlideUnit = 4;                 // period units per slide paramete
 constexpr int kXmPortaFloor = 40;             // XM portamento up stops at this period
 constexpr int kExtraFineUp = 1;
 constexpr int kExtraFineDown = 2;
+constexpr int kEnvelopeMax = 64;              // envelope points hold 0..64
 
 // hi if set, else -lo: the XM rule for slides with one direction per nibble.
 int nibble_slide(int param)
@@ -165,7 +166,9 @@ void process_envelope(ENVELOPE_STATE *env, int default_value, int key_off)
     const int a = std::clamp(env->index_a, 0, points - 1);
     const int b = std::clamp(env->index_b, 0, points - 1);
     const int t = std::min(env->tick, INT_MAX - 1);  // positions come from files: t + 1 must not overflow
-    env->value = a == b ? env->value_pt[b] : interpolate(t, env->pos[a], env->pos[b], env->value_pt[a], env->value_pt[b]);
+    // Positions that do not ascend can extrapolate; the output stays in the points' range.
+    const int value = a == b ? env->value_pt[b] : interpolate(t, env->pos[a], env->pos[b], env->value_pt[a], env->value_pt[b]);
+    env->value = std::clamp(value, 0, kEnvelopeMax);
 
     int next_a = a;
     int next_b = b;

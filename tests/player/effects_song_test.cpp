@@ -1,0 +1,158 @@
+// Song position commands over whole songs: position jump, pattern break, pattern loop, and the
+// order positions and rows they visit.
+#include <utility>
+#include <vector>
+
+#include "effects_support.h"
+
+namespace {
+
+using namespace effects;
+using SongPosition = PlayerTest;
+using Visit = std::pair<int, int>;   // order position, row
+using Visits = std::vector<Visit>;
+
+// Orders 0 .. patterns-1 play patterns 0 .. patterns-1; speed 1, so every tick starts a row.
+QVMOD *song(int patterns, int rows, int channels = 2)
+{
+    return period_module(channels, rows, 1, patterns);
+}
+
+void put_at(QVMOD *m, int pattern, int row, int ch, int command, int param)
+{
+    cell(m, pattern, row, ch) = NOTE_INFO{0, 0, 0, command, param};
+}
+
+// Plays until the song stops (or max rows) and lists the rows read.
+Visits play_rows(int max_rows = 200)
+{
+    Visits out;
+    for (int i = 0; i < max_rows && is_mod_playing(); i++) {
+        mod_interrupt();
+        if (of != nullptr && mi.tick == 0) out.emplace_back(mi.order_pos, mi.row);
+    }
+    return out;
+}
+
+TEST_F(SongPosition, LoopsBreaksAndACombinedJumpAcrossASong)
+{
+    ModuleHolder m(song(4, 8));
+    m->pattern_info[3].row_count = 4;
+    put_at(m.get(), 0, 2, 0, CMD_EXTENDED, 0x60);
+    put_at(m.get(), 0, 3, 0, CMD_EXTENDED, 0x62);
+    put_at(m.get(), 0, 5, 1, CMD_PATTERN_BREAK, 0x03);
+    put_at(m.get(), 1, 4, 0, CMD_PATTERN_BREAK, 0x02);   // row from the break,
+    put_at(m.get(), 1, 4, 1, CMD_POSITION_JUMP, 3);      // order from the jump
+    play_mod(m.get(), kFalse);
+    const Visits want = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 2}, {0, 3}, {0, 2}, {0, 3}, {0, 4}, {0, 5},
+                         {1, 3}, {1, 4}, {3, 2}, {3, 3}};
+    EXPECT_EQ(play_rows(), want);
+    EXPECT_EQ(is_mod_playing(), 0);
+}
+
+TEST_F(SongPosition, JumpBeforeBreakInTheSameRowCombinesAlike)
+{
+    ModuleHolder m(song(4, 8));
+    put_at(m.get(), 0, 1, 0, CMD_POSITION_JUMP, 2);
+    put_at(m.get(), 0, 1, 1, CMD_PATTERN_BREAK, 0x05);
+    put_at(m.get(), 2, 6, 0, CMD_POSITION_JUMP, 9);   // past the end of a song that stops
+    play_mod(m.get(), kFalse);
+    EXPECT_EQ(play_rows(), (Visits{{0, 0}, {0, 1}, {2, 5}, {2, 6}}));
+    EXPECT_EQ(is_mod_playing(), 0);
+}
+
+TEST_F(SongPosition, PatternLoopE60E63PlaysRowsFourTimes)
+{
+    ModuleHolder m(song(1, 12));
+    put_at(m.get(), 0, 4, 0, CMD_EXTENDED, 0x60);
+    put_at(m.get(), 0, 8, 0, CMD_EXTENDED, 0x63);
+    play_mod(m.get(), kFalse);
+    Visits want = {{0, 0}, {0, 1}, {0, 2}, {0, 3}};
+    for (int pass = 0; pass < 4; pass++)
+        for (int row = 4; row <= 8; row++) want.emplace_back(0, row);
+    for (int row = 9; row < 12; row++) want.emplace_back(0, row);
+    EXPECT_EQ(play_rows(), want);
+}
+
+TEST_F(SongPosition, LoopsOfTwoChannelsCountSeparately)
+{
+    ModuleHolder m(song(1, 6));
+    put_at(m.get(), 0, 1, 0, CMD_EXTENDED, 0x61);   // channel 0: row 1 twice (start at row 0)
+    put_at(m.get(), 0, 3, 1, CMD_EXTENDED, 0x60);
+    put_at(m.get(), 0, 4, 1, CMD_EXTENDED, 0x61);   // channel 1: rows 3-4 twice
+    play_mod(m.get(), kFalse);
+    EXPECT_EQ(play_rows(), (Visits{{0, 0}, {0, 1}, {0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 3}, {0, 4}, {0, 5}}));
+}
+
+TEST_F(SongPosition, BreakD64IntoA64RowPatternPlaysRow63)
+{
+    ModuleHolder m(song(3, 64));
+    put_at(m.get(), 0, 0, 0, CMD_PATTERN_BREAK, 0x64);
+    put_at(m.get(), 1, 63, 0, CMD_PATTERN_BREAK, 0x10);
+    play_mod(m.get(), kFalse);
+    const Visits rows = play_rows(3);
+    EXPECT_EQ(rows, (Visits{{0, 0}, {1, 63}, {2, 10}}));
+}
+
+TEST_F(SongPosition, BreaksFarBeyondThePatternStayInside)
+{
+    ModuleHolder m(song(4, 8));
+    m->pattern_info[2].row_count = 4;
+    put_at(m.get(), 0, 0, 0, CMD_PATTERN_BREAK, 0x99);
+    put_at(m.get(), 1, 7, 0, CMD_PATTERN_BREAK, 0xFF);
+    put_at(m.get(), 2, 3, 0, CMD_PATTERN_BREAK, 0x05);
+    play_mod(m.get(), kFalse);
+    EXPECT_EQ(play_rows(3), (Visits{{0, 0}, {1, 7}, {2, 3}}));
+    EXPECT_EQ(play_rows(1), (Visits{{3, 5}}));
+}
+
+TEST_F(SongPosition, JumpOnTheLastOrderIsIgnoredWhenLastTrackLoopingIsOff)
+{
+    ModuleHolder m(song(2, 2));
+    put_at(m.get(), 1, 1, 0, CMD_POSITION_JUMP, 0);
+    put_at(m.get(), 0, 1, 0, CMD_POSITION_JUMP, 1);   // not on the last order: obeyed
+    enable_lasttrk_loop = kFalse;
+    play_mod(m.get(), kFalse);
+    EXPECT_EQ(play_rows(), (Visits{{0, 0}, {0, 1}, {1, 0}, {1, 1}}));
+    EXPECT_EQ(is_mod_playing(), 0);
+}
+
+TEST_F(SongPosition, JumpOnTheLastOrderIsObeyedWhenLastTrackLoopingIsOn)
+{
+    ModuleHolder m(song(2, 2));
+    put_at(m.get(), 1, 1, 0, CMD_POSITION_JUMP, 0);
+    play_mod(m.get(), kFalse);
+    const Visits rows = play_rows(6);
+    EXPECT_EQ(rows, (Visits{{0, 0}, {0, 1}, {1, 0}, {1, 1}, {0, 0}, {0, 1}}));
+}
+
+TEST_F(SongPosition, LoopingSongWrapsJumpsAndBreaksPastTheEndToTheFirstOrder)
+{
+    ModuleHolder m(song(3, 4));
+    m->restart_order = 1;
+    put_at(m.get(), 0, 1, 0, CMD_POSITION_JUMP, 7);
+    put_at(m.get(), 0, 2, 0, CMD_PATTERN_BREAK, 0x02);
+    play_mod(m.get(), kTrue);
+    // Order 0 row 1 jumps past the end: order 0 again, row 0.
+    EXPECT_EQ(play_rows(3), (Visits{{0, 0}, {0, 1}, {0, 0}}));
+    cell(m.get(), 0, 1, 0) = NOTE_INFO{};
+    put_at(m.get(), 2, 3, 0, CMD_PATTERN_BREAK, 0x02);   // break on the last order: order 0, row 2
+    EXPECT_EQ(play_rows(8), (Visits{{0, 1}, {0, 2}, {1, 2}, {1, 3}, {2, 0}, {2, 1}, {2, 2}, {2, 3}}));
+    EXPECT_EQ(play_rows(1), (Visits{{0, 2}}));
+}
+
+TEST_F(SongPosition, PatternDelayHoldsTheRow)
+{
+    ModuleHolder m(song(1, 4));
+    m->initial_speed = 2;
+    put_at(m.get(), 0, 1, 0, CMD_EXTENDED, 0xE2);
+    play_mod(m.get(), kFalse);
+    std::vector<int> rows;
+    for (int i = 0; i < 12; i++) {
+        ticks(1);
+        rows.push_back(mi.row);
+    }
+    EXPECT_EQ(rows, (std::vector<int>{0, 0, 1, 1, 1, 1, 1, 1, 2, 2, 3, 3}));
+}
+
+} // namespace

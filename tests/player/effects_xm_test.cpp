@@ -1,0 +1,366 @@
+// XM effects, key off, fade-out and the instrument envelopes, driven tick by tick.
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "effects_support.h"
+
+namespace {
+
+using namespace effects;
+using XmEffects = PlayerTest;
+using Envelopes = PlayerTest;
+using V = std::vector<int>;
+
+constexpr int kNote48 = 49;          // cell note of 0-based note 48: period 4608 on the linear table
+constexpr int kPeriod48 = 4608;
+
+// The volume envelope of instrument 0 from (position, value) points.
+void volume_envelope(QVMOD *m, std::initializer_list<std::pair<int, int>> points, int flags)
+{
+    INSTRUMENT_INFO &in = m->instrument_info[0];
+    int i = 0;
+    for (auto [pos, value] : points) {
+        in.volume_env_pos[i] = pos;
+        in.volume_env_value[i] = value;
+        i++;
+    }
+    in.volume_env_points = i;
+    in.volume_env_flags = flags;
+}
+
+std::vector<int> envelope_values(int ch, int n)
+{
+    return record(n, [ch] { return ci[ch].volume_env.value; });
+}
+
+// The falling line (0, 64) .. (10, 0) at tick t.
+int falling(int t)
+{
+    return t >= 10 ? 0 : 64 + (t * -64) / 10;
+}
+
+TEST_F(XmEffects, PortamentoUpStopsAtPeriod40)
+{
+    ModuleHolder m(note_module(2, 8, 3));
+    put(m.get(), 0, 0, 1, 96, 0, CMD_XM_PORTA_UP, 0xFF);   // 0-based 95: period 1600
+    put(m.get(), 1, 0, 0, 0, 0, CMD_XM_PORTA_UP, 0x00);
+    play_mod(m.get(), kTrue);
+    EXPECT_EQ(temp_periods(0, 3), (V{1600, 580, 40}));
+    EXPECT_EQ(temp_periods(0, 3), (V{40, 40, 40}));
+    EXPECT_EQ(ci[0].period, 40);
+}
+
+TEST_F(XmEffects, PortamentoUpAndDownKeepSeparateMemories)
+{
+    ModuleHolder m(note_module(2, 8, 3));
+    put(m.get(), 0, 0, 1, kNote48, 0, CMD_XM_PORTA_UP, 0x08);
+    put(m.get(), 1, 0, 0, 0, 0, CMD_XM_PORTA_DOWN, 0x00);   // nothing remembered downwards yet
+    put(m.get(), 2, 0, 0, 0, 0, CMD_XM_PORTA_DOWN, 0x04);
+    put(m.get(), 3, 0, 0, 0, 0, CMD_XM_PORTA_UP, 0x00);
+    play_mod(m.get(), kTrue);
+    EXPECT_EQ(temp_periods(0, 3), (V{4608, 4576, 4544}));
+    EXPECT_EQ(temp_periods(0, 3), (V{4544, 4544, 4544}));
+    EXPECT_EQ(temp_periods(0, 3), (V{4544, 4560, 4576}));
+    EXPECT_EQ(temp_periods(0, 3), (V{4576, 4544, 4512}));
+}
+
+TEST_F(XmEffects, VolumeSlideWithMemory)
+{
+    ModuleHolder m(note_module(2, 8, 3));
+    m->sample_info[0].volume = 40;
+    put(m.get(), 0, 0, 1, kNote48, 0, CMD_XM_VOLSLIDE, 0x20);
+    put(m.get(), 1, 0, 0, 0, 0, CMD_XM_VOLSLIDE, 0x00);
+    put(m.get(), 2, 0, 0, 0, 0, CMD_XM_VOLSLIDE, 0x03);
+    put(m.get(), 3, 0, 0, 0, 0, CMD_XM_VOLSLIDE, 0x23);
+    play_mod(m.get(), kTrue);
+    EXPECT_EQ(temp_volumes(0, 3), (V{40, 42, 44}));
+    EXPECT_EQ(temp_volumes(0, 3), (V{44, 46, 48}));
+    EXPECT_EQ(temp_volumes(0, 3), (V{48, 45, 42}));
+    EXPECT_EQ(temp_volumes(0, 3), (V{42, 44, 46}));
+}
+
+TEST_F(XmEffects, PanSlideWithMemoryClampedAtTheEdge)
+{
+    ModuleHolder m(note_module(2, 8, 3));
+    m->sample_info[0].pan = 250;
+    put(m.get(), 0, 0, 1, kNote48, 0, CMD_XM_PANSLIDE, 0x20);
+    put(m.get(), 1, 0, 0, 0, 0, CMD_XM_PANSLIDE, 0x00);
+    put(m.get(), 2, 0, 0, 0, 0, CMD_XM_PANSLIDE, 0x05);
+    play_mod(m.get(), kTrue);
+    auto pans = [] { return record(3, [] { return ci[0].temp_pan; }); };
+    EXPECT_EQ(pans(), (V{250, 252, 254}));
+    EXPECT_EQ(pans(), (V{254, 255, 255}));
+    EXPECT_EQ(pans(), (V{255, 250, 245}));
+    EXPECT_EQ(pan(0), 245);
+}
+
+TEST_F(XmEffects, GlobalVolumeSlideH0FReachesZeroAndStays)
+{
+    ModuleHolder m(note_module(2, 8, 4));
+    m->initial_global_volume = 10;
+    put(m.get(), 0, 0, 1, kNote48, 0, CMD_GLOBAL_VOLSLIDE, 0x0F);
+    play_mod(m.get(), kTrue);
+    EXPECT_EQ(record(4, [] { return mi.global_volume; }), (V{10, 0, 0, 0}));
+    EXPECT_EQ(vol(0), 0);
+}
+
+TEST_F(XmEffects, GlobalVolumeSlidesOfTwoChannelsAddUp)
+{
+    ModuleHolder m(note_module(2, 8, 3));
+    m->initial_global_volume = 10;
+    put(m.get(), 0, 0, 1, kNote48, 0, CMD_GLOBAL_VOLSLIDE, 0x10);
+    put(m.get(), 0, 1, 1, kNote48, 0, CMD_GLOBAL_VOLSLIDE, 0x20);
+    put(m.get(), 1, 0, 0, 0, 0, CMD_GLOBAL_VOLSLIDE, 0x00);   // ch 0 repeats, ch 1 stops
+    play_mod(m.get(), kTrue);
+    EXPECT_EQ(record(6, [] { return mi.global_volume; }), (V{10, 13, 16, 16, 17, 18}));
+    EXPECT_EQ(vol(0), voice_volume(64, 18));
+}
+
+TEST_F(XmEffects, ExtraFinePortamentoKeepsAMemoryPerDirection)
+{
+    ModuleHolder m(note_module(2, 8, 2));
+    put(m.get(), 0, 0, 1, kNote48, 0, CMD_XM_EXTRA_FINE_PORTA, 0x13);
+    put(m.get(), 1, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x10);
+    put(m.get(), 2, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x22);
+    put(m.get(), 3, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x20);
+    put(m.get(), 4, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x10);
+    put(m.get(), 5, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x35);
+    play_mod(m.get(), kTrue);
+    EXPECT_EQ(record(12, [] { return ci[0].temp_period; }),
+              (V{4605, 4605, 4602, 4602, 4604, 4604, 4606, 4606, 4603, 4603, 4603, 4603}));
+}
+
+TEST_F(XmEffects, FinePortamentoAndFineVolumeKeepOwnMemories)
+{
+    ModuleHolder m(note_module(2, 8, 2));
+    m->sample_info[0].volume = 40;
+    put(m.get(), 0, 0, 1, kNote48, 0, CMD_EXTENDED, 0x113);
+    put(m.get(), 1, 0, 0, 0, 0, CMD_EXTENDED, 0x124);
+    put(m.get(), 2, 0, 0, 0, 0, CMD_EXTENDED, 0x110);   // the upward memory, not the last slide
+    put(m.get(), 3, 0, 0, 0, 0, CMD_EXTENDED, 0x120);
+    put(m.get(), 0, 1, 1, kNote48, 0, CMD_EXTENDED, 0x132);
+    put(m.get(), 1, 1, 0, 0, 0, CMD_EXTENDED, 0x143);
+    put(m.get(), 2, 1, 0, 0, 0, CMD_EXTENDED, 0x130);
+    put(m.get(), 3, 1, 0, 0, 0, CMD_EXTENDED, 0x140);
+    play_mod(m.get(), kTrue);
+    V periods, volumes;
+    for (int t = 0; t < 8; t++) {
+        ticks(1);
+        periods.push_back(ci[0].temp_period);
+        volumes.push_back(ci[1].temp_volume);
+    }
+    EXPECT_EQ(periods, (V{4596, 4596, 4612, 4612, 4600, 4600, 4616, 4616}));
+    EXPECT_EQ(volumes, (V{42, 42, 39, 39, 41, 41, 38, 38}));
+}
+
+TEST_F(XmEffects, TonePortamentoWithVolumeSlideAndVibratoWithVolumeSlide)
+{
+    ModuleHolder m(note_module(2, 8, 3));
+    m->sample_info[0].volume = 40;
+    m->sample_info[0].transpose = 12;
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);                          // 60: period 3840
+    put(m.get(), 1, 0, 0, 37, 0, CMD_XM_TONE_PORTA_VOLSLIDE, 0x02);   // target 4608 at the last speed: 0
+    put(m.get(), 0, 1, 1, kNote48, 0, CMD_VIBRATO, 0x48);
+    put(m.get(), 1, 1, 0, 0, 0, CMD_XM_VIBRATO_VOLSLIDE, 0x30);
+    play_mod(m.get(), kTrue);
+    ticks(3);
+    V periods0, periods1;
+    for (int t = 0; t < 3; t++) {
+        ticks(1);
+        periods0.push_back(ci[0].temp_period);
+        periods1.push_back(ci[1].temp_period);
+    }
+    EXPECT_EQ(ci[0].porta_target, 4608);
+    EXPECT_EQ(periods0, (V{3840, 3840, 3840}));   // below the target at speed 0: stays
+    EXPECT_EQ(ci[0].volume, 36);
+    EXPECT_EQ(periods1, (V{3840 + 45, 3840 + 45, 3840 + 58}));   // vibrato position runs on
+    EXPECT_EQ(ci[1].volume, 46);
+}
+
+TEST_F(XmEffects, KeyOffWithoutAVolumeEnvelopeSilencesAtOnce)
+{
+    ModuleHolder m(note_module(2, 8, 2));
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
+    put(m.get(), 0, 1, 1, kNote48, 0, 0, 0);
+    put(m.get(), 1, 0, 0, 0, 0, CMD_KEY_OFF, 0);
+    put(m.get(), 1, 1, 0, QVMOD_NOTE_KEY_OFF, 0, 0, 0);
+    play_mod(m.get(), kTrue);
+    ticks(3);
+    for (int ch = 0; ch < 2; ch++) {
+        EXPECT_EQ(ci[ch].key_off, kTrue) << ch;
+        EXPECT_EQ(ci[ch].volume, 0) << ch;
+        EXPECT_EQ(vol(ch), 0) << ch;
+    }
+}
+
+// ---------------------------------------------------------------- envelopes
+
+TEST_F(Envelopes, FallingLineHoldsItsLastPoint)
+{
+    ModuleHolder m(note_module(2, 8, 6));
+    volume_envelope(m.get(), {{0, 64}, {10, 0}}, QVMOD_ENV_ON);
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
+    play_mod(m.get(), kTrue);
+    V expected;
+    for (int t = 0; t < 14; t++) expected.push_back(falling(t));
+    V voice;
+    const V values = record(14, [&voice] {
+        voice.push_back(vol(0));
+        return ci[0].volume_env.value;
+    });
+    EXPECT_EQ(values, expected);
+    for (int t = 0; t < 14; t++) EXPECT_EQ(voice[t], voice_volume(64, 64, 32768, expected[t])) << t;
+}
+
+TEST_F(Envelopes, SustainHoldsUntilKeyOff)
+{
+    ModuleHolder m(note_module(2, 8, 4));
+    volume_envelope(m.get(), {{0, 64}, {10, 0}}, QVMOD_ENV_ON | QVMOD_ENV_SUSTAIN);
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
+    put(m.get(), 2, 0, 0, 0, 0, CMD_KEY_OFF, 0);
+    play_mod(m.get(), kTrue);
+    EXPECT_EQ(envelope_values(0, 8), V(8, 64));
+    V expected;
+    for (int t = 0; t < 13; t++) expected.push_back(falling(t));
+    EXPECT_EQ(envelope_values(0, 13), expected);
+    EXPECT_EQ(ci[0].volume, 64);   // with a volume envelope, key off does not silence
+}
+
+TEST_F(Envelopes, LoopRepeatsBeforeAndAfterKeyOff)
+{
+    ModuleHolder m(note_module(2, 8, 6));
+    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 0}}, QVMOD_ENV_ON | QVMOD_ENV_LOOP);
+    m->instrument_info[0].volume_env_loop_start = 1;
+    m->instrument_info[0].volume_env_loop_end = 2;
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
+    put(m.get(), 2, 0, 0, QVMOD_NOTE_KEY_OFF, 0, 0, 0);
+    play_mod(m.get(), kTrue);
+    V expected = {64, 56, 48, 40, 32, 24, 16, 8};
+    while (expected.size() < 30) expected.push_back(32 - 8 * ((expected.size() - 8) % 4));
+    EXPECT_EQ(envelope_values(0, 30), expected);
+    EXPECT_EQ(ci[0].key_off, kTrue);
+}
+
+TEST_F(Envelopes, OnePointHoldsFromTheFirstTick)
+{
+    ModuleHolder m(note_module(2, 8, 3));
+    volume_envelope(m.get(), {{5, 20}}, QVMOD_ENV_ON);
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
+    play_mod(m.get(), kTrue);
+    EXPECT_EQ(envelope_values(0, 8), V(8, 20));
+    EXPECT_EQ(vol(0), voice_volume(64, 64, 32768, 20));
+}
+
+TEST_F(Envelopes, FadeOutAfterKeyOff)
+{
+    ModuleHolder m(note_module(3, 8, 2));
+    m->instrument_count = 1;
+    volume_envelope(m.get(), {{0, 64}}, QVMOD_ENV_ON);
+    for (int ch = 0; ch < 3; ch++) {
+        put(m.get(), 0, ch, 1, kNote48, 0, 0, 0);
+        put(m.get(), 1, ch, 0, 0, 0, CMD_KEY_OFF, 0);
+    }
+    // One instrument per fade-out: 0 never fades, 32768 is silent on the next tick, 8192 in four.
+    INSTRUMENT_INFO *more = static_cast<INSTRUMENT_INFO *>(qvmod_calloc(3 * sizeof(INSTRUMENT_INFO)));
+    for (int i = 0; i < 3; i++) more[i] = m->instrument_info[0];
+    more[1].volume_fadeout = 32768;
+    more[2].volume_fadeout = 8192;
+    std::free(m->instrument_info);
+    m->instrument_info = more;
+    m->instrument_count = 3;
+    for (int ch = 0; ch < 3; ch++) cell(m.get(), 0, 0, ch).sample = ch + 1;
+    play_mod(m.get(), kTrue);
+    ticks(2);
+    V v0, v1, v2;
+    for (int t = 0; t < 6; t++) {
+        ticks(1);
+        v0.push_back(vol(0));
+        v1.push_back(vol(1));
+        v2.push_back(vol(2));
+    }
+    EXPECT_EQ(v0, V(6, 255));
+    EXPECT_EQ(v1, (V{255, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(v2, (V{255, voice_volume(64, 64, 24576), voice_volume(64, 64, 16384), voice_volume(64, 64, 8192), 0, 0}));
+    EXPECT_EQ(ci[2].fade_volume, 0);
+}
+
+TEST_F(Envelopes, PanEnvelopeBendsThePan)
+{
+    ModuleHolder m(note_module(2, 8, 3));
+    INSTRUMENT_INFO &in = m->instrument_info[0];
+    in.pan_env_points = 2;
+    in.pan_env_flags = QVMOD_ENV_ON;
+    in.pan_env_pos[1] = 2;
+    in.pan_env_value[0] = 0;
+    in.pan_env_value[1] = 64;
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
+    play_mod(m.get(), kTrue);
+    EXPECT_EQ(record(4, [] { return pan(0); }), (V{0, 128, 255, 255}));
+    EXPECT_EQ(ci[0].pan, 128);
+}
+
+TEST_F(Envelopes, SetPositionL99LandsOnTheLastPoint)
+{
+    ModuleHolder m(note_module(2, 8, 3));
+    volume_envelope(m.get(), {{0, 64}, {10, 48}, {20, 32}, {40, 16}}, QVMOD_ENV_ON);
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
+    put(m.get(), 1, 0, 0, 0, 0, CMD_SET_ENVELOPE_POS, 0x99);
+    put(m.get(), 0, 1, 1, kNote48, 0, 0, 0);
+    put(m.get(), 1, 1, 0, 0, 0, CMD_SET_ENVELOPE_POS, 5);
+    play_mod(m.get(), kTrue);
+    ticks(3);
+    V last, five;
+    for (int t = 0; t < 4; t++) {
+        ticks(1);
+        last.push_back(ci[0].volume_env.value);
+        five.push_back(ci[1].volume_env.value);
+    }
+    EXPECT_EQ(last, V(4, 16));
+    EXPECT_EQ(ci[0].volume_env.tick, 40);
+    EXPECT_EQ(five, (V{56, 55, 53, 52}));
+}
+
+TEST_F(Envelopes, PointIndexesFromAFileStayInsideThePoints)
+{
+    ModuleHolder m(note_module(2, 32, 3));
+    INSTRUMENT_INFO &in = m->instrument_info[0];
+    for (int i = 0; i < QVMOD_MAX_ENV_POINTS; i++) {
+        in.volume_env_pos[i] = 2 * i;
+        in.volume_env_value[i] = 4 * i;
+        in.pan_env_pos[i] = 12 - i;   // not ascending
+        in.pan_env_value[i] = 5 * i;
+    }
+    in.volume_env_points = 40;
+    in.volume_env_flags = QVMOD_ENV_ON | QVMOD_ENV_SUSTAIN | QVMOD_ENV_LOOP;
+    in.volume_env_sustain_start = 30;
+    in.volume_env_sustain_end = -3;
+    in.volume_env_loop_start = 50;
+    in.volume_env_loop_end = 60;
+    in.pan_env_points = 12;
+    in.pan_env_flags = QVMOD_ENV_ON | QVMOD_ENV_LOOP;
+    in.pan_env_loop_start = 11;
+    in.pan_env_loop_end = 3;
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
+    put(m.get(), 3, 0, 0, 0, 0, CMD_KEY_OFF, 0);
+    put(m.get(), 5, 0, 0, 0, 0, CMD_SET_ENVELOPE_POS, 0xFF);
+    play_mod(m.get(), kTrue);
+    for (int t = 0; t < 60; t++) {
+        ticks(1);
+        const ENVELOPE_STATE &v = ci[0].volume_env;
+        const ENVELOPE_STATE &p = ci[0].pan_env;
+        ASSERT_GE(v.index_a, 0);
+        ASSERT_LT(v.index_a, QVMOD_MAX_ENV_POINTS);
+        ASSERT_GE(v.index_b, 0);
+        ASSERT_LT(v.index_b, QVMOD_MAX_ENV_POINTS);
+        ASSERT_GE(p.index_b, 0);
+        ASSERT_LT(p.index_b, QVMOD_MAX_ENV_POINTS);
+        ASSERT_GE(v.value, 0);
+        ASSERT_LE(v.value, 44);
+        ASSERT_GE(p.value, 0);
+        ASSERT_LE(p.value, 64);
+    }
+    EXPECT_EQ(ci[0].volume_env.points, QVMOD_MAX_ENV_POINTS);
+}
+
+} // namespace
