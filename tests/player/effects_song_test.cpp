@@ -74,6 +74,15 @@ TEST_F(SongPosition, PatternLoopE60E63PlaysRowsFourTimes)
     EXPECT_EQ(play_rows(), want);
 }
 
+TEST_F(SongPosition, ALaterLoopStartsAfterTheFinishedOne)
+{
+    ModuleHolder m(song(1, 6));
+    put_at(m.get(), 0, 1, 0, CMD_EXTENDED, 0x61);
+    put_at(m.get(), 0, 3, 0, CMD_EXTENDED, 0x61);   // no start mark: the row after the first loop
+    play_mod(m.get(), kFalse);
+    EXPECT_EQ(play_rows(), (Visits{{0, 0}, {0, 1}, {0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 2}, {0, 3}, {0, 4}, {0, 5}}));
+}
+
 TEST_F(SongPosition, LoopsOfTwoChannelsCountSeparately)
 {
     ModuleHolder m(song(1, 6));
