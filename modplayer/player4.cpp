@@ -167,7 +167,8 @@ void process_envelope(ENVELOPE_STATE *env, int default_value, int key_off)
     const int b = std::clamp(env->index_b, 0, points - 1);
     const int t = std::min(env->tick, INT_MAX - 1);  // positions come from files: t + 1 must not overflow
     // Positions that do not ascend can extrapolate; the output stays in the points' range.
-    const int value = a == b ? env->value_pt[b] : interpolate(t, env->pos[a], env->pos[b], env->value_pt[a], env->value_pt[b]);
+    const int value =
+        a == b ? env->value_pt[b] : interpolate(t, env->pos[a], env->pos[b], env->value_pt[a], env->value_pt[b]);
     env->value = std::clamp(value, 0, kEnvelopeMax);
 
     int next_a = a;

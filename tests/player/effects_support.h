@@ -27,7 +27,8 @@ inline QVMOD *period_module(int channels = 2, int rows = 8, int speed = 6, int p
 
 // Linear-table note module (XM kind) with one instrument playing sample 0 on every note.
 // Note 49 (0-based 48) plays period 4608, 8363 Hz.
-inline QVMOD *note_module(int channels = 2, int rows = 8, int speed = 6, int flags = QVMOD_FLAG_NOTES | QVMOD_FLAG_LINEAR)
+inline QVMOD *note_module(int channels = 2, int rows = 8, int speed = 6,
+                          int flags = QVMOD_FLAG_NOTES | QVMOD_FLAG_LINEAR)
 {
     ModuleShape s;
     s.channels = channels;
