@@ -301,7 +301,8 @@ extern "C" QVMOD *load_s3m(const char *filename, int offset)
     // Samples beyond what a cell can name are never played; a module without any gets one empty sample.
     const int sample_count = std::clamp(instrument_count, 1, kMaxSamples);
     if (!b.alloc_samples(sample_count)) return b.fail("Unable to allocate enough memory for SAMPLE or SAMPLE_INFO");
-    for (int i = 0; i < sample_count; i++)
+    // The one sample of a module without instruments; the others come from their headers.
+    for (int i = instrument_count; i < sample_count; i++)
         if (!make_empty_sample(m->samples[i])) return b.fail("Unable to allocate enough memory for data sample");
     in.skip(4);
     const int sample_format = in.u16le();

@@ -1,0 +1,485 @@
+// MOD, S3M and XM byte images from plain descriptions, Unreal wrappers, and realistic generated modules.
+#include "module_writers.h"
+
+#include <algorithm>
+#include <cstring>
+#include <random>
+
+namespace {
+
+class Out {
+public:
+    explicit Out(ModuleImage &b) : b_(b) {}
+    void byte(int v) { b_.push_back(static_cast<unsigned char>(v & 0xFF)); }
+    void wle(int v) { byte(v); byte(v >> 8); }
+    void wbe(int v) { byte(v >> 8); byte(v); }
+    void lle(uint32_t v) { wle(static_cast<int>(v & 0xFFFF)); wle(static_cast<int>(v >> 16)); }
+    void text(const std::string &s, size_t n)
+    {
+        for (size_t i = 0; i < n; i++) byte(i < s.size() ? s[i] : 0);
+    }
+    void raw(const ModuleImage &d) { b_.insert(b_.end(), d.begin(), d.end()); }
+    void pad_to(size_t n) { while (b_.size() < n) byte(0); }
+    void align(size_t unit) { while (b_.size() % unit) byte(0); }
+    size_t size() const { return b_.size(); }
+    void put_wle(size_t at, int v)
+    {
+        b_[at] = static_cast<unsigned char>(v & 0xFF);
+        b_[at + 1] = static_cast<unsigned char>((v >> 8) & 0xFF);
+    }
+    void put_byte(size_t at, int v) { b_[at] = static_cast<unsigned char>(v & 0xFF); }
+private:
+    ModuleImage &b_;
+};
+
+} // namespace
+
+// ------------------------------------------------------------------ MOD
+
+ModuleImage write_mod(const ModSpec &spec)
+{
+    ModuleImage img;
+    Out o(img);
+    o.text(spec.title, 20);
+    for (int i = 0; i < spec.samples; i++) {
+        const ModSampleSpec s = i < static_cast<int>(spec.sample_list.size()) ? spec.sample_list[i] : ModSampleSpec{};
+        o.text("", 22);
+        o.wbe(s.length_words >= 0 ? s.length_words : static_cast<int>(s.data.size() / 2));
+        o.byte(s.finetune);
+        o.byte(s.volume);
+        o.wbe(s.repeat_start_words);
+        o.wbe(s.repeat_length_words);
+    }
+    o.byte(spec.song_length);
+    o.byte(spec.restart);
+    for (unsigned char v : spec.orders) o.byte(v);
+    if (spec.samples == 31) o.text(spec.signature, 4);
+    for (const auto &pat : spec.patterns) {
+        for (int c = 0; c < 64 * spec.channels; c++) {
+            const ModCell cell = c < static_cast<int>(pat.size()) ? pat[c] : ModCell{};
+            o.byte((cell.sample & 0xF0) | ((cell.period >> 8) & 0x0F));
+            o.byte(cell.period);
+            o.byte(((cell.sample & 0x0F) << 4) | (cell.effect & 0x0F));
+            o.byte(cell.param);
+        }
+    }
+    for (const auto &s : spec.sample_list)
+        for (signed char v : s.data) o.byte(v);
+    return img;
+}
+
+// ------------------------------------------------------------------ S3M
+
+S3mSpec::S3mSpec()
+{
+    channel_settings.fill(255);
+    for (int i = 0; i < 8; i++) channel_settings[i] = static_cast<unsigned char>(i);
+}
+
+namespace {
+
+ModuleImage pack_s3m_pattern(const S3mPattern &p)
+{
+    if (!p.raw.empty()) return p.raw;
+    ModuleImage d;
+    Out o(d);
+    for (const auto &row : p.rows) {
+        for (const S3mEntry &e : row) {
+            int b = e.channel & 31;
+            if (e.note >= 0) b |= 0x20;
+            if (e.volume >= 0) b |= 0x40;
+            if (e.command >= 0) b |= 0x80;
+            o.byte(b);
+            if (e.note >= 0) { o.byte(e.note); o.byte(e.instrument); }
+            if (e.volume >= 0) o.byte(e.volume);
+            if (e.command >= 0) { o.byte(e.command); o.byte(e.param); }
+        }
+        o.byte(0);
+    }
+    return d;
+}
+
+} // namespace
+
+ModuleImage write_s3m(const S3mSpec &spec)
+{
+    ModuleImage img;
+    Out o(img);
+    const int ins = static_cast<int>(spec.sample_list.size());
+    const int pats = spec.header_patterns >= 0 ? spec.header_patterns : static_cast<int>(spec.patterns.size());
+    o.text(spec.title, 28);
+    o.byte(0x1A);
+    o.byte(16);
+    o.wle(0);
+    o.wle(static_cast<int>(spec.orders.size()));
+    o.wle(ins);
+    o.wle(pats);
+    o.wle(0);
+    o.wle(0x1320);
+    o.wle(spec.sample_format);
+    o.text("SCRM", 4);
+    o.byte(spec.global_volume);
+    o.byte(spec.speed);
+    o.byte(spec.tempo);
+    o.byte(0xB0);
+    o.byte(0);
+    o.byte(spec.pan_table ? 0xFC : 0);
+    o.pad_to(64);
+    for (unsigned char c : spec.channel_settings) o.byte(c);
+    for (int v : spec.orders) o.byte(v);
+    const size_t para_at = o.size();
+    for (int i = 0; i < ins + pats; i++) o.wle(0);
+    if (spec.pan_table)
+        for (unsigned char p : spec.pans) o.byte(p);
+
+    for (int i = 0; i < ins; i++) {
+        const S3mSampleSpec &s = spec.sample_list[i];
+        o.align(16);
+        o.put_wle(para_at + 2 * i, static_cast<int>(o.size() / 16));
+        const size_t head = o.size();
+        o.byte(s.type);
+        o.text("sample.raw", 12);
+        const size_t data_ptr_at = o.size();
+        o.byte(0);
+        o.wle(0);
+        const int frame_bytes = s.sixteen_bit ? 2 : 1;
+        o.lle(s.length != UINT32_MAX ? s.length : static_cast<uint32_t>(s.data.size() / frame_bytes));
+        o.lle(s.loop_start);
+        o.lle(s.loop_end);
+        o.byte(s.volume);
+        o.byte(0);
+        o.byte(0);
+        o.byte((s.loop ? 1 : 0) | (s.sixteen_bit ? 4 : 0));
+        o.lle(s.c2spd);
+        o.pad_to(head + 48);
+        o.text("sample name", 28);
+        o.text(s.tag ? "SCRS" : "XXXX", 4);
+        o.align(16);
+        const size_t para = o.size() / 16;
+        o.put_byte(data_ptr_at, static_cast<int>(para >> 16));
+        o.put_wle(data_ptr_at + 1, static_cast<int>(para & 0xFFFF));
+        o.raw(s.data);
+    }
+    for (int p = 0; p < static_cast<int>(spec.patterns.size()); p++) {
+        const ModuleImage data = pack_s3m_pattern(spec.patterns[p]);
+        o.align(16);
+        if (p < pats) o.put_wle(para_at + 2 * (ins + p), static_cast<int>(o.size() / 16));
+        o.wle(static_cast<int>(data.size() + 2));
+        o.raw(data);
+    }
+    return img;
+}
+
+// ------------------------------------------------------------------ XM
+
+ModuleImage pack_xm_cell(const XmCell &c)
+{
+    ModuleImage d;
+    Out o(d);
+    const bool full = c.note && c.instrument && c.volume && c.effect && c.param;
+    if (full && c.note < 0x80) {
+        o.byte(c.note); o.byte(c.instrument); o.byte(c.volume); o.byte(c.effect); o.byte(c.param);
+        return d;
+    }
+    int mask = 0x80;
+    if (c.note) mask |= 1;
+    if (c.instrument) mask |= 2;
+    if (c.volume) mask |= 4;
+    if (c.effect) mask |= 8;
+    if (c.param) mask |= 16;
+    o.byte(mask);
+    if (c.note) o.byte(c.note);
+    if (c.instrument) o.byte(c.instrument);
+    if (c.volume) o.byte(c.volume);
+    if (c.effect) o.byte(c.effect);
+    if (c.param) o.byte(c.param);
+    return d;
+}
+
+namespace {
+
+void write_envelope_points(Out &o, const XmEnvelope &e)
+{
+    for (int i = 0; i < 12; i++) {
+        const auto pt = i < static_cast<int>(e.points.size()) ? e.points[i] : std::pair<int, int>{0, 0};
+        o.wle(pt.first);
+        o.wle(pt.second);
+    }
+}
+
+ModuleImage xm_sample_bytes(const XmSampleSpec &s)
+{
+    if (!s.raw.empty()) return s.raw;
+    ModuleImage d;
+    Out o(d);
+    int prev = 0;
+    for (int v : s.frames) {
+        const int delta = v - prev;
+        prev = v;
+        if (s.sixteen_bit) o.wle(delta);
+        else o.byte(delta);
+    }
+    return d;
+}
+
+} // namespace
+
+ModuleImage write_xm(const XmSpec &spec)
+{
+    ModuleImage img;
+    Out o(img);
+    o.text("Extended Module: ", 17);
+    o.text(spec.title, 20);
+    o.byte(0x1A);
+    o.text("QVMOD writer", 20);
+    o.wle(0x0104);
+    o.lle(20 + 256);
+    const int song_length = spec.song_length >= 0 ? spec.song_length : static_cast<int>(spec.orders.size());
+    o.wle(song_length);
+    o.wle(spec.restart);
+    o.wle(spec.channels);
+    o.wle(spec.header_patterns >= 0 ? spec.header_patterns : static_cast<int>(spec.patterns.size()));
+    o.wle(spec.header_instruments >= 0 ? spec.header_instruments : static_cast<int>(spec.instruments.size()));
+    o.wle(spec.linear ? 1 : 0);
+    o.wle(spec.speed);
+    o.wle(spec.bpm);
+    for (int i = 0; i < 256; i++) o.byte(i < static_cast<int>(spec.orders.size()) ? spec.orders[i] : 0);
+
+    for (const XmPattern &p : spec.patterns) {
+        ModuleImage data = p.raw;
+        if (data.empty() && !p.cells.empty())
+            for (const XmCell &c : p.cells) {
+                const ModuleImage cell = pack_xm_cell(c);
+                data.insert(data.end(), cell.begin(), cell.end());
+            }
+        o.lle(9);
+        o.byte(0);
+        o.wle(p.rows);
+        o.wle(static_cast<int>(data.size()));
+        o.raw(data);
+    }
+    for (const XmInstrument &ins : spec.instruments) {
+        const int n = static_cast<int>(ins.samples.size());
+        const uint32_t size = ins.size ? ins.size : (n ? 263u : 29u);
+        const size_t start = o.size();
+        o.lle(size);
+        o.text("instrument", 22);
+        o.byte(0);
+        o.wle(n);
+        if (n == 0) {
+            o.pad_to(start + size);
+            continue;
+        }
+        o.lle(40);
+        for (unsigned char m : ins.map) o.byte(m);
+        write_envelope_points(o, ins.volume_env);
+        write_envelope_points(o, ins.pan_env);
+        const auto count = [](const XmEnvelope &e) { return e.count >= 0 ? e.count : static_cast<int>(e.points.size()); };
+        o.byte(count(ins.volume_env));
+        o.byte(count(ins.pan_env));
+        o.byte(ins.volume_env.sustain);
+        o.byte(ins.volume_env.loop_start);
+        o.byte(ins.volume_env.loop_end);
+        o.byte(ins.pan_env.sustain);
+        o.byte(ins.pan_env.loop_start);
+        o.byte(ins.pan_env.loop_end);
+        o.byte(ins.volume_env.flags);
+        o.byte(ins.pan_env.flags);
+        o.byte(ins.vibrato_type);
+        o.byte(ins.vibrato_sweep);
+        o.byte(ins.vibrato_depth);
+        o.byte(ins.vibrato_rate);
+        o.wle(ins.fadeout);
+        o.pad_to(start + std::max<uint32_t>(size, 241));
+        std::vector<ModuleImage> datas;
+        for (const XmSampleSpec &s : ins.samples) {
+            datas.push_back(xm_sample_bytes(s));
+            o.lle(static_cast<uint32_t>(datas.back().size()));
+            o.lle(s.loop_start);
+            o.lle(s.loop_length);
+            o.byte(s.volume);
+            o.byte(s.finetune);
+            o.byte(s.loop_type | (s.sixteen_bit ? 0x10 : 0));
+            o.byte(s.panning);
+            o.byte(s.relative_note);
+            o.byte(0);
+            o.text("sample", 22);
+        }
+        for (const ModuleImage &d : datas) o.raw(d);
+    }
+    return img;
+}
+
+// ------------------------------------------------------------------ Unreal packages
+
+ModuleImage wrap_unreal(const ModuleImage &module, int at)
+{
+    ModuleImage img = {0xC1, 0x83, 0x2A, 0x9E};
+    while (static_cast<int>(img.size()) < at) img.push_back(0x00);
+    img.insert(img.end(), module.begin(), module.end());
+    return img;
+}
+
+// ------------------------------------------------------------------ realistic modules
+
+namespace {
+
+constexpr int kModPeriods[] = {856, 808, 762, 720, 678, 640, 604, 570, 538, 508, 480, 453,
+                               428, 404, 381, 360, 339, 320, 302, 285, 269, 254, 240, 226,
+                               214, 202, 190, 180, 170, 160, 151, 143, 135, 127, 120, 113};
+
+// A waveform with some noise, so delta coding and compression have real work.
+std::vector<int> wave(std::mt19937 &rng, int frames, int amplitude)
+{
+    std::vector<int> v(static_cast<size_t>(frames));
+    std::uniform_int_distribution<int> noise(-amplitude / 16, amplitude / 16);
+    const int period = 16 + static_cast<int>(rng() % 48);
+    for (int i = 0; i < frames; i++) {
+        const int tri = (i % period) * 4 * amplitude / period;
+        const int base = tri < 2 * amplitude ? tri - amplitude : 3 * amplitude - tri;
+        v[static_cast<size_t>(i)] = std::clamp(base * (frames - i) / frames + noise(rng), -amplitude, amplitude - 1);
+    }
+    return v;
+}
+
+} // namespace
+
+ModSpec realistic_mod(unsigned seed, int patterns, int channels, int sample_bytes)
+{
+    std::mt19937 rng(seed);
+    ModSpec s;
+    s.title = "benchmark module";
+    s.signature = channels == 4 ? "M.K." : (channels < 10 ? std::to_string(channels) + "CHN" : std::to_string(channels) + "CH");
+    s.channels = channels;
+    s.song_length = std::min(patterns * 2, 128);
+    for (int i = 0; i < s.song_length; i++) s.orders[static_cast<size_t>(i)] = static_cast<unsigned char>(i % patterns);
+    for (int p = 0; p < patterns; p++) {
+        std::vector<ModCell> cells(static_cast<size_t>(64 * channels));
+        for (ModCell &c : cells) {
+            if (rng() % 3 == 0) {
+                c.sample = 1 + static_cast<int>(rng() % 31);
+                c.period = kModPeriods[rng() % (sizeof kModPeriods / sizeof kModPeriods[0])];
+            }
+            if (rng() % 4 == 0) {
+                c.effect = static_cast<int>(rng() % 16);
+                c.param = static_cast<int>(rng() % 256);
+            }
+        }
+        s.patterns.push_back(std::move(cells));
+    }
+    for (int i = 0; i < 31; i++) {
+        ModSampleSpec sm;
+        const int words = sample_bytes / 2 / 31 * (1 + static_cast<int>(rng() % 2)) / 2 + 16;
+        for (int v : wave(rng, words * 2, 128)) sm.data.push_back(static_cast<signed char>(v));
+        sm.finetune = static_cast<int>(rng() % 16);
+        sm.volume = static_cast<int>(rng() % 65);
+        if (rng() % 2) {
+            sm.repeat_start_words = words / 4;
+            sm.repeat_length_words = words / 2;
+        }
+        s.sample_list.push_back(std::move(sm));
+    }
+    return s;
+}
+
+S3mSpec realistic_s3m(unsigned seed, int patterns, int channels, int sample_frames)
+{
+    std::mt19937 rng(seed);
+    S3mSpec s;
+    s.title = "benchmark module";
+    for (int i = 0; i < 32; i++) s.channel_settings[static_cast<size_t>(i)] = i < channels ? static_cast<unsigned char>(i % 16) : 255;
+    for (int i = 0; i < patterns * 2 && i < 200; i++) s.orders.push_back(i % patterns);
+    s.orders.push_back(255);
+    s.sample_format = 1;
+    s.pan_table = true;
+    for (int i = 0; i < 32; i++) s.pans[static_cast<size_t>(i)] = static_cast<unsigned char>(0x20 | (i * 5 % 16));
+    for (int p = 0; p < patterns; p++) {
+        S3mPattern pat;
+        for (auto &row : pat.rows) {
+            for (int ch = 0; ch < channels; ch++) {
+                if (rng() % 2) continue;
+                S3mEntry e;
+                e.channel = ch;
+                if (rng() % 2) { e.note = static_cast<int>((2 + rng() % 5) << 4 | rng() % 12); e.instrument = 1 + static_cast<int>(rng() % 24); }
+                if (rng() % 3 == 0) e.volume = static_cast<int>(rng() % 65);
+                if (rng() % 3 == 0) { e.command = 1 + static_cast<int>(rng() % 24); e.param = static_cast<int>(rng() % 256); }
+                row.push_back(e);
+            }
+        }
+        s.patterns.push_back(std::move(pat));
+    }
+    for (int i = 0; i < 24; i++) {
+        S3mSampleSpec sm;
+        const bool wide = i % 4 == 0;
+        sm.sixteen_bit = wide;
+        const int frames = sample_frames / 24 * (1 + static_cast<int>(rng() % 2)) / 2 + 32;
+        for (int v : wave(rng, frames, wide ? 32768 : 128)) {
+            if (wide) { sm.data.push_back(static_cast<unsigned char>(v & 0xFF)); sm.data.push_back(static_cast<unsigned char>((v >> 8) & 0xFF)); }
+            else sm.data.push_back(static_cast<unsigned char>(v & 0xFF));
+        }
+        sm.loop = rng() % 2;
+        sm.loop_start = static_cast<uint32_t>(frames / 4);
+        sm.loop_end = static_cast<uint32_t>(frames - 1);
+        sm.volume = static_cast<int>(rng() % 65);
+        sm.c2spd = 8363 + static_cast<uint32_t>(rng() % 400);
+        s.sample_list.push_back(std::move(sm));
+    }
+    return s;
+}
+
+XmSpec realistic_xm(unsigned seed, int patterns, int channels, int instruments, int sample_frames)
+{
+    std::mt19937 rng(seed);
+    XmSpec s;
+    s.title = "benchmark module";
+    s.channels = channels;
+    s.orders.clear();
+    for (int i = 0; i < patterns * 2 && i < 256; i++) s.orders.push_back(i % patterns);
+    for (int p = 0; p < patterns; p++) {
+        XmPattern pat;
+        pat.rows = 64;
+        pat.cells.resize(static_cast<size_t>(64 * channels));
+        for (XmCell &c : pat.cells) {
+            if (rng() % 2) {
+                c.note = 1 + static_cast<int>(rng() % 96);
+                c.instrument = 1 + static_cast<int>(rng() % static_cast<unsigned>(instruments));
+            }
+            if (rng() % 3 == 0) c.volume = 0x10 + static_cast<int>(rng() % 0x41);
+            if (rng() % 3 == 0) { c.effect = static_cast<int>(rng() % 16); c.param = static_cast<int>(rng() % 256); }
+        }
+        s.patterns.push_back(std::move(pat));
+    }
+    for (int i = 0; i < instruments; i++) {
+        XmInstrument ins;
+        const int n = 1 + static_cast<int>(rng() % 3);
+        for (int k = 0; k < n; k++) {
+            XmSampleSpec sm;
+            sm.sixteen_bit = (i + k) % 3 == 0;
+            const int frames = sample_frames / instruments / 2 * (1 + static_cast<int>(rng() % 2)) / n + 32;
+            sm.frames = wave(rng, frames, sm.sixteen_bit ? 32768 : 128);
+            const int fb = sm.sixteen_bit ? 2 : 1;
+            sm.loop_type = static_cast<int>(rng() % 3);
+            sm.loop_start = static_cast<uint32_t>(frames / 4 * fb);
+            sm.loop_length = static_cast<uint32_t>(frames / 2 * fb);
+            sm.volume = static_cast<int>(rng() % 65);
+            sm.finetune = static_cast<int>(rng() % 256) - 128;
+            sm.panning = static_cast<int>(rng() % 256);
+            sm.relative_note = static_cast<int>(rng() % 25) - 12;
+            ins.samples.push_back(std::move(sm));
+        }
+        for (int k = 0; k < 96; k++) ins.map[static_cast<size_t>(k)] = static_cast<unsigned char>(k * n / 96);
+        ins.volume_env.points = {{0, 64}, {10, 48}, {40, 32}, {90, 0}};
+        ins.volume_env.flags = 1 | 2;
+        ins.volume_env.sustain = 1;
+        ins.pan_env.points = {{0, 32}, {20, 0}, {40, 64}};
+        ins.pan_env.flags = 1 | 4;
+        ins.pan_env.loop_start = 1;
+        ins.pan_env.loop_end = 2;
+        ins.fadeout = 256;
+        ins.vibrato_type = 1;
+        ins.vibrato_depth = 4;
+        ins.vibrato_rate = 8;
+        s.instruments.push_back(std::move(ins));
+    }
+    return s;
+}
