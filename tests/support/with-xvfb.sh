@@ -24,7 +24,7 @@ if [ -n "${QVX_ALLEGRO_PATCHES:-}" ]; then
 fi
 
 numf=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numf" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$numf" >/dev/null 2>&1 &
 xvfb_pid=$!
 i=0
 while [ ! -s "$numf" ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done
