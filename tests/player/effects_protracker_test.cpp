@@ -242,6 +242,40 @@ TEST_F(ProTrackerEffects, TremoloMovesOnlyTheTickVolume)
     EXPECT_EQ(ci[0].volume, 32);
 }
 
+TEST_F(ProTrackerEffects, TremoloWaveformSubCommand)
+{
+    ModuleHolder m(period_module(2, 8, 3));
+    m->sample_info[0].volume = 32;
+    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_EXTENDED, 0x72);   // square
+    put(m.get(), 0, 1, 1, kPitch428, 0, CMD_EXTENDED, 0x71);   // ramp
+    for (int ch = 0; ch < 2; ch++) put(m.get(), 1, ch, 0, 0, 0, CMD_TREMOLO, 0x48);
+    play_mod(m.get(), kTrue);
+    ticks(3);
+    V square, ramp;
+    for (int t = 0; t < 3; t++) {
+        ticks(1);
+        square.push_back(ci[0].temp_volume);
+        ramp.push_back(ci[1].temp_volume);
+    }
+    EXPECT_EQ(square, (V{63, 63, 63}));   // 32 + (255 x 8 >> 6)
+    EXPECT_EQ(ramp, (V{32, 32, 36}));     // 32 + (32 x 8 >> 6) at position 16
+}
+
+TEST_F(ProTrackerEffects, SetPanAndSetVolume)
+{
+    ModuleHolder m(period_module(2, 8, 2));
+    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_SET_PAN, 0xC0);
+    put(m.get(), 0, 1, 1, kPitch428, 0, CMD_SET_VOLUME, 0x50);
+    put(m.get(), 1, 1, 0, 0, 0, CMD_SET_VOLUME, 0x20);
+    play_mod(m.get(), kTrue);
+    ticks(1);
+    EXPECT_EQ(pan(0), 192);
+    EXPECT_EQ(ci[1].volume, 64);   // 80 held to the top
+    ticks(2);
+    EXPECT_EQ(ci[1].volume, 32);
+    EXPECT_EQ(vol(1), voice_volume(32));
+}
+
 TEST_F(ProTrackerEffects, VolumeSlideUpWinsAndHasNoMemory)
 {
     ModuleHolder m(period_module(2, 8, 4));
@@ -370,6 +404,8 @@ TEST_F(ProTrackerEffects, PanVolumeAndSwitchSubCommands)
     put(m.get(), 1, 2, 0, 0, 0, CMD_EXTENDED, 0x57);
     put(m.get(), 2, 0, 0, 0, 0, CMD_EXTENDED, 0xA2);
     put(m.get(), 2, 1, 0, 0, 0, CMD_EXTENDED, 0x30);
+    put(m.get(), 2, 2, 0, 0, 0, CMD_EXTENDED, 0x0F);   // sub-commands 0x0 and 0xF do nothing
+    put(m.get(), 2, 3, 0, 0, 0, CMD_EXTENDED, 0xF5);
     play_mod(m.get(), kTrue);
     ticks(1);
     EXPECT_EQ(ci[0].pan, 136);
@@ -386,6 +422,11 @@ TEST_F(ProTrackerEffects, PanVolumeAndSwitchSubCommands)
     ticks(1);
     EXPECT_EQ(ci[0].volume, 62);
     EXPECT_EQ(ci[1].glissando, 0);
+    for (int ch = 2; ch < 4; ch++) {
+        EXPECT_EQ(ci[ch].period, kPeriod428) << ch;
+        EXPECT_EQ(ci[ch].volume, 64) << ch;
+    }
+    EXPECT_EQ(ci[3].pan, 119);
 }
 
 } // namespace
