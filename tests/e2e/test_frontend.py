@@ -1,4 +1,4 @@
-"""The front end: help over the play screen, the credits, and the steps the other front-end tests share."""
+"""The front end: help over the play screen, the credits, and steps the other front-end tests share."""
 
 import os
 import time

@@ -1,4 +1,4 @@
-"""The options screen end to end: every control clicked to its limits, and the settings in a new game."""
+"""The options screen end to end: every control to its limits, and the settings in a new game."""
 
 import time
 import unittest

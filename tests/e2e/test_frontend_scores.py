@@ -1,4 +1,4 @@
-"""High scores end to end: a finished game enters a typed name; the reset writes the defaults at once."""
+"""High scores end to end: a finished game enters a typed name; a reset writes the defaults at once."""
 
 import os
 import signal
@@ -56,7 +56,8 @@ class HighScoreEntry(unittest.TestCase):
             wait_until(over, timeout=240, interval=0.2, what="game over")
 
             game.key("Return")
-            rows = screens.wait_for({(NAME_BOX[0], 200): COL_BORDER, (NAME_FIELD[0], 220): COL_BORDER,
+            rows = screens.wait_for({(NAME_BOX[0], 200): COL_BORDER,
+                                     (NAME_FIELD[0], 220): COL_BORDER,
                                      (200, 220): COL_BLACK}, "the name entry")
             field = region(rows, NAME_FIELD)
             game.type_text("TESTER")
