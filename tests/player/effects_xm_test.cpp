@@ -227,6 +227,19 @@ TEST_F(Envelopes, SustainHoldsUntilKeyOff)
     EXPECT_EQ(ci[0].volume, 64);   // with a volume envelope, key off does not silence
 }
 
+TEST_F(Envelopes, SustainSectionRepeatsUntilKeyOffThenRunsOn)
+{
+    ModuleHolder m(note_module(2, 8, 6));
+    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 48}}, QVMOD_ENV_ON | QVMOD_ENV_SUSTAIN);
+    m->instrument_info[0].volume_env_sustain_start = 1;
+    m->instrument_info[0].volume_env_sustain_end = 2;
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
+    put(m.get(), 2, 0, 0, 0, 0, CMD_KEY_OFF, 0);
+    play_mod(m.get(), kTrue);
+    EXPECT_EQ(envelope_values(0, 12), (V{64, 56, 48, 40, 32, 36, 40, 44, 32, 36, 40, 44}));
+    EXPECT_EQ(envelope_values(0, 7), (V{32, 36, 40, 44, 48, 48, 48}));
+}
+
 TEST_F(Envelopes, LoopRepeatsBeforeAndAfterKeyOff)
 {
     ModuleHolder m(note_module(2, 8, 6));
