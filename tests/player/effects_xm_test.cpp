@@ -255,6 +255,21 @@ TEST_F(Envelopes, LoopRepeatsBeforeAndAfterKeyOff)
     EXPECT_EQ(ci[0].key_off, kTrue);
 }
 
+TEST_F(Envelopes, SustainComesBeforeTheLoopUntilKeyOff)
+{
+    ModuleHolder m(note_module(2, 8, 6));
+    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 0}}, QVMOD_ENV_ON | QVMOD_ENV_SUSTAIN | QVMOD_ENV_LOOP);
+    INSTRUMENT_INFO &in = m->instrument_info[0];
+    in.volume_env_sustain_start = in.volume_env_sustain_end = 1;
+    in.volume_env_loop_start = 0;
+    in.volume_env_loop_end = 2;
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
+    put(m.get(), 1, 0, 0, 0, 0, CMD_KEY_OFF, 0);
+    play_mod(m.get(), kTrue);
+    EXPECT_EQ(envelope_values(0, 6), (V{64, 56, 48, 40, 32, 32}));
+    EXPECT_EQ(envelope_values(0, 13), (V{32, 24, 16, 8, 64, 56, 48, 40, 32, 24, 16, 8, 64}));
+}
+
 TEST_F(Envelopes, OnePointHoldsFromTheFirstTick)
 {
     ModuleHolder m(note_module(2, 8, 3));
