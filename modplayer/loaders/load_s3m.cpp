@@ -45,6 +45,10 @@ constexpr int kHasVolume = 0x40;
 constexpr int kHasCommand = 0x80;
 constexpr int kChannelMask = 31;
 
+static_assert(kChannelSettingsOffset + kSourceChannels == kHeaderBytes, "orders follow the channel settings");
+static_assert(kTitleBytes + 4 + 6 * 2 == kSignatureOffset, "SCRM follows the six header words");
+static_assert(kTagOffset + 4 == kInstrumentHeaderBytes, "SCRS ends the instrument header");
+
 // Loader state of the load in progress (loads happen one at a time).
 unsigned char chn_set[kSourceChannels];
 signed char remap[kSourceChannels];

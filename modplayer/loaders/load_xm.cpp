@@ -36,6 +36,10 @@ constexpr int kEnvFlagBits = 7;
 constexpr int kEnvPanCentre = 32;
 constexpr int kSignFlip = 0x80;
 
+static_assert(kTitleOffset + kTitleBytes + 1 + 22 == kHeaderSizeOffset, "header size follows the tracker name and version");
+static_assert(kHeaderSizeOffset + 4 + 8 * 2 == kHeaderBytes, "the order table follows eight header words");
+static_assert(33 + 96 + 2 * 12 * 4 + 16 == kInstrumentHeaderBytes, "instrument header up to the fadeout word");
+
 constexpr int kMaskFlag = 0x80;
 constexpr int kMaskNote = 0x01;
 constexpr int kMaskInstrument = 0x02;
