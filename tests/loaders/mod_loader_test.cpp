@@ -297,3 +297,25 @@ TEST(ModFiles, SampleCountMustBe15Or31)
     EXPECT_EQ(load_m(f.path(), 16), nullptr);
     EXPECT_STREQ(qvmod_error, "MOD must be 15 or 31 instruments");
 }
+
+TEST(ModFiles, FifteenSampleLayout)
+{
+    ModSpec s = one_pattern();
+    s.samples = 15;
+    s.patterns[0].resize(4);
+    s.patterns[0][3] = {15, 428, 0xA, 0x0F};
+    s.sample_list.resize(15);
+    s.sample_list[14].data = {1, 2, 3, 4, 5, 6};
+    s.orders[0] = 0;
+    ModPtr m(load_spec(s));
+    ASSERT_TRUE(m) << qvmod_error;
+    EXPECT_EQ(m->sample_count, 15);
+    EXPECT_EQ(m->channel_count, 4);
+    const NOTE_INFO &n = cell_at(m.get(), 0, 0, 3);
+    EXPECT_EQ(n.sample, 15);
+    EXPECT_EQ(n.note, 8363);
+    EXPECT_EQ(n.command, CMD_PRO_VOLSLIDE);
+    EXPECT_EQ(n.extcommand, 0x0F);
+    ASSERT_EQ(m->samples[14].len, 6u);
+    EXPECT_EQ(static_cast<const unsigned char *>(m->samples[14].data)[5], 0x86);
+}
