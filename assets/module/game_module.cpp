@@ -25,9 +25,9 @@ constexpr int kBpm = 125;
 
 enum Channel { LEAD, CHORD, BASS, DRUM };
 // 1-based sample numbers, as cells name them.
-enum Sample { S_LEAD = 1, S_PLUCK, S_BASS, S_KICK, S_SNARE, S_HAT, SAMPLE_COUNT = S_HAT };
+enum Sample { S_LEAD = 1, S_PLUCK, S_BASS, S_KICK, S_SNARE, S_HAT, S_CRASH, SAMPLE_COUNT = S_CRASH };
 // MIDI note that each sample plays at period 428.
-constexpr int kSampleBase[SAMPLE_COUNT + 1] = {0, 60, 60, 48, 60, 60, 72};
+constexpr int kSampleBase[SAMPLE_COUNT + 1] = {0, 60, 60, 48, 60, 60, 72, 60};
 
 // ------------------------------------------------------------------ samples
 
@@ -155,6 +155,25 @@ SampleData hat() {
   return s;
 }
 
+// A kick under a long cymbal wash: one drum channel marks the start of a section with both.
+SampleData crash() {
+  SampleData s;
+  s.volume = 52;
+  const SampleData k = kick();
+  const int n = static_cast<int>(1.1 * kC2spd);
+  double prev = 0, band = 0;
+  for (int i = 0; i < n; i++) {
+    double t = static_cast<double>(i) / kC2spd;
+    double nz = noise();
+    band += ((nz - prev) - band) * 0.6;   // high-passed, then softened: a wash rather than a hiss
+    prev = nz;
+    double env = std::exp(-t * 4.5) * std::fmin(1.0, i / 3.0) * std::fmin(1.0, (n - i) / 256.0);
+    double body = i < static_cast<int>(k.frames.size()) ? (static_cast<int>(k.frames[i]) - 0x8000) / 30000.0 : 0.0;
+    s.frames.push_back(to_frame(0.8 * body + 0.32 * band * env));
+  }
+  return s;
+}
+
 // ------------------------------------------------------------------ patterns
 
 // The pitch value of a MIDI note on a sample: its Amiga period relative to period 428.
@@ -190,41 +209,92 @@ struct Chord {
   int root;     // MIDI note of the bass root
   int arp;      // arpeggio parameter: semitones of the third and fifth
 };
-constexpr int A2 = 45, C3 = 48, D3 = 50, E3 = 52, F2 = 41, G2 = 43;
+constexpr int A2 = 45, C3 = 48, D3 = 50, E2 = 40, E3 = 52, F2 = 41, G2 = 43;
 constexpr int MINOR = 0x37, MAJOR = 0x47;
 const Chord kVerse[4] = {{A2, MINOR}, {F2, MAJOR}, {C3, MAJOR}, {G2, MAJOR}};
+const Chord kChorus[4] = {{F2, MAJOR}, {G2, MAJOR}, {E2, MINOR}, {A2, MINOR}};
+const Chord kChorusEnd[4] = {{F2, MAJOR}, {G2, MAJOR}, {A2, MINOR}, {E2, MAJOR}};
 const Chord kBridge[4] = {{D3, MINOR}, {A2, MINOR}, {D3, MINOR}, {E3, MAJOR}};
+const Chord kFloat[4] = {{A2, MINOR}, {E2, MINOR}, {F2, MAJOR}, {C3, MAJOR}};
+const Chord kFloatEnd[4] = {{D3, MINOR}, {A2, MINOR}, {F2, MAJOR}, {E2, MAJOR}};
+const Chord kTurn[4] = {{A2, MINOR}, {F2, MAJOR}, {D3, MINOR}, {E2, MAJOR}};
 
-// Bass in eighths with an octave bounce; chords as arpeggiated plucks; a steady beat.
-void backing(Song &s, int p, const Chord (&chords)[4], bool drums, bool fill) {
+constexpr int VIB = CMD_VIBRATO, SLIDE = CMD_PRO_VOLSLIDE, PORTA = CMD_TONE_PORTA, SETVOL = CMD_SET_VOLUME;
+
+// How the backing of a pattern is played.
+enum class Drums { NONE, LATE, FULL, FILL, HALF };   // LATE: from the third bar; HALF: half time
+enum class Chords { ROLL, BROKEN, SPARSE };          // arpeggio every beat, broken chord, two plucks a bar
+enum class Bass { BOUNCE, HELD };
+
+void drums_bar(Song &s, int p, int bar, Drums d, bool crash_first) {
+  const int r0 = bar * 16;
+  if (d == Drums::NONE || (d == Drums::LATE && bar < 2)) return;
+  if (d == Drums::HALF) {
+    s.note(p, r0, DRUM, crash_first && bar == 0 ? S_CRASH : S_KICK, 60);
+    s.note(p, r0 + 8, DRUM, S_SNARE, 60);
+    s.note(p, r0 + 4, DRUM, S_HAT, 72, SETVOL, 22);
+    s.note(p, r0 + 12, DRUM, S_HAT, 72, SETVOL, 22);
+    if (bar % 2) s.note(p, r0 + 14, DRUM, S_KICK, 60, SETVOL, 40);
+    return;
+  }
+  s.note(p, r0, DRUM, crash_first && bar == 0 ? S_CRASH : S_KICK, 60);
+  s.note(p, r0 + 8, DRUM, S_KICK, 60);
+  if (bar % 2) s.note(p, r0 + 10, DRUM, S_KICK, 60);
+  s.note(p, r0 + 4, DRUM, S_SNARE, 60);
+  s.note(p, r0 + 12, DRUM, S_SNARE, 60);
+  for (int h : {2, 6, 14}) s.note(p, r0 + h, DRUM, S_HAT, 72);
+  if (!(bar % 2)) s.note(p, r0 + 10, DRUM, S_HAT, 72);
+  if (d == Drums::FILL && bar == 3) {
+    // Snare roll into the next section, rising in pitch and volume.
+    s.note(p, r0 + 9, DRUM, S_SNARE, 58, SETVOL, 20);
+    s.note(p, r0 + 10, DRUM, S_SNARE, 58, SETVOL, 24);
+    s.note(p, r0 + 11, DRUM, S_SNARE, 59, SETVOL, 28);
+    s.note(p, r0 + 13, DRUM, S_SNARE, 60, SETVOL, 36);
+    s.note(p, r0 + 14, DRUM, S_SNARE, 62, SETVOL, 46);
+    s.note(p, r0 + 15, DRUM, S_SNARE, 64);
+  }
+}
+
+void backing(Song &s, int p, const Chord (&chords)[4], Drums d, Chords style = Chords::ROLL,
+             Bass bass = Bass::BOUNCE, bool crash_first = false) {
   for (int bar = 0; bar < 4; bar++) {
     const Chord &c = chords[bar];
     const int r0 = bar * 16;
-    for (int k = 0; k < 8; k++) {
-      const int octave = (k % 4 == 2) ? 12 : 0;
-      s.note(p, r0 + 2 * k, BASS, S_BASS, c.root + octave);
-      s.effect(p, r0 + 2 * k + 1, BASS, CMD_SET_VOLUME, 20);   // short, bouncy notes
-    }
-    for (int k = 0; k < 4; k++)
-      for (int t = 0; t < 4; t++) {
-        // The pluck sounds on the beat; the arpeggio keeps rolling under the following rows.
-        if (t == 0) s.note(p, r0 + 4 * k, CHORD, S_PLUCK, c.root + 24 - (k == 2 ? 12 : 0), CMD_ARPEGGIO, c.arp);
-        else s.effect(p, r0 + 4 * k + t, CHORD, CMD_ARPEGGIO, c.arp);
+    if (bass == Bass::BOUNCE) {
+      for (int k = 0; k < 8; k++) {
+        const int octave = (k % 4 == 2) ? 12 : 0;
+        s.note(p, r0 + 2 * k, BASS, S_BASS, c.root + octave);
+        s.effect(p, r0 + 2 * k + 1, BASS, SETVOL, 20);   // short, bouncy notes
       }
-    if (!drums) continue;
-    const bool last = fill && bar == 3;
-    s.note(p, r0, DRUM, S_KICK, 60);
-    s.note(p, r0 + 8, DRUM, S_KICK, 60);
-    if (bar % 2) s.note(p, r0 + 10, DRUM, S_KICK, 60);
-    s.note(p, r0 + 4, DRUM, S_SNARE, 60);
-    s.note(p, r0 + 12, DRUM, S_SNARE, 60);
-    for (int h : {2, 6, 14}) s.note(p, r0 + h, DRUM, S_HAT, 72);
-    if (!(bar % 2)) s.note(p, r0 + 10, DRUM, S_HAT, 72);
-    if (last) {
-      s.note(p, r0 + 13, DRUM, S_SNARE, 60, CMD_SET_VOLUME, 28);
-      s.note(p, r0 + 14, DRUM, S_SNARE, 62, CMD_SET_VOLUME, 36);
-      s.note(p, r0 + 15, DRUM, S_SNARE, 64);
+    } else {
+      // A held root that fades a little through the bar, then the fifth on the last beat.
+      s.note(p, r0, BASS, S_BASS, c.root, SETVOL, 56);
+      for (int r = 2; r < 12; r += 2) s.effect(p, r0 + r, BASS, SLIDE, 0x01);
+      s.note(p, r0 + 12, BASS, S_BASS, c.root + 7, SETVOL, 40);
     }
+    const int third = c.arp >> 4;
+    switch (style) {
+      case Chords::ROLL:
+        for (int k = 0; k < 4; k++)
+          for (int t = 0; t < 4; t++) {
+            // The pluck sounds on the beat; the arpeggio keeps rolling under the following rows.
+            if (t == 0) s.note(p, r0 + 4 * k, CHORD, S_PLUCK, c.root + 24 - (k == 2 ? 12 : 0), CMD_ARPEGGIO, c.arp);
+            else s.effect(p, r0 + 4 * k + t, CHORD, CMD_ARPEGGIO, c.arp);
+          }
+        break;
+      case Chords::BROKEN: {
+        const int steps[8] = {0, 7, 12, third, 7, 12, third + 12, 7};
+        for (int k = 0; k < 8; k++) s.note(p, r0 + 2 * k, CHORD, S_PLUCK, c.root + 12 + steps[k], SETVOL, k % 2 ? 26 : 36);
+        break;
+      }
+      case Chords::SPARSE:
+        for (int k : {0, 8}) {
+          s.note(p, r0 + k, CHORD, S_PLUCK, c.root + 24, CMD_ARPEGGIO, c.arp);
+          for (int t = 1; t < 8; t++) s.effect(p, r0 + k + t, CHORD, CMD_ARPEGGIO, c.arp);
+        }
+        break;
+    }
+    drums_bar(s, p, bar, d, crash_first);
   }
 }
 
@@ -243,7 +313,13 @@ void melody(Song &s, int p, const std::vector<Note> &notes) {
   }
 }
 
-constexpr int VIB = CMD_VIBRATO, SLIDE = CMD_PRO_VOLSLIDE, PORTA = CMD_TONE_PORTA;
+// A long lead note that swells in from a low volume, sings with vibrato and fades before the next.
+void swell(Song &s, int p, int row, int midi, int length) {
+  s.note(p, row, LEAD, S_LEAD, midi, SETVOL, 12);
+  for (int r = row + 1; r <= row + 4; r++) s.effect(p, r, LEAD, SLIDE, 0x30);
+  for (int r = row + 5; r < row + length - 2; r++) s.effect(p, r, LEAD, VIB, 0x35);
+  for (int r = row + length - 2; r < row + length; r++) s.effect(p, r, LEAD, SLIDE, 0x04);
+}
 
 }  // namespace
 
@@ -262,33 +338,94 @@ int main(int argc, char **argv) {
   data[S_KICK] = kick();
   data[S_SNARE] = snare();
   data[S_HAT] = hat();
+  data[S_CRASH] = crash();
 
   Song song;
-  // 0: intro, backing only.
+  // Intro: the verse chords alone, the beat joining in the third bar, a pick-up into the verse.
   int intro = song.add_pattern();
-  backing(song, intro, kVerse, true, true);
-  // 1: verse.
+  backing(song, intro, kVerse, Drums::LATE);
+  song.note(intro, 32, DRUM, S_CRASH, 60);
+  melody(song, intro, {{56, 69}, {58, 71}, {60, 72}, {62, 74}});
+  // Verse.
   int verse = song.add_pattern();
-  backing(song, verse, kVerse, true, false);
+  backing(song, verse, kVerse, Drums::FULL, Chords::ROLL, Bass::BOUNCE, true);
   melody(song, verse, {{0, 76}, {6, 74}, {8, 72}, {12, 71}, {14, 72},
                        {16, 69, VIB, 0x34, 23}, {24, 72}, {28, 77},
                        {32, 76}, {38, 79}, {40, 76}, {44, 74}, {46, 72},
                        {48, 74, VIB, 0x34, 55}, {56, 71}, {60, 67, 0, 0}, {61, -1, SLIDE, 0x02, 63}});
-  // 2: the verse again, higher, with a slide up into the long note.
+  // The verse again, higher, with a slide up into the long note.
   int verse2 = song.add_pattern();
-  backing(song, verse2, kVerse, true, false);
+  backing(song, verse2, kVerse, Drums::FILL);
   melody(song, verse2, {{0, 81}, {4, 79}, {6, 76}, {8, 72}, {12, 76},
                         {16, 77, VIB, 0x44, 21}, {22, 76}, {24, 72}, {28, 69},
                         {32, 79}, {36, 76}, {40, 72}, {42, 74}, {44, 76, VIB, 0x34, 47},
                         {48, 74}, {50, 79, PORTA, 0x08, 52}, {53, -1, VIB, 0x44, 57}, {58, -1, SLIDE, 0x03, 59},
                         {60, 71}, {62, 72}});
-  // 3: bridge over D minor and E, ending on a drum fill.
+  // Chorus: the relative major's chords, long singing notes.
+  int chorus = song.add_pattern();
+  backing(song, chorus, kChorus, Drums::FULL, Chords::ROLL, Bass::BOUNCE, true);
+  melody(song, chorus, {{0, 81, VIB, 0x34, 5}, {6, 79}, {8, 77}, {12, 76}, {14, 77},
+                        {16, 79, VIB, 0x34, 23}, {24, 71}, {26, 74}, {28, 79, VIB, 0x24, 31},
+                        {32, 76, VIB, 0x34, 39}, {40, 71}, {42, 76}, {44, 79},
+                        {48, 81, PORTA, 0x0C, 50}, {51, -1, VIB, 0x44, 57}, {58, -1, SLIDE, 0x02, 63}});
+  // Chorus, second half: ends on the dominant.
+  int chorus2 = song.add_pattern();
+  backing(song, chorus2, kChorusEnd, Drums::FILL);
+  melody(song, chorus2, {{0, 81}, {4, 84}, {6, 81}, {8, 77, VIB, 0x34, 13}, {14, 76},
+                         {16, 74}, {18, 76}, {20, 79, VIB, 0x34, 27}, {28, 77}, {30, 76},
+                         {32, 76}, {36, 72}, {40, 69, VIB, 0x24, 45}, {46, 72},
+                         {48, 80, VIB, 0x45, 55}, {56, 76}, {58, -1, SLIDE, 0x02, 63}});
+  // Bridge over D minor and E, ending on a drum fill.
   int bridge = song.add_pattern();
-  backing(song, bridge, kBridge, true, true);
+  backing(song, bridge, kBridge, Drums::FILL);
   melody(song, bridge, {{0, 77, VIB, 0x24, 7}, {8, 76}, {12, 74},
                         {16, 72, VIB, 0x34, 23}, {24, 76}, {28, -1, SLIDE, 0x02, 31},
                         {32, 74}, {36, 77}, {40, 81, PORTA, 0x06, 43}, {44, -1, VIB, 0x45, 47},
                         {48, 80, VIB, 0x44, 55}, {56, -1, SLIDE, 0x02, 59}, {60, 76}, {62, 71}});
+  // Breakdown: half-time beat, held bass, lead notes that swell in and fade.
+  int drift = song.add_pattern();
+  backing(song, drift, kFloat, Drums::HALF, Chords::SPARSE, Bass::HELD, true);
+  swell(song, drift, 0, 76, 16);
+  swell(song, drift, 16, 71, 16);
+  swell(song, drift, 32, 72, 16);
+  swell(song, drift, 48, 76, 8);
+  melody(song, drift, {{56, 79, PORTA, 0x06, 59}, {60, -1, VIB, 0x35, 63}});
+  int drift2 = song.add_pattern();
+  backing(song, drift2, kFloatEnd, Drums::HALF, Chords::SPARSE, Bass::HELD);
+  swell(song, drift2, 0, 77, 16);
+  swell(song, drift2, 16, 76, 16);
+  swell(song, drift2, 32, 81, 16);
+  swell(song, drift2, 48, 80, 8);
+  melody(song, drift2, {{56, 83, PORTA, 0x08, 58}, {59, -1, VIB, 0x35, 61}});
+  drums_bar(song, drift2, 3, Drums::FILL, false);   // full beat and roll back into the solo
+  // Solo over the verse chords: quick figures, arpeggiated lead notes, a broken-chord backing.
+  int solo = song.add_pattern();
+  backing(song, solo, kVerse, Drums::FULL, Chords::BROKEN, Bass::BOUNCE, true);
+  melody(song, solo, {{0, 69, CMD_ARPEGGIO, MINOR, 3}, {4, 76}, {6, 72}, {8, 69}, {10, 72}, {12, 76}, {14, 81},
+                      {16, 77, CMD_ARPEGGIO, MAJOR, 19}, {20, 72}, {22, 69}, {24, 65}, {26, 69}, {28, 72}, {30, 77},
+                      {32, 76, VIB, 0x54, 35}, {36, 79}, {38, 76}, {40, 72}, {42, 76}, {44, 79}, {46, 84},
+                      {48, 83, VIB, 0x44, 55}, {56, 74}, {58, 79, PORTA, 0x0A, 59}, {60, 71}, {62, 74}});
+  // Turnaround back to the verse: call and answer over A minor, F, D minor and E, with a roll.
+  int turn = song.add_pattern();
+  backing(song, turn, kTurn, Drums::FILL, Chords::ROLL, Bass::BOUNCE, true);
+  melody(song, turn, {{0, 81, VIB, 0x34, 7}, {8, 76}, {12, 72}, {14, 76},
+                      {16, 77, VIB, 0x34, 23}, {24, 81}, {28, 84}, {29, -1, SLIDE, 0x03, 31},
+                      {32, 81}, {36, 77}, {40, 74, VIB, 0x34, 45}, {46, 77},
+                      {48, 76}, {50, 80, PORTA, 0x0A, 52}, {53, -1, VIB, 0x44, 59}, {60, 71}, {62, 68}});
+
+  // Play once: intro, verses, choruses, bridge, breakdown, solo, verses, choruses, turnaround;
+  // then the song goes on at the first verse for as long as the game lasts.
+  const int order[] = {intro, verse, verse2, chorus, chorus2, bridge, drift, drift2, solo,
+                       verse, verse2, chorus, chorus2, turn};
+  constexpr int kRestartOrder = 1;
+  // The last row jumps back itself, so the voices run on through the loop without a break.
+  NOTE_INFO &last = song.cell(turn, kRows - 1, DRUM);
+  if (last.command != 0 || last.extcommand != 0) {
+    std::fprintf(stderr, "the loop jump needs the last drum cell's command\n");
+    return 1;
+  }
+  last.command = CMD_POSITION_JUMP;
+  last.extcommand = kRestartOrder;
 
   // The module record: period module, four channels, samples addressed directly by the cells.
   auto mod = std::make_unique<QVMOD>();
@@ -321,7 +458,6 @@ int main(int argc, char **argv) {
     pats[i].notes = song.patterns[i].data();
     pats[i].row_count = kRows;
   }
-  const int order[] = {intro, verse, verse2, bridge, verse, verse2};
   mod->sample_info = info.data();
   mod->samples = samples.data();
   mod->pattern_info = pats.data();
@@ -335,7 +471,7 @@ int main(int argc, char **argv) {
   mod->flags = 0;
   mod->initial_speed = kSpeed;
   mod->initial_bpm = kBpm;
-  mod->restart_order = 1;   // the intro plays once; the loop goes back to the verse
+  mod->restart_order = kRestartOrder;   // where a player that ignores the jump goes on, too
   mod->instrument_count = 0;
   mod->sample_count = SAMPLE_COUNT;
   mod->initial_global_volume = 64;
