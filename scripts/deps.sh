@@ -8,6 +8,7 @@ pkgs=(
   python3 python3-pil fonts-dejavu-core fonts-dejavu-extra
   xvfb xauth xdotool x11-utils x11-apps
   sox freepats
+  desktop-file-utils appstream groff-base
 )
 missing=()
 for p in "${pkgs[@]}"; do
