@@ -1,4 +1,4 @@
-"""The front end: help over the play screen, the credits, and steps the other front-end tests share."""
+"""The front end: help over the play screen, the credits, and steps the other tests share."""
 
 import os
 import time
@@ -220,7 +220,7 @@ class CreditsScreen(unittest.TestCase):
                 time.sleep(2.0)
                 game.key("a")
                 screens.wait_menu()
-                self.assertEqual(leave_to_exit(game, screens), 0)
+                self.assertEqual(leave_to_exit(game, screens), 0, game.stderr[-3000:])
             return loud_run_seconds(wav)
         finally:
             os.remove(wav)

@@ -1,4 +1,4 @@
-"""High scores end to end: a finished game enters a typed name; a reset writes the defaults at once."""
+"""High scores end to end: a finished game enters a typed name; a reset writes the defaults."""
 
 import os
 import signal
@@ -74,7 +74,7 @@ class HighScoreEntry(unittest.TestCase):
                              "the table reaches the file at exit")
             game.click_box(*TABLE_EXIT)
             screens.wait_menu()
-            self.assertEqual(leave_to_exit(game, screens), 0)
+            self.assertEqual(leave_to_exit(game, screens), 0, game.stderr[-3000:])
 
             with open(game.path("quorvex.hsc"), "rb") as f:
                 table = f.read()
