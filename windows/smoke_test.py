@@ -1,0 +1,342 @@
+"""Smoke test of the Windows program under Wine in a private Xvfb: starts, draws, takes keys and the mouse, writes its files and exits.
+
+Usage: python3 windows/smoke_test.py PATH/quorvex.exe   (quorvex.dat beside it)
+
+Every run gets a fresh Wine prefix, a temporary HOME whose ALSA default device is the null device
+(so that DirectSound initialises), a temporary working directory and its own Xvfb. Wine's debugger
+and menu builder are off and every Wine command runs under a timeout. The window is never focused
+with xdotool (that deadlocks Wine at exit): with no window manager the keyboard follows the
+pointer, which is parked inside the window before any key or grab.
+"""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+from harness import HarnessError, read_pcx, read_xwd_rgb, wait_until  # noqa: E402
+from playscreen import (EXIT, MENU_PREVIOUS, MENU_START, PLAY_GAME, occupied_cells,  # noqa: E402
+                        wait_for_menu, wait_for_title)
+
+WINDOW_NAME = "Quorvex Vastrelon v2.0"
+SCREEN_W, SCREEN_H = 640, 480
+TITLE_DARK, TITLE_LIGHT = 48, 14
+MENU_LOGO_FRAME = 227
+HIGH_SCORE_FILE_SIZE = 480
+
+# Generous limits: a loaded CI machine must never fail the test by luck.
+WINE_SETUP_TIMEOUT = 300
+GAME_TIMEOUT = 600
+STEP_TIMEOUT = 60
+# The park position of the pointer: inside the window, on no button, outside the well.
+POINTER_PARK = (620, 10)
+
+
+class WineGame:
+    """The game under Wine with everything private; cleaned up by close()."""
+
+    def __init__(self, exe):
+        self.exe = os.path.abspath(exe)
+        self.root = tempfile.mkdtemp(prefix="qvx-wine-")
+        self.home = os.path.join(self.root, "home")
+        self.prefix = os.path.join(self.root, "prefix")
+        self.workdir = os.path.join(self.root, "work")
+        for path in (self.home, self.workdir):
+            os.makedirs(path)
+        with open(os.path.join(self.home, ".asoundrc"), "w") as f:
+            f.write("pcm.!default { type null }\n")
+        self.env = dict(os.environ)
+        self.env.update({
+            "HOME": self.home,
+            "WINEPREFIX": self.prefix,
+            "WINEARCH": "win32",
+            "WINEDEBUG": "-all",
+            # No menu entries, and no offer to install Mono or Gecko into the fresh prefix.
+            "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=;mshtml=",
+        })
+        self.env.pop("DISPLAY", None)
+        self.xvfb = None
+        self.proc = None
+        self.window = None
+        self.returncode = None
+
+    # -- set-up and tear-down ------------------------------------------------------------------
+
+    def wine(self, *args, timeout=STEP_TIMEOUT):
+        result = subprocess.run(["timeout", "-k", "10", str(timeout)] + list(args), env=self.env,
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT)
+        if result.returncode != 0:
+            raise HarnessError("%s failed (%d): %s" % (" ".join(args), result.returncode,
+                                                       result.stdout.decode(errors="replace")[-2000:]))
+
+    def make_prefix(self):
+        """A fresh prefix with no debugger: a crash ends the process instead of waiting in winedbg."""
+        self.wine("wineboot", "--init", timeout=WINE_SETUP_TIMEOUT)
+        self.wine("wineserver", "--wait", timeout=WINE_SETUP_TIMEOUT)
+        aedebug = r"HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug"
+        self.wine("wine", "reg", "delete", aedebug, "/v", "Debugger", "/f")
+        self.wine("wine", "reg", "add", aedebug, "/v", "Auto", "/t", "REG_SZ", "/d", "0", "/f")
+        self.wine("wineserver", "--wait", timeout=WINE_SETUP_TIMEOUT)
+
+    def start_xvfb(self):
+        read_fd, write_fd = os.pipe()
+        # -noreset: a server reset drops a client that connects at that moment.
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        os.close(write_fd)
+        number = b""
+        with os.fdopen(read_fd, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    break
+                number += chunk
+        if not number.strip():
+            raise HarnessError("Xvfb did not start")
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+
+        def answers():
+            return subprocess.run(["xdpyinfo"], env=self.env, stdout=subprocess.DEVNULL,
+                                  stderr=subprocess.DEVNULL, timeout=10).returncode == 0
+        wait_until(answers, timeout=STEP_TIMEOUT, interval=0.1, what="Xvfb to answer")
+
+    def start(self):
+        self.make_prefix()
+        self.start_xvfb()
+        self._out = open(os.path.join(self.root, "game.log"), "wb")
+        self.proc = subprocess.Popen(["timeout", "-k", "10", str(GAME_TIMEOUT), "wine", self.exe],
+                                     cwd=self.workdir, env=self.env, stdin=subprocess.DEVNULL,
+                                     stdout=self._out, stderr=subprocess.STDOUT,
+                                     start_new_session=True)
+        self.find_window()
+
+    def close(self):
+        if self.proc is not None and self.proc.poll() is None:
+            self._kill_group(self.proc)
+        self.proc = None
+        if os.path.isdir(self.prefix):
+            # Ends this prefix's server and every Wine process left in it, nothing else.
+            subprocess.run(["timeout", "30", "wineserver", "--kill"], env=self.env,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        if self.xvfb is not None:
+            self._kill_group(self.xvfb)
+            self.xvfb = None
+        if getattr(self, "_out", None):
+            self._out.close()
+            self._out = None
+        if os.environ.get("QVX_KEEP_WINE_DIR") is None:
+            shutil.rmtree(self.root, ignore_errors=True)
+
+    @staticmethod
+    def _kill_group(proc):
+        try:
+            os.killpg(proc.pid, signal.SIGTERM)
+            proc.wait(timeout=10)
+        except (ProcessLookupError, subprocess.TimeoutExpired):
+            try:
+                os.killpg(proc.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+            proc.wait()
+
+    def log(self):
+        try:
+            with open(os.path.join(self.root, "game.log"), "rb") as f:
+                return f.read().decode(errors="replace")[-3000:]
+        except OSError:
+            return ""
+
+    # -- the process ----------------------------------------------------------------------------
+
+    def running(self):
+        return self.proc is not None and self.proc.poll() is None
+
+    def wait_exit(self, timeout=STEP_TIMEOUT):
+        try:
+            self.returncode = self.proc.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise HarnessError("the game did not end within %d s" % timeout)
+        self.proc = None
+        return self.returncode
+
+    def path(self, name):
+        return os.path.join(self.workdir, name)
+
+    # -- X input and output ---------------------------------------------------------------------
+
+    def xdotool(self, *args):
+        result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env,
+                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=STEP_TIMEOUT)
+        if result.returncode != 0:
+            raise HarnessError("xdotool %s failed: %s" % (" ".join(map(str, args)),
+                                                          result.stderr.decode().strip()))
+        return result.stdout.decode()
+
+    def find_window(self):
+        def search():
+            if not self.running():
+                raise HarnessError("the game ended (status %s) before its window appeared\n%s"
+                                   % (self.proc.poll(), self.log()))
+            result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
+                                     "^%s$" % WINDOW_NAME], env=self.env, stdout=subprocess.PIPE,
+                                    stderr=subprocess.DEVNULL, timeout=STEP_TIMEOUT)
+            ids = result.stdout.split()
+            return ids[0].decode() if ids else None
+        self.window = wait_until(search, timeout=GAME_TIMEOUT / 4, interval=0.25,
+                                 what="the game window")
+        geometry = self.xdotool("getwindowgeometry", "--shell", self.window)
+        size = dict(line.split("=", 1) for line in geometry.split())
+        if (int(size["WIDTH"]), int(size["HEIGHT"])) != (SCREEN_W, SCREEN_H):
+            raise HarnessError("the window is %sx%s, not %dx%d"
+                               % (size["WIDTH"], size["HEIGHT"], SCREEN_W, SCREEN_H))
+        self.park_pointer()
+
+    def park_pointer(self):
+        self.xdotool("mousemove", "--window", self.window, *POINTER_PARK, "sleep", 0.2)
+
+    def key(self, name, hold=0.1, after=0.1):
+        """One press the game sees in its key-state array (the pointer is inside the window)."""
+        self.xdotool("keydown", name, "sleep", hold, "keyup", name, "sleep", after)
+
+    def click_box(self, x1, y1, x2, y2):
+        """Presses and releases the left button in the middle of a rectangle, then parks the pointer."""
+        self.xdotool("mousemove", "--window", self.window, (x1 + x2) // 2, (y1 + y2) // 2,
+                     "sleep", 0.15, "mousedown", 1, "sleep", 0.15, "mouseup", 1, "sleep", 0.2)
+        self.park_pointer()
+
+    def grab(self):
+        """The window's pixels as RGB rows, read from the X server."""
+        self.park_pointer()
+        raw = subprocess.run(["xwd", "-silent", "-id", self.window], env=self.env, check=True,
+                             stdout=subprocess.PIPE, timeout=STEP_TIMEOUT).stdout
+        return read_xwd_rgb(raw)
+
+    def screenshot(self):
+        """Presses F3 until the game writes a complete quorvex.pcx, and returns it."""
+        path = self.path("quorvex.pcx")
+        if os.path.exists(path):
+            os.remove(path)
+
+        def complete():
+            try:
+                return read_pcx(path)
+            except (OSError, HarnessError, ValueError, IndexError):
+                return None
+        deadline = time.monotonic() + STEP_TIMEOUT
+        while True:
+            self.key("F3")
+            try:
+                wait_until(complete, timeout=3.0, interval=0.1, what="quorvex.pcx")
+                break
+            except HarnessError:
+                if time.monotonic() > deadline:
+                    raise
+        # The title rewrites the file while F3 is down; let the last write finish.
+        time.sleep(0.5)
+        return wait_until(complete, timeout=STEP_TIMEOUT, interval=0.1, what="quorvex.pcx")
+
+
+def same_as_window(image, rows):
+    """Share of pixels of a screenshot that match the window's pixels (within rounding)."""
+    matching = 0
+    for y in range(SCREEN_H):
+        row = rows[y]
+        for x in range(SCREEN_W):
+            if all(abs(a - b) <= 4 for a, b in zip(image.rgb(x, y), row[x])):
+                matching += 1
+    return matching / (SCREEN_W * SCREEN_H)
+
+
+def screen_shown(game, title):
+    """"title" or "menu" when that screen shows in the window, else None."""
+    _, _, rows = game.grab()
+
+    def shows(x, y, colour):
+        return all(abs(a - b) <= 4 for a, b in zip(rows[y][x], title.palette[colour]))
+    if shows(245, 362, TITLE_LIGHT) and shows(385, 362, TITLE_DARK):
+        return "title"
+    if shows(135, 25, MENU_LOGO_FRAME) and shows(524, 60, MENU_LOGO_FRAME):
+        return "menu"
+    return None
+
+
+def check(condition, message):
+    if not condition:
+        raise HarnessError(message)
+
+
+def smoke(exe):
+    game = WineGame(exe)
+    try:
+        started = time.monotonic()
+        game.start()
+        print("window %s after %.1f s" % (game.window, time.monotonic() - started))
+
+        # F3 on the title screen: a 640x480 PCX of the title, as shown in the window.
+        title = game.screenshot()
+        check((title.width, title.height) == (SCREEN_W, SCREEN_H),
+              "quorvex.pcx is %dx%d" % (title.width, title.height))
+        for x1, y1, x2, y2 in (PLAY_GAME, EXIT):
+            middle = (y1 + y2) // 2
+            check(title.index(x1, middle) == TITLE_LIGHT and title.index(x2, middle) == TITLE_DARK,
+                  "the screenshot does not show the title buttons")
+        wait_for_title(game, title, timeout=STEP_TIMEOUT)
+        _, _, rows = game.grab()
+        share = same_as_window(title, rows)
+        check(share > 0.99, "the screenshot matches only %.1f%% of the window" % (100 * share))
+        print("F3: quorvex.pcx %dx%d of the title, %.1f%% as in the window"
+              % (title.width, title.height, 100 * share))
+
+        # The mouse: PLAY GAME, then Start Game; the play field with a piece in the well.
+        game.click_box(*PLAY_GAME)
+        wait_for_menu(game, title.palette, timeout=STEP_TIMEOUT)
+        game.click_box(*MENU_START)
+        play = wait_until(lambda: (lambda s: s if occupied_cells(s) else None)(game.screenshot()),
+                          timeout=STEP_TIMEOUT, interval=0.2, what="a piece in the well")
+        print("play field: cells %s occupied" % sorted(occupied_cells(play)))
+
+        # Esc leaves the game (a press still down when the menu polls carries on to the title;
+        # otherwise the menu's Previous Menu leads there); the EXIT button ends the program.
+        game.key("Escape")
+        back = wait_until(lambda: screen_shown(game, title), timeout=STEP_TIMEOUT, interval=0.2,
+                          what="the menu or the title after Esc")
+        if back == "menu":
+            game.click_box(*MENU_PREVIOUS)
+        wait_for_title(game, title, timeout=STEP_TIMEOUT)
+        game.click_box(*EXIT)
+        status = game.wait_exit()
+        check(status == 0, "the game ended with status %d\n%s" % (status, game.log()))
+        size = os.path.getsize(game.path("quorvex.hsc"))
+        check(size == HIGH_SCORE_FILE_SIZE, "quorvex.hsc has %d bytes" % size)
+        print("exit: status 0, quorvex.hsc of %d bytes, %.1f s in all"
+              % (size, time.monotonic() - started))
+    except BaseException:
+        print("game output:\n" + game.log(), file=sys.stderr)
+        raise
+    finally:
+        game.close()
+
+
+def main():
+    if len(sys.argv) != 2:
+        print("usage: smoke_test.py PATH/quorvex.exe", file=sys.stderr)
+        return 2
+    try:
+        smoke(sys.argv[1])
+    except HarnessError as e:
+        print("Windows smoke test FAILED: %s" % e, file=sys.stderr)
+        return 1
+    print("Windows smoke test passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
