@@ -10,14 +10,36 @@ BORDER = 255                   # grid lines and everything outside the boxes
 INK = 1                        # the one ink colour of a mono font
 
 
+def _ink(font, ch):
+    """Leftmost and rightmost+1 ink columns of ch drawn without antialiasing at x 0 (None: no ink)."""
+    pad = font.size * 2
+    im = Image.new("1", (pad * 4, pad * 3), 0)
+    d = ImageDraw.Draw(im)
+    d.fontmode = "1"
+    d.text((pad, pad), ch, font=font, fill=1, anchor="la")
+    box = im.getbbox()
+    return None if box is None else (box[0] - pad, box[2] - pad)
+
+
 def _glyph(font, ch, top, height, width=None):
     """Renders ch without antialiasing into a width x height mask (ink 1),
-    starting at ascender-relative row top.  width None: the glyph's own advance."""
+    starting at ascender-relative row top.  width None: the glyph's own advance.
+
+    A font of Allegro's has no overhang: each glyph is its box.  Ink that pokes out of
+    the advance on one side (v, V, y, j ...) is moved inside the box rather than the box
+    being widened, so such letters keep the spacing they have in the typeface."""
     adv = int(round(font.getlength(ch)))
-    probe = ImageDraw.Draw(Image.new("1", (1, 1)))
-    left, _, right, _ = probe.textbbox((0, 0), ch, font=font, anchor="la")
-    shift = -min(0, left)
-    w = max(adv, right) + shift if width is None else width
+    ink = _ink(font, ch)
+    w = adv if width is None else width
+    shift = 0
+    if ink is not None:
+        left, right = ink
+        if right - left > w:
+            w, shift = right - left, -left       # wider than its box: the box grows
+        elif left < 0:
+            shift = -left
+        elif right > w:
+            shift = w - right
     if width is not None:
         shift = (width - adv) // 2
     im = Image.new("1", (max(1, w), height), 0)
