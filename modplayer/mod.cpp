@@ -9,6 +9,7 @@
 #include <iterator>
 #include <memory>
 #include <thread>
+#include <vector>
 
 extern "C" {
 QVMOD *of = nullptr;
@@ -94,6 +95,49 @@ void request_track(int order)
     mi.request_row = 1;
     mi.request_order = order + 1;
     mi.busy = kFalse;
+}
+
+// ------------------------------------------------------------------ ping-pong loops
+
+// One forward-looping copy per ping-pong sample of the module last given to play_mod: the frames
+// up to the loop end, then the loop's inner frames backwards, looped as a whole. Made and freed
+// only by interface calls on the main thread while the tick is held off; the tick only reads.
+std::vector<SAMPLE> g_pingpong;
+const QVMOD *g_pingpong_module = nullptr;
+
+void free_pingpong_copies()
+{
+    for (SAMPLE &s : g_pingpong) std::free(s.data);
+    g_pingpong.clear();
+    g_pingpong_module = nullptr;
+}
+
+// A copy that cannot be made leaves that sample to play as a forward loop over its own frames.
+void make_pingpong_copies(const QVMOD *m)
+{
+    free_pingpong_copies();
+    if (!m->samples || !m->sample_info || m->sample_count < 1) return;
+    g_pingpong.assign(static_cast<size_t>(m->sample_count), SAMPLE{});
+    g_pingpong_module = m;
+    for (int i = 0; i < m->sample_count; i++) {
+        const SAMPLE &src = m->samples[i];
+        if (!(m->sample_info[i].loop_type & QVMOD_LOOP_BIDIR) || !src.data) continue;
+        if (src.loop_end > src.len || src.loop_start >= src.loop_end) continue;
+        const size_t frame = src.bits == 16 ? 2 : 1;
+        const size_t ahead = src.loop_end;                                  // frames up to the loop end
+        const size_t back = src.loop_end - src.loop_start >= 2 ? src.loop_end - src.loop_start - 2 : 0;
+        auto *data = static_cast<unsigned char *>(std::malloc((ahead + back) * frame));
+        if (!data) continue;
+        const auto *from = static_cast<const unsigned char *>(src.data);
+        std::memcpy(data, from, ahead * frame);
+        for (size_t k = 0; k < back; k++)   // loop_end - 2 down to loop_start + 1
+            std::memcpy(data + (ahead + k) * frame, from + (src.loop_end - 2 - k) * frame, frame);
+        SAMPLE &copy = g_pingpong[static_cast<size_t>(i)];
+        copy = src;
+        copy.data = data;
+        copy.len = ahead + back;
+        copy.loop_end = ahead + back;
+    }
 }
 
 void free_module(QVMOD *m)
@@ -307,6 +351,7 @@ extern "C" void remove_mod(void)
     }
     mi.voice_count = 0;
     mod_init = kFalse;
+    free_pingpong_copies();
 }
 
 // ------------------------------------------------------------------ playing
@@ -351,6 +396,7 @@ extern "C" void play_mod(QVMOD *module, int loop)
     mi.busy = kFalse;
     set_song_playing(kTrue);
     mi.loop = loop ? kTrue : kFalse;
+    make_pingpong_copies(module);   // afresh: the module may have changed since it last played
     of = module;
     update_mod_timer();
 }
@@ -367,6 +413,8 @@ extern "C" void destroy_mod(QVMOD *module)
     {
         PlayerHold hold;
         if (module == of) stop_song();
+        // Its voices are stopped, so no voice plays the copies any more.
+        if (module == g_pingpong_module) free_pingpong_copies();
     }
     free_module(module);
 }
@@ -455,6 +503,13 @@ extern "C" SAMPLE *get_qvmod_sample(QVMOD *module, int number)
         return nullptr;
     }
     return &module->samples[number];
+}
+
+const SAMPLE *pingpong_copy(int number)
+{
+    if (!of || of != g_pingpong_module || number < 0 || static_cast<size_t>(number) >= g_pingpong.size()) return nullptr;
+    const SAMPLE &s = g_pingpong[static_cast<size_t>(number)];
+    return s.data ? &s : nullptr;
 }
 
 extern "C" NOTE_INFO *get_note(QVMOD *module, int pattern, int row, int channel)

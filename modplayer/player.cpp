@@ -263,6 +263,22 @@ void second_effect_pass()
 
 // ---------------------------------------------------------------- output pass
 
+// Allegro's mixer keeps a voice's frequency in 20.12 fixed point: from 2^19 Hz on it turns
+// negative and the voice runs backwards out of its sample.
+constexpr long long kMaxVoiceFrequency = (1 << 19) - 1;
+
+// Frames in the loop each channel's voice plays (0: no loop). The mixer wraps a loop at most once
+// per output frame, so a voice must not step further than one loop length per frame.
+int g_voice_loop_frames[QVMOD_MAX_CHANNELS];
+
+long long voice_frequency_limit(int ch)
+{
+    if (g_voice_loop_frames[ch] <= 0) return kMaxVoiceFrequency;
+    const int rate = get_mixer_frequency();
+    if (rate <= 0) return kMaxVoiceFrequency;
+    return std::min(kMaxVoiceFrequency, static_cast<long long>(g_voice_loop_frames[ch]) * rate);
+}
+
 void output_pass()
 {
     const int channels = playing_channels();
@@ -281,12 +297,17 @@ void output_pass()
         const bool sample_ok = c.sample >= 0 && c.sample < of->sample_count;
         const bool kick = c.kick == kTrue && sample_ok;
         if (kick) {
-            SAMPLE *spl = &of->samples[c.sample];
-            reallocate_voice(v, spl);
+            const SAMPLE *spl = &of->samples[c.sample];
             // A loop that covers no frames is played once rather than handed to the mixer.
             const int loop = spl->loop_end > spl->loop_start ? of->sample_info[c.sample].loop_type : 0;
-            if (loop & QVMOD_LOOP_FORWARD) voice_set_playmode(v, PLAYMODE_LOOP);
-            if (loop & QVMOD_LOOP_BIDIR) voice_set_playmode(v, PLAYMODE_LOOP | PLAYMODE_BIDIR);
+            // A ping-pong loop plays as the forward loop of its unrolled copy (see pingpong_copy);
+            // without a copy it loops forwards over the sample itself.
+            if (loop & QVMOD_LOOP_BIDIR)
+                if (const SAMPLE *copy = pingpong_copy(c.sample)) spl = copy;
+            reallocate_voice(v, spl);
+            const bool looped = (loop & (QVMOD_LOOP_FORWARD | QVMOD_LOOP_BIDIR)) != 0;
+            if (looped) voice_set_playmode(v, PLAYMODE_LOOP);
+            g_voice_loop_frames[ch] = looped ? static_cast<int>(spl->loop_end - spl->loop_start) : 0;
         }
         if (c.set_position == kTrue) {
             // An offset past the end plays the sample's last frame rather than memory beyond it.
@@ -300,7 +321,7 @@ void output_pass()
         }
         if (c.period > 0) {
             const long long hz = static_cast<long long>(period2pitch(c.temp_period)) * mi.pitch_ratio / 100;
-            voice_set_frequency(v, static_cast<int>(hz));
+            voice_set_frequency(v, static_cast<int>(std::clamp(hz, 0LL, voice_frequency_limit(ch))));
         }
         process_envelope(&c.volume_env, kEnvVolumeDefault, c.key_off);
         process_envelope(&c.pan_env, kEnvPanDefault, c.key_off);

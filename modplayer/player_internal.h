@@ -77,6 +77,11 @@ void set_mod_bpm(int bpm);                       // clamps, stores in mi.bpm, up
 
 // ------------------------------------------------------------------ tick engine
 
+// The forward-looping copy that plays sample `number` of the playing module when that sample has
+// a ping-pong loop, or null. Allegro's mixer drifts out of a ping-pong loop it crosses more than
+// once per mixing buffer and then reads outside the sample, so the player never asks it for one.
+const SAMPLE *pingpong_copy(int number);
+
 int calc_volume(int ch);
 int calc_pan(int ch);
 void parse_old_note(int ch, int note, int s);
