@@ -1,0 +1,242 @@
+// Display-free Allegro for the harnesses, the loaded-module checks and hand-driven playing.
+#include "fuzz_support.h"
+
+#include <allegro.h>
+#include <allegro/internal/aintern.h>
+
+#include <pthread.h>
+#include <sanitizer/allocator_interface.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+namespace qvx_fuzz {
+
+namespace {
+
+constexpr int kDigiManual = AL_ID('F', 'U', 'Z', 'Z');
+constexpr int kMixFrames = 128;          // frames mixed after each tick: enough to move every voice
+constexpr int kMixRate = 22050;
+constexpr int kVoices = 64;              // every channel a module may have gets a voice
+constexpr int kTicks = 400;              // a few hundred ticks per module
+
+DIGI_DRIVER manual_digi;
+short mix_buffer[kMixFrames * 2];
+
+// SYSTEM_NONE has no mutexes; the mixer needs them.
+void *mutex_new()
+{
+    pthread_mutexattr_t attr;
+    pthread_mutexattr_init(&attr);
+    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
+    auto *m = static_cast<pthread_mutex_t *>(std::malloc(sizeof(pthread_mutex_t)));
+    pthread_mutex_init(m, &attr);
+    pthread_mutexattr_destroy(&attr);
+    return m;
+}
+void mutex_delete(void *m)
+{
+    pthread_mutex_destroy(static_cast<pthread_mutex_t *>(m));
+    std::free(m);
+}
+void mutex_lock(void *m) { pthread_mutex_lock(static_cast<pthread_mutex_t *>(m)); }
+void mutex_unlock(void *m) { pthread_mutex_unlock(static_cast<pthread_mutex_t *>(m)); }
+
+int digi_detect(int input) { return !input; }
+int digi_init(int input, int voices)
+{
+    (void)input;
+    manual_digi.voices = voices;
+    return _mixer_init(kMixFrames * 2, kMixRate, TRUE, TRUE, &manual_digi.voices);
+}
+void digi_exit(int input) { (void)input; _mixer_exit(); }
+
+_DRIVER_INFO digi_list[] = {{kDigiManual, &manual_digi, TRUE}, {0, nullptr, 0}};
+_DRIVER_INFO *get_digi_list() { return digi_list; }
+
+void set_up_driver()
+{
+    DIGI_DRIVER &d = manual_digi;
+    d.id = kDigiManual;
+    d.name = d.desc = d.ascii_name = "hand-mixed";
+    d.max_voices = MIXER_MAX_SFX;
+    d.def_voices = MIXER_DEF_SFX;
+    d.detect = digi_detect;
+    d.init = digi_init;
+    d.exit = digi_exit;
+    d.init_voice = _mixer_init_voice;
+    d.release_voice = _mixer_release_voice;
+    d.start_voice = _mixer_start_voice;
+    d.stop_voice = _mixer_stop_voice;
+    d.loop_voice = _mixer_loop_voice;
+    d.get_position = _mixer_get_position;
+    d.set_position = _mixer_set_position;
+    d.get_volume = _mixer_get_volume;
+    d.set_volume = _mixer_set_volume;
+    d.ramp_volume = _mixer_ramp_volume;
+    d.stop_volume_ramp = _mixer_stop_volume_ramp;
+    d.get_frequency = _mixer_get_frequency;
+    d.set_frequency = _mixer_set_frequency;
+    d.sweep_frequency = _mixer_sweep_frequency;
+    d.stop_frequency_sweep = _mixer_stop_frequency_sweep;
+    d.get_pan = _mixer_get_pan;
+    d.set_pan = _mixer_set_pan;
+    d.sweep_pan = _mixer_sweep_pan;
+    d.stop_pan_sweep = _mixer_stop_pan_sweep;
+    d.set_echo = _mixer_set_echo;
+    d.set_tremolo = _mixer_set_tremolo;
+    d.set_vibrato = _mixer_set_vibrato;
+    system_none.create_mutex = mutex_new;
+    system_none.destroy_mutex = mutex_delete;
+    system_none.lock_mutex = mutex_lock;
+    system_none.unlock_mutex = mutex_unlock;
+    system_none.digi_drivers = get_digi_list;
+}
+
+bool envelope_ok(int points, int sustain_start, int sustain_end, int loop_start, int loop_end)
+{
+    if (points < 0 || points > QVMOD_MAX_ENV_POINTS) return false;
+    const int last = points > 0 ? points - 1 : QVMOD_MAX_ENV_POINTS - 1;
+    for (int index : {sustain_start, sustain_end, loop_start, loop_end})
+        if (index < 0 || index > last) return false;
+    return loop_start <= loop_end;
+}
+
+} // namespace
+
+// After mixing, every sounding voice stands inside the sample it plays (QVX_FUZZ_TRACE=1 prints them).
+void check_voices(const QVMOD *m, int tick)
+{
+    static const bool trace = std::getenv("QVX_FUZZ_TRACE") != nullptr;
+    for (int ch = 0; ch < m->channel_count && ch < kVoices; ch++) {
+        const int v = voice_table[ch];
+        if (v < 0) continue;
+        const SAMPLE *s = voice_check(v);
+        const int pos = voice_get_position(v);
+        if (trace && s)
+            std::fprintf(stderr, "tick %d channel %d: sample %p len %lu loop %lu..%lu pos %d freq %d\n", tick, ch,
+                         static_cast<const void *>(s), s->len, s->loop_start, s->loop_end, pos, voice_get_frequency(v));
+        if (s && pos != -1 && (pos < 0 || (s->len > 0 && static_cast<unsigned long>(pos) >= s->len)))
+            fail("voice outside its sample", ch, pos);
+    }
+}
+
+void fail(const char *what, long a, long b)
+{
+    std::fprintf(stderr, "qvx-fuzz: broken promise: %s (%ld, %ld)\n", what, a, b);
+    std::abort();
+}
+
+void start_player()
+{
+    static bool started = false;
+    if (started) return;
+    set_up_driver();
+    if (install_allegro(SYSTEM_NONE, &errno, std::atexit) != 0) fail("Allegro did not start");
+    reserve_voices(kVoices, 0);
+    if (install_sound(kDigiManual, MIDI_NONE, nullptr) != 0) fail("no hand-mixed sound driver");
+    if (install_mod(kVoices) != 1) fail("install_mod refused");
+    set_mod_manual_ticks(-1);
+    started = true;
+}
+
+void check_module(const QVMOD *m)
+{
+    if (m->channel_count < 1 || m->channel_count > QVMOD_MAX_CHANNELS) fail("channel_count", m->channel_count);
+    if (m->order_count < 1 || m->order_count > QVMOD_MAX_ORDERS) fail("order_count", m->order_count);
+    if (m->sample_count < 1 || !m->samples || !m->sample_info) fail("sample_count", m->sample_count);
+    if (m->pattern_count < 1 || !m->pattern_info) fail("pattern_count", m->pattern_count);
+    if (m->instrument_count < 0 || (m->instrument_count > 0 && !m->instrument_info))
+        fail("instrument_count", m->instrument_count);
+    for (int i = 0; i < m->order_count; i++)
+        if (m->order_table[i] < 0 || m->order_table[i] >= m->pattern_count) fail("order names no pattern", i, m->order_table[i]);
+    if (m->restart_order < 0 || m->restart_order >= QVMOD_MAX_ORDERS) fail("restart_order", m->restart_order);
+    const int named = (m->flags & QVMOD_FLAG_NOTES) ? m->instrument_count : m->sample_count;
+    for (int p = 0; p < m->pattern_count; p++) {
+        const PATTERN_INFO &pat = m->pattern_info[p];
+        if (pat.row_count < 1 || !pat.notes) fail("pattern without rows", p, pat.row_count);
+        const size_t cells = static_cast<size_t>(pat.row_count) * static_cast<size_t>(m->channel_count);
+        // The cell array itself must be as long as the rows say (ASan knows every block's size).
+        if (__sanitizer_get_ownership(pat.notes) && __sanitizer_get_allocated_size(pat.notes) < cells * sizeof(NOTE_INFO))
+            fail("pattern cells shorter than its rows", p, pat.row_count);
+        for (size_t c = 0; c < cells; c++)
+            if (pat.notes[c].sample < 0 || pat.notes[c].sample > named)
+                fail("cell names a missing sample or instrument", p, pat.notes[c].sample);
+    }
+    for (int i = 0; i < m->sample_count; i++) {
+        const SAMPLE &s = m->samples[i];
+        if (!s.data) fail("sample without data block", i);
+        // An empty QVM sample keeps every other field 0, its bits too.
+        if (s.bits != 8 && s.bits != 16 && !(s.bits == 0 && s.len == 0)) fail("sample bits", i, s.bits);
+        if (s.stereo) fail("stereo sample", i);
+        if (s.loop_start > s.loop_end || s.loop_end > s.len) fail("sample loop outside the sample", i, s.loop_end);
+        const size_t bytes = static_cast<size_t>(s.len) * static_cast<size_t>(s.bits / 8);
+        if (bytes > 0 && (!__sanitizer_get_ownership(s.data) || __sanitizer_get_allocated_size(s.data) < bytes))
+            fail("sample data shorter than its length", i, static_cast<long>(s.len));
+    }
+    for (int i = 0; i < m->instrument_count; i++) {
+        const INSTRUMENT_INFO &in = m->instrument_info[i];
+        if (!envelope_ok(in.volume_env_points, in.volume_env_sustain_start, in.volume_env_sustain_end,
+                         in.volume_env_loop_start, in.volume_env_loop_end))
+            fail("volume envelope indexes", i, in.volume_env_points);
+        if (!envelope_ok(in.pan_env_points, in.pan_env_sustain_start, in.pan_env_sustain_end, in.pan_env_loop_start,
+                         in.pan_env_loop_end))
+            fail("pan envelope indexes", i, in.pan_env_points);
+    }
+}
+
+void play_module(QVMOD *m, uint32_t choice)
+{
+    play_mod(m, (choice & 1) ? TRUE : FALSE);
+    for (int t = 0; t < kTicks; t++) {
+        mod_interrupt();
+        _mix_some_samples(reinterpret_cast<uintptr_t>(mix_buffer), 0, TRUE);
+        check_voices(m, t);
+        switch ((t == 100 || t == 200 || t == 300) ? (choice >> (t / 50)) % 8 : -1) {
+        case 0: next_mod_track(); break;
+        case 1: prev_mod_track(); break;
+        case 2: goto_mod_track(m->order_count - 1); break;
+        case 3: goto_mod_track(static_cast<int>(choice >> 8) % (m->order_count + 2) - 1); break;
+        case 4: set_mod_speed(1 + static_cast<int>(choice >> 12) % 400); break;
+        case 5: set_mod_pitch(1 + static_cast<int>(choice >> 16) % 400); break;
+        case 6: toggle_pause_mode(); mod_interrupt(); toggle_pause_mode(); break;
+        case 7: set_mod_volume(static_cast<int>(choice >> 20) & 0xFF); break;
+        default: break;
+        }
+    }
+    stop_mod();
+    set_mod_speed(100);
+    set_mod_pitch(100);
+    set_mod_volume(255);
+}
+
+void exercise_module(QVMOD *m, uint32_t choice)
+{
+    if (!m) return;
+    check_module(m);
+    play_module(m, choice);
+    destroy_mod(m);
+}
+
+ScratchFile::ScratchFile(const char *tag, const uint8_t *data, size_t size)
+{
+    const char *dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    path_ = std::string(dir) + "/qvx-fuzz-" + std::to_string(getpid()) + "-" + tag;
+    std::FILE *f = std::fopen(path_.c_str(), "wb");
+    if (!f) fail("cannot write a scratch file");
+    if (size && std::fwrite(data, 1, size, f) != size) fail("cannot write a scratch file");
+    std::fclose(f);
+}
+
+ScratchFile::~ScratchFile() { std::remove(path_.c_str()); }
+
+uint32_t input_hash(const uint8_t *data, size_t size)
+{
+    uint32_t h = 2166136261u;
+    for (size_t i = 0; i < size; i++) h = (h ^ data[i]) * 16777619u;
+    return h;
+}
+
+} // namespace qvx_fuzz

@@ -1,0 +1,52 @@
+// Shared pieces of the fuzz harnesses: a display-free Allegro with a hand-mixed sound driver,
+// the checks every loaded module must pass, playing a module by hand, and scratch files.
+#ifndef QVX_FUZZ_SUPPORT_H
+#define QVX_FUZZ_SUPPORT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "qvmod.h"
+
+namespace qvx_fuzz {
+
+// Starts Allegro without a display, a sound driver mixed by hand and the module player in manual
+// tick mode. Idempotent; aborts when anything fails (a harness without it tests nothing).
+void start_player();
+
+// Aborts with a message naming the broken promise when the module would let the player read
+// outside an array: the counts, the orders, every cell, every sample's loop and data block, and
+// every instrument's envelopes.
+void check_module(const QVMOD *m);
+
+// Plays the module for a few hundred ticks, driving the tick engine and the mixer by hand and
+// calling the interface functions on the way (chosen by `choice`), then stops it.
+void play_module(QVMOD *m, uint32_t choice);
+
+// Aborts when a voice's mixing position lies outside the sample it plays.
+void check_voices(const QVMOD *m, int tick);
+
+// check_module, play_module and destroy_mod together; does nothing for null.
+void exercise_module(QVMOD *m, uint32_t choice);
+
+// A file holding the bytes, in memory-backed storage when there is one; removed on destruction.
+class ScratchFile {
+public:
+    ScratchFile(const char *tag, const uint8_t *data, size_t size);
+    ~ScratchFile();
+    ScratchFile(const ScratchFile &) = delete;
+    ScratchFile &operator=(const ScratchFile &) = delete;
+    const char *path() const { return path_.c_str(); }
+private:
+    std::string path_;
+};
+
+// A small hash of the input, to pick interface calls without consuming input bytes.
+uint32_t input_hash(const uint8_t *data, size_t size);
+
+[[noreturn]] void fail(const char *what, long a = 0, long b = 0);
+
+} // namespace qvx_fuzz
+
+#endif
