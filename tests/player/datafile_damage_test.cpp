@@ -1,0 +1,80 @@
+// The "QVM " datafile object with damaged module data: the datafile still loads (Allegro 4.4 frees
+// its object table twice when an object loader fails), the module is a silent one, nothing leaks.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include <allegro.h>
+
+#include "qvmod.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+// A datafile of a "QVM " object holding `module`, then a plain data object.
+std::string write_datafile(const Bytes &module)
+{
+    char name[] = "/tmp/qvmod-datafile-XXXXXX";
+    const int fd = mkstemp(name);
+    if (fd >= 0) close(fd);
+    PACKFILE *f = pack_fopen(name, F_WRITE_NOPACK);
+    if (!f) return name;
+    pack_mputl(DAT_MAGIC, f);
+    pack_mputl(2, f);
+    pack_mputl(QVMOD_DAT_ID, f);
+    PACKFILE *chunk = pack_fopen_chunk(f, FALSE);
+    if (!module.empty()) pack_fwrite(module.data(), static_cast<long>(module.size()), chunk);
+    f = pack_fclose_chunk(chunk);
+    pack_mputl(DAT_DATA, f);
+    chunk = pack_fopen_chunk(f, FALSE);
+    pack_fwrite("after", 5, chunk);
+    f = pack_fclose_chunk(chunk);
+    pack_fclose(f);
+    return name;
+}
+
+Bytes header_only()
+{
+    Bytes b(QVM_SIGNATURE, QVM_SIGNATURE + QVM_SIGNATURE_SIZE);
+    b.resize(68, 0);
+    b[48] = 1;   // one order, then the file ends
+    return b;
+}
+
+} // namespace
+
+TEST(QvmDatafileDamage, RefusedModuleDataLoadsAsASilentModule)
+{
+    register_datafile_qvmod();
+    for (const Bytes &damaged : {Bytes{}, Bytes{'j', 'u', 'n', 'k'}, header_only()}) {
+        const std::string path = write_datafile(damaged);
+        qvmod_error[0] = '\0';
+        DATAFILE *dat = load_datafile(path.c_str());
+        std::remove(path.c_str());
+        ASSERT_NE(dat, nullptr);
+        EXPECT_NE(qvmod_error[0], '\0') << "the reason is kept";
+        ASSERT_EQ(dat[0].type, QVMOD_DAT_ID);
+        const QVMOD *m = static_cast<const QVMOD *>(dat[0].dat);
+        ASSERT_NE(m, nullptr);
+        EXPECT_EQ(m->channel_count, 1);
+        EXPECT_EQ(m->order_count, 1);
+        EXPECT_EQ(m->order_table[0], 0);
+        ASSERT_EQ(m->pattern_count, 1);
+        EXPECT_EQ(m->pattern_info[0].row_count, 1);
+        EXPECT_EQ(m->pattern_info[0].notes[0].sample, 0);
+        ASSERT_EQ(m->sample_count, 1);
+        EXPECT_EQ(m->samples[0].len, 0u);
+        EXPECT_NE(m->samples[0].data, nullptr);
+        EXPECT_GT(m->initial_speed, 0);
+        // The objects after it are read as usual.
+        ASSERT_EQ(dat[1].type, DAT_DATA);
+        EXPECT_EQ(std::memcmp(dat[1].dat, "after", 5), 0);
+        unload_datafile(dat);   // the silent module goes with it (the leak checker watches)
+    }
+}
