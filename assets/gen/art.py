@@ -237,13 +237,13 @@ def pattern_menu():
         for x in range(s):
             a = (x + y) % 16
             b = (x - y) % 16
-            v = 3
+            v = 4
             if a == 0:
-                v = 6
+                v = 9
             elif a == 15:
                 v = 1
             if b == 0:
-                v = 6 if v != 1 else 4
+                v = 9 if v != 1 else 5
             elif b == 1:
                 v = 1
             row.append(n[v])
