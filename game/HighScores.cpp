@@ -1,4 +1,5 @@
 // The high-score screens: qualification and insertion, name entry, the table.
+#include <algorithm>
 #include <cstring>
 
 #include "HighScoreTable.h"
@@ -37,7 +38,10 @@ void GotHighScore()
     if (sound_on) PlaySoundA(SND_HIGH_SCORE);
     int place = InsertHighScore(Game);
     GetHighScore();
-    std::strncpy(HighScores[place].name, text, HIGH_SCORE_NAME_SIZE);
+    // The name field takes up to 16 characters, with no terminator when all are used.
+    char *name = HighScores[place].name;
+    std::fill(std::copy(text, std::find(text, text + HIGH_SCORE_NAME_SIZE, '\0'), name),
+              name + HIGH_SCORE_NAME_SIZE, '\0');
     ViewHighScores();
 }
 

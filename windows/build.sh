@@ -46,14 +46,20 @@ if [ ! -f "$stamp" ] || [ "$(cat "$stamp")" != "$want_stamp" ]; then
   src=$(find "$allegro/download" -mindepth 1 -maxdepth 1 -type d -name 'allegro*' | head -1)
   [ -n "$src" ] || { echo "windows/build.sh: no Allegro sources unpacked" >&2; exit 1; }
   patch -p1 -d "$src" --forward --quiet < "$patch_file"
-  MINGDIR=/usr/i686-w64-mingw32 cmake -S "$src" -B "$allegro/build" \
+  # Allegro's own warnings are not the game's: each step's output goes to its log, shown on failure.
+  step() {
+    local log="$allegro/$1.log"
+    shift
+    "$@" > "$log" 2>&1 || { tail -n 60 "$log" >&2; echo "windows/build.sh: failed, see $log" >&2; exit 1; }
+  }
+  echo "Building Allegro for Windows (static, core only) from $(basename "$src")"
+  step configure env MINGDIR=/usr/i686-w64-mingw32 cmake -S "$src" -B "$allegro/build" \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DSHARED=OFF \
     -DWANT_ALLEGROGL=OFF -DWANT_LOADPNG=OFF -DWANT_LOGG=OFF -DWANT_JPGALLEG=OFF \
-    -DWANT_EXAMPLES=OFF -DWANT_TOOLS=OFF -DWANT_TESTS=OFF -DWANT_DOCS=OFF \
-    -Wno-dev > "$allegro/configure.log"
-  cmake --build "$allegro/build" -j"$jobs" > "$allegro/build.log"
-  cmake --install "$allegro/build" > "$allegro/install.log"
+    -DWANT_EXAMPLES=OFF -DWANT_TOOLS=OFF -DWANT_TESTS=OFF -DWANT_DOCS=OFF -Wno-dev
+  step build cmake --build "$allegro/build" -j"$jobs"
+  step install cmake --install "$allegro/build"
   lib=$(cd "$prefix/lib" && ls liballeg*.a | head -1)
   lib=${lib#lib}; lib=${lib%.a}
   # The package file the game's CMake sources look Allegro up by (Allegro writes one only on Unix).
