@@ -1,0 +1,94 @@
+/* Test shim loaded with LD_PRELOAD: writes to files named "*.tmp" go out a byte at a time with a
+ * pause after each, and renaming such a file pauses before and after, so that a test can kill the
+ * game at any point of a save. QVX_SLOW_IO_US sets the pause per byte (default 2000 us). */
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <pthread.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#define SLOW_FILES 16
+#define RENAME_PAUSE_BYTES 50   /* a rename pauses as long as writing this many bytes */
+
+static FILE *slow_files[SLOW_FILES];
+static pthread_mutex_t slow_lock = PTHREAD_MUTEX_INITIALIZER;
+
+static useconds_t pause_us(void)
+{
+    const char *s = getenv("QVX_SLOW_IO_US");
+    return s ? (useconds_t)strtoul(s, NULL, 10) : 2000;
+}
+
+static int is_temporary(const char *path)
+{
+    size_t n = path ? strlen(path) : 0;
+    return n > 4 && strcmp(path + n - 4, ".tmp") == 0;
+}
+
+static void remember(FILE *f, int on)
+{
+    pthread_mutex_lock(&slow_lock);
+    for (int i = 0; i < SLOW_FILES; i++) {
+        if (on && slow_files[i] == NULL) { slow_files[i] = f; break; }
+        if (!on && slow_files[i] == f) { slow_files[i] = NULL; break; }
+    }
+    pthread_mutex_unlock(&slow_lock);
+}
+
+static int is_slow(FILE *f)
+{
+    int found = 0;
+    pthread_mutex_lock(&slow_lock);
+    for (int i = 0; i < SLOW_FILES; i++)
+        if (f != NULL && slow_files[i] == f) found = 1;
+    pthread_mutex_unlock(&slow_lock);
+    return found;
+}
+
+static FILE *open_with(const char *name, const char *path, const char *mode)
+{
+    FILE *(*real)(const char *, const char *) = (FILE *(*)(const char *, const char *))dlsym(RTLD_NEXT, name);
+    FILE *f = real(path, mode);
+    if (f != NULL && is_temporary(path)) remember(f, 1);
+    return f;
+}
+
+FILE *fopen(const char *path, const char *mode) { return open_with("fopen", path, mode); }
+FILE *fopen64(const char *path, const char *mode) { return open_with("fopen64", path, mode); }
+
+size_t fwrite(const void *data, size_t size, size_t count, FILE *f)
+{
+    static size_t (*real)(const void *, size_t, size_t, FILE *);
+    if (real == NULL) real = (size_t (*)(const void *, size_t, size_t, FILE *))dlsym(RTLD_NEXT, "fwrite");
+    if (!is_slow(f) || size == 0) return real(data, size, count, f);
+    const unsigned char *bytes = (const unsigned char *)data;
+    const useconds_t us = pause_us();
+    size_t done = 0;
+    for (; done < size * count; done++) {
+        if (real(bytes + done, 1, 1, f) != 1) break;
+        fflush(f);
+        usleep(us);
+    }
+    return done / size;
+}
+
+int fclose(FILE *f)
+{
+    static int (*real)(FILE *);
+    if (real == NULL) real = (int (*)(FILE *))dlsym(RTLD_NEXT, "fclose");
+    remember(f, 0);
+    return real(f);
+}
+
+int rename(const char *from, const char *to)
+{
+    static int (*real)(const char *, const char *);
+    if (real == NULL) real = (int (*)(const char *, const char *))dlsym(RTLD_NEXT, "rename");
+    const int slow = is_temporary(from);
+    if (slow) usleep(pause_us() * RENAME_PAUSE_BYTES);
+    const int r = real(from, to);
+    if (slow) usleep(pause_us() * RENAME_PAUSE_BYTES);
+    return r;
+}
