@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and UndefinedBehaviorSanitizer,
-# runs every unit and end-to-end test, then the player's thread tests under ThreadSanitizer.
+# runs every unit and end-to-end test, then the player's thread tests under ThreadSanitizer, then
+# every fuzz harness for a short time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -19,3 +20,7 @@ export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/t
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DQVX_TSAN=ON
 cmake --build build-tsan -j"$jobs" --target qvmod_stress_tests
 ctest --test-dir build-tsan --output-on-failure -L tsan
+
+# Every fuzz harness for 20 s, two at a time (libFuzzer with ASan and UBSan, built by clang in
+# build-fuzz); longer runs are made by hand with fuzz/run.sh HARNESS SECONDS.
+bash fuzz/run.sh --smoke 20
