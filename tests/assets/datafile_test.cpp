@@ -267,6 +267,69 @@ TEST_F(Datafile, CreditsSongIsAMidiFileWithNotes) {
   EXPECT_GT(note_ons, 50);
 }
 
+// Length of a MIDI song in seconds: the latest event of any track, at the song's tempo changes.
+// Returns a negative value for a track that does not parse.
+double midi_seconds(const MIDI *m) {
+  struct Tempo { long tick; long us_per_quarter; };
+  std::vector<Tempo> tempos{{0, 500000}};   // the standard's default, 120 beats a minute
+  long last = 0;
+  for (const auto &track : m->track) {
+    const unsigned char *d = track.data;
+    long pos = 0, tick = 0;
+    int status = 0;
+    auto vlq = [&](long &out) {
+      out = 0;
+      for (int k = 0; k < 4; k++) {
+        if (pos >= track.len) return false;
+        const unsigned char b = d[pos++];
+        out = (out << 7) | (b & 0x7F);
+        if (!(b & 0x80)) return true;
+      }
+      return false;
+    };
+    while (d && pos < track.len) {
+      long delta = 0, len = 0;
+      if (!vlq(delta)) return -1;
+      tick += delta;
+      if (pos >= track.len) return -1;
+      int b = d[pos];
+      if (b == 0xFF) {
+        if (pos + 2 > track.len) return -1;
+        const int type = d[pos + 1];
+        pos += 2;
+        if (!vlq(len) || pos + len > track.len) return -1;
+        if (type == 0x51 && len == 3)
+          tempos.push_back({tick, (static_cast<long>(d[pos]) << 16) | (d[pos + 1] << 8) | d[pos + 2]});
+        pos += len;
+      } else if (b == 0xF0 || b == 0xF7) {
+        pos++;
+        if (!vlq(len) || pos + len > track.len) return -1;
+        pos += len;
+      } else {
+        if (b & 0x80) status = b, pos++;
+        if (!status) return -1;
+        pos += ((status & 0xF0) == 0xC0 || (status & 0xF0) == 0xD0) ? 1 : 2;
+      }
+      last = std::max(last, tick);
+    }
+  }
+  std::sort(tempos.begin(), tempos.end(), [](const Tempo &a, const Tempo &b) { return a.tick < b.tick; });
+  double seconds = 0;
+  for (size_t i = 0; i < tempos.size() && tempos[i].tick < last; i++) {
+    const long end = i + 1 < tempos.size() ? std::min(last, tempos[i + 1].tick) : last;
+    seconds += static_cast<double>(end - tempos[i].tick) / m->divisions * tempos[i].us_per_quarter / 1e6;
+  }
+  return seconds;
+}
+
+TEST_F(Datafile, CreditsSongLastsAboutAMinute) {
+  const MIDI *m = static_cast<const MIDI *>(data[MIDI_CREDITS].dat);
+  ASSERT_GT(m->divisions, 0);
+  const double seconds = midi_seconds(m);
+  EXPECT_GE(seconds, 45.0);
+  EXPECT_LE(seconds, 90.0);
+}
+
 TEST_F(Datafile, ModuleItemIsAFourChannelModuleThePlayerCanWalk) {
   const QVMOD *m = static_cast<const QVMOD *>(data[MOD_GAME].dat);
   // The game installs the player with four voices: more channels would go unheard.
