@@ -1,6 +1,7 @@
-/* Test shim loaded with LD_PRELOAD: writes to files named "*.tmp" go out a byte at a time with a
- * pause after each, and renaming such a file pauses before and after, so that a test can kill the
- * game at any point of a save. QVX_SLOW_IO_US sets the pause per byte (default 2000 us). */
+/* Test shim loaded with LD_PRELOAD: writes to the game's own files ("*.tmp", "*.svg", "*.hsc") go
+ * out a byte at a time with a pause after each, and renaming a "*.tmp" file pauses before and after,
+ * so that a test can kill the game at any point of a save. QVX_SLOW_IO_US sets the pause per byte
+ * (default 2000 us). */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <pthread.h>
@@ -21,10 +22,18 @@ static useconds_t pause_us(void)
     return s ? (useconds_t)strtoul(s, NULL, 10) : 2000;
 }
 
-static int is_temporary(const char *path)
+static int ends_with(const char *path, const char *suffix)
 {
     size_t n = path ? strlen(path) : 0;
-    return n > 4 && strcmp(path + n - 4, ".tmp") == 0;
+    size_t k = strlen(suffix);
+    return n > k && strcmp(path + n - k, suffix) == 0;
+}
+
+static int is_temporary(const char *path) { return ends_with(path, ".tmp"); }
+
+static int is_slowed(const char *path)
+{
+    return is_temporary(path) || ends_with(path, ".svg") || ends_with(path, ".hsc");
 }
 
 static void remember(FILE *f, int on)
@@ -51,7 +60,7 @@ static FILE *open_with(const char *name, const char *path, const char *mode)
 {
     FILE *(*real)(const char *, const char *) = (FILE *(*)(const char *, const char *))dlsym(RTLD_NEXT, name);
     FILE *f = real(path, mode);
-    if (f != NULL && is_temporary(path)) remember(f, 1);
+    if (f != NULL && is_slowed(path)) remember(f, 1);
     return f;
 }
 

@@ -2,7 +2,7 @@
 a reset of the table or the exit, each file is either its old or its new complete version; and a
 full disk gives the usual messages and loses nothing.
 
-A preloaded shim (QVX_SLOW_IO, built from slow_io.c) makes every write of a "*.tmp" file slow, so
+A preloaded shim (QVX_SLOW_IO, built from slow_io.c) makes every write of the game's files slow, so
 that the kills land inside the write and around the rename as well as after them.
 """
 
@@ -35,8 +35,10 @@ PAUSE_US = 1500                     # per byte written to a temporary file
 RENAME_PAUSE_BYTES = 50             # slow_io.c: a rename pauses as long as this many bytes
 VALID_ELEMENTS = set(range(1, 9)) | set(range(11, 19)) | set(range(21, 29)) | set(range(31, 39))
 
-# Kill points as fractions of the slowed write and rename of a file; above 1 is after it.
-KILL_POINTS = (0.05, 0.3, 0.6, 0.85, 0.97, 1.02, 1.1)
+# Kill points as fractions of the slowed write and rename of a file (above 1: after it); AFTER
+# waits until the temporary file is gone, so the first and the last point never depend on timing.
+AFTER = None
+KILL_POINTS = (0.0, 0.3, 0.6, 0.85, 0.97, 1.05, AFTER)
 
 
 def slow_env():
@@ -85,11 +87,18 @@ def read(path):
 
 
 def kill_when_writing(game, temp_name, fraction, size):
-    """Waits for the game to start writing temp_name, then kills it `fraction` of the way through."""
+    """Waits for the game to start writing temp_name, then kills it `fraction` of the way through
+    (AFTER: once the temporary file has been renamed)."""
     temp = game.path(temp_name)
     wait_until(lambda: os.path.exists(temp), timeout=60, interval=0.005, what=temp_name)
-    time.sleep(fraction * write_seconds(size))
-    os.killpg(game.proc.pid, signal.SIGKILL)
+    if fraction is AFTER:
+        wait_until(lambda: not os.path.exists(temp), timeout=60, interval=0.01, what="the rename")
+    else:
+        time.sleep(fraction * write_seconds(size))
+    try:
+        os.killpg(game.proc.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass    # the exit had already finished
     game.proc.wait()
 
 
@@ -132,7 +141,8 @@ class KilledWhileWriting(unittest.TestCase):
                 if now == old:
                     phases.append("old")
                 else:
-                    self.assertTrue(valid_save(now), "killed at %.2f: a damaged saved game" % fraction)
+                    self.assertTrue(valid_save(now), "killed at %s: a damaged saved game of %d bytes"
+                                    % (fraction, len(now)))
                     phases.append("new")
         self.check_phases(phases)
 
@@ -148,7 +158,8 @@ class KilledWhileWriting(unittest.TestCase):
                 game.click_box(*scores.TABLE_RESET)
                 kill_when_writing(game, "quorvex.hsc.tmp", fraction, TABLE_SIZE)
                 now = read(game.path("quorvex.hsc"))
-                self.assertIn(now, (old, DEFAULT_TABLE), "killed at %.2f: a damaged table" % fraction)
+                self.assertTrue(now in (old, DEFAULT_TABLE),
+                                "killed at %s: a damaged table of %d bytes" % (fraction, len(now)))
                 phases.append("old" if now == old else "new")
         self.check_phases(phases)
 
@@ -163,7 +174,8 @@ class KilledWhileWriting(unittest.TestCase):
                 game.key("Escape")
                 kill_when_writing(game, "quorvex.hsc.tmp", fraction, TABLE_SIZE)
                 now = read(game.path("quorvex.hsc"))
-                self.assertIn(now, (short, whole), "killed at %.2f: a damaged table" % fraction)
+                self.assertTrue(now in (short, whole),
+                                "killed at %s: a damaged table of %d bytes" % (fraction, len(now)))
                 phases.append("old" if now == short else "new")
         self.check_phases(phases)
 
