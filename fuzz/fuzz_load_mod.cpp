@@ -20,6 +20,10 @@
 
 namespace {
 
+// Only files that reach the QVM reader may hold its run-length share.
+constexpr long long kPerByte =
+    (QVX_FUZZ_FORMAT == QVX_FORMAT_ANY || QVX_FUZZ_FORMAT == QVX_FORMAT_QVM) ? qvx_fuzz::kPerByteQvm : qvx_fuzz::kPerByte;
+
 [[maybe_unused]] void put(std::vector<uint8_t> &bytes, size_t at, const char *text, size_t n)
 {
     if (bytes.size() >= at + n) std::memcpy(bytes.data() + at, text, n);
@@ -51,7 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     put(bytes, 0, "IMPM", 4);
 #endif
     qvx_fuzz::ScratchFile file("module", bytes.data(), bytes.size());
-    QVMOD *m = load_mod(file.path());
+    QVMOD *m;
+    {
+        qvx_fuzz::AllocationMeter meter;
+        m = load_mod(file.path());
+        meter.check("load_mod held more than the bound (peak bytes, input bytes)", size, kPerByte);
+    }
     if (!m && qvmod_error[0] == '\0') qvx_fuzz::fail("refused without a message");
     qvmod_error[0] = '\0';
     qvx_fuzz::exercise_module(m, qvx_fuzz::input_hash(data, size));

@@ -49,7 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::vector<uint8_t> image = datafile_image(data, size);
     qvx_fuzz::ScratchFile file("dat", image.data(), image.size());
     // A module the reader refuses becomes a silent one, so the datafile always loads.
-    DATAFILE *dat = load_datafile(file.path());
+    DATAFILE *dat;
+    {
+        qvx_fuzz::AllocationMeter meter;
+        dat = load_datafile(file.path());
+        meter.check("load_datafile held more than the bound (peak bytes, input bytes)", size,
+                    qvx_fuzz::kPerByteQvm);
+    }
     if (!dat) qvx_fuzz::fail("datafile refused");
     qvmod_error[0] = '\0';
     if (dat[0].type != QVMOD_DAT_ID || !dat[0].dat) qvx_fuzz::fail("datafile object is not a module");

@@ -69,7 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Memory memory{data, size, 0};
     PACKFILE *f = pack_fopen_vtable(&memory_vtable, &memory);
     if (!f) qvx_fuzz::fail("no memory stream");
-    QVMOD *m = load_qvm(f);
+    QVMOD *m;
+    {
+        qvx_fuzz::AllocationMeter meter;
+        m = load_qvm(f);
+        meter.check("load_qvm held more than the bound (peak bytes, input bytes)", size, qvx_fuzz::kPerByteQvm);
+    }
     if (!m && qvmod_error[0] == '\0') qvx_fuzz::fail("refused without a message");
     qvmod_error[0] = '\0';
     if (memory.pos > size) qvx_fuzz::fail("read past the stream", static_cast<long>(memory.pos));

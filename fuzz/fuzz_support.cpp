@@ -8,6 +8,7 @@
 #include <sanitizer/allocator_interface.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -104,7 +105,46 @@ bool envelope_ok(int points, int sustain_start, int sustain_end, int loop_start,
     return loop_start <= loop_end;
 }
 
+std::atomic<bool> meter_on{false};
+std::atomic<long long> meter_live{0};
+std::atomic<long long> meter_peak{0};
+
+void meter_malloc(const volatile void *, size_t size)
+{
+    if (!meter_on.load(std::memory_order_relaxed)) return;
+    const long long live = meter_live.fetch_add(static_cast<long long>(size)) + static_cast<long long>(size);
+    long long peak = meter_peak.load();
+    while (live > peak && !meter_peak.compare_exchange_weak(peak, live)) {}
+}
+
+void meter_free(const volatile void *p)
+{
+    if (!meter_on.load(std::memory_order_relaxed) || !p) return;
+    meter_live.fetch_sub(static_cast<long long>(__sanitizer_get_allocated_size(const_cast<const void *>(p))));
+}
+
 } // namespace
+
+AllocationMeter::AllocationMeter()
+{
+    static const bool installed = __sanitizer_install_malloc_and_free_hooks(meter_malloc, meter_free) != 0;
+    if (!installed) fail("cannot install the allocation hooks");
+    meter_live = 0;
+    meter_peak = 0;
+    meter_on = true;
+}
+
+AllocationMeter::~AllocationMeter() { meter_on = false; }
+
+long long AllocationMeter::peak() const { return meter_peak.load(); }
+
+void AllocationMeter::check(const char *what, size_t input_size, long long per_byte) const
+{
+    const long long bound = per_byte * static_cast<long long>(input_size) + kFixedAllocation;
+    if (std::getenv("QVX_FUZZ_TRACE"))
+        std::fprintf(stderr, "held at most %lld bytes for %zu input bytes (bound %lld)\n", peak(), input_size, bound);
+    if (peak() > bound) fail(what, static_cast<long>(peak()), static_cast<long>(input_size));
+}
 
 // After mixing, every sounding voice stands inside the sample it plays (QVX_FUZZ_TRACE=1 prints them).
 void check_voices(const QVMOD *m, int tick)

@@ -42,6 +42,25 @@ private:
     std::string path_;
 };
 
+// Measures the peak of heap bytes held while it runs (through the sanitizer's malloc hooks).
+// Readers may hold at most per_byte bytes per input byte plus a fixed amount; check() aborts past it.
+class AllocationMeter {
+public:
+    AllocationMeter();
+    ~AllocationMeter();
+    long long peak() const;
+    void check(const char *what, size_t input_size, long long per_byte) const;
+};
+
+// Bytes any reader may hold whatever its input: sample tables, every pattern MOD and S3M files
+// can name (256 x 64 rows x 32 channels of 20 bytes), the XM budget of cells without bytes, the
+// file image's first chunk.
+constexpr long long kFixedAllocation = 48ll << 20;
+// Held per input byte: the file image and sample data (a few times n) ...
+constexpr long long kPerByte = 64;
+// ... or, where QVM run-length codes are read, 127 cells of 20 bytes per byte, doubled while growing.
+constexpr long long kPerByteQvm = 2 * 127 * 20 + 64;
+
 // A small hash of the input, to pick interface calls without consuming input bytes.
 uint32_t input_hash(const uint8_t *data, size_t size);
 
