@@ -136,6 +136,24 @@ TEST_F(GameMusic, LoopsToTheRestartPositionWithoutLosingABeat) {
   EXPECT_GT(rms[w + 1], kSilentRms * 10);
 }
 
+TEST_F(GameMusic, APlayerThatIgnoresTheLastJumpRestartsAtTheSamePosition) {
+  // With jumps on the last position ignored, the song ends and restarts at restart_order: the
+  // same verse the jump goes to, so the music is the same either way.
+  const int saved = enable_lasttrk_loop;
+  enable_lasttrk_loop = 0;
+  play_mod(module(), TRUE);
+  int previous = 0, back_to = -1;
+  for (long t = 0; t < kTickLimit && back_to < 0; t++) {
+    mod_interrupt();
+    if (mi.tick != 0) continue;   // only rows that play count: the restart passes through position 0 first
+    if (mi.order_pos < previous) back_to = mi.order_pos;
+    previous = mi.order_pos;
+  }
+  stop_mod();
+  enable_lasttrk_loop = saved;
+  EXPECT_EQ(back_to, module()->restart_order);
+}
+
 TEST_F(GameMusic, HasNoSilenceLongerThanASecond) {
   const std::vector<double> rms = levels();
   ASSERT_GT(rms.size(), 100U);
