@@ -56,5 +56,12 @@ if [ "$changed" -ne 0 ] || [ ${#missing[@]} -gt 0 ]; then
 fi
 if [ ${#missing[@]} -gt 0 ]; then
   echo "Installing: ${missing[*]}"
-  DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  log=$(mktemp)
+  if ! DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends \
+      "${missing[@]}" > "$log" 2>&1; then
+    tail -n 40 "$log" >&2
+    rm -f "$log"
+    exit 1
+  fi
+  rm -f "$log"
 fi

@@ -1,4 +1,4 @@
-"""Smoke test of the Windows program under Wine in a private Xvfb: starts, draws, takes keys and the mouse, writes its files and exits.
+"""Smoke test of quorvex.exe under Wine: starts, draws, takes keys and clicks, writes its files, exits.
 
 Usage: python3 windows/smoke_test.py PATH/quorvex.exe   (quorvex.dat beside it)
 
@@ -190,14 +190,29 @@ class WineGame:
                                     stderr=subprocess.DEVNULL, timeout=STEP_TIMEOUT)
             ids = result.stdout.split()
             return ids[0].decode() if ids else None
-        self.window = wait_until(search, timeout=GAME_TIMEOUT / 4, interval=0.25,
-                                 what="the game window")
+        try:
+            self.window = wait_until(search, timeout=GAME_TIMEOUT / 4, interval=0.25,
+                                     what="the game window")
+        except HarnessError as e:
+            # A window (shown or not) still named after the executable: the game stalled after creating it.
+            raise HarnessError("%s; windows shown: %s" % (e, self.window_names())) from None
         geometry = self.xdotool("getwindowgeometry", "--shell", self.window)
         size = dict(line.split("=", 1) for line in geometry.split())
         if (int(size["WIDTH"]), int(size["HEIGHT"])) != (SCREEN_W, SCREEN_H):
             raise HarnessError("the window is %sx%s, not %dx%d"
                                % (size["WIDTH"], size["HEIGHT"], SCREEN_W, SCREEN_H))
         self.park_pointer()
+
+    def window_names(self):
+        result = subprocess.run(["xdotool", "search", "--name", "."], env=self.env,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=STEP_TIMEOUT)
+        names = []
+        for window in result.stdout.split():
+            name = subprocess.run(["xdotool", "getwindowname", window], env=self.env,
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                  timeout=STEP_TIMEOUT).stdout.decode(errors="replace").strip()
+            names.append(repr(name))
+        return ", ".join(names) or "none"
 
     def park_pointer(self):
         self.xdotool("mousemove", "--window", self.window, *POINTER_PARK, "sleep", 0.2)
@@ -314,6 +329,7 @@ def smoke(exe):
         game.click_box(*EXIT)
         status = game.wait_exit()
         check(status == 0, "the game ended with status %d\n%s" % (status, game.log()))
+        check(os.path.exists(game.path("quorvex.hsc")), "no quorvex.hsc written")
         size = os.path.getsize(game.path("quorvex.hsc"))
         check(size == HIGH_SCORE_FILE_SIZE, "quorvex.hsc has %d bytes" % size)
         print("exit: status 0, quorvex.hsc of %d bytes, %.1f s in all"
