@@ -1,5 +1,6 @@
 // The high-score screens: qualification and insertion, name entry, the table.
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "HighScoreTable.h"
@@ -125,14 +126,19 @@ void DrawHighScores()
 
     for (int i = 0; i < HIGH_SCORE_COUNT; i++) {
         int y = TABLE_ROW_Y + TABLE_ROW_STEP * i;
-        HighScoreRow row = FormatHighScoreRow(HighScores[i], i);
+        const HighScoreRow row = FormatHighScoreRow(HighScores[i], i);
+        const struct {
+            const char *text;
+            int x;
+        } columns[] = {{row.name, COL_NAME_X},
+                       {row.score, COL_SCORE_X},
+                       {row.level, COL_LEVEL_X},
+                       {row.lines, COL_LINES_X},
+                       {row.pieces, COL_PIECES_X}};
         // Each column passes through the shared text buffer, as every label of the game does.
-        const char *columns[] = {row.name, row.score, row.level, row.lines, row.pieces};
-        const int xs[] = {COL_NAME_X, COL_SCORE_X, COL_LEVEL_X, COL_LINES_X, COL_PIECES_X};
-        for (int c = 0; c < 5; c++) {
-            std::strncpy(text, columns[c], sizeof text - 1);
-            text[sizeof text - 1] = '\0';
-            textout_ex(screen, f, text, xs[c], y, COL_TEXT, -1);
+        for (const auto &column : columns) {
+            std::snprintf(text, sizeof text, "%s", column.text);
+            textout_ex(screen, f, text, column.x, y, COL_TEXT, -1);
         }
     }
     show_mouse(screen);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and UndefinedBehaviorSanitizer,
-# runs every unit and end-to-end test, then the player's thread tests under ThreadSanitizer, then
+# runs every unit and end-to-end test, the end-to-end tests again on the optimised game, then the player's thread tests under ThreadSanitizer, then
 # every fuzz harness for a short time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,6 +14,12 @@ export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQVX_SANITIZE=ON
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+# The game as players build it (optimised, no sanitizers), driven end to end again: the optimiser
+# can expose what a debug build hides.
+cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
+cmake --build build-release -j"$jobs" --target quorvex
+ctest --test-dir build-release --output-on-failure -j"$jobs" -L e2e
 
 # The module player's thread tests (CTest label "tsan") again, built alone under ThreadSanitizer.
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp"
