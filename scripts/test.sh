@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with AddressSanitizer and UndefinedBehaviorSanitizer,
-# runs every unit and end-to-end test, the end-to-end tests again on the optimised game, then the player's thread tests under ThreadSanitizer, then
-# every fuzz harness for a short time.
+# runs every unit and end-to-end test, runs the end-to-end tests again on the optimised game, then
+# the player's thread tests under ThreadSanitizer, then every fuzz harness for a short time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
