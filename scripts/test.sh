@@ -19,7 +19,7 @@ ctest --test-dir build-asan --output-on-failure -j"$jobs"
 # can expose what a debug build hides.
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
 cmake --build build-release -j"$jobs" --target quorvex
-ctest --test-dir build-release --output-on-failure -j"$jobs" -L e2e
+ctest --test-dir build-release --output-on-failure -j"$jobs" -L e2e -R '^e2e_'
 
 # The module player's thread tests (CTest label "tsan") again, built alone under ThreadSanitizer.
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp"
