@@ -36,13 +36,13 @@ private:
 
 // ------------------------------------------------------------------ MOD
 
-ModuleImage write_mod(const ModSpec &spec)
+ModuleImage write_mod(const ModSpec &desc)
 {
     ModuleImage img;
     Out o(img);
-    o.text(spec.title, 20);
-    for (int i = 0; i < spec.samples; i++) {
-        const ModSampleSpec s = i < static_cast<int>(spec.sample_list.size()) ? spec.sample_list[i] : ModSampleSpec{};
+    o.text(desc.title, 20);
+    for (int i = 0; i < desc.samples; i++) {
+        const ModSampleSpec s = i < static_cast<int>(desc.sample_list.size()) ? desc.sample_list[i] : ModSampleSpec{};
         o.text("", 22);
         o.wbe(s.length_words >= 0 ? s.length_words : static_cast<int>(s.data.size() / 2));
         o.byte(s.finetune);
@@ -50,12 +50,12 @@ ModuleImage write_mod(const ModSpec &spec)
         o.wbe(s.repeat_start_words);
         o.wbe(s.repeat_length_words);
     }
-    o.byte(spec.song_length);
-    o.byte(spec.restart);
-    for (unsigned char v : spec.orders) o.byte(v);
-    if (spec.samples == 31) o.text(spec.signature, 4);
-    for (const auto &pat : spec.patterns) {
-        for (int c = 0; c < 64 * spec.channels; c++) {
+    o.byte(desc.song_length);
+    o.byte(desc.restart);
+    for (unsigned char v : desc.orders) o.byte(v);
+    if (desc.samples == 31) o.text(desc.signature, 4);
+    for (const auto &pat : desc.patterns) {
+        for (int c = 0; c < 64 * desc.channels; c++) {
             const ModCell cell = c < static_cast<int>(pat.size()) ? pat[c] : ModCell{};
             o.byte((cell.sample & 0xF0) | ((cell.period >> 8) & 0x0F));
             o.byte(cell.period);
@@ -63,7 +63,7 @@ ModuleImage write_mod(const ModSpec &spec)
             o.byte(cell.param);
         }
     }
-    for (const auto &s : spec.sample_list)
+    for (const auto &s : desc.sample_list)
         for (signed char v : s.data) o.byte(v);
     return img;
 }
@@ -101,39 +101,39 @@ ModuleImage pack_s3m_pattern(const S3mPattern &p)
 
 } // namespace
 
-ModuleImage write_s3m(const S3mSpec &spec)
+ModuleImage write_s3m(const S3mSpec &desc)
 {
     ModuleImage img;
     Out o(img);
-    const int ins = static_cast<int>(spec.sample_list.size());
-    const int pats = spec.header_patterns >= 0 ? spec.header_patterns : static_cast<int>(spec.patterns.size());
-    o.text(spec.title, 28);
+    const int ins = static_cast<int>(desc.sample_list.size());
+    const int pats = desc.header_patterns >= 0 ? desc.header_patterns : static_cast<int>(desc.patterns.size());
+    o.text(desc.title, 28);
     o.byte(0x1A);
     o.byte(16);
     o.wle(0);
-    o.wle(static_cast<int>(spec.orders.size()));
+    o.wle(static_cast<int>(desc.orders.size()));
     o.wle(ins);
     o.wle(pats);
     o.wle(0);
     o.wle(0x1320);
-    o.wle(spec.sample_format);
+    o.wle(desc.sample_format);
     o.text("SCRM", 4);
-    o.byte(spec.global_volume);
-    o.byte(spec.speed);
-    o.byte(spec.tempo);
+    o.byte(desc.global_volume);
+    o.byte(desc.speed);
+    o.byte(desc.tempo);
     o.byte(0xB0);
     o.byte(0);
-    o.byte(spec.pan_table ? 0xFC : 0);
+    o.byte(desc.pan_table ? 0xFC : 0);
     o.pad_to(64);
-    for (unsigned char c : spec.channel_settings) o.byte(c);
-    for (int v : spec.orders) o.byte(v);
+    for (unsigned char c : desc.channel_settings) o.byte(c);
+    for (int v : desc.orders) o.byte(v);
     const size_t para_at = o.size();
     for (int i = 0; i < ins + pats; i++) o.wle(0);
-    if (spec.pan_table)
-        for (unsigned char p : spec.pans) o.byte(p);
+    if (desc.pan_table)
+        for (unsigned char p : desc.pans) o.byte(p);
 
     for (int i = 0; i < ins; i++) {
-        const S3mSampleSpec &s = spec.sample_list[i];
+        const S3mSampleSpec &s = desc.sample_list[i];
         o.align(16);
         o.put_wle(para_at + 2 * i, static_cast<int>(o.size() / 16));
         const size_t head = o.size();
@@ -160,8 +160,8 @@ ModuleImage write_s3m(const S3mSpec &spec)
         o.put_wle(data_ptr_at + 1, static_cast<int>(para & 0xFFFF));
         o.raw(s.data);
     }
-    for (int p = 0; p < static_cast<int>(spec.patterns.size()); p++) {
-        const ModuleImage data = pack_s3m_pattern(spec.patterns[p]);
+    for (int p = 0; p < static_cast<int>(desc.patterns.size()); p++) {
+        const ModuleImage data = pack_s3m_pattern(desc.patterns[p]);
         o.align(16);
         if (p < pats) o.put_wle(para_at + 2 * (ins + p), static_cast<int>(o.size() / 16));
         o.wle(static_cast<int>(data.size() + 2));
@@ -224,28 +224,28 @@ ModuleImage xm_sample_bytes(const XmSampleSpec &s)
 
 } // namespace
 
-ModuleImage write_xm(const XmSpec &spec)
+ModuleImage write_xm(const XmSpec &desc)
 {
     ModuleImage img;
     Out o(img);
     o.text("Extended Module: ", 17);
-    o.text(spec.title, 20);
+    o.text(desc.title, 20);
     o.byte(0x1A);
     o.text("QVMOD writer", 20);
     o.wle(0x0104);
     o.lle(20 + 256);
-    const int song_length = spec.song_length >= 0 ? spec.song_length : static_cast<int>(spec.orders.size());
+    const int song_length = desc.song_length >= 0 ? desc.song_length : static_cast<int>(desc.orders.size());
     o.wle(song_length);
-    o.wle(spec.restart);
-    o.wle(spec.channels);
-    o.wle(spec.header_patterns >= 0 ? spec.header_patterns : static_cast<int>(spec.patterns.size()));
-    o.wle(spec.header_instruments >= 0 ? spec.header_instruments : static_cast<int>(spec.instruments.size()));
-    o.wle(spec.linear ? 1 : 0);
-    o.wle(spec.speed);
-    o.wle(spec.bpm);
-    for (int i = 0; i < 256; i++) o.byte(i < static_cast<int>(spec.orders.size()) ? spec.orders[i] : 0);
+    o.wle(desc.restart);
+    o.wle(desc.channels);
+    o.wle(desc.header_patterns >= 0 ? desc.header_patterns : static_cast<int>(desc.patterns.size()));
+    o.wle(desc.header_instruments >= 0 ? desc.header_instruments : static_cast<int>(desc.instruments.size()));
+    o.wle(desc.linear ? 1 : 0);
+    o.wle(desc.speed);
+    o.wle(desc.bpm);
+    for (int i = 0; i < 256; i++) o.byte(i < static_cast<int>(desc.orders.size()) ? desc.orders[i] : 0);
 
-    for (const XmPattern &p : spec.patterns) {
+    for (const XmPattern &p : desc.patterns) {
         ModuleImage data = p.raw;
         if (data.empty() && !p.cells.empty())
             for (const XmCell &c : p.cells) {
@@ -258,7 +258,7 @@ ModuleImage write_xm(const XmSpec &spec)
         o.wle(static_cast<int>(data.size()));
         o.raw(data);
     }
-    for (const XmInstrument &ins : spec.instruments) {
+    for (const XmInstrument &ins : desc.instruments) {
         const int n = static_cast<int>(ins.samples.size());
         const uint32_t size = ins.size ? ins.size : (n ? 263u : 29u);
         const size_t start = o.size();

@@ -40,7 +40,7 @@ struct ModSpec {
     std::vector<ModSampleSpec> sample_list;       // up to `samples`; the rest are empty
 };
 
-ModuleImage write_mod(const ModSpec &spec);
+ModuleImage write_mod(const ModSpec &desc);
 
 // ------------------------------------------------------------------ S3M
 
@@ -87,7 +87,7 @@ struct S3mSpec {
     S3mSpec();
 };
 
-ModuleImage write_s3m(const S3mSpec &spec);
+ModuleImage write_s3m(const S3mSpec &desc);
 
 // ------------------------------------------------------------------ XM
 
@@ -152,7 +152,7 @@ struct XmSpec {
     int header_instruments = -1;    // -1: instruments.size()
 };
 
-ModuleImage write_xm(const XmSpec &spec);
+ModuleImage write_xm(const XmSpec &desc);
 // One packed cell as FastTracker 2 writes it (mask byte unless all five fields are present).
 ModuleImage pack_xm_cell(const XmCell &c);
 
