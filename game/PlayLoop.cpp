@@ -39,12 +39,23 @@ void SetUpGame()
     clear_keybuf();
 }
 
+// Texts drawn over the well sit over whatever it holds; a one-pixel black outline keeps the
+// letters readable over light tiles as well as over the empty well.
+void OutlinedText(FONT *f, const char *s, int x, int y, int colour, bool centred)
+{
+    if (centred) x -= text_length(f, s) / 2;
+    for (int dy = -1; dy <= 1; dy++)
+        for (int dx = -1; dx <= 1; dx++)
+            if (dx || dy) textout_ex(screen, f, s, x + dx, y + dy, COL_BLACK, -1);
+    textout_ex(screen, f, s, x, y, colour, -1);
+}
+
 void DrawPauseTexts()
 {
     FONT *f = DataFont(FONT_TEXT);
-    textout_ex(screen, f, pausetxt, 100, 100, COL_PAUSE, -1);
-    textout_ex(screen, f, pausetxt2, 90, 150, COL_PAUSE, -1);
-    textout_ex(screen, f, pausetxt3, 75, 200, COL_PAUSE, -1);
+    OutlinedText(f, pausetxt, 100, 100, COL_PAUSE, false);
+    OutlinedText(f, pausetxt2, 90, 150, COL_PAUSE, false);
+    OutlinedText(f, pausetxt3, 75, 200, COL_PAUSE, false);
 }
 
 // Waits for a key during the pause and returns it; the pause ends once C is down.
@@ -129,13 +140,12 @@ KeyResult HandleKey(int k)
 
 void GameOver()
 {
-    FONT *f = font;
-    textout_centre_ex(screen, f, "G A M E", 135, 152, COL_TEXT, -1);
-    textout_centre_ex(screen, f, "O V E R", 135, 202, COL_TEXT, -1);
-    textout_ex(screen, f, "Press <Enter> to", 70, 252, COL_TEXT, -1);
-    textout_ex(screen, f, "start over again", 70, 277, COL_TEXT, -1);
+    OutlinedText(font, "G A M E", 135, 152, COL_TEXT, true);
+    OutlinedText(font, "O V E R", 135, 202, COL_TEXT, true);
+    OutlinedText(font, "Press <Enter> to", 70, 252, COL_TEXT, false);
+    OutlinedText(font, "start over again", 70, 277, COL_TEXT, false);
     std::snprintf(text, sizeof text, "Score: %3d", Game.score);
-    textout_centre_ex(screen, f, text, 130, 302, COL_TEXT, -1);
+    OutlinedText(font, text, 130, 302, COL_TEXT, true);
 
     clear_keybuf();
     stop_mod();

@@ -11,6 +11,22 @@ PAUSE_COLOUR = 70
 TEXT_COLOUR = 15
 
 
+def outlined(rows, palette, colour, x1, y1, x2, y2):
+    """Every pixel of `colour` in the rectangle has only `colour` or black around it."""
+    def near(pixel, index):
+        return all(abs(a - b) <= 4 for a, b in zip(pixel, palette[index]))
+    for y in range(y1, y2 + 1):
+        for x in range(x1, x2 + 1):
+            if not near(rows[y][x], colour):
+                continue
+            for dy in (-1, 0, 1):
+                for dx in (-1, 0, 1):
+                    around = rows[y + dy][x + dx]
+                    if not (near(around, colour) or near(around, 0)):
+                        return False
+    return True
+
+
 def piece_columns(cells):
     return {c for c, _ in cells}
 
@@ -65,6 +81,8 @@ class Play(unittest.TestCase):
             time.sleep(1.5)  # the game stands still while paused
             frozen = count_colour(game, palette, PAUSE_COLOUR, 40, 90, 239, 230)
             self.assertGreater(frozen, 50)
+            _, _, rows = game.grab()
+            self.assertTrue(outlined(rows, palette, PAUSE_COLOUR, 41, 91, 238, 229))
             game.key("c")
             wait_until(lambda: count_colour(game, palette, PAUSE_COLOUR, 40, 90, 239, 230) == 0,
                        what="the well redrawn after the pause")
@@ -130,6 +148,9 @@ class Play(unittest.TestCase):
             # "G A M E" / "O V E R" over the well, and the final score line.
             self.assertGreater(count_colour(game, palette, TEXT_COLOUR, 95, 200, 175, 210), 20)
             self.assertGreater(count_colour(game, palette, TEXT_COLOUR, 60, 250, 200, 285), 50)
+            # Each text has a black outline, so it stays readable over the pieces in the well.
+            _, _, rows = game.grab()
+            self.assertTrue(outlined(rows, palette, TEXT_COLOUR, 60, 145, 210, 315))
             # Waiting for Enter: other keys do nothing.
             game.keys("space", "Escape", "KP_Enter")
             time.sleep(0.5)
