@@ -85,36 +85,10 @@ def _tile_texture(kind, x, y):
     return 0
 
 
-def tile(kind):
-    """A 20x20 bevelled block of tile kind 1..8."""
-    r = P.RAMP["tile%d" % kind]
-    OUT, DARK, MID, BASE, LIGHT, HI, SPARK = r
-    rows = []
-    for y in range(CELL):
-        row = []
-        for x in range(CELL):
-            if x == CELL - 1 or y == CELL - 1:
-                c = OUT
-            elif x == 0 or y == 0:
-                c = HI
-            elif x == CELL - 2 or y == CELL - 2:
-                c = DARK
-            elif x == 1 or y == 1:
-                c = LIGHT
-            else:
-                t = _tile_texture(kind, x, y)
-                c = {-1: MID, 0: BASE, 1: LIGHT}[t]
-            row.append(c)
-        rows.append(row)
-    rows[0][0] = SPARK
-    rows[1][1] = SPARK
-    return from_grid(rows)
-
-
-def mini_tile(kind, size):
-    """A small bevelled block in the colours of tile kind 1..8, for emblems."""
-    r = P.RAMP["tile%d" % kind]
-    OUT, DARK, _, BASE, LIGHT, HI, _ = r
+def _bevelled(kind, size, inside):
+    """Rows of a size x size block in tile kind's ramp: a light top-left and dark bottom-right
+    bevel two pixels deep around an inside coloured by inside(x, y, ramp)."""
+    OUT, DARK, _, _, LIGHT, HI, _ = r = P.RAMP["tile%d" % kind]
     rows = []
     for y in range(size):
         row = []
@@ -128,10 +102,27 @@ def mini_tile(kind, size):
             elif x == 1 or y == 1:
                 c = LIGHT
             else:
-                c = BASE
+                c = inside(x, y, r)
             row.append(c)
         rows.append(row)
+    return rows
+
+
+def tile(kind):
+    """A 20x20 bevelled block of tile kind 1..8."""
+    def textured(x, y, r):
+        _, _, MID, BASE, LIGHT, _, _ = r
+        return {-1: MID, 0: BASE, 1: LIGHT}[_tile_texture(kind, x, y)]
+    rows = _bevelled(kind, CELL, textured)
+    SPARK = P.RAMP["tile%d" % kind][6]
+    rows[0][0] = SPARK
+    rows[1][1] = SPARK
     return from_grid(rows)
+
+
+def mini_tile(kind, size):
+    """A small bevelled block in the colours of tile kind 1..8, for emblems."""
+    return from_grid(_bevelled(kind, size, lambda x, y, r: r[3]))
 
 
 def preview_empty():
