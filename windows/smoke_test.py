@@ -18,7 +18,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import HarnessError, read_pcx, read_xwd_rgb, wait_until  # noqa: E402
+from harness import HarnessError, read_xwd_rgb, screenshot_by_key, wait_until  # noqa: E402
 from playscreen import (EXIT, MENU_PREVIOUS, MENU_START, PLAY_GAME, occupied_cells,  # noqa: E402
                         wait_for_menu, wait_for_title)
 
@@ -236,27 +236,8 @@ class WineGame:
 
     def screenshot(self):
         """Presses F3 until the game writes a complete quorvex.pcx, and returns it."""
-        path = self.path("quorvex.pcx")
-        if os.path.exists(path):
-            os.remove(path)
-
-        def complete():
-            try:
-                return read_pcx(path)
-            except (OSError, HarnessError, ValueError, IndexError):
-                return None
-        deadline = time.monotonic() + STEP_TIMEOUT
-        while True:
-            self.key("F3")
-            try:
-                wait_until(complete, timeout=3.0, interval=0.1, what="quorvex.pcx")
-                break
-            except HarnessError:
-                if time.monotonic() > deadline:
-                    raise
-        # The title rewrites the file while F3 is down; let the last write finish.
-        time.sleep(0.5)
-        return wait_until(complete, timeout=STEP_TIMEOUT, interval=0.1, what="quorvex.pcx")
+        return screenshot_by_key(self.path("quorvex.pcx"), lambda: self.key("F3"), STEP_TIMEOUT,
+                                 retry=3.0, settle=0.5)
 
 
 def same_as_window(image, rows):

@@ -142,6 +142,32 @@ def read_xwd_rgb(raw):
 # A running game
 # ----------------------------------------------------------------------------------------------
 
+def screenshot_by_key(path, press, timeout, retry, settle):
+    """Presses the screenshot key (`press`) until the game writes a complete PCX file at `path`
+    and returns it; the key is pressed again every `retry` seconds, since a press during a fade,
+    before the screen's loop polls the keyboard, is not seen."""
+    if os.path.exists(path):
+        os.remove(path)
+
+    def complete():
+        try:
+            return read_pcx(path)
+        except (OSError, HarnessError, struct.error, ValueError, IndexError):
+            return None
+    deadline = time.monotonic() + timeout
+    while True:
+        press()
+        try:
+            wait_until(complete, timeout=retry, interval=0.1, what=os.path.basename(path))
+            break
+        except HarnessError:
+            if time.monotonic() > deadline:
+                raise
+    # The title writes the file for as long as the key is down; let the last write finish.
+    time.sleep(settle)
+    return wait_until(complete, timeout=timeout, interval=0.1, what=os.path.basename(path))
+
+
 class Session:
     """One run of the game. Use as a context manager; everything is cleaned up on exit.
 
@@ -438,32 +464,9 @@ class Session:
     # -- the screen -----------------------------------------------------------------------------
 
     def screenshot(self, timeout=DEFAULT_TIMEOUT, key="F3"):
-        """Presses F3 until the game writes quorvex.pcx (title screen and play only) and returns it.
-
-        The key is pressed again every two seconds, since a press during a fade, before the
-        screen's loop polls the keyboard, is not seen.
-        """
-        path = self.path("quorvex.pcx")
-        if os.path.exists(path):
-            os.remove(path)
-
-        def complete():
-            try:
-                return read_pcx(path)
-            except (OSError, HarnessError, struct.error):
-                return None
-        deadline = time.monotonic() + timeout
-        while True:
-            self.key(key, hold=0.1, after=0.05)
-            try:
-                wait_until(complete, timeout=2.0, interval=0.1, what="quorvex.pcx")
-                break
-            except HarnessError:
-                if time.monotonic() > deadline:
-                    raise
-        # The title writes the file for as long as F3 is down; let the last write finish.
-        time.sleep(0.2)
-        return wait_until(complete, timeout=timeout, interval=0.1, what="quorvex.pcx")
+        """Presses F3 until the game writes quorvex.pcx (title screen and play only) and returns it."""
+        return screenshot_by_key(self.path("quorvex.pcx"), lambda: self.key(key, hold=0.1, after=0.05),
+                                 timeout, retry=2.0, settle=0.2)
 
     def grab(self):
         """Reads the window's pixels from the X server as RGB rows (any screen, no key sent)."""
