@@ -19,7 +19,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
 from harness import HarnessError, read_xwd_rgb, screenshot_by_key, wait_until  # noqa: E402
-from playscreen import (EXIT, MENU_PREVIOUS, MENU_START, PLAY_GAME, occupied_cells,  # noqa: E402
+from playscreen import (EXIT, MENU_PREVIOUS, MENU_START, PLAY_GAME, occupied_cells, same_colour,  # noqa: E402
                         wait_for_menu, wait_for_title)
 
 WINDOW_NAME = "Quorvex Vastrelon v2.0"
@@ -246,7 +246,7 @@ def same_as_window(image, rows):
     for y in range(SCREEN_H):
         row = rows[y]
         for x in range(SCREEN_W):
-            if all(abs(a - b) <= 4 for a, b in zip(image.rgb(x, y), row[x])):
+            if same_colour(image.rgb(x, y), row[x]):
                 matching += 1
     return matching / (SCREEN_W * SCREEN_H)
 
@@ -256,7 +256,7 @@ def screen_shown(game, title):
     _, _, rows = game.grab()
 
     def shows(x, y, colour):
-        return all(abs(a - b) <= 4 for a, b in zip(rows[y][x], title.palette[colour]))
+        return same_colour(rows[y][x], title.palette[colour])
     if shows(245, 362, TITLE_LIGHT) and shows(385, 362, TITLE_DARK):
         return "title"
     if shows(135, 25, MENU_LOGO_FRAME) and shows(524, 60, MENU_LOGO_FRAME):

@@ -24,6 +24,11 @@ def occupied_cells(image):
     return cells
 
 
+def same_colour(rgb, target):
+    """An RGB value read from the X screen shows the palette colour `target` (within rounding)."""
+    return all(abs(a - b) <= 4 for a, b in zip(rgb, target))
+
+
 def nearest_index(palette, rgb):
     """The palette index whose colour is closest to an RGB value read from the X screen."""
     best, best_d = None, None
@@ -41,7 +46,7 @@ def count_colour(game, palette, colour, x1, y1, x2, y2):
     n = 0
     for y in range(y1, y2 + 1):
         for x in range(x1, x2 + 1):
-            if all(abs(a - b) <= 4 for a, b in zip(rows[y][x], target)):
+            if same_colour(rows[y][x], target):
                 n += 1
     return n
 
@@ -60,8 +65,7 @@ def wait_for_menu(game, palette, timeout=30):
     """The main menu shows: its logo outline in colour 227 at the top-left of the logo frame."""
     def shown():
         _, _, rows = game.grab()
-        return all(abs(a - b) <= 4 for a, b in zip(rows[25][135], palette[227])) and \
-            all(abs(a - b) <= 4 for a, b in zip(rows[60][524], palette[227]))
+        return same_colour(rows[25][135], palette[227]) and same_colour(rows[60][524], palette[227])
     wait_until(shown, timeout=timeout, interval=0.2, what="the main menu")
 
 
@@ -69,6 +73,6 @@ def wait_for_title(game, title_image, timeout=30):
     """The title screen shows again: the EXIT button's bevel is back."""
     def shown():
         _, _, rows = game.grab()
-        return all(abs(a - b) <= 4 for a, b in zip(rows[362][245], title_image.palette[14])) and \
-            all(abs(a - b) <= 4 for a, b in zip(rows[362][385], title_image.palette[48]))
+        return (same_colour(rows[362][245], title_image.palette[14]) and
+                same_colour(rows[362][385], title_image.palette[48]))
     wait_until(shown, timeout=timeout, interval=0.2, what="the title screen")

@@ -5,7 +5,7 @@ import unittest
 
 from harness import Session, wait_until
 from playscreen import (EXIT, MENU_PREVIOUS, MENU_START, PLAY_GAME, count_colour, occupied_cells,
-                        start_game, wait_for_menu, wait_for_title)
+                        same_colour, start_game, wait_for_menu, wait_for_title)
 
 PAUSE_COLOUR = 70
 TEXT_COLOUR = 15
@@ -13,16 +13,14 @@ TEXT_COLOUR = 15
 
 def outlined(rows, palette, colour, x1, y1, x2, y2):
     """Every pixel of `colour` in the rectangle has only `colour` or black around it."""
-    def near(pixel, index):
-        return all(abs(a - b) <= 4 for a, b in zip(pixel, palette[index]))
     for y in range(y1, y2 + 1):
         for x in range(x1, x2 + 1):
-            if not near(rows[y][x], colour):
+            if not same_colour(rows[y][x], palette[colour]):
                 continue
             for dy in (-1, 0, 1):
                 for dx in (-1, 0, 1):
                     around = rows[y + dy][x + dx]
-                    if not (near(around, colour) or near(around, 0)):
+                    if not (same_colour(around, palette[colour]) or same_colour(around, palette[0])):
                         return False
     return True
 
