@@ -92,9 +92,9 @@ def main():
     save_pcx("pat_screens", art.pattern_screens())                    # 30
     save_pcx("pat_menu", art.pattern_menu())                          # 31
     save_pcx("pat_play", art.pattern_play())                          # 32
-    for name, font_def in (("font_text", fonts.FONT_TEXT),                # 33..35
-                       ("font_table", fonts.FONT_TABLE),
-                       ("font_title", fonts.FONT_TITLE)):
+    for name, font_def in (("font_text", fonts.FONT_TEXT),            # 33..35
+                           ("font_table", fonts.FONT_TABLE),
+                           ("font_title", fonts.FONT_TITLE)):
         im, _ = fonts.font_grid(*font_def)
         path = os.path.join(out, name + ".pcx")
         im.save(path)
