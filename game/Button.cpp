@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "Display.h"
 #include "Quorvex.h"
 
 Button::Button(const char *label, int bx1, int by1, int bx2, int by2, int c1, int c2, BITMAP *pic)
@@ -43,7 +44,7 @@ void Button::DrawButton()
 
 static void ClickSound()
 {
-    if (sound_on) play_sample(DataSample(SND_CLICK), sound_volume, 125, 1000, 0);
+    if (sound_on) PlaySoundA(SND_CLICK);
 }
 
 int Button::Clicked()
@@ -53,7 +54,12 @@ int Button::Clicked()
     pressed = YES;
     DrawButton();
     ClickSound();
+    // A quit request ends the press as a release outside the button.
     while (mouse_b & 1) {
+        if (QuitRequested()) {
+            pressed = 0;
+            break;
+        }
         bool inside = mouseinbox(x1, y1, x2, y2) != 0;
         if (inside && pressed == 0) {
             ClickSound();
@@ -63,7 +69,7 @@ int Button::Clicked()
             pressed = 0;
             DrawButton();
         }
-        rest(0);
+        Yield(0);
     }
     int result = pressed;
     pressed = 0;
@@ -102,5 +108,5 @@ int PointInBox(int x, int y, int x1, int y1, int x2, int y2)
 
 int mouseinbox(int x1, int y1, int x2, int y2)
 {
-    return PointInBox(mouse_x, mouse_y, x1, y1, x2, y2);
+    return PointInBox(GameMouseX(), GameMouseY(), x1, y1, x2, y2);
 }

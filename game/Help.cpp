@@ -1,4 +1,5 @@
 // The help screen shown over the play field.
+#include "Display.h"
 #include "Quorvex.h"
 
 namespace {
@@ -27,7 +28,7 @@ constexpr int ROW_STEP = 15;
 void CopyScreen(BITMAP *from, BITMAP *to)
 {
     scare_mouse();
-    blit(from, to, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    blit(from, to, 0, 0, 0, 0, GAME_W, GAME_H);
     unscare_mouse();
 }
 
@@ -39,10 +40,10 @@ void Help()
 
     scare_mouse();
     drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_SCREENS), 0, 0);
-    rectfill(screen, 0, 0, SCREEN_W, SCREEN_H, COL_BLACK);
+    rectfill(screen, 0, 0, GAME_W, GAME_H, COL_BLACK);
     solid_mode();
-    rect(screen, 0, 0, SCREEN_W - 1, SCREEN_H - 1, COL_HELP_BORDER);
-    textout_centre_ex(screen, DataFont(FONT_TEXT), "HELP", SCREEN_W / 2, 10, COL_WHITE, -1);
+    rect(screen, 0, 0, GAME_W - 1, GAME_H - 1, COL_HELP_BORDER);
+    textout_centre_ex(screen, DataFont(FONT_TEXT), "HELP", GAME_W / 2, 10, COL_WHITE, -1);
     textout_ex(screen, font, "Keys", 60, 100, COL_HEADING, -1);
     textout_ex(screen, font, "--------", 45, 115, COL_TEXT, -1);
     textout_ex(screen, font, "Action", ACTION_X, 100, COL_HEADING, -1);
@@ -53,12 +54,12 @@ void Help()
         textout_ex(screen, font, row.action, ACTION_X, y, COL_HELP_KEYS, -1);
         y += ROW_STEP;
     }
-    textout_centre_ex(screen, font, "Press ESC To Exit", SCREEN_W / 2, 450, COL_LEGEND_KEY, -1);
+    textout_centre_ex(screen, font, "Press ESC To Exit", GAME_W / 2, 450, COL_LEGEND_KEY, -1);
     unscare_mouse();
 
     // Esc already held when help opens ends it on release.
-    while (!key[KEY_ESC]) rest(1);
-    while (key[KEY_ESC]) rest(1);
+    while (!key[KEY_ESC] && !QuitRequested()) Yield(1);
+    while (key[KEY_ESC] && !QuitRequested()) Yield(1);
     // Neither the Esc nor anything typed meanwhile may reach the play loop.
     clear_keybuf();
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Display.h"
 #include "HighScoreTable.h"
 #include "Quorvex.h"
 
@@ -65,7 +66,10 @@ void GetHighScore()
     DrawTypedName();
 
     for (;;) {
-        while (!keypressed()) rest(1);
+        while (!keypressed()) {
+            if (QuitRequested()) return;
+            Yield(1);
+        }
         int c = readkey() & 0xFF;
         NameKey result = NameEntryKey(text, length, c, key[KEY_BACKSPACE] != 0, key[KEY_ENTER] != 0);
         if (result == NameKey::Finished) return;
@@ -89,7 +93,7 @@ void ViewHighScores()
     DrawHighScores();
     exit.DrawButton();
     reset.DrawButton();
-    for (;;) {
+    while (!QuitRequested()) {
         if (exit.Clicked()) return;
         if (reset.Clicked()) {
             // No confirmation; the defaults reach the file at once (a failed write is silent).
@@ -100,8 +104,8 @@ void ViewHighScores()
             reset.DrawButton();
             continue;
         }
-        if (key[KEY_ESC]) return;
-        rest(1);
+        if (EscapeDown()) return;
+        Yield(1);
     }
 }
 
@@ -110,12 +114,12 @@ void DrawHighScores()
     show_mouse(nullptr);
     clear_bitmap(screen);
     drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_SCREENS), 0, 0);
-    rectfill(screen, 0, 0, SCREEN_W, SCREEN_H, COL_BLACK);
+    rectfill(screen, 0, 0, GAME_W, GAME_H, COL_BLACK);
     textout_ex(screen, font, FOOTER_LINE, FOOTER_X, FOOTER_Y, COL_TEXT, -1);
     solid_mode();
-    rect(screen, 0, 0, SCREEN_W - 1, SCREEN_H - 1, COL_BORDER);
+    rect(screen, 0, 0, GAME_W - 1, GAME_H - 1, COL_BORDER);
 
-    textout_centre_ex(screen, DataFont(FONT_TITLE), "H I G H   S C O R E S", SCREEN_W / 2, 20,
+    textout_centre_ex(screen, DataFont(FONT_TITLE), "H I G H   S C O R E S", GAME_W / 2, 20,
                       COL_TEXT, -1);
     FONT *f = DataFont(FONT_TABLE);
     textout_ex(screen, f, "Name", 150, TABLE_HEAD_Y, COL_TEXT, -1);

@@ -1,4 +1,5 @@
 // The main menu: start a game, options, high scores, credits, back to the title.
+#include "Display.h"
 #include "Quorvex.h"
 
 Button *btn_start_game = nullptr;
@@ -20,9 +21,9 @@ void DrawStartGameMenu()
 {
     show_mouse(nullptr);
     drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_MENU), 0, 0);
-    rectfill(screen, 0, 0, SCREEN_W, SCREEN_H, COL_BLACK);
+    rectfill(screen, 0, 0, GAME_W, GAME_H, COL_BLACK);
     solid_mode();
-    rect(screen, 0, 0, SCREEN_W - 1, SCREEN_H - 1, COL_BORDER);
+    rect(screen, 0, 0, GAME_W - 1, GAME_H - 1, COL_BORDER);
     textout_ex(screen, font, FOOTER_LINE, 150, 468, COL_TEXT, -1);
     draw_sprite(screen, DataBitmap(PIC_LOGO), 135, 25);
     rect(screen, 135, 25, 524, 94, COL_LOGO_FRAME);
@@ -43,40 +44,50 @@ void StartGameMenu()
     btn_prev_menu = MenuButton("Previous Menu", 300);
 
     show_mouse(nullptr);
-    fade_out(10);
+    FadeOut(10);
     DrawStartGameMenu();
     show_mouse(nullptr);
-    fade_in(DataPalette(PAL_GAME), 3);
+    FadeIn(DataPalette(PAL_GAME), 3);
     show_mouse(screen);
 
-    for (;;) {
+    // Each sub-screen may have returned because of an Esc that is still held: the menu then waits
+    // for its release, so a long press never passes on through the title and ends the program.
+    while (!QuitRequested()) {
         if (btn_start_game->Clicked()) {
-            stop_midi();
+            StopSong();
             show_mouse(nullptr);
             Play_Game();
+            LatchEscape();
+            if (QuitRequested()) break;
             DrawStartGameMenu();
         } else if (btn_prev_menu->Clicked()) {
             break;
         } else if (btn_high_scores->Clicked()) {
-            stop_midi();
+            StopSong();
             ViewHighScores();
+            LatchEscape();
+            if (QuitRequested()) break;
             DrawStartGameMenu();
         } else if (btn_credits->Clicked()) {
-            stop_midi();
+            StopSong();
             ViewCredits();
+            LatchEscape();
+            if (QuitRequested()) break;
             DrawStartGameMenu();
             set_palette(DataPalette(PAL_GAME));
         } else if (btn_options->Clicked()) {
-            stop_midi();
+            StopSong();
             Options();
+            LatchEscape();
+            if (QuitRequested()) break;
             DrawStartGameMenu();
             set_palette(DataPalette(PAL_GAME));
         }
-        if (key[KEY_ESC]) break;
-        rest(1);
+        if (EscapeDown()) break;
+        Yield(1);
     }
 
-    stop_midi();
+    StopSong();
     Button **buttons[] = {&btn_start_game, &btn_options, &btn_high_scores, &btn_credits, &btn_prev_menu};
     for (Button **b : buttons) {
         delete *b;

@@ -40,15 +40,18 @@ OptionEffect ApplyOption(OptionControl control)
         e.leave = true;
         return e;
     case OPT_SOUND_TOGGLE:
+        // Without a sound device both switches stay off.
+        if (!sound_installed) return e;
         sound_on = sound_on == NO ? YES : NO;
         e.toggle_changed = true;
         return e;
     case OPT_MUSIC_TOGGLE:
+        if (!sound_installed) return e;
         if (music_on == NO) {
             music_on = YES;
         } else {
             music_on = NO;
-            e.stop_midi = true;
+            e.stop_music = true;
         }
         e.toggle_changed = true;
         return e;

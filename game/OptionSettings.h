@@ -39,8 +39,8 @@ struct OptionEffect {
     bool leave = false;          // the exit button: the screen ends
     bool toggle_changed = false; // a toggle's setting (and so its label) changed
     OptionValue value = VALUE_NONE;  // the display to relabel; VALUE_NONE when nothing changed
-    bool set_volume = false;     // hand both volumes to the library
-    bool stop_midi = false;      // music was switched off: stop the song at once
+    bool set_volume = false;     // hand both volumes to the library and the module
+    bool stop_music = false;     // music was switched off: stop the song and the module at once
 };
 
 // Applies a click on the control to the settings globals. A step at a limit changes nothing.

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "Display.h"
 #include "OptionSettings.h"
 #include "Quorvex.h"
 
@@ -26,15 +27,15 @@ void PaintOptionsScreen()
     show_mouse(nullptr);
     clear_bitmap(screen);
     drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_SCREENS), 0, 0);
-    rectfill(screen, 0, 0, SCREEN_W, SCREEN_H, COL_BLACK);
+    rectfill(screen, 0, 0, GAME_W, GAME_H, COL_BLACK);
     solid_mode();
-    rect(screen, 0, 0, SCREEN_W - 1, SCREEN_H - 1, COL_BORDER);
+    rect(screen, 0, 0, GAME_W - 1, GAME_H - 1, COL_BORDER);
     FONT *title = DataFont(FONT_TITLE);
     FONT *body = DataFont(FONT_TEXT);
-    textout_centre_ex(screen, title, "O P T I O N S", SCREEN_W / 2, 20, COL_HEADING, -1);
+    textout_centre_ex(screen, title, "O P T I O N S", GAME_W / 2, 20, COL_HEADING, -1);
     textout_centre_ex(screen, body, "Sound Volume", 190, 160, COL_TEXT, -1);
     textout_centre_ex(screen, body, "Music Volume", 455, 160, COL_TEXT, -1);
-    textout_centre_ex(screen, title, "STAGE OPTIONS", SCREEN_W / 2, 280, COL_HEADING, -1);
+    textout_centre_ex(screen, title, "STAGE OPTIONS", GAME_W / 2, 280, COL_HEADING, -1);
     textout_centre_ex(screen, body, "Starting Level", 185, 320, COL_TEXT, -1);
     textout_centre_ex(screen, body, "Starting Blocks", 450, 320, COL_TEXT, -1);
     textout_ex(screen, font, FOOTER_LINE, FOOTER_X, FOOTER_Y, COL_TEXT, -1);
@@ -44,7 +45,7 @@ void PaintOptionsScreen()
 
 void Options()
 {
-    fade_out(10);
+    FadeOut(10);
 
     BITMAP *face = DataBitmap(PIC_BUTTON);
     BITMAP *down = DataBitmap(PIC_DECREASE);
@@ -95,10 +96,11 @@ void Options()
         b->DrawButton();
     }
     show_mouse(nullptr);
-    fade_in(DataPalette(PAL_GAME), 5);
+    FadeIn(DataPalette(PAL_GAME), 5);
     show_mouse(screen);
 
     for (;;) {
+        if (QuitRequested()) return;
         OptionEffect effect;
         bool clicked = false;
         for (OptionControl c : OPTION_POLL_ORDER) {
@@ -109,11 +111,14 @@ void Options()
             }
         }
         if (!clicked) {
-            rest(1);
+            Yield(1);
             continue;
         }
         if (effect.leave) break;
-        if (effect.stop_midi) stop_midi();
+        if (effect.stop_music) {
+            StopSong();
+            StopMusic();
+        }
         if (effect.toggle_changed) {
             SetToggleLabel(sound, SoundToggleLabel());
             SetToggleLabel(music, MusicToggleLabel());
@@ -125,9 +130,9 @@ void Options()
             SetValueLabel(display, OptionValueOf(effect.value));
             display.DrawButton();
         }
-        if (effect.set_volume) set_volume(sound_volume, music_volume);
+        if (effect.set_volume) ApplyVolumes();
     }
 
-    fade_out(10);
-    stop_midi();
+    FadeOut(10);
+    StopSong();
 }

@@ -1,8 +1,9 @@
-// What differs between the platforms the game builds for: the graphics driver and replacing files.
+// What differs between the platforms the game builds for: graphics drivers, replacing files, signals.
 #include "Platform.h"
 
 #include <allegro.h>
 
+#include <csignal>
 #include <cstdio>
 
 #ifdef ALLEGRO_WINDOWS
@@ -18,6 +19,24 @@ int PlatformWindowedDriver()
     return GFX_DIRECTX_WIN;
 #else
     return GFX_AUTODETECT_WINDOWED;
+#endif
+}
+
+int PlatformFullscreenDriver()
+{
+#ifdef ALLEGRO_WINDOWS
+    return GFX_DIRECTX_ACCEL;
+#else
+    return GFX_AUTODETECT_FULLSCREEN;
+#endif
+}
+
+void PlatformInstallQuitSignals(void (*handler)(int))
+{
+    std::signal(SIGTERM, handler);
+    std::signal(SIGINT, handler);
+#ifdef SIGHUP
+    std::signal(SIGHUP, handler);
 #endif
 }
 

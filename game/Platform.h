@@ -1,4 +1,4 @@
-// What differs between the platforms the game builds for: the graphics driver and replacing files.
+// What differs between the platforms the game builds for: graphics drivers, replacing files, signals.
 #ifndef QUORVEX_PLATFORM_H
 #define QUORVEX_PLATFORM_H
 
@@ -6,6 +6,13 @@
 
 // The windowed graphics driver the game asks for; it accepts no other.
 int PlatformWindowedDriver();
+
+// The full-screen graphics driver, for --fullscreen.
+int PlatformFullscreenDriver();
+
+// Routes the requests to end the program that the platform sends as signals (termination,
+// interrupt and, where it exists, hang-up) to `handler`, which may only set a flag.
+void PlatformInstallQuitSignals(void (*handler)(int));
 
 // Pushes a written stream's contents to the disk; false on failure.
 bool PlatformFlushFile(std::FILE *f);

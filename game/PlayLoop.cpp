@@ -2,18 +2,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "Display.h"
 #include "Quorvex.h"
-#include "qvmod.h"
 
 char pausetxt[10];
 char pausetxt2[30];
 char pausetxt3[32];
 
 namespace {
-
-constexpr int MUSIC_VOLUME = 60;   // the module's volume during play
-constexpr int CENTRE_PAN = 125;
-constexpr int NORMAL_FREQUENCY = 1000;
 
 enum class KeyResult { Continue, Leave };
 
@@ -25,7 +21,7 @@ void SetUpGame()
     Game.total_lines = 1;  // any value below 10 makes the first spawn's stage 0
     end_game = 0;
 
-    stop_midi();
+    StopSong();
     Music();
 
     InitGameGraphics();
@@ -35,8 +31,9 @@ void SetUpGame()
 
     FillStartingRows(start_blocks);
 
-    // Keys typed on earlier screens must not act in the new game.
+    // Keys typed, and a focus lost, on earlier screens must not act in the new game.
     clear_keybuf();
+    TakeFocusLost();
 }
 
 // Texts drawn over the well sit over whatever it holds; a one-pixel black outline keeps the
@@ -58,7 +55,8 @@ void DrawPauseTexts()
     OutlinedText(f, pausetxt3, 75, 200, COL_PAUSE, false);
 }
 
-// Waits for a key during the pause and returns it; the pause ends once C is down.
+// Waits for a key during the pause and returns it; the pause ends once C is down. A quit request
+// ends it at once (with no key).
 int Pause()
 {
     std::snprintf(pausetxt, sizeof pausetxt, "%s", "Paused");
@@ -66,10 +64,14 @@ int Pause()
     std::snprintf(pausetxt3, sizeof pausetxt3, "%s", "to continue...");
     DrawPauseTexts();
     clear_keybuf();
+    while (!keypressed()) {
+        if (QuitRequested()) return 0;
+        Yield(1);
+    }
     int k = readkey();
-    while (!key[KEY_C]) {
+    while (!key[KEY_C] && !QuitRequested()) {
         DrawPauseTexts();
-        rest(0);
+        Yield(0);
     }
     return k;
 }
@@ -148,8 +150,11 @@ void GameOver()
     OutlinedText(font, text, 130, 302, COL_TEXT, true);
 
     clear_keybuf();
-    stop_mod();
-    while (!key[KEY_ENTER]) rest(1);
+    StopMusic();
+    while (!key[KEY_ENTER]) {
+        if (QuitRequested()) return;
+        Yield(1);
+    }
     clear_keybuf();
     GotHighScore();
 }
@@ -163,29 +168,25 @@ void FillStartingRows(int rows)
             if (Random(2)) Game.map[c][MAP_H - 1 - i] = 1;
 }
 
-void Music()
-{
-    set_mod_volume(MUSIC_VOLUME);
-    play_mod(static_cast<QVMOD *>(data[MOD_GAME].dat), TRUE);
-}
-
-void PlaySong(int index)
-{
-    if (music_on) play_midi(DataMidi(index), FALSE);
-}
-
-void PlaySoundA(int index)
-{
-    play_sample(DataSample(index), sound_volume, CENTRE_PAN, NORMAL_FREQUENCY, 0);
-}
-
 void Play_Game()
 {
     SetUpGame();
 
     while (end_game != YES) {
-        if (keypressed()) {
-            if (HandleKey(readkey()) == KeyResult::Leave) return;
+        // Leaving by any route stops the game's module.
+        if (QuitRequested()) {
+            StopMusic();
+            return;
+        }
+        int k = 0;
+        if (TakeFocusLost()) {
+            k = KEY_P << 8;  // the window lost the focus: pause exactly as P does
+        } else if (keypressed()) {
+            k = readkey();
+        }
+        if (k != 0 && HandleKey(k) == KeyResult::Leave) {
+            StopMusic();
+            return;
         }
 
         if (game_time > Game.delay) {
@@ -204,7 +205,7 @@ void Play_Game()
         }
 
         Draw_Map();
-        rest(0);
+        Yield(0);
     }
 
     GameOver();

@@ -23,6 +23,7 @@
 
 // File names, all in the working directory except the datafile.
 #define HIGH_SCORE_FILE "quorvex.hsc"
+#define SETTINGS_FILE "quorvex.cfg"
 #define SCREENSHOT_FILE "quorvex.pcx"
 #define DATAFILE_NAME "quorvex.dat"
 #define DEFAULT_GAME_NAME "untitled.svg"
@@ -33,6 +34,13 @@
 
 constexpr int YES = -1;
 constexpr int NO = 0;
+
+// ---------------------------------------------------------------------------------------------
+// The game's picture: always 640x480, whatever the window's size (see Display.h)
+// ---------------------------------------------------------------------------------------------
+
+constexpr int GAME_W = 640;
+constexpr int GAME_H = 480;
 
 // ---------------------------------------------------------------------------------------------
 // Palette indices with a fixed role in PAL_GAME
@@ -111,16 +119,20 @@ inline MIDI *DataMidi(int item) { return static_cast<MIDI *>(data[item].dat); }
 inline RGB *DataPalette(int item) { return static_cast<RGB *>(data[item].dat); }
 
 // ---------------------------------------------------------------------------------------------
-// Settings (process lifetime, never stored)
+// Settings (the last six are kept in quorvex.cfg between runs, see SettingsFile.h)
 // ---------------------------------------------------------------------------------------------
 
 extern char current_game_name[20];  // file name (no directory) of the last game saved or loaded
 extern int start_level;             // starting stage for new games, 0..20
 extern int start_blocks;            // pre-filled bottom rows for new games, 0..10
 extern int sound_on;                // sound effects: -1 on, 0 off
-extern int music_on;                // MIDI music: -1 on, 0 off
+extern int music_on;                // music (the credits song and the game's module): -1 on, 0 off
 extern int sound_volume;            // digital volume, 0..250 in steps of 10
-extern int music_volume;            // MIDI volume, 0..250 in steps of 10
+extern int music_volume;            // MIDI volume, 0..250 in steps of 10; also scales the module
+
+// Whether the sound device, MIDI and the module player are installed: -1 yes, 0 with --nosound
+// (then no sound call of any kind is made, and sound and music show as off).
+extern int sound_installed;
 
 // Shared buffers and bitmaps (created at start-up)
 extern BITMAP *buffer;              // 200x400 back buffer of the well
@@ -244,13 +256,21 @@ int Put_Block();
 int Delete_Row();
 void Generate_New();
 
-// Play loop and sound calls
+// Play loop
 void Play_Game();
 // Fills each cell of the bottom `rows` rows with colour code 1 at random (probability 1/2).
 void FillStartingRows(int rows);
-void Music();
-void PlaySong(int index);
-void PlaySoundA(int index);
+
+// The game's sound calls; none of them makes a sound call without a sound device.
+void Music();                       // the game's module from its start, looping, if music is on
+void PlaySong(int index);           // MIDI item `index` once, if music is on
+void PlaySoundA(int index);         // sample item `index` at the sound volume
+void PlayEffect(int index, int volume);  // sample item `index` at `volume` (0..255), centred
+void StopSong();                    // the MIDI song, if one plays
+void StopMusic();                   // the game's module, if it plays
+void ApplyVolumes();                // both volumes to the library, the music volume to the module
+// The module's level for a music volume: 200 (the default) gives 60.
+int ModuleVolumeFor(int music_volume);
 
 // Play-field drawing
 void InitGameGraphics();
@@ -258,10 +278,30 @@ void Draw_Frame();
 void Draw_Map();
 
 // ---------------------------------------------------------------------------------------------
+// Requests from outside the screens: quitting, the focus, a held Esc
+// ---------------------------------------------------------------------------------------------
+
+// True once the window's close button, or a termination, interrupt or hang-up signal, has asked
+// the program to end: every screen loop then returns at once, and the title loop ends the program
+// through its normal shut-down (which writes the high-score table).
+bool QuitRequested();
+void RequestQuit();                 // safe to call from a signal handler
+// Installs the close-button callback, the signal handlers and the focus-loss callback.
+void InstallQuitAndFocusHandlers();
+// True once for each time the window lost the focus since the last call (the play loop pauses).
+bool TakeFocusLost();
+// Esc by its key state, for the screens that leave on it. An Esc that made another screen return
+// does not count until it has been released, so holding Esc never chains through the screens.
+bool EscapeDown();
+// Called when a screen has returned to its caller: an Esc held now is not a fresh press.
+void LatchEscape();
+
+// ---------------------------------------------------------------------------------------------
 // Start-up, screens and persistence
 // ---------------------------------------------------------------------------------------------
 
-// Runs the whole program: start-up, the title screen, shut-down. Returns the exit status.
+// Runs the whole program: the command line, start-up, the title screen, shut-down. Returns the
+// exit status.
 int QuorvexMain(int argc, char *argv[]);
 [[noreturn]] void Error(const char *message);
 int FileExist(const char *filename);

@@ -86,7 +86,7 @@ int Delete_Row()
     }
 
     if (removed > 0 && sound_on && data != nullptr) {
-        play_sample(DataSample(SND_ROWS), 255, 125, 1000, 0);
+        PlayEffect(SND_ROWS, 255);
     }
     Game.total_lines += removed;
     if (removed > 0) Game.score += 125 * removed + 25 * (Game.total_lines / 10) - 25;

@@ -1,6 +1,7 @@
 // Saving the running game to a file and loading one back, through the library's file selector.
 #include <cstring>
 
+#include "Display.h"
 #include "Quorvex.h"
 #include "SavedGameFile.h"
 
@@ -28,20 +29,21 @@ void UseGameDialogColours()
 void KeepScreen()
 {
     show_mouse(nullptr);
-    blit(screen, temp_buffer, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    blit(screen, temp_buffer, 0, 0, 0, 0, GAME_W, GAME_H);
     show_mouse(screen);
 }
 
 void RestoreScreen(bool redraw_well)
 {
     show_mouse(nullptr);
-    blit(temp_buffer, screen, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+    blit(temp_buffer, screen, 0, 0, 0, 0, GAME_W, GAME_H);
     if (redraw_well) Draw_Map();
     show_mouse(screen);
 }
 
 void Message(const char *line1, const char *line2)
 {
+    DialogScope dialog;
     alert(line1, line2, nullptr, "OK", nullptr, ALERT_KEY_1, 0);
 }
 
@@ -51,6 +53,7 @@ void SaveGame()
 {
     UseGameDialogColours();
     KeepScreen();
+    DialogScope dialog;
     std::strcpy(text2, current_game_name);
     if (file_select_ex("Save Game", text2, "svg", sizeof text2, DIALOG_DEFAULT_SIZE,
                        DIALOG_DEFAULT_SIZE)) {
@@ -74,6 +77,7 @@ void LoadGame()
 {
     UseGameDialogColours();
     KeepScreen();
+    DialogScope dialog;
     text2[0] = '\0';
     if (file_select_ex("Load Game", text2, "svg", sizeof text2, DIALOG_DEFAULT_SIZE,
                        DIALOG_DEFAULT_SIZE)) {

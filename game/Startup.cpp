@@ -4,8 +4,11 @@
 #include <cstring>
 #include <ctime>
 
+#include "CommandLine.h"
+#include "Display.h"
 #include "Platform.h"
 #include "Quorvex.h"
+#include "SettingsFile.h"
 #include "qvmod.h"
 
 char current_game_name[20] = DEFAULT_GAME_NAME;
@@ -27,11 +30,10 @@ Button *btn_exit = nullptr;
 
 namespace {
 
-constexpr int SCREEN_WIDTH = 640;
-constexpr int SCREEN_HEIGHT = 480;
 constexpr int DIGITAL_VOICES = 16;
 constexpr int MOD_CHANNELS = 4;
 constexpr int PATH_SIZE = 256;
+constexpr int DEFAULT_VOLUME = 200;
 
 // Expected kind of every datafile item; a datafile that does not match is refused at start-up.
 constexpr int QVM_TYPE = DAT_ID('Q', 'V', 'M', ' ');
@@ -68,6 +70,7 @@ bool DatafileMatches(const DATAFILE *d)
 
 [[noreturn]] void Error(const char *message)
 {
+    ShutDownDisplay();
     allegro_exit();
     std::printf("Error: %s\n", message);
     std::fflush(stdout);
@@ -82,16 +85,17 @@ int FileExist(const char *filename)
 void TakeScreenshot(const RGB *pal)
 {
     // One blit into memory first: saving straight from a video surface locks it per pixel.
-    BITMAP *copy = create_bitmap(SCREEN_W, SCREEN_H);
+    // `screen` is the game's own 640x480 picture at every window scale.
+    BITMAP *copy = create_bitmap(GAME_W, GAME_H);
     if (copy != nullptr) {
         scare_mouse();
-        blit(screen, copy, 0, 0, 0, 0, SCREEN_W, SCREEN_H);
+        blit(screen, copy, 0, 0, 0, 0, GAME_W, GAME_H);
         unscare_mouse();
         save_pcx(SCREENSHOT_FILE, copy, pal);
         destroy_bitmap(copy);
         return;
     }
-    BITMAP *sub = create_sub_bitmap(screen, 0, 0, SCREEN_W, SCREEN_H);
+    BITMAP *sub = create_sub_bitmap(screen, 0, 0, GAME_W, GAME_H);
     if (sub == nullptr) return;
     save_pcx(SCREENSHOT_FILE, sub, pal);
     destroy_bitmap(sub);
@@ -100,20 +104,21 @@ void TakeScreenshot(const RGB *pal)
 void DrawTitle()
 {
     show_mouse(nullptr);
-    fade_out(255);
-    blit(DataBitmap(PIC_TITLE), screen, 0, 0, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT);
+    FadeOut(255);
+    blit(DataBitmap(PIC_TITLE), screen, 0, 0, 0, 0, GAME_W, GAME_H);
     textout_ex(screen, font, "NEW! Windows only version", 210, 450, COL_TEXT, -1);
     textout_ex(screen, font, AUTHOR_LINE, 202, 460, COL_TEXT, -1);
     btn_new_game->DrawButton();
     btn_exit->DrawButton();
     show_mouse(nullptr);
-    fade_in(DataPalette(PAL_GAME), 5);
+    FadeIn(DataPalette(PAL_GAME), 5);
     show_mouse(screen);
 }
 
 static void TitleLoop()
 {
-    for (;;) {
+    // Only a fresh Esc ends the program: one that left the menu must be released first.
+    while (!QuitRequested()) {
         if (key[KEY_F3]) {
             PALETTE pal;
             get_palette(pal);
@@ -121,18 +126,56 @@ static void TitleLoop()
         }
         if (btn_new_game->Clicked()) {
             StartGameMenu();
+            LatchEscape();
+            if (QuitRequested()) break;
             DrawTitle();
             continue;
         }
-        if (btn_exit->Clicked() || key[KEY_ESC]) break;
-        rest(1);
+        if (btn_exit->Clicked() || EscapeDown()) break;
+        Yield(1);
     }
+}
+
+// The options that end the program before it starts; -1 to go on.
+static int AnswerCommandLine(const CommandLine &line)
+{
+    switch (line.action) {
+    case CommandLine::Action::Help:
+        std::fputs(UsageText(), stdout);
+        return 0;
+    case CommandLine::Action::Version:
+        std::printf("%s\n", GAME_TITLE);
+        return 0;
+    case CommandLine::Action::Refuse:
+        std::fprintf(stderr, "quorvex: %s\n%s", line.error.c_str(), UsageText());
+        return STATUS_BAD_COMMAND_LINE;
+    case CommandLine::Action::Play:
+        break;
+    }
+    return -1;
+}
+
+// Without a sound device nothing of the sound, MIDI or module player is installed; the module
+// type is still registered, since the datafile holds the game's module.
+static void GoWithoutSound()
+{
+    sound_installed = NO;
+    sound_on = NO;
+    music_on = NO;
+    register_datafile_qvmod();
 }
 
 int QuorvexMain(int argc, char *argv[])
 {
-    (void)argc;
+    const CommandLine line = ParseCommandLine(argc, argv);
+    const int answered = AnswerCommandLine(line);
+    if (answered >= 0) return answered;
+
     std::srand(static_cast<unsigned>(std::time(nullptr)));
+    ReadSettingsFile(SETTINGS_FILE);
+    // Kept as read: with --nosound the switches show off, but the file keeps the player's choice.
+    const int kept_sound_on = sound_on;
+    const int kept_music_on = music_on;
 
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
         std::printf("Error initialising Allegro\n%s\n", allegro_error);
@@ -141,26 +184,33 @@ int QuorvexMain(int argc, char *argv[])
     install_keyboard();
     install_timer();
     install_mouse();
-    reserve_voices(DIGITAL_VOICES, -1);
+    if (!line.nosound) reserve_voices(DIGITAL_VOICES, -1);
 
-    // Asked twice on purpose: the first request may be refused while the window system settles.
-    set_gfx_mode(PlatformWindowedDriver(), SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0);
-    if (set_gfx_mode(PlatformWindowedDriver(), SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0) != 0) {
+    if (SetUpDisplay(line.scale, line.fullscreen) != 0) {
         allegro_message("Error setting graphics mode\n%s\n", allegro_error);
         return 1;
     }
     set_window_title(GAME_TITLE);
+    InstallQuitAndFocusHandlers();
 
-    if (install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, argv[0]) != 0) {
-        allegro_message("Error initializing sound\n%s\n", allegro_error);
-        return 1;
-    }
-
-    // Also registers the module object type, which the datafile below needs.
-    if (install_mod(MOD_CHANNELS) < 0) {
-        std::printf("Error setting MOD voices");
-        std::fflush(stdout);
-        return 1;
+    if (line.nosound) {
+        GoWithoutSound();
+    } else {
+        if (install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, argv[0]) != 0) {
+            ShutDownDisplay();
+            allegro_message("Error initializing sound\n%s\n"
+                            "To play without sound, start the game with --nosound.\n",
+                            allegro_error);
+            return 1;
+        }
+        // Also registers the module object type, which the datafile below needs.
+        if (install_mod(MOD_CHANNELS) < 0) {
+            std::printf("Error setting MOD voices");
+            std::fflush(stdout);
+            return 1;
+        }
+        // Kept volumes other than the defaults take effect at once.
+        if (sound_volume != DEFAULT_VOLUME || music_volume != DEFAULT_VOLUME) ApplyVolumes();
     }
 
     if (!FileExist(HIGH_SCORE_FILE)) {
@@ -179,6 +229,7 @@ int QuorvexMain(int argc, char *argv[])
         data = nullptr;
     }
     if (data == nullptr) {
+        ShutDownDisplay();
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
         allegro_message("Error loading %s\n", path);
         std::exit(1);
@@ -188,7 +239,7 @@ int QuorvexMain(int argc, char *argv[])
 
     LOCK_VARIABLE(game_time);
     LOCK_FUNCTION(game_timer);
-    install_int(game_timer, 6400 / SCREEN_W);
+    install_int(game_timer, 6400 / GAME_W);
 
     btn_new_game = new Button("PLAY GAME", 245, 320, 385, 345, COL_TITLE_DARK, COL_TITLE_LIGHT,
                               DataBitmap(PIC_TITLE_BUTTON));
@@ -196,24 +247,30 @@ int QuorvexMain(int argc, char *argv[])
                           DataBitmap(PIC_TITLE_BUTTON));
 
     buffer = create_bitmap(200, 400);
-    temp_buffer = create_bitmap(SCREEN_WIDTH, SCREEN_HEIGHT);
+    temp_buffer = create_bitmap(GAME_W, GAME_H);
 
+    // The starting stage and rows come from the settings file (0 when it has none).
     DrawTitle();
-    start_blocks = 0;
-    start_level = 0;
 
     TitleLoop();
 
-    fade_out(2);
-    WriteHighScoreFile(HIGH_SCORE_FILE);  // a failure is silent; the old file stays whole
+    FadeOut(2);
+    // Failures are silent; the old files stay whole.
+    WriteHighScoreFile(HIGH_SCORE_FILE);
+    if (!sound_installed) {
+        sound_on = kept_sound_on;
+        music_on = kept_music_on;
+    }
+    WriteSettingsFile(SETTINGS_FILE);
     destroy_bitmap(buffer);
     destroy_bitmap(temp_buffer);
     buffer = temp_buffer = nullptr;
     delete btn_new_game;
     delete btn_exit;
     btn_new_game = btn_exit = nullptr;
-    stop_mod();
-    stop_midi();
+    StopMusic();
+    StopSong();
+    ShutDownDisplay();
     set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
     unload_datafile(data);
     data = nullptr;

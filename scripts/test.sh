@@ -18,7 +18,7 @@ ctest --test-dir build-asan --output-on-failure -j"$jobs"
 # The game as players build it (optimised, no sanitizers), driven end to end again: the optimiser
 # can expose what a debug build hides.
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
-cmake --build build-release -j"$jobs" --target quorvex
+cmake --build build-release -j"$jobs" --target quorvex x11_close_window
 ctest --test-dir build-release --output-on-failure -j"$jobs" -L e2e -R '^e2e_'
 
 # The module player's thread tests (CTest label "tsan") again, built alone under ThreadSanitizer.

@@ -19,6 +19,9 @@ import time
 WINDOW_NAME = "Quorvex Vastrelon v2.0"
 SCREEN_W, SCREEN_H = 640, 480
 
+# Sends a window the close request a window manager sends for its close button (tests/support).
+CLOSE_WINDOW_TOOL = os.environ.get("QVX_CLOSE_WINDOW", "x11_close_window")
+
 LSAN_SUPPRESSIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lsan.supp")
 
 # Time limits, generous so that a loaded CI machine never fails a test by luck.
@@ -177,7 +180,7 @@ class Session:
     """
 
     def __init__(self, workdir=None, files=None, capture_wav=None, exe=None, env=None,
-                 wait_for_window=True, user=None):
+                 wait_for_window=True, user=None, args=(), scale=1, sound=True):
         self.exe = exe or game_path()
         self._own_workdir = workdir is None
         self.workdir = workdir or tempfile.mkdtemp(prefix="qvx-e2e-")
@@ -186,6 +189,11 @@ class Session:
         self.extra_env = env or {}
         self.wait_for_window = wait_for_window
         self.user = user
+        self.args = list(args)
+        # Window pixels per game pixel: clicks and grabs are given in game coordinates.
+        self.scale = scale
+        # sound=False: no ALSA device at all (the null device is not configured).
+        self.sound = sound
         self.home = None
         self.xvfb = None
         self.proc = None
@@ -227,7 +235,7 @@ class Session:
         env.update(self.extra_env)
         self._out = tempfile.TemporaryFile()
         self._err = tempfile.TemporaryFile()
-        cmd = [self.exe]
+        cmd = [self.exe] + self.args
         if self.user is not None:
             # Run as another user (tests of files that root could always open).
             for path in (self.home, self.workdir):
@@ -246,8 +254,12 @@ class Session:
                 'pcm.!default { type plug; slave { pcm "wavcap"; format S16_LE } }\n'
                 'pcm.wavcap {\n  type file\n  slave.pcm "null"\n'
                 '  file "%s"\n  format "wav"\n}\n' % self.capture_wav)
-        else:
+        elif self.sound:
             asound = "pcm.!default { type null }\n"
+        else:
+            # A default device that cannot be opened: the game finds no sound card.
+            asound = 'pcm.!default { type hw; card 99 }\n'
+
         with open(os.path.join(self.home, ".asoundrc"), "w") as f:
             f.write(asound)
         # One ALSA period per 10 ms keeps the mixer, and any capture, at real-time pace.
@@ -257,7 +269,9 @@ class Session:
     def _start_xvfb(self):
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"],
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
+             "%dx%dx24" % (max(1024, SCREEN_W * self.scale + 64), max(768, SCREEN_H * self.scale + 64)),
+             "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             start_new_session=True)
         os.close(write_fd)
@@ -443,18 +457,22 @@ class Session:
             else:
                 self.key(name, hold=hold, after=after)
 
+    def _at(self, x, y):
+        """Window coordinates of the middle of game pixel (x, y)."""
+        return x * self.scale + self.scale // 2, y * self.scale + self.scale // 2
+
     def move(self, x, y):
-        self.xdotool("mousemove", "--window", self.window, x, y, "sleep", 0.05)
+        self.xdotool("mousemove", "--window", self.window, *self._at(x, y), "sleep", 0.05)
 
     def click(self, x, y, hold=0.1, after=0.2):
-        """Presses and releases the left button at window coordinates (x, y)."""
-        self.xdotool("mousemove", "--window", self.window, x, y, "sleep", 0.08,
+        """Presses and releases the left button at game coordinates (x, y)."""
+        self.xdotool("mousemove", "--window", self.window, *self._at(x, y), "sleep", 0.08,
                      "mousedown", 1, "sleep", hold, "mouseup", 1, "sleep", after)
 
     def drag(self, x1, y1, x2, y2, hold=0.1):
-        self.xdotool("mousemove", "--window", self.window, x1, y1, "sleep", 0.08,
+        self.xdotool("mousemove", "--window", self.window, *self._at(x1, y1), "sleep", 0.08,
                      "mousedown", 1, "sleep", hold,
-                     "mousemove", "--window", self.window, x2, y2, "sleep", hold,
+                     "mousemove", "--window", self.window, *self._at(x2, y2), "sleep", hold,
                      "mouseup", 1, "sleep", 0.2)
 
     def click_box(self, x1, y1, x2, y2, **kw):
@@ -469,11 +487,35 @@ class Session:
                                  timeout, retry=2.0, settle=0.2)
 
     def grab(self):
-        """Reads the window's pixels from the X server as RGB rows (any screen, no key sent)."""
+        """Reads the window's pixels from the X server as RGB rows (any screen, no key sent), in
+        game coordinates: at a larger scale, one window pixel of each game pixel."""
         env = dict(os.environ, DISPLAY=self.display)
         raw = subprocess.run(["xwd", "-silent", "-id", self.window], env=env, check=True,
                              stdout=subprocess.PIPE, timeout=DEFAULT_TIMEOUT).stdout
-        return read_xwd_rgb(raw)
+        width, height, rows = read_xwd_rgb(raw)
+        if self.scale == 1:
+            return width, height, rows
+        rows = [row[::self.scale] for row in rows[::self.scale]]
+        return width // self.scale, height // self.scale, rows
+
+    def close_window(self):
+        """Presses the window's close button (the window manager's delete request)."""
+        subprocess.run([CLOSE_WINDOW_TOOL, self.window], env=dict(os.environ, DISPLAY=self.display),
+                       check=True, timeout=DEFAULT_TIMEOUT)
+
+    def take_focus_away(self):
+        """Gives the keyboard focus to the root window, as switching to another program does."""
+        env = dict(os.environ, DISPLAY=self.display)
+        info = subprocess.run(["xwininfo", "-root"], env=env, check=True, stdout=subprocess.PIPE,
+                              timeout=DEFAULT_TIMEOUT).stdout.decode()
+        root = next(line.split()[3] for line in info.splitlines() if "Window id:" in line)
+        self.xdotool("windowfocus", root)
+
+    def give_focus_back(self):
+        self.xdotool("windowfocus", "--sync", self.window, timeout=10)
+
+    def signal(self, number):
+        os.kill(self.proc.pid, number)
 
     def wait_for_pixels(self, expected, timeout=DEFAULT_TIMEOUT):
         """Waits until every (x, y) -> (r, g, b) of expected shows in the window."""

@@ -1,5 +1,8 @@
 """The options screen end to end: every control to its limits, and the settings in a new game."""
 
+import os
+import shutil
+import tempfile
 import time
 import unittest
 
@@ -135,6 +138,51 @@ class OptionsScreen(unittest.TestCase):
             self.assertEqual(region(rows, MUSIC_VALUE), zero)
             self.assertEqual(region(rows, LEVEL_VALUE), twenty)
             self.assertEqual(region(rows, BLOCKS_VALUE), ten)
+
+    def open_options(self):
+        """Opens the options from the title; returns what its switches and displays show."""
+        self.screens = Screens(self.game)
+        open_menu(self.game, self.screens)
+        self.game.click_box(*MENU_OPTIONS)
+        points = {(0, 240): COL_BORDER}
+        points.update(self.screens.button(EXIT))
+        self.screens.wait_for(points, "the options screen")
+        return {box: self.shown(box) for box in (SOUND_TOGGLE, MUSIC_TOGGLE, SOUND_VALUE,
+                                                 MUSIC_VALUE, LEVEL_VALUE, BLOCKS_VALUE)}
+
+    def test_settings_survive_a_restart_and_a_damaged_file_is_ignored(self):
+        workdir = tempfile.mkdtemp(prefix="qvx-cfg-")
+        cfg = os.path.join(workdir, "quorvex.cfg")
+        try:
+            with Session(workdir=workdir) as game:
+                self.game = game
+                defaults = self.open_options()
+                self.step(SOUND_TOGGLE, SOUND_TOGGLE)
+                self.step(MUSIC_DOWN, MUSIC_VALUE)
+                self.step(LEVEL_UP, LEVEL_VALUE, 3)
+                self.step(BLOCKS_UP, BLOCKS_VALUE, 2)
+                changed = {box: self.shown(box) for box in defaults}
+                game.close_window()
+                self.assertEqual(game.wait_exit(), 0)
+            with open(cfg) as f:
+                text = f.read()
+            for line in ("sound = off", "music = on", "sound_volume = 200", "music_volume = 190",
+                         "start_level = 3", "start_blocks = 2"):
+                self.assertIn(line + "\n", text)
+
+            with Session(workdir=workdir) as game:
+                self.game = game
+                self.assertEqual(self.open_options(), changed, "kept from the last run")
+                game.close_window()
+                self.assertEqual(game.wait_exit(), 0)
+
+            with open(cfg, "wb") as f:
+                f.write(bytes(range(256)) + b"[quorvex\nsound_volume = 17\n")
+            with Session(workdir=workdir) as game:
+                self.game = game
+                self.assertEqual(self.open_options(), defaults, "a damaged file is ignored")
+        finally:
+            shutil.rmtree(workdir, ignore_errors=True)
 
 
 if __name__ == "__main__":

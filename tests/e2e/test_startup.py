@@ -2,10 +2,12 @@
 
 import os
 import shutil
+import signal
 import tempfile
 import unittest
 
-from harness import Session, game_path
+from harness import Session, game_path, wait_until
+from playscreen import MENU_CREDITS, MENU_HIGH_SCORES, count_colour, start_game, wait_for_menu
 
 # Title buttons: PLAY GAME 245,320-385,345 and EXIT 245,350-385,375; dark bevel 48, light 14.
 PLAY_GAME = (245, 320, 385, 345)
@@ -59,6 +61,80 @@ class TitleScreen(unittest.TestCase):
             self.assertTrue(game.running())
             game.click_box(*EXIT)
             self.assertEqual(game.wait_exit(), 0)
+
+
+class QuitFromOutside(unittest.TestCase):
+    """The close button and the termination signals end the program the normal way from any
+    screen: status 0, and the table is written (a short file comes back whole, 480 bytes)."""
+
+    def quit_from(self, reach, request):
+        short_table = bytes([77, 0, 0, 0, 1, 0, 0, 0] + [0] * 8) + b"SHORT FILE\0\0\0\0\0\0"
+        with Session(files={"quorvex.hsc": short_table}) as game:
+            reach(game)
+            request(game)
+            self.assertEqual(game.wait_exit(), 0, game.stderr[-2000:])
+            with open(game.path("quorvex.hsc"), "rb") as f:
+                table = f.read()
+            self.assertTrue(os.path.exists(game.path("quorvex.cfg")))
+        self.assertEqual(len(table), 480)
+        self.assertEqual(table[:32], short_table)
+        self.assertEqual(table[32:], bytes(448))
+
+    def test_close_button_in_a_game(self):
+        self.quit_from(start_game, lambda game: game.close_window())
+
+    def test_terminate_in_the_save_dialog(self):
+        def save_dialog(game):
+            palette = start_game(game)
+            game.key("F5")
+            # The file selector: white frame and text over the middle of the play screen.
+            wait_until(lambda: count_colour(game, palette, 255, 160, 140, 480, 340) > 1000,
+                       what="the save dialog")
+        self.quit_from(save_dialog, lambda game: game.signal(signal.SIGTERM))
+
+    def test_interrupt_on_the_credits(self):
+        def credits(game):
+            palette = game.screenshot().palette
+            game.click_box(*PLAY_GAME)
+            wait_for_menu(game, palette)
+            game.click_box(*MENU_CREDITS)
+            wait_until(lambda: game.grab()[2][25][135] != palette[227], what="the credits")
+        self.quit_from(credits, lambda game: game.signal(signal.SIGINT))
+
+    def test_hang_up_on_the_table_screen(self):
+        def table(game):
+            palette = game.screenshot().palette
+            game.click_box(*PLAY_GAME)
+            wait_for_menu(game, palette)
+            game.click_box(*MENU_HIGH_SCORES)
+        self.quit_from(table, lambda game: game.signal(signal.SIGHUP))
+
+
+class Options(unittest.TestCase):
+    def test_nosound_plays_without_any_sound_device(self):
+        with Session(args=["--nosound"], sound=False) as game:
+            start_game(game)
+            game.key("F2")
+            game.close_window()
+            self.assertEqual(game.wait_exit(), 0)
+
+    def test_without_a_sound_device_the_message_names_nosound(self):
+        with Session(sound=False, wait_for_window=False) as game:
+            message = game.message_box(timeout=60)
+            game.dismiss_message_box()
+            self.assertEqual(game.wait_exit(timeout=60), 1)
+        self.assertTrue(message.startswith("Error initializing sound\n"), message)
+        self.assertIn("--nosound", message.splitlines()[-1])
+
+    def test_scale_two_shows_the_game_larger_and_clicks_find_the_buttons(self):
+        with Session(args=["--scale", "2"], scale=2) as game:
+            width, height, _ = game.grab()
+            self.assertEqual((width, height), (640, 480), "the window is 1280x960")
+            shot = game.screenshot()
+            self.assertEqual((shot.width, shot.height), (640, 480), "F3 keeps the game's picture")
+            game.click_box(*PLAY_GAME)
+            wait_for_menu(game, shot.palette)
+            self.assertTrue(game.running())
 
 
 class StartUpFailures(unittest.TestCase):

@@ -1,0 +1,200 @@
+// The window the game's 640x480 picture is shown in: its size, presenting the picture, the pointer.
+#include "Display.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <allegro/internal/aintern.h>
+
+#include "Platform.h"
+#include "Quorvex.h"
+
+int screen_scale = 1;
+
+namespace {
+
+BITMAP *window_screen = nullptr;  // the library's screen while the picture stands in for it
+BITMAP *picture = nullptr;        // 640x480: what the game draws on, as `screen`
+BITMAP *shown = nullptr;          // the picture as it was last presented
+BITMAP *frame = nullptr;          // window-sized: the stretched picture with the pointer on top
+BITMAP *arrow = nullptr;          // the library's pointer, drawn scaled by the present step
+BITMAP *no_pointer = nullptr;     // an empty sprite: the library's own pointer draws nothing
+int arrow_focus_x = 0, arrow_focus_y = 0;
+int shown_retrace = -1;           // retrace_count at the last present: at most one per retrace
+bool shown_pointer = false;
+int shown_mouse_x = -1, shown_mouse_y = -1;
+bool exit_hook_registered = false;
+
+bool PictureChanged()
+{
+    for (int y = 0; y < GAME_H; y++)
+        if (std::memcmp(picture->line[y], shown->line[y], GAME_W) != 0) return true;
+    return false;
+}
+
+void Present(bool force)
+{
+    if (picture == nullptr) return;
+    if (!force && retrace_count == shown_retrace) return;
+    shown_retrace = retrace_count;
+    // The game shows its pointer on `screen` (the picture); the library draws it there invisibly.
+    const bool pointer = _mouse_screen != nullptr;
+    const int mx = mouse_x, my = mouse_y;
+    const bool moved = pointer != shown_pointer || (pointer && (mx != shown_mouse_x || my != shown_mouse_y));
+    if (!force && !moved && !PictureChanged()) return;
+
+    blit(picture, shown, 0, 0, 0, 0, GAME_W, GAME_H);
+    stretch_blit(picture, frame, 0, 0, GAME_W, GAME_H, 0, 0, frame->w, frame->h);
+    if (pointer) {
+        const int s = screen_scale;
+        stretch_sprite(frame, arrow, mx - arrow_focus_x * s, my - arrow_focus_y * s, arrow->w * s, arrow->h * s);
+    }
+    blit(frame, window_screen, 0, 0, 0, 0, frame->w, frame->h);
+    shown_pointer = pointer;
+    shown_mouse_x = mx;
+    shown_mouse_y = my;
+}
+
+// The library's dialogs (the file selector and the alert box) draw on `screen` and poll the
+// pointer through these hooks on every pass: they get the picture's coordinates, are presented as
+// they run, and a quit request closes them as Esc does.
+int DialogMouseX() { return GameMouseX(); }
+int DialogMouseY() { return GameMouseY(); }
+int DialogMouseB()
+{
+    Present(false);
+    if (QuitRequested() && !keypressed()) simulate_keypress((KEY_ESC << 8) | 27);
+    return mouse_b;
+}
+
+void FreeBitmap(BITMAP *&b)
+{
+    if (b != nullptr) destroy_bitmap(b);
+    b = nullptr;
+}
+
+// The stand-in picture and the bitmaps that show it; false if memory runs out.
+bool MakePicture(int scale)
+{
+    picture = create_bitmap(GAME_W, GAME_H);
+    shown = create_bitmap(GAME_W, GAME_H);
+    frame = create_bitmap(GAME_W * scale, GAME_H * scale);
+    no_pointer = create_bitmap(1, 1);
+    arrow = mouse_sprite ? create_bitmap(mouse_sprite->w, mouse_sprite->h) : nullptr;
+    if (!picture || !shown || !frame || !no_pointer || !arrow) return false;
+    clear_bitmap(picture);
+    clear_bitmap(shown);
+    clear_to_color(no_pointer, bitmap_mask_color(no_pointer));
+    blit(mouse_sprite, arrow, 0, 0, 0, 0, arrow->w, arrow->h);
+    arrow_focus_x = mouse_x_focus;
+    arrow_focus_y = mouse_y_focus;
+    return true;
+}
+
+}  // namespace
+
+int SetUpDisplay(int scale, bool fullscreen)
+{
+    screen_scale = scale < MIN_SCALE ? MIN_SCALE : scale > MAX_SCALE ? MAX_SCALE : scale;
+    const int w = GAME_W * screen_scale;
+    const int h = GAME_H * screen_scale;
+    int result = -1;
+    if (fullscreen) {
+        result = set_gfx_mode(PlatformFullscreenDriver(), w, h, 0, 0);
+        if (result != 0) {
+            std::fprintf(stderr, "quorvex: full screen is not available (%s); using a window\n",
+                         allegro_error[0] ? allegro_error : "no driver");
+        }
+    }
+    if (result != 0) {
+        // Asked twice on purpose: the first request may be refused while the window system settles.
+        set_gfx_mode(PlatformWindowedDriver(), w, h, 0, 0);
+        result = set_gfx_mode(PlatformWindowedDriver(), w, h, 0, 0);
+    }
+    if (result != 0) return result;
+
+    gui_mouse_x = DialogMouseX;
+    gui_mouse_y = DialogMouseY;
+    gui_mouse_b = DialogMouseB;
+    if (screen_scale == 1) return 0;
+
+    if (!MakePicture(screen_scale)) {
+        ShutDownDisplay();
+        std::snprintf(allegro_error, ALLEGRO_ERROR_SIZE, "Not enough memory for a %dx%d window", w, h);
+        return -1;
+    }
+    window_screen = screen;
+    screen = picture;
+    set_mouse_sprite(no_pointer);
+    if (!exit_hook_registered) {
+        // Before the library leaves graphics mode at exit, it must get its own screen back.
+        std::atexit(ShutDownDisplay);
+        exit_hook_registered = true;
+    }
+    return 0;
+}
+
+void ShutDownDisplay()
+{
+    if (window_screen != nullptr) {
+        show_mouse(nullptr);
+        screen = window_screen;
+        window_screen = nullptr;
+        set_mouse_sprite(nullptr);
+    }
+    FreeBitmap(picture);
+    FreeBitmap(shown);
+    FreeBitmap(frame);
+    FreeBitmap(arrow);
+    FreeBitmap(no_pointer);
+}
+
+void PresentScreen()
+{
+    Present(false);
+}
+
+void Yield(int ms)
+{
+    Present(false);
+    rest(ms);
+}
+
+void FadeIn(const RGB *pal, int speed)
+{
+    Present(true);
+    fade_in(pal, speed);
+}
+
+void FadeOut(int speed)
+{
+    Present(true);
+    fade_out(speed);
+}
+
+DialogScope::DialogScope() : window_w_(0), window_h_(0)
+{
+    if (picture == nullptr || gfx_driver == nullptr) return;
+    window_w_ = gfx_driver->w;
+    window_h_ = gfx_driver->h;
+    gfx_driver->w = GAME_W;
+    gfx_driver->h = GAME_H;
+}
+
+DialogScope::~DialogScope()
+{
+    if (window_w_ == 0 || gfx_driver == nullptr) return;
+    gfx_driver->w = window_w_;
+    gfx_driver->h = window_h_;
+}
+
+int GameMouseX()
+{
+    return mouse_x / screen_scale;
+}
+
+int GameMouseY()
+{
+    return mouse_y / screen_scale;
+}
