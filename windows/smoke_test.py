@@ -299,8 +299,8 @@ def smoke(exe):
                           timeout=STEP_TIMEOUT, interval=0.2, what="a piece in the well")
         print("play field: cells %s occupied" % sorted(occupied_cells(play)))
 
-        # Esc leaves the game (a press still down when the menu polls carries on to the title;
-        # otherwise the menu's Previous Menu leads there); the EXIT button ends the program.
+        # Esc leaves the game for the menu (which waits for the key's release), the menu's
+        # Previous Menu leads to the title, and the EXIT button ends the program.
         game.key("Escape")
         back = wait_until(lambda: screen_shown(game, title), timeout=STEP_TIMEOUT, interval=0.2,
                           what="the menu or the title after Esc")
