@@ -7,7 +7,8 @@ import tempfile
 import unittest
 
 from harness import Session, game_path, wait_until
-from playscreen import MENU_CREDITS, MENU_HIGH_SCORES, count_colour, start_game, wait_for_menu
+from playscreen import (MENU_CREDITS, MENU_HIGH_SCORES, count_colour, same_colour, start_game,
+                        wait_for_menu)
 
 # Title buttons: PLAY GAME 245,320-385,345 and EXIT 245,350-385,375; dark bevel 48, light 14.
 PLAY_GAME = (245, 320, 385, 345)
@@ -92,22 +93,23 @@ class QuitFromOutside(unittest.TestCase):
                        what="the save dialog")
         self.quit_from(save_dialog, lambda game: game.signal(signal.SIGTERM))
 
-    def test_interrupt_on_the_credits(self):
-        def credits(game):
+    @staticmethod
+    def from_menu(button):
+        """Reaches the screen a menu button opens."""
+        def reach(game):
             palette = game.screenshot().palette
             game.click_box(*PLAY_GAME)
             wait_for_menu(game, palette)
-            game.click_box(*MENU_CREDITS)
-            wait_until(lambda: game.grab()[2][25][135] != palette[227], what="the credits")
-        self.quit_from(credits, lambda game: game.signal(signal.SIGINT))
+            game.click_box(*button)
+            wait_until(lambda: not same_colour(game.grab()[2][25][135], palette[227]),
+                       what="the menu replaced")
+        return reach
+
+    def test_interrupt_on_the_credits(self):
+        self.quit_from(self.from_menu(MENU_CREDITS), lambda game: game.signal(signal.SIGINT))
 
     def test_hang_up_on_the_table_screen(self):
-        def table(game):
-            palette = game.screenshot().palette
-            game.click_box(*PLAY_GAME)
-            wait_for_menu(game, palette)
-            game.click_box(*MENU_HIGH_SCORES)
-        self.quit_from(table, lambda game: game.signal(signal.SIGHUP))
+        self.quit_from(self.from_menu(MENU_HIGH_SCORES), lambda game: game.signal(signal.SIGHUP))
 
 
 class Options(unittest.TestCase):
