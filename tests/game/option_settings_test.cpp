@@ -123,13 +123,6 @@ TEST_F(OptionSettings, WithoutASoundDeviceBothSwitchesStayOff)
     EXPECT_EQ(music_on, NO);
 }
 
-TEST_F(OptionSettings, TheMusicVolumeScalesTheModuleFromSixtyAtTheDefault)
-{
-    EXPECT_EQ(ModuleVolumeFor(200), 60);
-    EXPECT_EQ(ModuleVolumeFor(0), 0);
-    EXPECT_EQ(ModuleVolumeFor(250), 75);
-}
-
 // What the settings file's text gives, starting from the defaults each time.
 struct SettingsCase {
     const char *text;
