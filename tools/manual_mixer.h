@@ -27,7 +27,7 @@ public:
     explicit Output(int rate);
     // Mixes the sound of one tick that lasts `period` timer units, appended to pcm.
     void after_tick(int period);
-    long frames_mixed() const { return mixed_; }
+    long frames() const { return mixed_; }   // mixed so far
     std::vector<int16_t> pcm;   // interleaved left, right; the caller may take and clear it
 
 private:

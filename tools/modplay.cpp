@@ -469,7 +469,7 @@ bool start_playing(Input &input)
         reserve_voices(kFewerVoices, -1);
         if (install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr) != 0) {
             std::fprintf(stderr,
-                         "modplay: cannot play: no sound device could be opened (%s).\n"
+                         "modplay: cannot play: no sound device could be opened (Allegro: %s).\n"
                          "modplay: --render OUT.wav, --duration and --info work without one.\n",
                          allegro_error[0] ? allegro_error : "no digital sound driver");
             return false;
