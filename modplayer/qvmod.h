@@ -350,7 +350,8 @@ void lock_mod(QVMOD *module);
  * return). get_mod_length_loops then goes on through `loops` more passes of the part that
  * repeats, as a looping play_mod plays them (a song that ends restarts at its restart_order).
  * Both walk the song with the tick engine's rules without touching the player, its song or
- * its voices; -1 with qvmod_error set for a null or empty module. */
+ * its voices, and cut a pass off after an hour; -1 with qvmod_error set for a null or empty
+ * module. */
 int get_mod_length(QVMOD *module);
 int get_mod_length_loops(QVMOD *module, int loops);
 

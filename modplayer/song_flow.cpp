@@ -2,6 +2,7 @@
 #include "player_internal.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -14,8 +15,9 @@ constexpr int kBpmDownFrom = 16;              // 16..31 slow down by param - 16,
 constexpr int kTimerUnitsPerSecond = 1193181;
 constexpr int kMillisecondsPerSecond = 1000;
 constexpr int kNormalSpeed = 100;             // percent: a song's own tempo
-// A walk stops here whatever the song does: pattern loops can be built never to end.
-constexpr long long kMaxWalkMs = 10LL * 60 * 60 * kMillisecondsPerSecond;
+// A pass through the song stops here whatever it does: pattern loops can be built never to end.
+constexpr long long kMaxPassMs = 60LL * 60 * kMillisecondsPerSecond;
+constexpr long long kMaxPassUnits = kMaxPassMs * kTimerUnitsPerSecond / kMillisecondsPerSecond;
 
 int row_count_at(const SONG_STATE &s, const QVMOD &m) { return m.pattern_info[s.pattern].row_count; }
 
@@ -179,8 +181,8 @@ public:
     long long units(int loops)
     {
         long long total = 0;
-        const long long limit = kMaxWalkMs * kTimerUnitsPerSecond / kMillisecondsPerSecond;
-        while (total < limit) {
+        long long pass_start = 0;
+        while (total - pass_start < kMaxPassUnits) {
             const SongStep step = advance_song_position(s_, m_, channels_.data(), channel_count(), channel_count());
             if (step == SongStep::End) {
                 // A looping song restarts at its restart position, through one or two idle ticks;
@@ -193,6 +195,7 @@ public:
                 if (played(s_.order_pos, s_.row)) {
                     if (loops-- <= 0) return total;
                     std::fill(played_.begin(), played_.end(), 0);
+                    pass_start = total;
                 }
                 mark_played();
                 last_row_ = s_.row;
@@ -279,7 +282,7 @@ extern "C" int get_mod_length_loops(QVMOD *module, int loops)
     if (!walkable(module)) return -1;
     const long long units = SongWalk(*module).units(std::max(loops, 0));
     const long long ms = (units * kMillisecondsPerSecond + kTimerUnitsPerSecond / 2) / kTimerUnitsPerSecond;
-    return static_cast<int>(std::min(ms, kMaxWalkMs));
+    return static_cast<int>(std::min<long long>(ms, INT_MAX));
 }
 
 extern "C" int get_mod_length(QVMOD *module)

@@ -14,9 +14,6 @@ namespace manual_mixer {
 namespace {
 
 #define QVMOD_DIGI_MANUAL AL_ID('M', 'A', 'N', 'U')
-// Frames per mix: a tick's sound starts at most this early, and each mix costs a fixed overhead.
-constexpr int kChunkFrames = 64;
-
 DIGI_DRIVER g_driver;
 int g_rate = kDefaultRate;
 
@@ -130,13 +127,18 @@ int start_with_sound_drivers()
     return _unix_bg_man->init() == 0 ? 0 : -1;
 }
 
+void mix_chunk(int16_t *out)
+{
+    _mix_some_samples(reinterpret_cast<uintptr_t>(out), 0, TRUE);
+}
+
 Output::Output(int rate) : rate_(rate), chunk_(kChunkFrames * 2) {}
 
 void Output::after_tick(int period)
 {
     owed_ += static_cast<double>(period) * rate_ / kTimerClock;
     while (owed_ >= kChunkFrames) {
-        _mix_some_samples(reinterpret_cast<uintptr_t>(chunk_.data()), 0, TRUE);
+        mix_chunk(chunk_.data());
         pcm.insert(pcm.end(), chunk_.begin(), chunk_.end());
         owed_ -= kChunkFrames;
         mixed_ += kChunkFrames;

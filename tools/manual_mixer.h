@@ -11,6 +11,7 @@ constexpr int kTimerClock = 1193181;   // Allegro timer units per second
 constexpr int kDefaultRate = 44100;
 constexpr int kMinRate = 8000;
 constexpr int kMaxRate = 192000;
+constexpr int kChunkFrames = 64;       // frames per mix: a tick's sound starts at most this early
 
 // Allegro on its display-less system driver, with a digital driver (16-bit stereo at `rate` Hz,
 // `voices` voices reserved) whose mixer runs only when Output asks. 0, or -1 with allegro_error.
@@ -20,6 +21,9 @@ int start(int rate, int voices);
 // others it loads as modules) and its timer and background threads, as its X11 system driver
 // sets them up: the caller then installs the timer and the sound. 0, or -1 with allegro_error.
 int start_with_sound_drivers();
+
+// Mixes the voices' next kChunkFrames frames into out (interleaved left, right).
+void mix_chunk(int16_t *out);
 
 // The mixer's sound for the ticks run so far.
 class Output {
