@@ -84,6 +84,8 @@ public:
         write(bytes_);
     }
 
+    bool failed() const { return err_ != 0; }
+
     // Sizes filled in and the file closed; false with the reason when anything failed.
     bool finish(std::string &error)
     {
@@ -124,6 +126,7 @@ bool render_wav(QVMOD *module, bool loop, long frames, int rate, const char *pat
 {
     errno = 0;
     WavFile wav(path, rate);
+    if (wav.failed()) return wav.finish(error);
     if (frames > kMaxDataBytes / kBlockAlign) frames = kMaxDataBytes / kBlockAlign;
     const std::size_t wanted = static_cast<std::size_t>(frames) * kChannels;
     std::size_t written = 0;
