@@ -260,7 +260,7 @@ Key window_key()
 {
     if (!keypressed()) return Key::None;
     switch (readkey() >> 8) {
-    case KEY_ESC: return Key::Quit;
+    case KEY_ESC: case KEY_Q: return Key::Quit;
     case KEY_ENTER: return Key::Next;
     case KEY_SPACE: return Key::Pause;
     case KEY_RIGHT: return Key::OrderNext;
