@@ -1,15 +1,14 @@
 // Display-free Allegro for the harnesses, the loaded-module checks and hand-driven playing.
 #include "fuzz_support.h"
 
-#include <allegro.h>
-#include <allegro/internal/aintern.h>
+#include "manual_mixer.h"
 
-#include <pthread.h>
+#include <allegro.h>
+
 #include <sanitizer/allocator_interface.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,84 +16,12 @@ namespace qvx_fuzz {
 
 namespace {
 
-constexpr int kDigiManual = AL_ID('F', 'U', 'Z', 'Z');
-constexpr int kMixFrames = 128;          // frames mixed after each tick: enough to move every voice
 constexpr int kMixRate = 22050;
+constexpr int kMixChunks = 2;            // mixes after each tick: enough frames to move every voice
 constexpr int kVoices = 64;              // every channel a module may have gets a voice
 constexpr int kTicks = 400;              // a few hundred ticks per module
 
-DIGI_DRIVER manual_digi;
-short mix_buffer[kMixFrames * 2];
-
-// SYSTEM_NONE has no mutexes; the mixer needs them.
-void *mutex_new()
-{
-    pthread_mutexattr_t attr;
-    pthread_mutexattr_init(&attr);
-    pthread_mutexattr_settype(&attr, PTHREAD_MUTEX_RECURSIVE);
-    auto *m = static_cast<pthread_mutex_t *>(std::malloc(sizeof(pthread_mutex_t)));
-    pthread_mutex_init(m, &attr);
-    pthread_mutexattr_destroy(&attr);
-    return m;
-}
-void mutex_delete(void *m)
-{
-    pthread_mutex_destroy(static_cast<pthread_mutex_t *>(m));
-    std::free(m);
-}
-void mutex_lock(void *m) { pthread_mutex_lock(static_cast<pthread_mutex_t *>(m)); }
-void mutex_unlock(void *m) { pthread_mutex_unlock(static_cast<pthread_mutex_t *>(m)); }
-
-int digi_detect(int input) { return !input; }
-int digi_init(int input, int voices)
-{
-    (void)input;
-    manual_digi.voices = voices;
-    return _mixer_init(kMixFrames * 2, kMixRate, TRUE, TRUE, &manual_digi.voices);
-}
-void digi_exit(int input) { (void)input; _mixer_exit(); }
-
-_DRIVER_INFO digi_list[] = {{kDigiManual, &manual_digi, TRUE}, {0, nullptr, 0}};
-_DRIVER_INFO *get_digi_list() { return digi_list; }
-
-void set_up_driver()
-{
-    DIGI_DRIVER &d = manual_digi;
-    d.id = kDigiManual;
-    d.name = d.desc = d.ascii_name = "hand-mixed";
-    d.max_voices = MIXER_MAX_SFX;
-    d.def_voices = MIXER_DEF_SFX;
-    d.detect = digi_detect;
-    d.init = digi_init;
-    d.exit = digi_exit;
-    d.init_voice = _mixer_init_voice;
-    d.release_voice = _mixer_release_voice;
-    d.start_voice = _mixer_start_voice;
-    d.stop_voice = _mixer_stop_voice;
-    d.loop_voice = _mixer_loop_voice;
-    d.get_position = _mixer_get_position;
-    d.set_position = _mixer_set_position;
-    d.get_volume = _mixer_get_volume;
-    d.set_volume = _mixer_set_volume;
-    d.ramp_volume = _mixer_ramp_volume;
-    d.stop_volume_ramp = _mixer_stop_volume_ramp;
-    d.get_frequency = _mixer_get_frequency;
-    d.set_frequency = _mixer_set_frequency;
-    d.sweep_frequency = _mixer_sweep_frequency;
-    d.stop_frequency_sweep = _mixer_stop_frequency_sweep;
-    d.get_pan = _mixer_get_pan;
-    d.set_pan = _mixer_set_pan;
-    d.sweep_pan = _mixer_sweep_pan;
-    d.stop_pan_sweep = _mixer_stop_pan_sweep;
-    d.set_echo = _mixer_set_echo;
-    d.set_tremolo = _mixer_set_tremolo;
-    d.set_vibrato = _mixer_set_vibrato;
-    system_none.create_mutex = mutex_new;
-    system_none.destroy_mutex = mutex_delete;
-    system_none.lock_mutex = mutex_lock;
-    system_none.unlock_mutex = mutex_unlock;
-    system_none.digi_drivers = get_digi_list;
-}
+int16_t mix_buffer[manual_mixer::kChunkFrames * 2];
 
 bool envelope_ok(int points, int sustain_start, int sustain_end, int loop_start, int loop_end)
 {
@@ -173,10 +100,7 @@ void start_player()
 {
     static bool started = false;
     if (started) return;
-    set_up_driver();
-    if (install_allegro(SYSTEM_NONE, &errno, std::atexit) != 0) fail("Allegro did not start");
-    reserve_voices(kVoices, 0);
-    if (install_sound(kDigiManual, MIDI_NONE, nullptr) != 0) fail("no hand-mixed sound driver");
+    if (manual_mixer::start(kMixRate, kVoices) != 0) fail("no hand-mixed sound driver");
     if (install_mod(kVoices) != 1) fail("install_mod refused");
     set_mod_manual_ticks(-1);
     started = true;
@@ -229,10 +153,11 @@ void check_module(const QVMOD *m)
 
 void play_module(QVMOD *m, uint32_t choice)
 {
+    if (get_mod_length_loops(m, 1) < 0) fail("a loaded module has no length");
     play_mod(m, (choice & 1) ? TRUE : FALSE);
     for (int t = 0; t < kTicks; t++) {
         mod_interrupt();
-        _mix_some_samples(reinterpret_cast<uintptr_t>(mix_buffer), 0, TRUE);
+        for (int i = 0; i < kMixChunks; i++) manual_mixer::mix_chunk(mix_buffer);
         check_voices(m, t);
         switch ((t == 100 || t == 200 || t == 300) ? (choice >> (t / 50)) % 8 : -1) {
         case 0: next_mod_track(); break;

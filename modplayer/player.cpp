@@ -7,18 +7,6 @@ namespace {
 
 bool note_module() { return (mi.flags & QVMOD_FLAG_NOTES) != 0; }
 
-int row_count_of(int pattern) { return of->pattern_info[pattern].row_count; }
-
-// Rows beyond the end of a pattern (a break or loop target past it) play its last row.
-void keep_row_in_pattern()
-{
-    if (mi.order_pos < of->order_count) {
-        const int rows = row_count_of(mi.pattern);
-        if (mi.row >= rows) mi.row = rows - 1;
-        if (mi.row < 0) mi.row = 0;
-    }
-}
-
 void silence_voices()
 {
     for (int i = 0; i < mi.voice_count; i++) {
@@ -33,14 +21,6 @@ void stop_voices()
 {
     for (int i = 0; i < mi.voice_count; i++)
         if (voice_table[i] >= 0) voice_stop(voice_table[i]);
-}
-
-void clear_pattern_loops()
-{
-    for (int i = 0; i < mi.voice_count; i++) {
-        ci[i].loop_row = 0;
-        ci[i].loop_count = 0;
-    }
 }
 
 int playing_channels() { return std::min({of->channel_count, mi.voice_count, QVMOD_MAX_CHANNELS}); }
@@ -59,17 +39,6 @@ int porta_target(int ch, const NOTE_INFO *n)
 
 // ---------------------------------------------------------------- row passes
 
-void extended_first_pass(int ch, int param)
-{
-    const int sub = param >> 4;
-    const int x = param & 15;
-    if (sub == EXT_PATTERN_LOOP) {
-        parse_pattern_loop(ch, x);
-    } else if (sub == EXT_PATTERN_DELAY) {
-        mi.pattern_delay = mi.speed * x;
-    }
-}
-
 void first_row_pass()
 {
     const int channels = std::min(of->channel_count, QVMOD_MAX_CHANNELS);
@@ -78,18 +47,9 @@ void first_row_pass()
         c.global_volslide_on = 0;
         const NOTE_INFO *n = get_note(of, mi.pattern, mi.row, ch);
         c.loop_on = 0;
-        const int param = n->extcommand;
-        switch (n->command) {
-        case CMD_POSITION_JUMP: parse_position_jump(param); break;
-        case CMD_PATTERN_BREAK: parse_pattern_break(param); break;
-        case CMD_PRO_SPEED_BPM: parse_pro_speed_bpm(param); break;
-        case CMD_S3M_SPEED: parse_s3m_speed(param); break;
-        case CMD_S3M_BPM: parse_s3m_bpm(param); break;
-        case CMD_SET_GLOBAL_VOLUME: parse_set_global_volume(param); break;
-        case CMD_GLOBAL_VOLSLIDE: parse_global_volslide(ch, param); break;
-        case CMD_EXTENDED: extended_first_pass(ch, param); break;
-        default: break;
-        }
+        if (parse_flow_command(mi, *of, c, *n)) update_mod_timer();
+        if (n->command == CMD_SET_GLOBAL_VOLUME) parse_set_global_volume(n->extcommand);
+        else if (n->command == CMD_GLOBAL_VOLSLIDE) parse_global_volslide(ch, n->extcommand);
     }
 }
 
@@ -358,42 +318,12 @@ void run_mod_tick(void)
             return;
         }
         if (mi.order_pos < of->order_count) mi.pattern = of->order_table[mi.order_pos];
-        keep_row_in_pattern();
+        keep_row_in_pattern(mi, *of);
     }
 
-    mi.tick++;
-
-    if (mi.tick >= mi.speed && mi.pattern_delay >= 1) {
-        mi.pattern_delay--;
-        return;
-    }
-
-    if (mi.tick >= mi.speed) {
-        mi.tick = 0;
-        for (int ch = 0; ch < playing_channels(); ch++) {
-            if (ci[ch].loop_on == kTrue && ci[ch].loop_count > 0) {
-                mi.pending_row = ci[ch].loop_row + 1;
-                mi.pending_order = mi.order_pos + 1;
-            }
-        }
-        if (mi.pending_row == 0) {
-            mi.row++;
-            if (mi.row >= row_count_of(mi.pattern)) {
-                mi.row = 0;
-                mi.order_pos++;
-                if (mi.order_pos < of->order_count) mi.pattern = of->order_table[mi.order_pos];
-                clear_pattern_loops();
-            }
-        } else {
-            mi.row = mi.pending_row - 1;
-            mi.order_pos = mi.pending_order - 1;
-            if (mi.order_pos < of->order_count) mi.pattern = of->order_table[mi.order_pos];
-            mi.pending_row = mi.pending_order = 0;
-            keep_row_in_pattern();
-        }
-    }
-
-    if (mi.order_pos < 0 || mi.order_pos >= of->order_count) {
+    const SongStep step = advance_song_position(mi, *of, ci, playing_channels(), mi.voice_count);
+    if (step == SongStep::PatternDelay) return;
+    if (step == SongStep::End) {
         stop_voices();
         if (mi.loop == kFalse) {
             of = nullptr;

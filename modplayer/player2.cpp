@@ -208,8 +208,6 @@ namespace {
 
 constexpr int kSlideUnit = 4;                 // period units per slide parameter step
 constexpr int kPanStep = 17;                  // 0..15 onto 0..255
-constexpr int kRowDigits = 10;                // a break's parameter is two decimal digits
-constexpr int kSpeedBpmSplit = 32;            // code 15: up to here speed, above it BPM
 constexpr int kWaveformMask = 3;
 constexpr int kWaveRamp = 1;
 constexpr int kWaveSquare = 2;
@@ -346,55 +344,6 @@ void parse_pro_volslide(int ch, int param)
     const int lo = param & 15;
     if (hi != 0) c.volume_slide = hi;
     else if (lo != 0) c.volume_slide = -lo;
-}
-
-void parse_position_jump(int param)
-{
-    if (enable_lasttrk_loop == kTrue) {
-        mi.pending_order = param + 1;
-        if (mi.loop == kTrue && param >= of->order_count) mi.pending_order = 1;
-    } else {
-        if (mi.order_pos >= of->order_count - 1) return;  // the last position's jump is ignored
-        mi.pending_order = param + 1;
-    }
-    // An order target below 0 cannot come from a loader; it ends the song like one past the end.
-    if (mi.pending_order < 1) mi.pending_order = of->order_count + 1;
-    if (mi.pending_row == 0) mi.pending_row = 1;
-}
-
-// A break to the row just past a pattern's end plays its last row; anything further out is
-// brought inside by the tick engine before the row is read.
-void parse_pattern_break(int param)
-{
-    if (mi.pending_order == 0) mi.pending_order = mi.order_pos + 2;
-    mi.pending_row = kRowDigits * ((param >> 4) & 15) + (param & 15) + 1;
-    if (mi.loop == kTrue && mi.pending_order - 1 >= of->order_count) mi.pending_order = 1;
-    const int order = mi.pending_order - 1;
-    if (order >= 0 && order < of->order_count) {
-        const int rows = of->pattern_info[of->order_table[order]].row_count;
-        if (mi.pending_row - 1 >= rows) mi.pending_row--;
-    }
-}
-
-void parse_pro_speed_bpm(int param)
-{
-    if (param <= 0) return;
-    if (param <= kSpeedBpmSplit) mi.speed = param;
-    else set_mod_bpm(param);
-}
-
-// Each channel keeps its own loop; the jump back happens when the row ends.
-void parse_pattern_loop(int ch, int x)
-{
-    CHANNEL_STATE &c = ci[ch];
-    if (x == 0) {
-        c.loop_row = mi.row;
-        return;
-    }
-    if (c.loop_count < 1) c.loop_count = x;
-    else c.loop_count--;
-    if (c.loop_count < 1) c.loop_row = mi.row + 1;
-    else c.loop_on = kTrue;
 }
 
 // x = 0 repeats the last fine slide only if it went the same way.

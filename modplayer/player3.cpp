@@ -10,8 +10,6 @@ constexpr int kSlideUnit = 4;                 // period units per slide paramete
 constexpr int kFineMark = 0xF;                // a nibble of 15 marks a fine slide
 constexpr int kExtraFinePorta = 0xE0;         // S3M porta parameters 0xE0..0xEF
 constexpr int kFinePorta = 0xF0;              // and 0xF0..0xFF
-constexpr int kBpmSetFrom = 32;               // T parameters from here set the tempo
-constexpr int kBpmDownFrom = 16;              // 16..31 slow down by param - 16, below that speed up
 constexpr int kPanStep = 17;
 constexpr int kS3mPanMax = 128;               // X parameters above this do nothing
 constexpr int kVolumeColumnPortaStep = 16;
@@ -31,23 +29,6 @@ int retrig_volume(int mode, int volume)
 }
 
 } // namespace
-
-void parse_s3m_speed(int param)
-{
-    if (param > 0) mi.speed = param;
-}
-
-// The timer is re-installed even when the tempo stays; set_mod_bpm keeps it within the
-// range the timer can take, so repeated slow-downs stop at its floor.
-void parse_s3m_bpm(int param)
-{
-    if (param < 0) return;
-    int bpm = mi.bpm;
-    if (param >= kBpmSetFrom) bpm = param;
-    else if (param >= kBpmDownFrom) bpm -= param - kBpmDownFrom;
-    else bpm += param;
-    set_mod_bpm(bpm);
-}
 
 void parse_set_global_volume(int param)
 {

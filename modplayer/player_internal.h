@@ -75,6 +75,37 @@ int mod_timer_period(int bpm, int speed_ratio);  // clamped, always >= 1
 void update_mod_timer(void);                     // (re)installs the timer at the current tempo
 void set_mod_bpm(int bpm);                       // clamps, stores in mi.bpm, updates the timer
 
+// ------------------------------------------------------------------ song flow
+// The rules that move a song from row to row, on a song state and channel loops given to them:
+// the tick engine passes mi and ci, the song-length walk its own copies.
+
+// Position jump, pattern break, speed and tempo, pattern loop and pattern delay of one cell, in
+// the first row pass. True when the cell set the tempo (the engine then re-installs its timer).
+bool parse_flow_command(SONG_STATE &s, const QVMOD &m, CHANNEL_STATE &c, const NOTE_INFO &n);
+void parse_position_jump(SONG_STATE &s, const QVMOD &m, int param);
+void parse_pattern_break(SONG_STATE &s, const QVMOD &m, int param);
+bool parse_pro_speed_bpm(SONG_STATE &s, int param);
+void parse_s3m_speed(SONG_STATE &s, int param);
+bool parse_s3m_bpm(SONG_STATE &s, int param);
+void parse_pattern_loop(const SONG_STATE &s, CHANNEL_STATE &c, int x);
+
+// A row target beyond the pattern (a break or request past its end) plays its last row.
+void keep_row_in_pattern(SONG_STATE &s, const QVMOD &m);
+
+enum class SongStep {
+    PatternDelay,   // an idle tick of a pattern delay: nothing else happens
+    SameRow,        // a later tick of the row
+    NewRow,         // tick 0 of a row: the row is read
+    LoopBack,       // tick 0 of a row a pattern loop jumped back to
+    End,            // the song has run past its last order position
+};
+
+// The position part of a tick: the tick count, pattern delay, the row advance with pending jumps
+// and the pattern loops of channels[0 .. loop_channels - 1]; an order change clears the loops of
+// channels[0 .. clear_channels - 1].
+SongStep advance_song_position(SONG_STATE &s, const QVMOD &m, CHANNEL_STATE *channels, int loop_channels,
+                               int clear_channels);
+
 // ------------------------------------------------------------------ tick engine
 
 // The forward-looping copy that plays sample `number` of the playing module when that sample has
@@ -102,10 +133,6 @@ void do_vibrato(int ch);
 void parse_tremolo(int ch, int param, int shift);
 void do_tremolo(int ch);
 void parse_pro_volslide(int ch, int param);
-void parse_position_jump(int param);             // first row pass
-void parse_pattern_break(int param);             // first row pass
-void parse_pro_speed_bpm(int param);             // first row pass
-void parse_pattern_loop(int ch, int x);          // first row pass, sub-command 0x6
 void do_note_delay(int ch);
 
 // Extended sub-commands (x = argument 0..15); 0x6 and 0xE act in the first row pass.
@@ -129,8 +156,6 @@ void parse_ext_xm_fine_volume_down(int ch, int x);
 
 // ------------------------------------------------------------------ S3M effects
 
-void parse_s3m_speed(int param);                 // first row pass
-void parse_s3m_bpm(int param);                   // first row pass
 void parse_set_global_volume(int param);         // first row pass
 void parse_s3m_volslide(int ch, int param);
 void do_s3m_volslide(int ch);

@@ -345,6 +345,16 @@ void goto_mod_track(int position);
 SAMPLE *get_qvmod_sample(QVMOD *module, int number);
 void lock_mod(QVMOD *module);
 
+/* How long a module's song plays, in milliseconds, at its own tempo: to its end or to its first
+ * return to an order position and row already played (rows a pattern loop repeats are not a
+ * return). get_mod_length_loops then goes on through `loops` more passes of the part that
+ * repeats, as a looping play_mod plays them (a song that ends restarts at its restart_order).
+ * Both walk the song with the tick engine's rules without touching the player, its song or
+ * its voices, and cut a pass off after an hour; -1 with qvmod_error set for a null or empty
+ * module. */
+int get_mod_length(QVMOD *module);
+int get_mod_length_loops(QVMOD *module, int loops);
+
 /* The cell of (pattern, row, channel); checks nothing. */
 NOTE_INFO *get_note(QVMOD *module, int pattern, int row, int channel);
 

@@ -2,6 +2,7 @@
 #include "module_writers.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <random>
 
@@ -378,6 +379,53 @@ ModSpec realistic_mod(unsigned seed, int patterns, int channels, int sample_byte
             sm.repeat_length_words = words / 2;
         }
         s.sample_list.push_back(std::move(sm));
+    }
+    return s;
+}
+
+ModSpec song_mod(unsigned seed, int patterns)
+{
+    constexpr int kRows = 64;
+    constexpr int kSongChannels = 4;
+    constexpr int kWaveBytes = 64;                  // one cycle of each tonal waveform
+    constexpr int kDrumBytes = 3000;
+    enum { kBass = 1, kLead, kPad, kDrum };         // sample numbers
+    std::mt19937 rng(seed);
+    ModSpec s;
+    s.title = "song module";
+    s.song_length = std::min(patterns * 2, 128);
+    for (int i = 0; i < s.song_length; i++) s.orders[static_cast<size_t>(i)] = static_cast<unsigned char>(i % patterns);
+    const double pi = 3.14159265358979;
+    auto tonal = [&](auto shape) {
+        ModSampleSpec sm;
+        for (int i = 0; i < kWaveBytes; i++) sm.data.push_back(static_cast<signed char>(shape(2 * pi * i / kWaveBytes)));
+        sm.repeat_start_words = 0;
+        sm.repeat_length_words = kWaveBytes / 2;
+        return sm;
+    };
+    s.sample_list.push_back(tonal([](double x) { return 120 * std::sin(x); }));
+    s.sample_list.push_back(tonal([pi](double x) { return x < pi ? 110 : -110; }));
+    s.sample_list.push_back(tonal([pi](double x) { return 127 * (x / pi - 1) * 0.9; }));
+    ModSampleSpec drum;
+    for (int i = 0; i < kDrumBytes; i++) {
+        const double decay = 1.0 - static_cast<double>(i) / kDrumBytes;
+        drum.data.push_back(static_cast<signed char>(std::clamp(
+            120 * decay * std::sin(2 * pi * i / (20 + i / 100)) + (static_cast<int>(rng() % 41) - 20) * decay, -127.0, 127.0)));
+    }
+    s.sample_list.push_back(drum);
+    auto note = [&](int lo, int hi) { return kModPeriods[lo + static_cast<int>(rng() % static_cast<unsigned>(hi - lo))]; };
+    for (int p = 0; p < patterns; p++) {
+        std::vector<ModCell> cells(static_cast<size_t>(kRows * kSongChannels));
+        for (int r = 0; r < kRows; r++) {
+            ModCell *row = &cells[static_cast<size_t>(r * kSongChannels)];
+            if (r % 4 == 0) row[0] = {kBass, note(0, 12), 0, 0};
+            if (r % 2 == 0 && rng() % 3 != 0) row[1] = {kLead, note(12, 24), rng() % 2 ? 4 : 0, 0x46};
+            else if (rng() % 4 == 0) row[1].effect = 0xA, row[1].param = 0x02;
+            if (r % 8 == 0) row[2] = {kPad, note(6, 18), 0, rng() % 2 ? 0x37 : 0x47};
+            else row[2] = {0, 0, 0, rng() % 2 ? 0x37 : 0x47};
+            if (r % 4 == 0 || rng() % 5 == 0) row[3] = {kDrum, 428, 0xC, r % 8 == 0 ? 64 : 40};
+        }
+        s.patterns.push_back(std::move(cells));
     }
     return s;
 }

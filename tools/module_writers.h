@@ -166,6 +166,10 @@ ModuleImage wrap_unreal(const ModuleImage &module, int at);
 // Modules of realistic size and content (varied notes, effects, looping samples), the same
 // for the same seed: for the loading benchmark and the round-trip tests.
 ModSpec realistic_mod(unsigned seed, int patterns, int channels, int sample_bytes);
+// A four-channel module that plays like a song: notes in time on bass, lead, chord and drum
+// channels, ordinary effects, looping full-scale waveforms, no jumps. For the rendering
+// benchmark and the level checks.
+ModSpec song_mod(unsigned seed, int patterns);
 S3mSpec realistic_s3m(unsigned seed, int patterns, int channels, int sample_frames);
 XmSpec realistic_xm(unsigned seed, int patterns, int channels, int instruments, int sample_frames);
 

@@ -45,8 +45,7 @@ Rendering *run = nullptr;
 class GameMusic : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    reserve_voices(16, 0);   // as the game does
-    ASSERT_EQ(manual_mixer::start(), 0) << allegro_error;
+    ASSERT_EQ(manual_mixer::start(manual_mixer::kDefaultRate, 16), 0) << allegro_error;   // the game's voices
     ASSERT_EQ(install_mod(4), 1) << qvmod_error;
     data = load_datafile(QVX_DATAFILE);
     ASSERT_NE(data, nullptr) << "cannot load " << QVX_DATAFILE;
@@ -55,7 +54,7 @@ class GameMusic : public ::testing::Test {
     set_mod_volume(kGameModuleVolume);
 
     run = new Rendering;
-    manual_mixer::Output out;
+    manual_mixer::Output out(manual_mixer::kDefaultRate);
     play_mod(module(), TRUE);
     long after_loop_ticks = -1;
     for (long t = 0; t < kTickLimit; t++) {
@@ -86,11 +85,11 @@ class GameMusic : public ::testing::Test {
   }
 
   static QVMOD *module() { return static_cast<QVMOD *>(data[MOD_GAME].dat); }
-  static double seconds(long frame) { return static_cast<double>(frame) / manual_mixer::kRate; }
+  static double seconds(long frame) { return static_cast<double>(frame) / manual_mixer::kDefaultRate; }
 
   // RMS of both channels over the windows of the output, full scale = 1.
   static std::vector<double> levels() {
-    const long n = static_cast<long>(kWindow * manual_mixer::kRate) * 2;
+    const long n = static_cast<long>(kWindow * manual_mixer::kDefaultRate) * 2;
     std::vector<double> out;
     for (size_t i = 0; i + n <= run->pcm.size(); i += n) {
       double sum = 0;

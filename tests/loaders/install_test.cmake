@@ -1,5 +1,5 @@
 # Installs the library into a scratch prefix and builds the example against it twice:
-# through find_package(qvmod) and through pkg-config.
+# through find_package(qvmod) and through pkg-config; the tools run from the prefix with their manual pages.
 set(prefix ${DIR}/install-test/prefix)
 file(REMOVE_RECURSE ${DIR}/install-test)
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${prefix}
@@ -30,4 +30,14 @@ execute_process(COMMAND cc ${flag_list} ${SRC}/play.c -o ${DIR}/install-test/pla
                 RESULT_VARIABLE rc ERROR_VARIABLE err)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "building with pkg-config failed: ${err}")
+endif()
+
+foreach(tool modconv modplay)   # modplay last: its text is checked below
+  execute_process(COMMAND ${prefix}/bin/${tool} --help RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL 0 OR NOT out MATCHES "usage: ${tool}" OR NOT EXISTS ${prefix}/share/man/man1/${tool}.1)
+    message(FATAL_ERROR "installed ${tool}: ${rc} ${out} ${err}")
+  endif()
+endforeach()
+if(NOT out MATCHES "--render OUT.wav")
+  message(FATAL_ERROR "installed modplay --help does not tell of --render: ${out}")
 endif()

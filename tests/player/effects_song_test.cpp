@@ -1,5 +1,6 @@
-// Song position commands over whole songs: position jump, pattern break, pattern loop, and the
-// order positions and rows they visit.
+// Song position commands over whole songs: position jump, pattern break, pattern loop, the
+// order positions and rows they visit, and the song length measured without playing.
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -162,6 +163,90 @@ TEST_F(SongPosition, PatternDelayHoldsTheRow)
         rows.push_back(mi.row);
     }
     EXPECT_EQ(rows, (std::vector<int>{0, 0, 1, 1, 1, 1, 1, 1, 2, 2, 3, 3}));
+}
+
+// ---------------------------------------------------------------- song length
+
+constexpr long long kTimerHz = 1193181;
+long long ms_of(long long units) { return (units * 1000 + kTimerHz / 2) / kTimerHz; }
+long long tick_units(int bpm) { return 71590860 / (24 * bpm); }
+
+// Milliseconds the tick engine plays a song that stops, counted tick by tick.
+long long played_ms(QVMOD *m)
+{
+    play_mod(m, kFalse);
+    long long units = 0;
+    for (int i = 0; i < 100000 && is_mod_playing(); i++) {
+        mod_interrupt();
+        if (is_mod_playing()) units += get_mod_timer_period();
+    }
+    return ms_of(units);
+}
+
+using SongLength = PlayerTest;
+
+TEST_F(SongLength, MatchesTheTickEngineThroughTempoDelaysLoopsAndBreaks)
+{
+    struct Case { int pattern, row, ch, command, param; };
+    const std::vector<std::vector<Case>> songs = {
+        {{0, 0, 0, CMD_PRO_SPEED_BPM, 3}, {0, 2, 1, CMD_PRO_SPEED_BPM, 0x8C}, {1, 1, 0, CMD_S3M_BPM, 0x15},
+         {1, 2, 0, CMD_S3M_SPEED, 9}, {2, 3, 1, CMD_S3M_BPM, 0x05}},
+        {{0, 1, 0, CMD_EXTENDED, 0xE2}, {0, 1, 1, CMD_PRO_SPEED_BPM, 4}, {1, 5, 0, CMD_EXTENDED, 0xEF}},
+        {{0, 2, 0, CMD_EXTENDED, 0x60}, {0, 5, 0, CMD_EXTENDED, 0x63}, {0, 3, 1, CMD_PRO_SPEED_BPM, 0x40},
+         {1, 0, 1, CMD_EXTENDED, 0x61}, {1, 6, 1, CMD_PATTERN_BREAK, 0x04}, {2, 7, 0, CMD_EXTENDED, 0x62}},
+        {{0, 3, 0, CMD_POSITION_JUMP, 2}, {0, 3, 1, CMD_PATTERN_BREAK, 0x05}, {2, 7, 1, CMD_POSITION_JUMP, 9}},
+    };
+    for (size_t i = 0; i < songs.size(); i++) {
+        ModuleHolder m(song(3, 8));
+        for (const Case &c : songs[i]) put_at(m.get(), c.pattern, c.row, c.ch, c.command, c.param);
+        const int length = get_mod_length(m.get());
+        EXPECT_EQ(length, played_ms(m.get())) << "song " << i;
+        EXPECT_EQ(get_mod_length_loops(m.get(), 0), length) << "song " << i;
+    }
+    ModuleHolder quick(song(2, 4));   // speed 0: a row every tick, row 0 skipped
+    quick->initial_speed = 0;
+    EXPECT_EQ(get_mod_length(quick.get()), played_ms(quick.get()));
+}
+
+TEST_F(SongLength, EndsAtTheFirstReturnAndRepeatsThePartThatLoops)
+{
+    ModuleHolder m(song(3, 8));   // speed 1 at 125 BPM: a row per tick
+    put_at(m.get(), 2, 3, 0, CMD_POSITION_JUMP, 1);
+    put_at(m.get(), 1, 2, 0, CMD_EXTENDED, 0x60);
+    put_at(m.get(), 1, 4, 0, CMD_EXTENDED, 0x61);   // rows 2-4 again: a loop, not a return
+    const long long intro = 8 * tick_units(125);
+    const long long part = (8 + 3 + 4) * tick_units(125);
+    EXPECT_EQ(get_mod_length(m.get()), ms_of(intro + part));
+    EXPECT_EQ(get_mod_length_loops(m.get(), 2), ms_of(intro + 3 * part));
+
+    // A song that ends restarts at its restart position after the tick that found the end.
+    ModuleHolder ends(song(3, 8));
+    ends->restart_order = 1;
+    EXPECT_EQ(get_mod_length(ends.get()), ms_of(24 * tick_units(125)));
+    EXPECT_EQ(get_mod_length_loops(ends.get(), 1), ms_of((24 + 1 + 16) * tick_units(125)));
+
+    enable_lasttrk_loop = kFalse;   // the jump on the last order is ignored: the song ends
+    ModuleHolder last(song(2, 4));
+    put_at(last.get(), 1, 3, 0, CMD_POSITION_JUMP, 0);
+    EXPECT_EQ(get_mod_length(last.get()), ms_of(8 * tick_units(125)));
+}
+
+TEST_F(SongLength, LeavesThePlayingSongAlone)
+{
+    ModuleHolder playing(song(2, 8));
+    ModuleHolder other(song(3, 8));
+    put_at(other.get(), 0, 1, 0, CMD_PRO_SPEED_BPM, 0x50);
+    play_mod(playing.get(), kFalse);
+    ticks(5);
+    SONG_STATE before_mi = mi;
+    std::vector<CHANNEL_STATE> before_ci(ci, ci + QVMOD_MAX_CHANNELS);
+    EXPECT_GT(get_mod_length(other.get()), 0);
+    EXPECT_EQ(std::memcmp(&before_mi, &mi, sizeof mi), 0);
+    EXPECT_EQ(std::memcmp(before_ci.data(), ci, sizeof ci), 0);
+    EXPECT_EQ(of, playing.get());
+
+    EXPECT_EQ(get_mod_length(nullptr), -1);
+    EXPECT_STREQ(qvmod_error, "Can't measure a QVMOD pointer with null value");
 }
 
 } // namespace
