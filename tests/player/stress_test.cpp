@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "player_fixture.h"
@@ -130,183 +131,107 @@ TEST_F(Stress, HandDrivenTicksBesideTheTimer)
 
 // ---------------------------------------------------------------- a mixing thread
 
-// Allegro's software mixer as the digital driver, mixed by a thread of the test without pause (as
-// a sound thread mixes, with long buffers), while the interface stops and frees what the voices
-// play. Each huge sample is mapped on its own and unmapped when freed, so a mix that still reads
-// it afterwards crashes rather than reading stale memory.
-constexpr int kHandMixed = AL_ID('H', 'M', 'I', 'X');
-constexpr int kMixFrames = 1 << 19;                // a few milliseconds inside each voice
-constexpr int kMixRate = 44100;
+// The driver's software mixer run by a thread of the test without pause and with long buffers,
+// while the interface frees what the voices play. Each huge sample is unmapped when freed (the
+// address sanitizer's quarantine is off for these tests), so a mix still reading it crashes.
+constexpr int kMixFrames = 1 << 19;                // milliseconds inside each voice
 constexpr int kDriverVoices = 16;                  // what the test entry reserves for the real driver
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-// The sanitizers map every block past 128 KiB on its own (the address sanitizer's quarantine is
-// off for these tests); a small one keeps their work before the unmapping short.
-constexpr unsigned long kHugeFrames = 1ul << 20;
+constexpr unsigned long kHugeFrames = 1ul << 20;   // the sanitizers map every block past 128 KiB alone
 #else
 constexpr unsigned long kHugeFrames = 40ul << 20;  // past glibc's highest mmap threshold, 32 MiB
 #endif
-constexpr int kRounds = 8;
 
 DIGI_DRIVER g_hand_mixed;
-_DRIVER_INFO g_hand_mixed_list[] = {{kHandMixed, &g_hand_mixed, FALSE}, {0, nullptr, 0}};
-_DRIVER_INFO *hand_mixed_list() { return g_hand_mixed_list; }
-int hand_mixed_detect(int input) { return !input; }
-int hand_mixed_init(int, int voices)
-{
-    g_hand_mixed.voices = voices;
-    return _mixer_init(kMixFrames * 2, kMixRate, TRUE, TRUE, &g_hand_mixed.voices);
-}
-void hand_mixed_exit(int) { _mixer_exit(); }
+_DRIVER_INFO g_hand_mixed_list[] = {{AL_ID('H', 'M', 'I', 'X'), &g_hand_mixed, FALSE}, {0, nullptr, 0}};
 
-void set_up_hand_mixed()
-{
-    DIGI_DRIVER &d = g_hand_mixed;
-    d.id = kHandMixed;
-    d.name = d.desc = d.ascii_name = "hand-mixed";
-    d.max_voices = MIXER_MAX_SFX;
-    d.def_voices = MIXER_DEF_SFX;
-    d.detect = hand_mixed_detect;
-    d.init = hand_mixed_init;
-    d.exit = hand_mixed_exit;
-    d.init_voice = _mixer_init_voice;
-    d.release_voice = _mixer_release_voice;
-    d.start_voice = _mixer_start_voice;
-    d.stop_voice = _mixer_stop_voice;
-    d.loop_voice = _mixer_loop_voice;
-    d.get_position = _mixer_get_position;
-    d.set_position = _mixer_set_position;
-    d.get_volume = _mixer_get_volume;
-    d.set_volume = _mixer_set_volume;
-    d.ramp_volume = _mixer_ramp_volume;
-    d.stop_volume_ramp = _mixer_stop_volume_ramp;
-    d.get_frequency = _mixer_get_frequency;
-    d.set_frequency = _mixer_set_frequency;
-    d.sweep_frequency = _mixer_sweep_frequency;
-    d.stop_frequency_sweep = _mixer_stop_frequency_sweep;
-    d.get_pan = _mixer_get_pan;
-    d.set_pan = _mixer_set_pan;
-    d.sweep_pan = _mixer_sweep_pan;
-    d.stop_pan_sweep = _mixer_stop_pan_sweep;
-}
-
-class MixingThread : public ::testing::Test {
+class MixingThread : public Stress {
 protected:
     void SetUp() override
     {
-        set_up_hand_mixed();
+        g_hand_mixed = *digi_driver;   // the real driver's voices, on the mixer of this test
+        g_hand_mixed.id = g_hand_mixed_list[0].id;
+        g_hand_mixed.detect = [](int input) { return input ? 0 : 1; };
+        g_hand_mixed.init = [](int, int voices) {
+            g_hand_mixed.voices = voices;
+            return _mixer_init(kMixFrames * 2, 44100, TRUE, TRUE, &g_hand_mixed.voices);
+        };
+        g_hand_mixed.exit = [](int) { _mixer_exit(); };
+        g_hand_mixed.set_mixer_volume = nullptr;
+        g_hand_mixed.get_mixer_volume = nullptr;
+        g_hand_mixed.buffer_size = nullptr;
         remove_sound();
-        real_drivers_ = system_driver->digi_drivers;
-        system_driver->digi_drivers = hand_mixed_list;
+        real_drivers_ = std::exchange(system_driver->digi_drivers, [] { return g_hand_mixed_list; });
         reserve_voices(kStressVoices, 0);
-        ASSERT_EQ(install_sound(kHandMixed, MIDI_NONE, nullptr), 0) << allegro_error;
-        ASSERT_EQ(install_mod(kStressVoices), 1) << qvmod_error;
+        ASSERT_EQ(install_sound(g_hand_mixed.id, MIDI_NONE, nullptr), 0) << allegro_error;
+        Stress::SetUp();
         set_mod_manual_ticks(kTrue);
-        set_mod_volume(255);
+        set_mod_volume(255);   // a silent voice is not read
         set_mod_pitch(100);
         mi.request_row = mi.request_order = 0;   // nothing left over from an earlier test
         mixer_ = std::thread([this] {
             std::vector<short> out(kMixFrames * 2);
-            while (!stop_.load()) {
-                _mix_some_samples(reinterpret_cast<uintptr_t>(out.data()), 0, TRUE);
-                mixes_++;
-            }
+            for (; !stop_; mixes_++) _mix_some_samples(reinterpret_cast<uintptr_t>(out.data()), 0, TRUE);
         });
     }
     void TearDown() override
     {
-        remove_mod();
-        set_mod_manual_ticks(kFalse);
         stop_ = true;
         if (mixer_.joinable()) mixer_.join();
+        Stress::TearDown();
         remove_sound();
         system_driver->digi_drivers = real_drivers_;
         reserve_voices(kDriverVoices, -1);
         install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr);
     }
 
-    // Two whole mixes after the call: the mixer has been through every voice as it is now (and
-    // through any it should have let go of).
+    // Two whole mixes from now: the mixer has been through every voice as it now is.
     bool mixed()
     {
-        const long start = mixes_.load();
+        const long until = mixes_ + 2;
         const auto deadline = std::chrono::steady_clock::now() + kProgressBound;
-        while (mixes_.load() < start + 2) {
-            if (std::chrono::steady_clock::now() > deadline) return false;
-            std::this_thread::yield();
-        }
-        return true;
+        while (mixes_ < until && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+        return mixes_ >= until;
     }
 
-    // Every channel plays one huge sample (forward loop, or ping-pong over its last frames).
-    static QVMOD *huge_module(int loop_type, int rows)
-    {
-        ModuleShape s;
-        s.channels = kStressVoices;
-        s.rows = rows;
-        s.samples = 1;
-        s.speed = 1;
-        s.sample_frames = 1;
-        QVMOD *m = build_module(s);
-        SAMPLE &spl = m->samples[0];
-        std::free(spl.data);
-        spl.data = std::malloc(kHugeFrames);
-        std::memset(spl.data, 0x90, kHugeFrames);
-        spl.len = spl.loop_end = kHugeFrames;
-        spl.loop_start = loop_type == QVMOD_LOOP_BIDIR ? kHugeFrames - 1000 : 0;
-        m->sample_info[0].loop_type = loop_type;
-        for (int c = 0; c < s.channels; c++) cell(m, 0, 0, c) = NOTE_INFO{1, 8363 + 4000 * c, 64, 0, 0};
-        return m;
-    }
-
-    // Voices still on some sample other than the player's empty one: dangling once the only
-    // module is freed.
-    static int voices_on_module()
-    {
-        int n = 0;
-        for (int ch = 0; ch < kStressVoices; ch++) {
-            const SAMPLE *s = voice_check(voice_table[ch]);
-            if (s && s != fake_sample) n++;
-        }
-        return n;
-    }
-
-    std::atomic<long> mixes_{0};
-
-private:
     std::atomic<bool> stop_{false};
+    std::atomic<long> mixes_{0};
     std::thread mixer_;
     _DRIVER_INFO *(*real_drivers_)() = nullptr;
 };
 
-TEST_F(MixingThread, StopThenDestroyAtOnce)
+// Every channel plays one huge sample. Odd rounds loop it ping-pong in a one-row song at speed 1
+// that ends, restarts and is asked for order 0 every few ticks; each round ends with stop_mod and
+// destroy_mod at once.
+TEST_F(MixingThread, ModulesFreedWhileTheirVoicesAreMixed)
 {
-    for (int round = 0; round < kRounds; round++) {
-        ModuleHolder m(huge_module(QVMOD_LOOP_FORWARD, 4));
+    for (int round = 0; round < 12; round++) {
+        ModuleShape s;
+        s.channels = kStressVoices;
+        s.rows = 1;
+        s.samples = 1;
+        s.speed = 1;
+        ModuleHolder m(build_module(s));
+        SAMPLE &spl = m->samples[0];
+        spl.data = std::realloc(spl.data, kHugeFrames);
+        std::memset(spl.data, 0x90, kHugeFrames);
+        spl.len = spl.loop_end = kHugeFrames;
+        spl.loop_start = round % 2 ? kHugeFrames - 1000 : 0;
+        m->sample_info[0].loop_type = round % 2 ? QVMOD_LOOP_BIDIR : QVMOD_LOOP_FORWARD;
+        for (int c = 0; c < s.channels; c++) cell(m.get(), 0, 0, c) = NOTE_INFO{1, 8363 + 4000 * c, 0x50, 0, 0};
         play_mod(m.get(), kTrue);
-        mod_interrupt();
-        ASSERT_TRUE(mixed()) << "the mixer stopped";
-        ASSERT_GE(voice_get_position(voice_table[0]), 0) << "no voice sounding";
-        stop_mod();
-        destroy_mod(m.release());
-        EXPECT_EQ(voices_on_module(), 0) << "a voice kept the freed module's sample";
-        ASSERT_TRUE(mixed()) << "the mixer stopped";   // before anything can be mapped there again
-    }
-}
-
-TEST_F(MixingThread, PingPongSongRestartsAndEnds)
-{
-    for (int round = 0; round < kRounds / 2; round++) {
-        ModuleHolder m(huge_module(QVMOD_LOOP_BIDIR, 1));
-        play_mod(m.get(), kTrue);
-        // One row at speed 1: the song ends, restarts and is asked for order 0 every few ticks.
-        for (int t = 0; t < 12; t++) {
+        for (int t = 0; t < (round % 2 ? 12 : 1); t++) {
             mod_interrupt();
             if (t % 4 == 3) goto_mod_track(0);
             ASSERT_TRUE(mixed()) << "the mixer stopped";
         }
+        stop_mod();
         destroy_mod(m.release());
-        EXPECT_EQ(voices_on_module(), 0) << "a voice kept the freed module's sample";
-        ASSERT_TRUE(mixed()) << "the mixer stopped";
+        for (int ch = 0; ch < kStressVoices; ch++) {
+            const SAMPLE *left = voice_check(voice_table[ch]);
+            EXPECT_TRUE(!left || left == fake_sample) << "a voice kept a freed sample";
+        }
+        ASSERT_TRUE(mixed()) << "the mixer stopped";   // before anything is mapped there again
     }
 }
 
