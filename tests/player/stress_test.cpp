@@ -157,9 +157,6 @@ protected:
             return _mixer_init(kMixFrames * 2, 44100, TRUE, TRUE, &g_hand_mixed.voices);
         };
         g_hand_mixed.exit = [](int) { _mixer_exit(); };
-        g_hand_mixed.set_mixer_volume = nullptr;
-        g_hand_mixed.get_mixer_volume = nullptr;
-        g_hand_mixed.buffer_size = nullptr;
         remove_sound();
         real_drivers_ = std::exchange(system_driver->digi_drivers, [] { return g_hand_mixed_list; });
         reserve_voices(kStressVoices, 0);
