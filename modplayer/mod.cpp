@@ -107,31 +107,11 @@ void request_track(int order)
 
 // ------------------------------------------------------------------ ping-pong loops
 
-// What a sample's copy was made from: a sample changed since no longer matches its copy.
-struct PingPongSource {
-    const void *data = nullptr;
-    unsigned long len = 0, loop_start = 0, loop_end = 0;
-    int bits = 0;
-    bool bidir = false;
-    bool operator==(const PingPongSource &o) const
-    {
-        return data == o.data && len == o.len && loop_start == o.loop_start && loop_end == o.loop_end &&
-               bits == o.bits && bidir == o.bidir;
-    }
-};
-
-PingPongSource source_of(const QVMOD *m, int i)
-{
-    const SAMPLE &s = m->samples[i];
-    return {s.data, s.len, s.loop_start, s.loop_end, s.bits, (m->sample_info[i].loop_type & QVMOD_LOOP_BIDIR) != 0};
-}
-
-int usable_samples(const QVMOD *m) { return m->samples && m->sample_info ? std::max(m->sample_count, 0) : 0; }
-
 // One module's forward-looping copies of its ping-pong samples: the frames up to the loop end,
 // then the loop's inner frames backwards, looped as a whole. play_mod makes them on the caller's
-// thread the first time the module plays (and again only when its samples changed); they stay
-// with the module until destroy_mod. The tick only reads them, so a restart costs no allocation.
+// thread the first time the module plays (later changes to its samples are not copied again);
+// they stay with the module until destroy_mod. The tick only reads them, so a restart costs no
+// allocation.
 class PingPongCopies {
 public:
     PingPongCopies() = default;
@@ -142,22 +122,12 @@ public:
         for (SAMPLE &s : copies) std::free(s.data);
     }
 
-    bool made_from(const QVMOD *m) const
-    {
-        if (sources.size() != static_cast<size_t>(usable_samples(m))) return false;
-        for (size_t i = 0; i < sources.size(); i++)
-            if (!(sources[i] == source_of(m, static_cast<int>(i)))) return false;
-        return true;
-    }
-
     // A copy that cannot be made leaves that sample to play as a forward loop over its own frames.
     void make(const QVMOD *m)
     {
-        const int count = usable_samples(m);
-        copies.assign(static_cast<size_t>(count), SAMPLE{});
-        sources.resize(static_cast<size_t>(count));
-        for (int i = 0; i < count; i++) {
-            sources[static_cast<size_t>(i)] = source_of(m, i);
+        if (!m->samples || !m->sample_info || m->sample_count < 1) return;
+        copies.assign(static_cast<size_t>(m->sample_count), SAMPLE{});
+        for (int i = 0; i < m->sample_count; i++) {
             const SAMPLE &src = m->samples[i];
             if (!(m->sample_info[i].loop_type & QVMOD_LOOP_BIDIR) || !src.data) continue;
             if (src.loop_end > src.len || src.loop_start >= src.loop_end) continue;
@@ -178,27 +148,25 @@ public:
         }
     }
 
-    std::vector<SAMPLE> copies;            // by sample number; data null where there is no copy
-    std::vector<PingPongSource> sources;
+    std::vector<SAMPLE> copies;   // by sample number; data null where there is no copy
 };
 
-// Every module's copies, by module. Touched only by play_mod and destroy_mod on the caller's
-// thread, under the mutex; the tick never takes it and reads only g_playing_copies.
+// Every played module's copies. Touched only by play_mod and destroy_mod, on the caller's thread
+// and under the mutex; the tick never takes it and reads only g_playing_copies.
 std::mutex g_copies_mutex;
 std::unordered_map<const QVMOD *, std::unique_ptr<PingPongCopies>> g_copies;
 
-// The module's copies, made when missing or out of date; null when memory ran out (its
-// ping-pong samples then loop forwards). Copies replaced go to `replaced`, to be freed once no
-// voice can mix them.
-PingPongCopies *copies_for(const QVMOD *m, std::unique_ptr<PingPongCopies> &replaced)
+// The module's copies, made the first time it plays; null when memory ran out (its ping-pong
+// samples then loop forwards).
+const PingPongCopies *copies_for(const QVMOD *m)
 {
     try {
         std::unique_ptr<PingPongCopies> &slot = g_copies[m];
-        if (slot && slot->made_from(m)) return slot.get();
-        auto fresh = std::make_unique<PingPongCopies>();
-        fresh->make(m);
-        replaced = std::move(slot);
-        slot = std::move(fresh);
+        if (!slot) {
+            auto made = std::make_unique<PingPongCopies>();
+            made->make(m);
+            slot = std::move(made);
+        }
         return slot.get();
     } catch (const std::bad_alloc &) {
         return nullptr;
@@ -228,11 +196,6 @@ void release_voices_on(const SAMPLE *first, size_t count)
         const auto s = reinterpret_cast<std::uintptr_t>(voice_check(v));
         if (s >= begin && s < end) reallocate_voice(v, fake_sample);
     }
-}
-
-void release_voices_on(const PingPongCopies *c)
-{
-    if (c) release_voices_on(c->copies.data(), c->copies.size());
 }
 
 void free_module(QVMOD *m)
@@ -501,12 +464,9 @@ extern "C" void play_mod(QVMOD *module, int loop)
         return;
     }
     std::lock_guard<std::mutex> registry(g_copies_mutex);
-    // Made before the hold, so a song still playing keeps its ticks meanwhile.
-    std::unique_ptr<PingPongCopies> replaced;
-    const PingPongCopies *copies = copies_for(module, replaced);
+    const PingPongCopies *copies = copies_for(module);   // before the hold: a song playing keeps its ticks
     PlayerHold hold;
     if (of) stop_song();
-    release_voices_on(replaced.get());
     start_song(module, loop, copies);
 }
 
@@ -536,7 +496,7 @@ extern "C" void destroy_mod(QVMOD *module)
         if (module == of) stop_song();
         // A stopped voice may still be mixing: every voice on the module's data lets go first.
         release_voices_on(module->samples, static_cast<size_t>(std::max(module->sample_count, 0)));
-        release_voices_on(copies.get());
+        if (copies) release_voices_on(copies->copies.data(), copies->copies.size());
         if (g_playing_copies == copies.get()) g_playing_copies = nullptr;   // a song that ended
     }
     copies.reset();
