@@ -88,7 +88,6 @@ bool read_envelope_points(Reader &r, int *positions, int *values)
     return !r.eof();
 }
 
-
 const char *read_instrument(Reader &r, INSTRUMENT_INFO &in)
 {
     for (int n = 0; n < QVMOD_NOTES_PER_INSTR; n++) in.sample_number[n] = r.byte();
