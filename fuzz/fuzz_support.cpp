@@ -23,13 +23,14 @@ constexpr int kTicks = 400;              // a few hundred ticks per module
 
 int16_t mix_buffer[manual_mixer::kChunkFrames * 2];
 
+// Sustain and loop indexes may lie anywhere in a byte (a QVM file keeps them as read): the player
+// brings them inside the points when an envelope starts.
 bool envelope_ok(int points, int sustain_start, int sustain_end, int loop_start, int loop_end)
 {
     if (points < 0 || points > QVMOD_MAX_ENV_POINTS) return false;
-    const int last = points > 0 ? points - 1 : QVMOD_MAX_ENV_POINTS - 1;
     for (int index : {sustain_start, sustain_end, loop_start, loop_end})
-        if (index < 0 || index > last) return false;
-    return loop_start <= loop_end;
+        if (index < 0 || index > 0xFF) return false;
+    return true;
 }
 
 std::atomic<bool> meter_on{false};

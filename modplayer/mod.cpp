@@ -3,12 +3,16 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <memory>
+#include <mutex>
+#include <new>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 extern "C" {
@@ -45,6 +49,9 @@ bool g_timer_installed = false;
 bool g_atexit_registered = false;
 bool g_paused_voice[QVMOD_MAX_CHANNELS]; // voices that were sounding when the pause began
 
+class PingPongCopies;
+const PingPongCopies *g_playing_copies = nullptr;   // the copies of `of`; changed only while held
+
 template <typename T>
 T clamp_to(T v, T lo, T hi) { return std::min(std::max(v, lo), hi); }
 
@@ -60,6 +67,7 @@ void stop_song()
         voice_set_volume(voice_table[i], 0);
     }
     of = nullptr;
+    g_playing_copies = nullptr;
     std::fill(std::begin(g_paused_voice), std::end(g_paused_voice), false);
     mi.busy = kFalse;
 }
@@ -99,44 +107,94 @@ void request_track(int order)
 
 // ------------------------------------------------------------------ ping-pong loops
 
-// One forward-looping copy per ping-pong sample of the module last given to play_mod: the frames
-// up to the loop end, then the loop's inner frames backwards, looped as a whole. Made and freed
-// only by interface calls on the main thread while the tick is held off; the tick only reads.
-std::vector<SAMPLE> g_pingpong;
-const QVMOD *g_pingpong_module = nullptr;
+// One module's forward-looping copies of its ping-pong samples: the frames up to the loop end,
+// then the loop's inner frames backwards, looped as a whole. play_mod makes them on the caller's
+// thread the first time the module plays (later changes to its samples are not copied again);
+// they stay with the module until destroy_mod. The tick only reads them, so a restart costs no
+// allocation.
+class PingPongCopies {
+public:
+    PingPongCopies() = default;
+    PingPongCopies(const PingPongCopies &) = delete;
+    PingPongCopies &operator=(const PingPongCopies &) = delete;
+    ~PingPongCopies()
+    {
+        for (SAMPLE &s : copies) std::free(s.data);
+    }
 
-void free_pingpong_copies()
+    // A copy that cannot be made leaves that sample to play as a forward loop over its own frames.
+    void make(const QVMOD *m)
+    {
+        if (!m->samples || !m->sample_info || m->sample_count < 1) return;
+        copies.assign(static_cast<size_t>(m->sample_count), SAMPLE{});
+        for (int i = 0; i < m->sample_count; i++) {
+            const SAMPLE &src = m->samples[i];
+            if (!(m->sample_info[i].loop_type & QVMOD_LOOP_BIDIR) || !src.data) continue;
+            if (src.loop_end > src.len || src.loop_start >= src.loop_end) continue;
+            const size_t frame = src.bits == 16 ? 2 : 1;
+            const size_t ahead = src.loop_end;                              // frames up to the loop end
+            const size_t back = src.loop_end - src.loop_start >= 2 ? src.loop_end - src.loop_start - 2 : 0;
+            auto *data = static_cast<unsigned char *>(std::malloc((ahead + back) * frame));
+            if (!data) continue;
+            const auto *from = static_cast<const unsigned char *>(src.data);
+            std::memcpy(data, from, ahead * frame);
+            for (size_t k = 0; k < back; k++)   // loop_end - 2 down to loop_start + 1
+                std::memcpy(data + (ahead + k) * frame, from + (src.loop_end - 2 - k) * frame, frame);
+            SAMPLE &copy = copies[static_cast<size_t>(i)];
+            copy = src;
+            copy.data = data;
+            copy.len = ahead + back;
+            copy.loop_end = ahead + back;
+        }
+    }
+
+    std::vector<SAMPLE> copies;   // by sample number; data null where there is no copy
+};
+
+// Every played module's copies. Touched only by play_mod and destroy_mod, on the caller's thread
+// and under the mutex; the tick never takes it and reads only g_playing_copies.
+std::mutex g_copies_mutex;
+std::unordered_map<const QVMOD *, std::unique_ptr<PingPongCopies>> g_copies;
+
+// The module's copies, made the first time it plays; null when memory ran out (its ping-pong
+// samples then loop forwards).
+const PingPongCopies *copies_for(const QVMOD *m)
 {
-    for (SAMPLE &s : g_pingpong) std::free(s.data);
-    g_pingpong.clear();
-    g_pingpong_module = nullptr;
+    try {
+        std::unique_ptr<PingPongCopies> &slot = g_copies[m];
+        if (!slot) {
+            auto made = std::make_unique<PingPongCopies>();
+            made->make(m);
+            slot = std::move(made);
+        }
+        return slot.get();
+    } catch (const std::bad_alloc &) {
+        return nullptr;
+    }
 }
 
-// A copy that cannot be made leaves that sample to play as a forward loop over its own frames.
-void make_pingpong_copies(const QVMOD *m)
+std::unique_ptr<PingPongCopies> take_copies(const QVMOD *m)
 {
-    free_pingpong_copies();
-    if (!m->samples || !m->sample_info || m->sample_count < 1) return;
-    g_pingpong.assign(static_cast<size_t>(m->sample_count), SAMPLE{});
-    g_pingpong_module = m;
-    for (int i = 0; i < m->sample_count; i++) {
-        const SAMPLE &src = m->samples[i];
-        if (!(m->sample_info[i].loop_type & QVMOD_LOOP_BIDIR) || !src.data) continue;
-        if (src.loop_end > src.len || src.loop_start >= src.loop_end) continue;
-        const size_t frame = src.bits == 16 ? 2 : 1;
-        const size_t ahead = src.loop_end;                                  // frames up to the loop end
-        const size_t back = src.loop_end - src.loop_start >= 2 ? src.loop_end - src.loop_start - 2 : 0;
-        auto *data = static_cast<unsigned char *>(std::malloc((ahead + back) * frame));
-        if (!data) continue;
-        const auto *from = static_cast<const unsigned char *>(src.data);
-        std::memcpy(data, from, ahead * frame);
-        for (size_t k = 0; k < back; k++)   // loop_end - 2 down to loop_start + 1
-            std::memcpy(data + (ahead + k) * frame, from + (src.loop_end - 2 - k) * frame, frame);
-        SAMPLE &copy = g_pingpong[static_cast<size_t>(i)];
-        copy = src;
-        copy.data = data;
-        copy.len = ahead + back;
-        copy.loop_end = ahead + back;
+    const auto it = g_copies.find(m);
+    if (it == g_copies.end()) return nullptr;
+    std::unique_ptr<PingPongCopies> copies = std::move(it->second);
+    g_copies.erase(it);
+    return copies;
+}
+
+// Allegro's voice_stop is one unlocked store: the mixer may still be inside the voice, reading its
+// sample. reallocate_voice releases the voice under the mixer's lock, so once it returns no mix
+// reads the old data any more. Voices on any of the `count` records from `first` move to the
+// empty sample.
+void release_voices_on(const SAMPLE *first, size_t count)
+{
+    if (!first || count == 0 || !fake_sample) return;
+    const auto begin = reinterpret_cast<std::uintptr_t>(first);
+    const auto end = begin + count * sizeof(SAMPLE);
+    for (int v : voice_table) {
+        if (v < 0) continue;
+        const auto s = reinterpret_cast<std::uintptr_t>(voice_check(v));
+        if (s >= begin && s < end) reallocate_voice(v, fake_sample);
     }
 }
 
@@ -351,19 +409,15 @@ extern "C" void remove_mod(void)
     }
     mi.voice_count = 0;
     mod_init = kFalse;
-    free_pingpong_copies();
 }
 
 // ------------------------------------------------------------------ playing
 
-extern "C" void play_mod(QVMOD *module, int loop)
+namespace {
+
+// play_mod from its song state on, with the module's copies already made.
+void start_song(QVMOD *module, int loop, const PingPongCopies *copies)
 {
-    if (!module) {
-        qvmod_set_error("Can't play a QVMOD pointer with null value");
-        return;
-    }
-    PlayerHold hold;
-    if (of) stop_song();
     mi.flags = module->flags;
     const bool note_module = (module->flags & QVMOD_FLAG_NOTES) != 0;
     for (int i = 0; i < QVMOD_MAX_CHANNELS; i++) {
@@ -396,9 +450,33 @@ extern "C" void play_mod(QVMOD *module, int loop)
     mi.busy = kFalse;
     set_song_playing(kTrue);
     mi.loop = loop ? kTrue : kFalse;
-    make_pingpong_copies(module);   // afresh: the module may have changed since it last played
+    g_playing_copies = copies;
     of = module;
     update_mod_timer();
+}
+
+} // namespace
+
+extern "C" void play_mod(QVMOD *module, int loop)
+{
+    if (!module) {
+        qvmod_set_error("Can't play a QVMOD pointer with null value");
+        return;
+    }
+    std::lock_guard<std::mutex> registry(g_copies_mutex);
+    const PingPongCopies *copies = copies_for(module);   // before the hold: a song playing keeps its ticks
+    PlayerHold hold;
+    if (of) stop_song();
+    start_song(module, loop, copies);
+}
+
+// The tick's restart: play_mod on the same module with the copies it already has.
+void restart_mod(int loop)
+{
+    QVMOD *module = of;
+    const PingPongCopies *copies = g_playing_copies;
+    stop_song();
+    start_song(module, loop, copies);
 }
 
 extern "C" void stop_mod(void)
@@ -410,12 +488,18 @@ extern "C" void stop_mod(void)
 extern "C" void destroy_mod(QVMOD *module)
 {
     if (!module) return;
+    std::unique_ptr<PingPongCopies> copies;
     {
+        std::lock_guard<std::mutex> registry(g_copies_mutex);
+        copies = take_copies(module);
         PlayerHold hold;
         if (module == of) stop_song();
-        // Its voices are stopped, so no voice plays the copies any more.
-        if (module == g_pingpong_module) free_pingpong_copies();
+        // A stopped voice may still be mixing: every voice on the module's data lets go first.
+        release_voices_on(module->samples, static_cast<size_t>(std::max(module->sample_count, 0)));
+        if (copies) release_voices_on(copies->copies.data(), copies->copies.size());
+        if (g_playing_copies == copies.get()) g_playing_copies = nullptr;   // a song that ended
     }
+    copies.reset();
     free_module(module);
 }
 
@@ -507,8 +591,9 @@ extern "C" SAMPLE *get_qvmod_sample(QVMOD *module, int number)
 
 const SAMPLE *pingpong_copy(int number)
 {
-    if (!of || of != g_pingpong_module || number < 0 || static_cast<size_t>(number) >= g_pingpong.size()) return nullptr;
-    const SAMPLE &s = g_pingpong[static_cast<size_t>(number)];
+    const PingPongCopies *c = g_playing_copies;
+    if (!c || number < 0 || static_cast<size_t>(number) >= c->copies.size()) return nullptr;
+    const SAMPLE &s = c->copies[static_cast<size_t>(number)];
     return s.data ? &s : nullptr;
 }
 

@@ -314,7 +314,7 @@ void run_mod_tick(void)
         }
         silence_voices();
         if (mi.order_pos == 0) {
-            play_mod(of, mi.loop);
+            restart_mod(mi.loop);
             return;
         }
         if (mi.order_pos < of->order_count) mi.pattern = of->order_table[mi.order_pos];
@@ -330,7 +330,7 @@ void run_mod_tick(void)
             set_song_playing(kFalse);
         } else {
             const int restart = of->restart_order;
-            play_mod(of, kTrue);
+            restart_mod(kTrue);
             goto_mod_track(restart);
         }
         return;

@@ -108,6 +108,10 @@ SongStep advance_song_position(SONG_STATE &s, const QVMOD &m, CHANNEL_STATE *cha
 
 // ------------------------------------------------------------------ tick engine
 
+// play_mod for the tick: starts the playing module again from its first order position, with
+// the ping-pong copies it already has, so that a restart allocates and frees nothing.
+void restart_mod(int loop);
+
 // The forward-looping copy that plays sample `number` of the playing module when that sample has
 // a ping-pong loop, or null. Allegro's mixer drifts out of a ping-pong loop it crosses more than
 // once per mixing buffer and then reads outside the sample, so the player never asks it for one.

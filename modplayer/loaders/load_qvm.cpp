@@ -88,14 +88,6 @@ bool read_envelope_points(Reader &r, int *positions, int *values)
     return !r.eof();
 }
 
-// Point indexes must name used points (any of the 12 while none is used); a loop runs forwards.
-bool envelope_ok(int points, int sustain, int loop_start, int loop_end)
-{
-    if (points > QVMOD_MAX_ENV_POINTS) return false;
-    const int limit = points > 0 ? points : QVMOD_MAX_ENV_POINTS;
-    return sustain < limit && loop_start < limit && loop_end < limit && loop_start <= loop_end;
-}
-
 const char *read_instrument(Reader &r, INSTRUMENT_INFO &in)
 {
     for (int n = 0; n < QVMOD_NOTES_PER_INSTR; n++) in.sample_number[n] = r.byte();
@@ -113,10 +105,10 @@ const char *read_instrument(Reader &r, INSTRUMENT_INFO &in)
     in.pan_env_loop_end = r.byte();
     in.volume_fadeout = r.word();
     if (r.eof()) return "QVM file is truncated (instruments)";
-    if (!envelope_ok(in.volume_env_points, in.volume_env_sustain_start, in.volume_env_loop_start,
-                     in.volume_env_loop_end) ||
-        !envelope_ok(in.pan_env_points, in.pan_env_sustain_start, in.pan_env_loop_start, in.pan_env_loop_end))
-        return "QVM instrument envelope has more than 12 points or bad indexes";
+    // Sustain and loop indexes are kept as read, even past the points or a loop running backwards:
+    // the player brings them inside the used points when an envelope starts.
+    if (in.volume_env_points > QVMOD_MAX_ENV_POINTS || in.pan_env_points > QVMOD_MAX_ENV_POINTS)
+        return "QVM instrument envelope has more than 12 points";
     return nullptr;
 }
 

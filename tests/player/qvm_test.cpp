@@ -298,15 +298,26 @@ TEST(QvmRefuse, CountsBeyondTheRecords)
     EXPECT_NE(refusal(r.image()), "");
 }
 
-TEST(QvmRefuse, EnvelopesWithTooManyPointsOrStrayIndexes)
+// Sustain and loop bytes past the points, or a loop running backwards, load as read (the player
+// keeps them inside the points); thirteen points do not fit the record.
+TEST(QvmRefuse, EnvelopesWithTooManyPointsButNotStrayIndexes)
 {
     for (Bytes in : {instrument_block(13, 0, 0, 1), instrument_block(4, 4, 0, 1), instrument_block(4, 0, 2, 1),
-                     instrument_block(4, 0, 0, 4), instrument_block(0, 12, 0, 0)}) {
+                     instrument_block(4, 0, 0, 4), instrument_block(0, 12, 0, 0), instrument_block(2, 255, 200, 9)}) {
         RawModule r = minimal();
         r.flags = QVMOD_FLAG_NOTES;
         r.instruments = 1;
         r.instrument_blocks = in;
-        EXPECT_NE(refusal(r.image()), "");
+        if (in[144] > QVMOD_MAX_ENV_POINTS) {
+            EXPECT_NE(refusal(r.image()), "");
+            continue;
+        }
+        Loaded l(r.image());
+        ASSERT_NE(l.m, nullptr) << qvmod_error;
+        const INSTRUMENT_INFO &got = l.m->instrument_info[0];
+        EXPECT_EQ(got.volume_env_sustain_end, in[146]);
+        EXPECT_EQ(got.volume_env_loop_start, in[147]);
+        EXPECT_EQ(got.volume_env_loop_end, in[148]);
     }
 }
 

@@ -1,4 +1,9 @@
-// Tick engine driven by hand: row advance, pattern delay, end of song, note triggers, volume and pan.
+// Tick engine driven by hand: row advance, pattern delay, end of song, note triggers, volume and pan;
+// and on the real timer thread, which never calls the heap.
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "player_fixture.h"
 
 namespace {
@@ -277,6 +282,72 @@ TEST_F(Tick, BreakRowsBeyondThePatternStayInside)
     ticks(1);
     EXPECT_EQ(mi.order_pos, 1);
     EXPECT_EQ(mi.row, 3);
+}
+
+// ---------------------------------------------------------------- the timer thread
+
+#if defined(__SANITIZE_ADDRESS__)
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void *, size_t),
+                                                         void (*)(const volatile void *));
+#endif
+
+// Allegro's timer thread, found by a probe that runs on it between the player's ticks and counts
+// the song's new starts (its tick back at -1); the heap calls made on it.
+std::atomic<std::thread::id> g_timer_thread;
+std::atomic<long> g_restarts{0}, g_heap_calls{0};
+int g_last_tick = 0;
+
+void probe_song()
+{
+    g_timer_thread = std::this_thread::get_id();
+    hold_mod_player();
+    g_restarts += mi.tick == -1 && g_last_tick != -1;
+    g_last_tick = mi.tick;
+    release_mod_player();
+}
+
+void count_heap_call()
+{
+    if (std::this_thread::get_id() == g_timer_thread.load()) g_heap_calls++;
+}
+
+// Looping songs of one row at speed 1 with ping-pong samples, a tempo command, an envelope, and
+// requests for order 0, on the real timer: no tick allocates or frees, whatever it restarts.
+TEST_F(Tick, TimerThreadMakesNoHeapCall)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    static const int hooked = __sanitizer_install_malloc_and_free_hooks(
+        [](const volatile void *, size_t) { count_heap_call(); }, [](const volatile void *) { count_heap_call(); });
+    ASSERT_NE(hooked, 0);
+#else
+    GTEST_SKIP() << "heap calls are counted by the address sanitizer's hooks";
+#endif
+    ModuleHolder period(period_module(1, 1, 1));
+    ModuleHolder notes(note_module());
+    notes->initial_speed = 1;
+    notes->instrument_info[1].volume_env_flags = QVMOD_ENV_ON;
+    notes->instrument_info[1].volume_env_points = 2;
+    for (QVMOD *m : {period.get(), notes.get()}) {
+        m->sample_info[1].loop_type = QVMOD_LOOP_BIDIR;
+        m->samples[1].loop_start = 100;
+        cell(m, 0, 0, 0) = NOTE_INFO{2, m == notes.get() ? 49 : 8363, 0x40, CMD_S3M_BPM, 200};
+    }
+    set_mod_manual_ticks(kFalse);
+    set_mod_speed(400);
+    install_int_ex(probe_song, BPS_TO_TIMER(2000));
+    for (QVMOD *m : {period.get(), notes.get()}) {
+        play_mod(m, kTrue);   // the copies are made here, on the caller's thread
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (g_timer_thread.load() == std::thread::id() && std::chrono::steady_clock::now() < deadline) {}
+        g_heap_calls = g_restarts = 0;
+        for (int i = 0; g_restarts < 30 && std::chrono::steady_clock::now() < deadline; i++) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (i % 8 == 0) goto_mod_track(0);
+        }
+        EXPECT_EQ(g_heap_calls, 0);
+        EXPECT_GE(g_restarts, 30) << "the song did not start again often enough";
+    }
+    remove_int(probe_song);
 }
 
 } // namespace
