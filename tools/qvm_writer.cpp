@@ -58,11 +58,10 @@ std::string check_envelope(const char *what, int points, int sustain_start, int 
                            int loop_start, int loop_end, const int *values, const int *positions)
 {
     if (points < 0 || points > QVMOD_MAX_ENV_POINTS) return std::string(what) + " envelope has too many points";
-    const int limit = points > 0 ? points : QVMOD_MAX_ENV_POINTS;
     if (sustain_start != sustain_end) return std::string(what) + " envelope sustain must be a single point";
-    if (sustain_start < 0 || sustain_start >= limit || loop_start < 0 || loop_start >= limit ||
-        loop_end < 0 || loop_end >= limit || loop_start > loop_end)
-        return std::string(what) + " envelope index outside its points";
+    // Indexes past the points (or a loop backwards) load and play safely, so any byte is written.
+    if (!fits_byte(sustain_start) || !fits_byte(loop_start) || !fits_byte(loop_end))
+        return std::string(what) + " envelope index does not fit a byte";
     for (int i = 0; i < QVMOD_MAX_ENV_POINTS; i++)
         if (values[i] < 0 || values[i] > 64 || !fits_word(positions[i]))
             return std::string(what) + " envelope point out of range";
