@@ -286,7 +286,7 @@ extern "C" int get_s3m_info(const char *filename, int offset, QVMOD_INFO *info)
 
 extern "C" QVMOD *load_s3m(const char *filename, int offset)
 {
-    std::vector<unsigned char> image;
+    FileBytes image;
     if (!read_file(filename, std::max(offset, 0), image)) {
         set_open_error(filename);
         return nullptr;
