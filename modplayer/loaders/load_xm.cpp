@@ -2,6 +2,7 @@
 #include "loader_util.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 
@@ -116,6 +117,21 @@ inline void convert_command(int &command, int &param)
     }
 }
 
+// Converts one cell's five stored values into the cell.
+inline void store_cell(int note, int instrument, int volume, int effect, int param, int instrument_count,
+                       NOTE_INFO &n)
+{
+    if (instrument > instrument_count) instrument = note = 0;
+    if (note == kKeyOff) note = QVMOD_NOTE_KEY_OFF;
+    else if (note > kKeyOff) note = instrument = 0;
+    convert_command(effect, param);
+    n.note = note;
+    n.sample = instrument;
+    n.volume = volume;
+    n.command = effect;
+    n.extcommand = param;
+}
+
 // Reads one packed cell and converts it; bytes missing at the end read as 0.
 template <typename Source>
 void read_cell(Source &src, int instrument_count, NOTE_INFO &n)
@@ -136,15 +152,61 @@ void read_cell(Source &src, int instrument_count, NOTE_INFO &n)
         effect = byte();
         param = byte();
     }
-    if (instrument > instrument_count) instrument = note = 0;
-    if (note == kKeyOff) note = QVMOD_NOTE_KEY_OFF;
-    else if (note > kKeyOff) note = instrument = 0;
-    convert_command(effect, param);
-    n.note = note;
-    n.sample = instrument;
-    n.volume = volume;
-    n.command = effect;
-    n.extcommand = param;
+    store_cell(note, instrument, volume, effect, param, instrument_count, n);
+}
+
+// Where the five fields of a packed cell stand, for each combination of mask bits: fields follow
+// the mask byte in order, an absent one reads the mask byte and is masked to 0. Tables rather than
+// tests, since which fields a cell holds follows no pattern a branch predictor could learn.
+struct PackedLayout {
+    unsigned char at[5];
+    unsigned char keep[5];
+    unsigned char length;
+};
+
+constexpr int kFieldBits = 5;
+constexpr int kFieldSets = 1 << kFieldBits;
+
+constexpr std::array<PackedLayout, kFieldSets> make_layouts()
+{
+    std::array<PackedLayout, kFieldSets> t{};
+    for (int m = 0; m < kFieldSets; m++) {
+        int next = 1;
+        for (int f = 0; f < kFieldBits; f++) {
+            const bool present = (m >> f) & 1;
+            t[m].at[f] = static_cast<unsigned char>(present ? next++ : 0);
+            t[m].keep[f] = present ? 0xFF : 0;
+        }
+        t[m].length = static_cast<unsigned char>(next);
+    }
+    return t;
+}
+
+constexpr std::array<PackedLayout, kFieldSets> kLayouts = make_layouts();
+static_assert(kMaskNote == 1 && kMaskInstrument == 2 && kMaskVolume == 4 && kMaskEffect == 8 && kMaskParam == 16,
+              "the field bits index the layouts");
+
+// Decodes the cells of one pattern from its packed bytes; cells past the bytes stay empty.
+void decode_pattern(const unsigned char *p, const unsigned char *end, int instrument_count, NOTE_INFO *cells,
+                    long long count)
+{
+    constexpr ptrdiff_t kLongestCell = 6;       // mask byte and five fields
+    long long c = 0;
+    for (; c < count && end - p >= kLongestCell; c++) {
+        const int b = p[0];
+        if (b & kMaskFlag) {
+            const PackedLayout &l = kLayouts[b & (kFieldSets - 1)];
+            store_cell(p[l.at[0]] & l.keep[0], p[l.at[1]] & l.keep[1], p[l.at[2]] & l.keep[2],
+                       p[l.at[3]] & l.keep[3], p[l.at[4]] & l.keep[4], instrument_count, cells[c]);
+            p += l.length;
+        } else {
+            store_cell(b, p[1], p[2], p[3], p[4], instrument_count, cells[c]);
+            p += 5;
+        }
+    }
+    // The last cells one byte at a time, the end in view.
+    MemorySource src{p, end};
+    for (; c < count && src.p < src.end; c++) read_cell(src, instrument_count, cells[c]);
 }
 
 // Envelope as stored, then made safe: at most 12 points, the first at tick 0, positions that
@@ -282,9 +344,7 @@ extern "C" QVMOD *load_xm(const char *filename, int offset)
         if (cells > static_cast<long long>(present)) budget -= cells - static_cast<long long>(present);
         if (budget < 0) return b.fail("XM patterns are larger than the file can hold");
         if (!b.alloc_cells(p, rows)) return b.fail("Unable to allocate enough memroy for NOTE_INFO");
-        MemorySource src{in.here(), in.here() + present};
-        NOTE_INFO *cells_out = m->pattern_info[p].notes;
-        for (long long c = 0; c < cells && src.p < src.end; c++) read_cell(src, instrument_count, cells_out[c]);
+        decode_pattern(in.here(), in.here() + present, instrument_count, m->pattern_info[p].notes, cells);
         at = data_at + packed;
     }
     if (extra && !b.alloc_cells(stored_patterns, kDefaultRows))
@@ -306,7 +366,7 @@ extern "C" QVMOD *load_xm(const char *filename, int offset)
             continue;
         }
         in.skip(4);
-        unsigned char map[QVMOD_NOTES_PER_INSTR];
+        unsigned char map[QVMOD_NOTES_PER_INSTR] = {};   // a map cut off by the end of the file reads as 0
         in.read(map, sizeof map);
         read_envelope(in, ins.volume_env_pos, ins.volume_env_value);
         read_envelope(in, ins.pan_env_pos, ins.pan_env_value);
