@@ -2,6 +2,7 @@
 #include "loader_util.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -53,11 +54,13 @@ WholeFile read_whole_file(const char *filename, qvmod_loader::FileBytes &out)
 {
     std::FILE *f = open_for_reading(filename);
     if (!f) return WholeFile::kCannotOpen;
-    // One byte more than the file's size lets the single read see the end.
+    // One byte more than the file's size lets the single read see the end. A size the int-counted
+    // stream could not address is no file's (a directory claims the largest long): then the block
+    // grows only with the bytes actually read.
     size_t capacity = kUnknownSizeChunk;
     if (std::fseek(f, 0, SEEK_END) == 0) {
         const long end = std::ftell(f);
-        if (end >= 0) capacity = static_cast<size_t>(end) + 1;
+        if (end >= 0 && end < INT_MAX) capacity = static_cast<size_t>(end) + 1;
     }
     std::rewind(f);
     std::unique_ptr<unsigned char[]> block;
@@ -156,23 +159,21 @@ MemoryStream *as_memory(PACKFILE *f)
     return f && f->vtable == &kMemoryVtable ? static_cast<MemoryStream *>(f->userdata) : nullptr;
 }
 
-// A stream over the file read whole; null with `held` false when there is no room for it.
-PACKFILE *open_memory(const char *filename, bool &held)
+// A stream over the file read whole, or null when it cannot be opened; null with `no_room` set
+// when it opened but memory could not hold it.
+PACKFILE *open_memory(const char *filename, bool &no_room)
 {
-    held = false;
+    no_room = true;
     std::unique_ptr<MemoryStream> s(new (std::nothrow) MemoryStream);
     if (!s) return nullptr;
     const WholeFile r = read_whole_file(filename, s->bytes);
-    if (r == WholeFile::kCannotOpen) {
-        held = true;
-        return nullptr;
-    }
-    if (r != WholeFile::kRead) return nullptr;
+    if (r == WholeFile::kTooLarge) return nullptr;
+    no_room = false;
+    if (r == WholeFile::kCannotOpen) return nullptr;
     s->name = filename;
     PACKFILE *f = pack_fopen_vtable(&kMemoryVtable, s.get());
-    if (!f) return nullptr;
-    held = true;
-    s.release();
+    no_room = f == nullptr;
+    if (f) s.release();
     return f;
 }
 
@@ -216,10 +217,10 @@ extern "C" PACKFILE *qvmod_fopen(const char *filename, const char *mode)
 {
     if (!filename || !mode) return nullptr;
     if (plain_read(filename, mode)) {
-        bool held = false;
-        PACKFILE *f = open_memory(filename, held);
+        bool no_room = false;
+        PACKFILE *f = open_memory(filename, no_room);
         // A file too large to hold is still read as a stream.
-        if (held) return f;
+        if (!no_room) return f;
     }
     return pack_fopen(filename, mode);
 }

@@ -99,6 +99,15 @@ TEST_P(FileInputByName, EndOfFileSkipsAndReopeningSeeks)
 
 INSTANTIATE_TEST_SUITE_P(PlainAndHash, FileInputByName, ::testing::Values("", "#1"));
 
+TEST(FileInput, DirectoryReadsAsEmpty)
+{
+    // It opens, but claims a size no file has; nothing may be set aside for it.
+    PACKFILE *f = qvmod_fopen("/tmp", "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(qvmod_getc(f), EOF);
+    qvmod_fclose(f);
+}
+
 TEST(FileInput, WritersAreLittleEndian)
 {
     TempFile file({});
