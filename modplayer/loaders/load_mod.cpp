@@ -133,7 +133,7 @@ extern "C" QVMOD *load_m(const char *filename, int samples)
     m->initial_bpm = kDefaultBpm;
     for (int i = 0; i < QVMOD_MAX_CHANNELS; i++) m->channel_pan[i] = kPanPattern[i % 4];
 
-    std::vector<unsigned char> image;
+    FileBytes image;
     if (!read_file(filename, 0, image)) {
         set_open_error(filename);
         return nullptr;

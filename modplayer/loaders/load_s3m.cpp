@@ -2,6 +2,7 @@
 #include "loader_util.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 using namespace qvmod_loader;
@@ -66,6 +67,62 @@ struct PackSource {
     int next() { return qvmod_getc(f); }
 };
 
+constexpr signed char kDrop = -1;           // a command the player does not run: no command at all
+constexpr int kS3mExtendedCommand = 19;     // S: sub-command in the high nibble
+
+// S3M command number (A = 1) -> command code.
+constexpr signed char kS3mCommands[] = {
+    kDrop,           CMD_S3M_SPEED,       CMD_POSITION_JUMP,        CMD_PATTERN_BREAK,
+    CMD_S3M_VOLSLIDE, CMD_S3M_PORTA_DOWN, CMD_S3M_PORTA_UP,         CMD_TONE_PORTA,
+    CMD_VIBRATO,     CMD_TREMOR,          CMD_S3M_ARPEGGIO,         CMD_S3M_VIBRATO_VOLSLIDE,
+    CMD_S3M_TONE_PORTA_VOLSLIDE, kDrop,   kDrop,                    CMD_SAMPLE_OFFSET,
+    kDrop,           CMD_RETRIG_VOLSLIDE, CMD_S3M_TREMOLO,          CMD_EXTENDED,
+    CMD_S3M_BPM,     CMD_FINE_VIBRATO,    CMD_SET_GLOBAL_VOLUME,    kDrop,
+    CMD_S3M_SET_PAN,
+};
+constexpr int kS3mCommandCount = static_cast<int>(sizeof kS3mCommands);
+static_assert(kS3mCommandCount == 25, "S3M commands 0..24");
+
+// Sub-command of S -> the extended sub-command the player runs (8, C, D and E keep their own).
+constexpr signed char kS3mExtended[16] = {
+    kDrop, EXT_GLISSANDO, EXT_SET_FINETUNE, EXT_VIBRATO_WAVEFORM, EXT_TREMOLO_WAVEFORM, kDrop, kDrop, kDrop,
+    0x8,   kDrop,         EXT_STEREO_CONTROL, EXT_PATTERN_LOOP,   0xC,                  0xD,   0xE,   kDrop,
+};
+
+// Tables instead of switches: entries come by the tens of thousands, their commands in no order.
+inline void convert_command(int &command, int &param)
+{
+    const int p = param & 0xFF;
+    const int c = command >= 0 && command < kS3mCommandCount ? kS3mCommands[command] : kDrop;
+    if (c == kDrop) {
+        command = param = 0;
+    } else if (command == kS3mExtendedCommand) {
+        const int sub = kS3mExtended[p >> 4];
+        command = sub == kDrop ? 0 : c;
+        param = sub == kDrop ? 0 : (sub << 4) + (p & 15);
+    } else {
+        command = c;
+        param = p;
+    }
+}
+
+constexpr int kNoteBytes = 256;
+
+// The pitch of every note byte, worked out once: a division per note is most of a note's cost.
+const std::array<int, kNoteBytes> &note_pitches()
+{
+    static const std::array<int, kNoteBytes> pitches = [] {
+        std::array<int, kNoteBytes> t{};
+        for (int n = 0; n < kNoteBytes; n++) {
+            const int semitone = n & 15;
+            const int period = semitone < kNoteGridSize ? noteperiod[semitone] >> (n >> 4) : 0;
+            t[n] = n == kNoteCut ? QVMOD_NOTE_CUT : period ? kAmigaClock / period : 0;
+        }
+        return t;
+    }();
+    return pitches;
+}
+
 // Marks the enabled channels one pattern uses. False when the data ends before 64 rows.
 template <typename Source>
 bool scan_channels(Source &src)
@@ -92,6 +149,7 @@ bool scan_channels(Source &src)
 template <typename Source>
 bool decode_pattern(Source &src, int sample_count, NOTE_INFO *cells, int channel_count)
 {
+    const std::array<int, kNoteBytes> &pitches = note_pitches();
     int row = 0;
     while (row < kRowsPerPattern) {
         const int b = src.next();
@@ -101,11 +159,10 @@ bool decode_pattern(Source &src, int sample_count, NOTE_INFO *cells, int channel
         NOTE_INFO scratch{};
         NOTE_INFO &n = ch >= 0 && ch < channel_count ? cells[row * channel_count + ch] : scratch;
         if (b & kHasNote) {
-            int note = src.next();
+            const int note = src.next();
             const int sample = src.next();
             if (note < 0 || sample < 0) return false;
-            convert_s3m_pitch(&note);
-            n.note = note;
+            n.note = pitches[note];
             n.sample = sample <= sample_count ? sample : 0;
         }
         if (b & kHasVolume) {
@@ -117,7 +174,7 @@ bool decode_pattern(Source &src, int sample_count, NOTE_INFO *cells, int channel
             int command = src.next();
             int param = src.next();
             if (command < 0 || param < 0) return false;
-            convert_s3m_command(&command, &param);
+            convert_command(command, param);
             n.command = command;
             n.extcommand = param;
         }
@@ -194,60 +251,13 @@ bool load_instrument(Bytes &in, uint64_t at, int sample_format, SAMPLE &s, SAMPL
 extern "C" void convert_s3m_pitch(int *note)
 {
     if (!note) return;
-    const int n = *note;
-    if (n == kNoteCut) { *note = QVMOD_NOTE_CUT; return; }
-    if (n < 0 || n > 0xFF) { *note = 0; return; }
-    const int semitone = n & 15;
-    const int octave = n >> 4;
-    if (semitone >= kNoteGridSize) { *note = 0; return; }
-    const int period = noteperiod[semitone] >> octave;
-    *note = period ? kAmigaClock / period : 0;
+    *note = *note >= 0 && *note < kNoteBytes ? note_pitches()[*note] : 0;
 }
 
 extern "C" void convert_s3m_command(int *command, int *param)
 {
     if (!command || !param) return;
-    const int p = *param & 0xFF;
-    const int x = p & 15;
-    int c = 0;
-    int out = p;
-    switch (*command) {
-    case 1: c = CMD_S3M_SPEED; break;
-    case 2: c = CMD_POSITION_JUMP; break;
-    case 3: c = CMD_PATTERN_BREAK; break;
-    case 4: c = CMD_S3M_VOLSLIDE; break;
-    case 5: c = CMD_S3M_PORTA_DOWN; break;
-    case 6: c = CMD_S3M_PORTA_UP; break;
-    case 7: c = CMD_TONE_PORTA; break;
-    case 8: c = CMD_VIBRATO; break;
-    case 9: c = CMD_TREMOR; break;
-    case 10: c = CMD_S3M_ARPEGGIO; break;
-    case 11: c = CMD_S3M_VIBRATO_VOLSLIDE; break;
-    case 12: c = CMD_S3M_TONE_PORTA_VOLSLIDE; break;
-    case 15: c = CMD_SAMPLE_OFFSET; break;
-    case 17: c = CMD_RETRIG_VOLSLIDE; break;
-    case 18: c = CMD_S3M_TREMOLO; break;
-    case 19:
-        c = CMD_EXTENDED;
-        switch (p >> 4) {
-        case 0x1: out = (EXT_GLISSANDO << 4) + x; break;
-        case 0x2: out = (EXT_SET_FINETUNE << 4) + x; break;
-        case 0x3: out = (EXT_VIBRATO_WAVEFORM << 4) + x; break;
-        case 0x4: out = (EXT_TREMOLO_WAVEFORM << 4) + x; break;
-        case 0x8: case 0xC: case 0xD: case 0xE: break;
-        case 0xA: out = (EXT_STEREO_CONTROL << 4) + x; break;
-        case 0xB: out = (EXT_PATTERN_LOOP << 4) + x; break;
-        default: c = 0; out = 0; break;
-        }
-        break;
-    case 20: c = CMD_S3M_BPM; break;
-    case 21: c = CMD_FINE_VIBRATO; break;
-    case 22: c = CMD_SET_GLOBAL_VOLUME; break;
-    case 24: c = CMD_S3M_SET_PAN; break;
-    default: c = 0; out = 0; break;
-    }
-    *command = c;
-    *param = out;
+    convert_command(*command, *param);
 }
 
 extern "C" int S3M_get_num_chn(PACKFILE *f)
@@ -286,7 +296,7 @@ extern "C" int get_s3m_info(const char *filename, int offset, QVMOD_INFO *info)
 
 extern "C" QVMOD *load_s3m(const char *filename, int offset)
 {
-    std::vector<unsigned char> image;
+    FileBytes image;
     if (!read_file(filename, std::max(offset, 0), image)) {
         set_open_error(filename);
         return nullptr;

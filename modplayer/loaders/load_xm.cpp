@@ -2,6 +2,7 @@
 #include "loader_util.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 
@@ -65,14 +66,71 @@ struct XMWAV {
 };
 
 struct MemorySource {
-    Bytes &in;
-    int next() { return in.at_end() ? -1 : in.u8(); }
+    const unsigned char *p;
+    const unsigned char *end;
+    int next() { return p < end ? *p++ : -1; }
 };
 
 struct PackSource {
     PACKFILE *f;
     int next() { return qvmod_getc(f); }
 };
+
+constexpr signed char kDrop = -1;           // an effect the player does not run: no command at all
+
+// XM effect number -> command code.
+constexpr signed char kXmCommands[] = {
+    CMD_ARPEGGIO,          CMD_XM_PORTA_UP,      CMD_XM_PORTA_DOWN,       CMD_TONE_PORTA,
+    CMD_VIBRATO,           CMD_XM_TONE_PORTA_VOLSLIDE, CMD_XM_VIBRATO_VOLSLIDE, CMD_TREMOLO,
+    CMD_SET_PAN,           CMD_SAMPLE_OFFSET,    CMD_XM_VOLSLIDE,         CMD_POSITION_JUMP,
+    CMD_SET_VOLUME,        CMD_PATTERN_BREAK,    CMD_EXTENDED,            CMD_PRO_SPEED_BPM,
+    CMD_SET_GLOBAL_VOLUME, CMD_GLOBAL_VOLSLIDE,  kDrop,                   kDrop,
+    CMD_KEY_OFF,           CMD_SET_ENVELOPE_POS, kDrop,                   kDrop,
+    kDrop,                 CMD_XM_PANSLIDE,      kDrop,                   CMD_RETRIG_VOLSLIDE,
+    kDrop,                 CMD_TREMOR,           kDrop,                   kDrop,
+    kDrop,                 CMD_XM_EXTRA_FINE_PORTA,
+};
+constexpr int kXmCommandCount = static_cast<int>(sizeof kXmCommands);
+static_assert(kXmCommandCount == 34, "XM effects 0..33");
+constexpr int kXmExtendedEffect = 14;
+
+// Sub-command of effect 14 -> the sub-command the player runs; ProTracker's own ones stay.
+constexpr signed char kXmExtended[16] = {
+    kDrop, EXT_XM_FINE_PORTA_UP, EXT_XM_FINE_PORTA_DOWN, 0x3, 0x4, kDrop, 0x6, 0x7,
+    kDrop, 0x9, EXT_XM_FINE_VOLUME_UP, EXT_XM_FINE_VOLUME_DOWN, 0xC, 0xD, 0xE, kDrop,
+};
+
+// Tables instead of a switch: cells come by the tens of thousands, their effects in no order.
+inline void convert_command(int &command, int &param)
+{
+    const int p = param & 0xFF;
+    const int c = command >= 0 && command < kXmCommandCount ? kXmCommands[command] : kDrop;
+    if (c == kDrop) {
+        command = param = 0;
+    } else if (command == kXmExtendedEffect) {
+        const int sub = kXmExtended[p >> 4];
+        command = sub == kDrop ? 0 : c;
+        param = sub == kDrop ? 0 : (sub << 4) + (p & 15);
+    } else {
+        command = c;
+        param = p;
+    }
+}
+
+// Converts one cell's five stored values into the cell.
+inline void store_cell(int note, int instrument, int volume, int effect, int param, int instrument_count,
+                       NOTE_INFO &n)
+{
+    if (instrument > instrument_count) instrument = note = 0;
+    if (note == kKeyOff) note = QVMOD_NOTE_KEY_OFF;
+    else if (note > kKeyOff) note = instrument = 0;
+    convert_command(effect, param);
+    n.note = note;
+    n.sample = instrument;
+    n.volume = volume;
+    n.command = effect;
+    n.extcommand = param;
+}
 
 // Reads one packed cell and converts it; bytes missing at the end read as 0.
 template <typename Source>
@@ -94,15 +152,61 @@ void read_cell(Source &src, int instrument_count, NOTE_INFO &n)
         effect = byte();
         param = byte();
     }
-    if (instrument > instrument_count) instrument = note = 0;
-    if (note == kKeyOff) note = QVMOD_NOTE_KEY_OFF;
-    else if (note > kKeyOff) note = instrument = 0;
-    convert_xm_command(&effect, &param);
-    n.note = note;
-    n.sample = instrument;
-    n.volume = volume;
-    n.command = effect;
-    n.extcommand = param;
+    store_cell(note, instrument, volume, effect, param, instrument_count, n);
+}
+
+// Where the five fields of a packed cell stand, for each combination of mask bits: fields follow
+// the mask byte in order, an absent one reads the mask byte and is masked to 0. Tables rather than
+// tests, since which fields a cell holds follows no pattern a branch predictor could learn.
+struct PackedLayout {
+    unsigned char at[5];
+    unsigned char keep[5];
+    unsigned char length;
+};
+
+constexpr int kFieldBits = 5;
+constexpr int kFieldSets = 1 << kFieldBits;
+
+constexpr std::array<PackedLayout, kFieldSets> make_layouts()
+{
+    std::array<PackedLayout, kFieldSets> t{};
+    for (int m = 0; m < kFieldSets; m++) {
+        int next = 1;
+        for (int f = 0; f < kFieldBits; f++) {
+            const bool present = (m >> f) & 1;
+            t[m].at[f] = static_cast<unsigned char>(present ? next++ : 0);
+            t[m].keep[f] = present ? 0xFF : 0;
+        }
+        t[m].length = static_cast<unsigned char>(next);
+    }
+    return t;
+}
+
+constexpr std::array<PackedLayout, kFieldSets> kLayouts = make_layouts();
+static_assert(kMaskNote == 1 && kMaskInstrument == 2 && kMaskVolume == 4 && kMaskEffect == 8 && kMaskParam == 16,
+              "the field bits index the layouts");
+
+// Decodes the cells of one pattern from its packed bytes; cells past the bytes stay empty.
+void decode_pattern(const unsigned char *p, const unsigned char *end, int instrument_count, NOTE_INFO *cells,
+                    long long count)
+{
+    constexpr ptrdiff_t kLongestCell = 6;       // mask byte and five fields
+    long long c = 0;
+    for (; c < count && end - p >= kLongestCell; c++) {
+        const int b = p[0];
+        if (b & kMaskFlag) {
+            const PackedLayout &l = kLayouts[b & (kFieldSets - 1)];
+            store_cell(p[l.at[0]] & l.keep[0], p[l.at[1]] & l.keep[1], p[l.at[2]] & l.keep[2],
+                       p[l.at[3]] & l.keep[3], p[l.at[4]] & l.keep[4], instrument_count, cells[c]);
+            p += l.length;
+        } else {
+            store_cell(b, p[1], p[2], p[3], p[4], instrument_count, cells[c]);
+            p += 5;
+        }
+    }
+    // The last cells one byte at a time, the end in view.
+    MemorySource src{p, end};
+    for (; c < count && src.p < src.end; c++) read_cell(src, instrument_count, cells[c]);
 }
 
 // Envelope as stored, then made safe: at most 12 points, the first at tick 0, positions that
@@ -141,49 +245,7 @@ void repair_envelope(int *pos, int *value, int &points, int &flags, int &sustain
 extern "C" void convert_xm_command(int *command, int *param)
 {
     if (!command || !param) return;
-    const int p = *param & 0xFF;
-    const int x = p & 15;
-    int c = 0;
-    int out = p;
-    switch (*command) {
-    case 0: c = CMD_ARPEGGIO; break;
-    case 1: c = CMD_XM_PORTA_UP; break;
-    case 2: c = CMD_XM_PORTA_DOWN; break;
-    case 3: c = CMD_TONE_PORTA; break;
-    case 4: c = CMD_VIBRATO; break;
-    case 5: c = CMD_XM_TONE_PORTA_VOLSLIDE; break;
-    case 6: c = CMD_XM_VIBRATO_VOLSLIDE; break;
-    case 7: c = CMD_TREMOLO; break;
-    case 8: c = CMD_SET_PAN; break;
-    case 9: c = CMD_SAMPLE_OFFSET; break;
-    case 10: c = CMD_XM_VOLSLIDE; break;
-    case 11: c = CMD_POSITION_JUMP; break;
-    case 12: c = CMD_SET_VOLUME; break;
-    case 13: c = CMD_PATTERN_BREAK; break;
-    case 14:
-        c = CMD_EXTENDED;
-        switch (p >> 4) {
-        case 0x1: out = (EXT_XM_FINE_PORTA_UP << 4) + x; break;
-        case 0x2: out = (EXT_XM_FINE_PORTA_DOWN << 4) + x; break;
-        case 0xA: out = (EXT_XM_FINE_VOLUME_UP << 4) + x; break;
-        case 0xB: out = (EXT_XM_FINE_VOLUME_DOWN << 4) + x; break;
-        case 0x0: case 0x5: case 0x8: case 0xF: c = 0; out = 0; break;
-        default: break;
-        }
-        break;
-    case 15: c = CMD_PRO_SPEED_BPM; break;
-    case 16: c = CMD_SET_GLOBAL_VOLUME; break;
-    case 17: c = CMD_GLOBAL_VOLSLIDE; break;
-    case 20: c = CMD_KEY_OFF; break;
-    case 21: c = CMD_SET_ENVELOPE_POS; break;
-    case 25: c = CMD_XM_PANSLIDE; break;
-    case 27: c = CMD_RETRIG_VOLSLIDE; break;
-    case 29: c = CMD_TREMOR; break;
-    case 33: c = CMD_XM_EXTRA_FINE_PORTA; break;
-    default: c = 0; out = 0; break;
-    }
-    *command = c;
-    *param = out;
+    convert_command(*command, *param);
 }
 
 extern "C" void load_note(QVMOD *module, PACKFILE *f, NOTE_INFO *cell)
@@ -218,7 +280,7 @@ extern "C" QVMOD *load_xm(const char *filename, int offset)
 {
     ModuleBuild b;
     if (!b.create()) return b.fail("Unable to allocate enough memory for QVMOD structure");
-    std::vector<unsigned char> image;
+    FileBytes image;
     if (!read_file(filename, std::max(offset, 0), image)) {
         set_open_error(filename);
         return nullptr;
@@ -282,13 +344,7 @@ extern "C" QVMOD *load_xm(const char *filename, int offset)
         if (cells > static_cast<long long>(present)) budget -= cells - static_cast<long long>(present);
         if (budget < 0) return b.fail("XM patterns are larger than the file can hold");
         if (!b.alloc_cells(p, rows)) return b.fail("Unable to allocate enough memroy for NOTE_INFO");
-        if (present > 0) {
-            Bytes data(in.here(), present);
-            MemorySource src{data};
-            NOTE_INFO *cells_out = m->pattern_info[p].notes;
-            for (long long c = 0; c < cells && !data.at_end(); c++)
-                read_cell(src, instrument_count, cells_out[c]);
-        }
+        decode_pattern(in.here(), in.here() + present, instrument_count, m->pattern_info[p].notes, cells);
         at = data_at + packed;
     }
     if (extra && !b.alloc_cells(stored_patterns, kDefaultRows))
@@ -310,7 +366,7 @@ extern "C" QVMOD *load_xm(const char *filename, int offset)
             continue;
         }
         in.skip(4);
-        unsigned char map[QVMOD_NOTES_PER_INSTR];
+        unsigned char map[QVMOD_NOTES_PER_INSTR] = {};   // a map cut off by the end of the file reads as 0
         in.read(map, sizeof map);
         read_envelope(in, ins.volume_env_pos, ins.volume_env_value);
         read_envelope(in, ins.pan_env_pos, ins.pan_env_value);

@@ -16,38 +16,34 @@ struct PackCloser {
 
 } // namespace
 
-bool read_file(const char *filename, long offset, std::vector<unsigned char> &out)
+bool read_file(const char *filename, long offset, FileBytes &out)
 {
-    out.clear();
+    out = FileBytes{};
     PACKFILE *f = qvmod_fopen(filename, "rb");
     if (!f) return false;
-    // The image grows only with bytes actually read, so no size claimed by the file matters here.
     while (offset > 0) {
         const int step = static_cast<int>(std::min<long>(offset, 1L << 30));
         qvmod_skip(f, step);
         offset -= step;
     }
-    size_t done = 0;
-    for (;;) {
-        out.resize(done + kReadChunk);
-        const int got = qvmod_fread(out.data() + done, static_cast<int>(kReadChunk), f);
-        if (got <= 0) break;
-        done += static_cast<size_t>(got);
-        if (static_cast<size_t>(got) < kReadChunk) break;
+    if (!take_stream_bytes(f, out)) {
+        // A stream Allegro serves: the image grows only with bytes actually read, so no size
+        // claimed by the file matters here.
+        std::vector<unsigned char> chunks;
+        size_t done = 0;
+        for (;;) {
+            chunks.resize(done + kReadChunk);
+            const int got = qvmod_fread(chunks.data() + done, static_cast<int>(kReadChunk), f);
+            if (got <= 0) break;
+            done += static_cast<size_t>(got);
+            if (static_cast<size_t>(got) < kReadChunk) break;
+        }
+        out.block.reset(new unsigned char[done ? done : 1]);
+        if (done) std::memcpy(out.block.get(), chunks.data(), done);
+        out.held = done;
     }
-    out.resize(done);
     qvmod_fclose(f);
     return true;
-}
-
-int peek_file(const char *filename, long offset, void *buffer, int n)
-{
-    PACKFILE *f = qvmod_fopen(filename, "rb");
-    if (!f) return -1;
-    if (offset > 0) qvmod_skip(f, static_cast<int>(offset));
-    const int got = qvmod_fread(buffer, n, f);
-    qvmod_fclose(f);
-    return got < 0 ? 0 : got;
 }
 
 size_t Bytes::read(void *dst, size_t n)

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace qvmod_loader {
@@ -14,12 +15,26 @@ constexpr int kAmigaClock = 3579546;        // pitch value = kAmigaClock / Amiga
 constexpr int kRowsPerPattern = 64;         // MOD and S3M patterns
 constexpr int kMaxCellSample = 255;         // a cell's sample or instrument number is one byte
 
+// Bytes read from a file, in one heap block; the wanted ones begin `start` bytes into it.
+struct FileBytes {
+    std::unique_ptr<unsigned char[]> block;
+    size_t held = 0;
+    size_t start = 0;
+
+    const unsigned char *data() const { return block.get() + start; }
+    size_t size() const { return held - start; }
+};
+
 // The bytes of a file from a start offset on, read whole through the packed-file primitives so
 // every later read is a bounds-checked look into memory. False when the file cannot be opened.
-bool read_file(const char *filename, long offset, std::vector<unsigned char> &out);
+bool read_file(const char *filename, long offset, FileBytes &out);
 
 // Reads up to n bytes at an absolute offset: the count read, or -1 when the file cannot be opened.
 int peek_file(const char *filename, long offset, void *buffer, int n);
+
+// Hands over what a stream opened by qvmod_fopen for reading holds from its position on, without
+// copying; the stream then reads as ended. False for streams that are not held in memory.
+bool take_stream_bytes(PACKFILE *f, FileBytes &out);
 
 // A cursor over a byte image. Reads past the end give 0 and set `ran_out`; the cursor never
 // moves beyond the end, so a loop that reads until the end always finishes.
@@ -27,6 +42,7 @@ class Bytes {
 public:
     Bytes(const unsigned char *data, size_t size) : data_(data), size_(size) {}
     explicit Bytes(const std::vector<unsigned char> &v) : data_(v.data()), size_(v.size()) {}
+    explicit Bytes(const FileBytes &f) : data_(f.data()), size_(f.size()) {}
 
     size_t size() const { return size_; }
     size_t pos() const { return pos_; }

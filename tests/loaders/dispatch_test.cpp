@@ -134,6 +134,21 @@ TEST(Dispatch, UnknownOrMissingFilesAreRefused)
     EXPECT_STREQ(qvmod_error, "Unsupported MOD type or unable to open file");
 }
 
+TEST(Dispatch, NamesWithHashLoadAlike)
+{
+    // A '#' in the name sends the file through Allegro's streams instead of one whole read.
+    for (const ModuleImage &img : {small_xm(), small_s3m(), small_mod(), wrap_unreal(small_s3m(), 16)}) {
+        TempModule plain(img), hashed(img, "#1");
+        ModPtr a(load_mod(plain.path()));
+        ModPtr b(load_mod(hashed.path()));
+        ASSERT_TRUE(a && b) << qvmod_error;
+        EXPECT_STREQ(a->name, b->name);
+        EXPECT_EQ(a->pattern_count, b->pattern_count);
+        ASSERT_EQ(a->sample_count, b->sample_count);
+        for (int i = 0; i < a->sample_count; i++) EXPECT_EQ(a->samples[i].len, b->samples[i].len);
+    }
+}
+
 TEST(Dispatch, NullInfoRecordLeavesTheErrorAlone)
 {
     TempModule f(small_xm());

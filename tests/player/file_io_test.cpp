@@ -68,6 +68,46 @@ TEST(FileInput, FailedReopenReadsAsEndOfFile)
     EXPECT_EQ(qvmod_fopen("/nonexistent/qvmod/file", "rb"), nullptr);
 }
 
+// Plain names are read whole and served from memory; names with '#' (datafile objects) stay with
+// Allegro's streams. Both must behave alike at the end of the file and on the re-opening seek.
+class FileInputByName : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(FileInputByName, EndOfFileSkipsAndReopeningSeeks)
+{
+    TempFile file({1, 2, 3, 4, 5}, GetParam());
+    TempFile other({9}, GetParam());
+    PACKFILE *f = qvmod_fopen(file.path(), "rb");
+    ASSERT_NE(f, nullptr);
+    unsigned char buf[8] = {};
+    EXPECT_EQ(qvmod_fread(buf, 8, f), 5);
+    EXPECT_EQ(buf[4], 5);
+    EXPECT_EQ(qvmod_fread(buf, 8, f), 0);
+    EXPECT_EQ(qvmod_getc(f), EOF);
+    qvmod_fseek(&f, file.path(), 0);
+    EXPECT_EQ(qvmod_skip(f, 100), 0);
+    EXPECT_EQ(qvmod_getc(f), EOF);
+    qvmod_fseek(&f, file.path(), 4);
+    EXPECT_EQ(qvmod_getc(f), 5);
+    qvmod_fseek(&f, file.path(), 9);
+    EXPECT_EQ(qvmod_getc(f), EOF);
+    qvmod_fseek(&f, file.path(), 1);
+    EXPECT_EQ(qvmod_mgetw(f), 0x0203);
+    qvmod_fseek(&f, other.path(), 0);
+    EXPECT_EQ(qvmod_getc(f), 9);
+    qvmod_fclose(f);
+}
+
+INSTANTIATE_TEST_SUITE_P(PlainAndHash, FileInputByName, ::testing::Values("", "#1"));
+
+TEST(FileInput, DirectoryReadsAsEmpty)
+{
+    // It opens, but claims a size no file has; nothing may be set aside for it.
+    PACKFILE *f = qvmod_fopen("/tmp", "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(qvmod_getc(f), EOF);
+    qvmod_fclose(f);
+}
+
 TEST(FileInput, WritersAreLittleEndian)
 {
     TempFile file({});

@@ -12,12 +12,14 @@
 
 class TempFile {
 public:
-    explicit TempFile(const std::vector<unsigned char> &bytes)
+    // A suffix is added to the unique name (the name without it is not kept).
+    explicit TempFile(const std::vector<unsigned char> &bytes, const char *suffix = "")
     {
         char name[] = "/tmp/qvmod-test-XXXXXX";
         const int fd = mkstemp(name);
         if (fd >= 0) close(fd);
-        path_ = name;
+        path_ = std::string(name) + suffix;
+        if (*suffix) std::remove(name);
         std::ofstream out(path_, std::ios::binary);
         out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
