@@ -62,12 +62,7 @@ struct MemorySource {
     int next() { return in.at_end() ? -1 : in.u8(); }
 };
 
-struct PackSource {
-    PACKFILE *f;
-    int next() { return qvmod_getc(f); }
-};
-
-constexpr signed char kDrop = -1;           // a command the player does not run: no command at all
+constexpr signed char kDrop = kDropCommand;
 constexpr int kS3mExtendedCommand = 19;     // S: sub-command in the high nibble
 
 // S3M command number (A = 1) -> command code.
@@ -89,21 +84,9 @@ constexpr signed char kS3mExtended[16] = {
     0x8,   kDrop,         EXT_STEREO_CONTROL, EXT_PATTERN_LOOP,   0xC,                  0xD,   0xE,   kDrop,
 };
 
-// Tables instead of switches: entries come by the tens of thousands, their commands in no order.
 inline void convert_command(int &command, int &param)
 {
-    const int p = param & 0xFF;
-    const int c = command >= 0 && command < kS3mCommandCount ? kS3mCommands[command] : kDrop;
-    if (c == kDrop) {
-        command = param = 0;
-    } else if (command == kS3mExtendedCommand) {
-        const int sub = kS3mExtended[p >> 4];
-        command = sub == kDrop ? 0 : c;
-        param = sub == kDrop ? 0 : (sub << 4) + (p & 15);
-    } else {
-        command = c;
-        param = p;
-    }
+    convert_by_tables(command, param, kS3mCommands, kS3mExtendedCommand, kS3mExtended);
 }
 
 constexpr int kNoteBytes = 256;

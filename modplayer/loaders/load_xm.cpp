@@ -71,12 +71,7 @@ struct MemorySource {
     int next() { return p < end ? *p++ : -1; }
 };
 
-struct PackSource {
-    PACKFILE *f;
-    int next() { return qvmod_getc(f); }
-};
-
-constexpr signed char kDrop = -1;           // an effect the player does not run: no command at all
+constexpr signed char kDrop = kDropCommand;
 
 // XM effect number -> command code.
 constexpr signed char kXmCommands[] = {
@@ -100,21 +95,9 @@ constexpr signed char kXmExtended[16] = {
     kDrop, 0x9, EXT_XM_FINE_VOLUME_UP, EXT_XM_FINE_VOLUME_DOWN, 0xC, 0xD, 0xE, kDrop,
 };
 
-// Tables instead of a switch: cells come by the tens of thousands, their effects in no order.
 inline void convert_command(int &command, int &param)
 {
-    const int p = param & 0xFF;
-    const int c = command >= 0 && command < kXmCommandCount ? kXmCommands[command] : kDrop;
-    if (c == kDrop) {
-        command = param = 0;
-    } else if (command == kXmExtendedEffect) {
-        const int sub = kXmExtended[p >> 4];
-        command = sub == kDrop ? 0 : c;
-        param = sub == kDrop ? 0 : (sub << 4) + (p & 15);
-    } else {
-        command = c;
-        param = p;
-    }
+    convert_by_tables(command, param, kXmCommands, kXmExtendedEffect, kXmExtended);
 }
 
 // Converts one cell's five stored values into the cell.

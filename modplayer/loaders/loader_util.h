@@ -132,6 +132,37 @@ const char *check_loaded_module(const QVMOD *m);
 // The highest pattern named by the first `count` orders plus one (at least 1).
 int patterns_needed(const int *orders, int count);
 
+// The bytes of a cell decoder, read from an Allegro stream.
+struct PackSource {
+    PACKFILE *f;
+    int next() { return qvmod_getc(f); }
+};
+
+// In a format's command table: a command the player does not run, so the cell gets none.
+constexpr signed char kDropCommand = -1;
+
+// A format's command and parameter through its tables: `commands` maps the format's command
+// numbers to command codes, and the sub-command in the high nibble of its extended command's
+// parameter goes through `extended` (kDropCommand drops the whole command). Tables instead of
+// switches: cells come by the tens of thousands, their commands in no order.
+template <size_t N>
+inline void convert_by_tables(int &command, int &param, const signed char (&commands)[N], int extended_command,
+                              const signed char (&extended)[16])
+{
+    const int p = param & 0xFF;
+    const int c = command >= 0 && command < static_cast<int>(N) ? commands[command] : kDropCommand;
+    if (c == kDropCommand) {
+        command = param = 0;
+    } else if (command == extended_command) {
+        const int sub = extended[p >> 4];
+        command = sub == kDropCommand ? 0 : c;
+        param = sub == kDropCommand ? 0 : (sub << 4) + (p & 15);
+    } else {
+        command = c;
+        param = p;
+    }
+}
+
 } // namespace qvmod_loader
 
 #endif
