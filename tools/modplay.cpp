@@ -147,7 +147,7 @@ void library_error(const char *path)
     std::fprintf(stderr, "modplay: %s: %s\n", path, qvmod_error);
 }
 
-QVMOD *load(const char *path)
+QVMOD *load_checked(const char *path)
 {
     QVMOD *m = load_mod(path);
     if (!m) {
@@ -177,7 +177,7 @@ bool print_info(const char *path, QVMOD **loaded)
     char title[sizeof info.name + 1] = {0};
     std::memcpy(title, info.name, sizeof info.name);
     std::printf("%s\n  format:      %s\n  title:       %s\n", path, info.type_name, title);
-    QVMOD *m = load(path);
+    QVMOD *m = load_checked(path);
     if (!m) return false;
     const int length = get_mod_length(m);
     std::printf("  channels:    %d\n  orders:      %d\n  patterns:    %d\n  samples:     %d\n  instruments: %d\n"
@@ -206,7 +206,7 @@ int describe(const Options &o)
         QVMOD *m = nullptr;
         if (o.info) {
             if (!print_info(f, &m)) status = 1;
-        } else if ((m = load(f)) != nullptr) {
+        } else if ((m = load_checked(f)) != nullptr) {
             const int length = get_mod_length(m);
             if (length < 0) {
                 library_error(f);
@@ -229,7 +229,7 @@ int render(const Options &o)
         std::fprintf(stderr, "modplay: cannot start Allegro's mixer: %s\n", allegro_error);
         return 1;
     }
-    QVMOD *m = load(path);
+    QVMOD *m = load_checked(path);
     if (!m) return 1;
     int status = 1;
     const int length = get_mod_length_loops(m, o.loops);
@@ -418,7 +418,7 @@ void draw_window(const QVMOD *m, const Status &s, const Controls &c)
     release_screen();
 }
 
-After play(QVMOD *m, Input input, int volume)
+After play_module(QVMOD *m, Input input, int volume)
 {
     remove_mod();
     if (install_mod(voices_for(m)) != 1) {
@@ -509,7 +509,7 @@ int main(int argc, char **argv)
             status = 1;
             continue;
         }
-        const After after = play(m, input, o.volume);
+        const After after = play_module(m, input, o.volume);
         destroy_mod(m);
         if (after == After::Quit) break;
     }
