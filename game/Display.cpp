@@ -1,6 +1,7 @@
 // The window the game's 640x480 picture is shown in: its size, presenting the picture, the pointer.
 #include "Display.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -59,8 +60,6 @@ void Present(bool force)
 // The library's dialogs (the file selector and the alert box) draw on `screen` and poll the
 // pointer through these hooks on every pass: they get the picture's coordinates, are presented as
 // they run, and a quit request closes them as Esc does.
-int DialogMouseX() { return GameMouseX(); }
-int DialogMouseY() { return GameMouseY(); }
 int DialogMouseB()
 {
     Present(false);
@@ -96,7 +95,7 @@ bool MakePicture(int scale)
 
 int SetUpDisplay(int scale, bool fullscreen)
 {
-    screen_scale = scale < MIN_SCALE ? MIN_SCALE : scale > MAX_SCALE ? MAX_SCALE : scale;
+    screen_scale = std::clamp(scale, MIN_SCALE, MAX_SCALE);
     const int w = GAME_W * screen_scale;
     const int h = GAME_H * screen_scale;
     int result = -1;
@@ -114,8 +113,8 @@ int SetUpDisplay(int scale, bool fullscreen)
     }
     if (result != 0) return result;
 
-    gui_mouse_x = DialogMouseX;
-    gui_mouse_y = DialogMouseY;
+    gui_mouse_x = GameMouseX;
+    gui_mouse_y = GameMouseY;
     gui_mouse_b = DialogMouseB;
     if (screen_scale == 1) return 0;
 

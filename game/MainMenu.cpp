@@ -15,6 +15,21 @@ Button *MenuButton(const char *label, int y1)
     return new Button(label, 200, y1, 440, y1 + 30, COL_TEXT, COL_BUTTON_LIGHT, DataBitmap(PIC_BUTTON));
 }
 
+// Runs one of the menu's screens after stopping any MIDI song, then redraws the menu (and gives
+// back the palette a screen left faded); false when the program is to end instead. The screen
+// may have returned because of an Esc that is still held: the menu waits for its release, so a
+// long press never passes on through the title and ends the program.
+bool RunSubScreen(void (*sub_screen)(), bool restore_palette)
+{
+    StopSong();
+    sub_screen();
+    LatchEscape();
+    if (QuitRequested()) return false;
+    DrawStartGameMenu();
+    if (restore_palette) set_palette(DataPalette(PAL_GAME));
+    return true;
+}
+
 }  // namespace
 
 void DrawStartGameMenu()
@@ -50,40 +65,23 @@ void StartGameMenu()
     FadeIn(DataPalette(PAL_GAME), 3);
     show_mouse(screen);
 
-    // Each sub-screen may have returned because of an Esc that is still held: the menu then waits
-    // for its release, so a long press never passes on through the title and ends the program.
     while (!QuitRequested()) {
+        bool go_on = true;
         if (btn_start_game->Clicked()) {
-            StopSong();
-            show_mouse(nullptr);
-            Play_Game();
-            LatchEscape();
-            if (QuitRequested()) break;
-            DrawStartGameMenu();
+            go_on = RunSubScreen([] {
+                show_mouse(nullptr);
+                Play_Game();
+            }, false);
         } else if (btn_prev_menu->Clicked()) {
             break;
         } else if (btn_high_scores->Clicked()) {
-            StopSong();
-            ViewHighScores();
-            LatchEscape();
-            if (QuitRequested()) break;
-            DrawStartGameMenu();
+            go_on = RunSubScreen(ViewHighScores, false);
         } else if (btn_credits->Clicked()) {
-            StopSong();
-            ViewCredits();
-            LatchEscape();
-            if (QuitRequested()) break;
-            DrawStartGameMenu();
-            set_palette(DataPalette(PAL_GAME));
+            go_on = RunSubScreen(ViewCredits, true);
         } else if (btn_options->Clicked()) {
-            StopSong();
-            Options();
-            LatchEscape();
-            if (QuitRequested()) break;
-            DrawStartGameMenu();
-            set_palette(DataPalette(PAL_GAME));
+            go_on = RunSubScreen(Options, true);
         }
-        if (EscapeDown()) break;
+        if (!go_on || EscapeDown()) break;
         Yield(1);
     }
 

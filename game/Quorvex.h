@@ -129,6 +129,7 @@ extern int sound_on;                // sound effects: -1 on, 0 off
 extern int music_on;                // music (the credits song and the game's module): -1 on, 0 off
 extern int sound_volume;            // digital volume, 0..250 in steps of 10
 extern int music_volume;            // MIDI volume, 0..250 in steps of 10; also scales the module
+constexpr int DEFAULT_VOLUME = 200; // both volumes at start-up
 
 // Whether the sound device, MIDI and the module player are installed: -1 yes, 0 with --nosound
 // (then no sound call of any kind is made, and sound and music show as off).

@@ -11,11 +11,6 @@ long safe_file_fail_after = -1;
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE *f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 bool WriteAll(std::FILE *f, const void *bytes, size_t size)
 {
     size_t allowed = size;

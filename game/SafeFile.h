@@ -3,6 +3,14 @@
 #define QUORVEX_SAFEFILE_H
 
 #include <cstddef>
+#include <cstdio>
+#include <memory>
+
+// A stdio stream closed when it goes out of scope.
+struct FileCloser {
+    void operator()(std::FILE *f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Writes size bytes to a temporary file beside path, then renames it over path. On any failure
 // the temporary file is removed, path keeps its old contents, and the result is false.

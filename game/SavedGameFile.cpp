@@ -12,11 +12,6 @@ namespace {
 
 constexpr int32_t COLOUR_MAX = 8;
 
-struct FileCloser {
-    void operator()(std::FILE *f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 class Writer {
 public:
     explicit Writer(unsigned char *p) : p_(p) {}

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 #include "OptionSettings.h"
 #include "Quorvex.h"
@@ -85,10 +84,6 @@ void TakeLine(const std::string &line, bool &in_section)
     }
 }
 
-struct FileCloser {
-    void operator()(std::FILE *f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 std::string FormatSettings()
@@ -125,7 +120,7 @@ void ParseSettings(const char *text, size_t size)
 
 void ReadSettingsFile(const char *path)
 {
-    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path, "rb"));
+    FilePtr f(std::fopen(path, "rb"));
     if (!f) return;
     char text[MAX_FILE_SIZE];
     const size_t size = std::fread(text, 1, sizeof text, f.get());

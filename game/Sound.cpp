@@ -8,15 +8,14 @@ namespace {
 
 constexpr int CENTRE_PAN = 125;
 constexpr int NORMAL_FREQUENCY = 1000;  // the sample's own rate
-// The module plays at 60 of 255 at the default music volume of 200.
+// The module plays at 60 of 255 at the default music volume.
 constexpr int MODULE_VOLUME_AT_DEFAULT = 60;
-constexpr int DEFAULT_MUSIC_VOLUME = 200;
 
 }  // namespace
 
 int ModuleVolumeFor(int volume)
 {
-    return volume * MODULE_VOLUME_AT_DEFAULT / DEFAULT_MUSIC_VOLUME;
+    return volume * MODULE_VOLUME_AT_DEFAULT / DEFAULT_VOLUME;
 }
 
 void Music()

@@ -16,8 +16,8 @@ int start_level = 0;
 int start_blocks = 0;
 int sound_on = YES;
 int music_on = YES;
-int sound_volume = 200;
-int music_volume = 200;
+int sound_volume = DEFAULT_VOLUME;
+int music_volume = DEFAULT_VOLUME;
 
 DATAFILE *data = nullptr;
 BITMAP *buffer = nullptr;
@@ -33,7 +33,6 @@ namespace {
 constexpr int DIGITAL_VOICES = 16;
 constexpr int MOD_CHANNELS = 4;
 constexpr int PATH_SIZE = 256;
-constexpr int DEFAULT_VOLUME = 200;
 
 // Expected kind of every datafile item; a datafile that does not match is refused at start-up.
 constexpr int QVM_TYPE = DAT_ID('Q', 'V', 'M', ' ');
