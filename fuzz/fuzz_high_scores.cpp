@@ -16,7 +16,7 @@ bool Terminated(const char *text, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
-    qvx_fuzz::ScratchFile file("hsc", bytes, size);
+    qvx_fuzz::ScratchFile file(bytes, size);
     if (!ReadHighScoreFile(file.path())) qvx_fuzz::fail("an existing file was not read");
     for (int i = 0; i < HIGH_SCORE_COUNT; i++) {
         const HighScoreRow row = FormatHighScoreRow(HighScores[i], i);

@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 #elif QVX_FUZZ_FORMAT == QVX_FORMAT_IT
     put(bytes, 0, "IMPM", 4);
 #endif
-    qvx_fuzz::ScratchFile file("module", bytes.data(), bytes.size());
+    qvx_fuzz::ScratchFile file(bytes.data(), bytes.size());
     QVMOD *m;
     {
         qvx_fuzz::AllocationMeter meter;

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    qvx_fuzz::ScratchFile file("info", data, size);
+    qvx_fuzz::ScratchFile file(data, size);
     // The 15-sample test runs only when asked for; let the input's size decide.
     enable_m15 = (size & 1) ? -1 : 0;
     QVMOD_INFO info;

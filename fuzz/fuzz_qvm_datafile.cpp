@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::vector<uint8_t> image = datafile_image(data, size);
-    qvx_fuzz::ScratchFile file("dat", image.data(), image.size());
+    qvx_fuzz::ScratchFile file(image.data(), image.size());
     // A module the reader refuses becomes a silent one, so the datafile always loads.
     DATAFILE *dat;
     {

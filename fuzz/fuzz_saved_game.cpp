@@ -68,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     std::memset(&loaded, 0x5A, sizeof loaded);
     const GameState untouched = loaded;
 
-    qvx_fuzz::ScratchFile file("svg", bytes, size);
+    qvx_fuzz::ScratchFile file(bytes, size);
     const LoadResult result = ReadSavedGame(file.path(), loaded);
     if (result == LoadResult::Loaded) {
         if (size != SAVED_GAME_SIZE) qvx_fuzz::fail("loaded a file of the wrong size", static_cast<long>(size));

@@ -2,11 +2,11 @@
 #include "fuzz_support.h"
 
 #include "manual_mixer.h"
+#include "module_promises.h"
 
 #include <allegro.h>
 
 #include <sanitizer/allocator_interface.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -22,16 +22,6 @@ constexpr int kVoices = 64;              // every channel a module may have gets
 constexpr int kTicks = 400;              // a few hundred ticks per module
 
 int16_t mix_buffer[manual_mixer::kChunkFrames * 2];
-
-// Sustain and loop indexes may lie anywhere in a byte (a QVM file keeps them as read): the player
-// brings them inside the points when an envelope starts.
-bool envelope_ok(int points, int sustain_start, int sustain_end, int loop_start, int loop_end)
-{
-    if (points < 0 || points > QVMOD_MAX_ENV_POINTS) return false;
-    for (int index : {sustain_start, sustain_end, loop_start, loop_end})
-        if (index < 0 || index > 0xFF) return false;
-    return true;
-}
 
 std::atomic<bool> meter_on{false};
 std::atomic<long long> meter_live{0};
@@ -109,47 +99,8 @@ void start_player()
 
 void check_module(const QVMOD *m)
 {
-    if (m->channel_count < 1 || m->channel_count > QVMOD_MAX_CHANNELS) fail("channel_count", m->channel_count);
-    if (m->order_count < 1 || m->order_count > QVMOD_MAX_ORDERS) fail("order_count", m->order_count);
-    if (m->sample_count < 1 || !m->samples || !m->sample_info) fail("sample_count", m->sample_count);
-    if (m->pattern_count < 1 || !m->pattern_info) fail("pattern_count", m->pattern_count);
-    if (m->instrument_count < 0 || (m->instrument_count > 0 && !m->instrument_info))
-        fail("instrument_count", m->instrument_count);
-    for (int i = 0; i < m->order_count; i++)
-        if (m->order_table[i] < 0 || m->order_table[i] >= m->pattern_count) fail("order names no pattern", i, m->order_table[i]);
-    if (m->restart_order < 0 || m->restart_order >= QVMOD_MAX_ORDERS) fail("restart_order", m->restart_order);
-    const int named = (m->flags & QVMOD_FLAG_NOTES) ? m->instrument_count : m->sample_count;
-    for (int p = 0; p < m->pattern_count; p++) {
-        const PATTERN_INFO &pat = m->pattern_info[p];
-        if (pat.row_count < 1 || !pat.notes) fail("pattern without rows", p, pat.row_count);
-        const size_t cells = static_cast<size_t>(pat.row_count) * static_cast<size_t>(m->channel_count);
-        // The cell array itself must be as long as the rows say (ASan knows every block's size).
-        if (__sanitizer_get_ownership(pat.notes) && __sanitizer_get_allocated_size(pat.notes) < cells * sizeof(NOTE_INFO))
-            fail("pattern cells shorter than its rows", p, pat.row_count);
-        for (size_t c = 0; c < cells; c++)
-            if (pat.notes[c].sample < 0 || pat.notes[c].sample > named)
-                fail("cell names a missing sample or instrument", p, pat.notes[c].sample);
-    }
-    for (int i = 0; i < m->sample_count; i++) {
-        const SAMPLE &s = m->samples[i];
-        if (!s.data) fail("sample without data block", i);
-        // An empty QVM sample keeps every other field 0, its bits too.
-        if (s.bits != 8 && s.bits != 16 && !(s.bits == 0 && s.len == 0)) fail("sample bits", i, s.bits);
-        if (s.stereo) fail("stereo sample", i);
-        if (s.loop_start > s.loop_end || s.loop_end > s.len) fail("sample loop outside the sample", i, s.loop_end);
-        const size_t bytes = static_cast<size_t>(s.len) * static_cast<size_t>(s.bits / 8);
-        if (bytes > 0 && (!__sanitizer_get_ownership(s.data) || __sanitizer_get_allocated_size(s.data) < bytes))
-            fail("sample data shorter than its length", i, static_cast<long>(s.len));
-    }
-    for (int i = 0; i < m->instrument_count; i++) {
-        const INSTRUMENT_INFO &in = m->instrument_info[i];
-        if (!envelope_ok(in.volume_env_points, in.volume_env_sustain_start, in.volume_env_sustain_end,
-                         in.volume_env_loop_start, in.volume_env_loop_end))
-            fail("volume envelope indexes", i, in.volume_env_points);
-        if (!envelope_ok(in.pan_env_points, in.pan_env_sustain_start, in.pan_env_sustain_end, in.pan_env_loop_start,
-                         in.pan_env_loop_end))
-            fail("pan envelope indexes", i, in.pan_env_points);
-    }
+    const std::string broken = qvx_test::broken_promise(m);
+    if (!broken.empty()) fail(broken.c_str());
 }
 
 void play_module(QVMOD *m, uint32_t choice)
@@ -186,17 +137,10 @@ void exercise_module(QVMOD *m, uint32_t choice)
     destroy_mod(m);
 }
 
-ScratchFile::ScratchFile(const char *tag, const uint8_t *data, size_t size)
+ScratchFile::ScratchFile(const uint8_t *data, size_t size) : qvx_test::TempFile(data, size)
 {
-    const char *dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    path_ = std::string(dir) + "/qvx-fuzz-" + std::to_string(getpid()) + "-" + tag;
-    std::FILE *f = std::fopen(path_.c_str(), "wb");
-    if (!f) fail("cannot write a scratch file");
-    if (size && std::fwrite(data, 1, size, f) != size) fail("cannot write a scratch file");
-    std::fclose(f);
+    if (!written()) fail("cannot write a scratch file");
 }
-
-ScratchFile::~ScratchFile() { std::remove(path_.c_str()); }
 
 uint32_t input_hash(const uint8_t *data, size_t size)
 {

@@ -5,9 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "qvmod.h"
+#include "scratch.h"
 
 namespace qvx_fuzz {
 
@@ -16,8 +16,7 @@ namespace qvx_fuzz {
 void start_player();
 
 // Aborts with a message naming the broken promise when the module would let the player read
-// outside an array: the counts, the orders, every cell, every sample's loop and data block, and
-// every instrument's envelopes.
+// outside an array (the tests' loaded-module check).
 void check_module(const QVMOD *m);
 
 // Plays the module for a few hundred ticks, driving the tick engine and the mixer by hand and
@@ -31,15 +30,10 @@ void check_voices(const QVMOD *m, int tick);
 void exercise_module(QVMOD *m, uint32_t choice);
 
 // A file holding the bytes, in memory-backed storage when there is one; removed on destruction.
-class ScratchFile {
+// Aborts when it cannot be written.
+class ScratchFile : public qvx_test::TempFile {
 public:
-    ScratchFile(const char *tag, const uint8_t *data, size_t size);
-    ~ScratchFile();
-    ScratchFile(const ScratchFile &) = delete;
-    ScratchFile &operator=(const ScratchFile &) = delete;
-    const char *path() const { return path_.c_str(); }
-private:
-    std::string path_;
+    ScratchFile(const uint8_t *data, size_t size);
 };
 
 // Measures the peak of heap bytes held while it runs (through the sanitizer's malloc hooks).

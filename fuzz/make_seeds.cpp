@@ -46,7 +46,7 @@ void module_seed(const std::string &format, const Bytes &bytes)
 // The QVM image of what load_mod made of a module, for the QVM harnesses.
 void qvm_seed(const Bytes &source)
 {
-    qvx_fuzz::ScratchFile file("seed", source.data(), source.size());
+    qvx_fuzz::ScratchFile file(source.data(), source.size());
     QVMOD *m = load_mod(file.path());
     if (!m) return;
     const Bytes qvm = qvm_write(m);

@@ -30,7 +30,6 @@ DATAFILE *data = nullptr;
 class Datafile : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    ASSERT_EQ(install_allegro(SYSTEM_NONE, &errno, atexit), 0);
     register_datafile_qvmod();   // item 24 then loads as a module, as it does in the game
     data = load_datafile(QVX_DATAFILE);
     ASSERT_NE(data, nullptr) << "cannot load " << QVX_DATAFILE;
@@ -38,7 +37,6 @@ class Datafile : public ::testing::Test {
   static void TearDownTestSuite() {
     if (data) unload_datafile(data);
     data = nullptr;
-    allegro_exit();
   }
   void SetUp() override { ASSERT_NE(data, nullptr); }
 

@@ -3,7 +3,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 #include <sys/stat.h>
@@ -11,6 +10,7 @@
 
 #include "Quorvex.h"
 #include "SafeFile.h"
+#include "scratch.h"
 
 namespace {
 
@@ -18,28 +18,15 @@ class HighScoreFile : public testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/qvx-hsc-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        path_ = dir_ + "/quorvex.hsc";
+        ASSERT_FALSE(dir_.path().empty());
+        path_ = dir_.path() + "/quorvex.hsc";
     }
     void TearDown() override
     {
         safe_file_fail_after = -1;
-        std::string cmd = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
     }
-    std::vector<unsigned char> ReadBytes(const std::string &p)
-    {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    void WriteBytes(const std::string &p, const std::vector<unsigned char> &bytes)
-    {
-        std::ofstream out(p, std::ios::binary);
-        out.write(reinterpret_cast<const char *>(bytes.data()), bytes.size());
-    }
-    std::string dir_, path_;
+    qvx_test::TempDir dir_;
+    std::string path_;
 };
 
 TEST_F(HighScoreFile, DefaultsAreFifteenChampionsAtLevelOne)
@@ -60,7 +47,7 @@ TEST_F(HighScoreFile, WrittenDefaultsAre480LittleEndianBytes)
     SetDefaultHighScores();
     HighScores[0].score = 0x01020304;
     ASSERT_TRUE(WriteHighScoreFile(path_.c_str()));
-    std::vector<unsigned char> bytes = ReadBytes(path_);
+    std::vector<unsigned char> bytes = qvx_test::read_file(path_);
     ASSERT_EQ(bytes.size(), 480u);
     EXPECT_EQ(bytes[0], 0x04);
     EXPECT_EQ(bytes[3], 0x01);
@@ -92,7 +79,7 @@ TEST_F(HighScoreFile, ShortFileLeavesUncoveredEntriesZero)
     bytes[32] = 50;       // entry 1 score
     bytes[64] = 25;       // entry 2 is cut short and does not count
     std::memcpy(&bytes[16], "ANNA", 5);
-    WriteBytes(path_, bytes);
+    qvx_test::write_file(path_, bytes);
     SetDefaultHighScores();
     ASSERT_TRUE(ReadHighScoreFile(path_.c_str()));
     EXPECT_EQ(HighScores[0].score, 100);
@@ -107,7 +94,7 @@ TEST_F(HighScoreFile, ShortFileLeavesUncoveredEntriesZero)
 
 TEST_F(HighScoreFile, EmptyFileGivesAnAllZeroTable)
 {
-    WriteBytes(path_, {});
+    qvx_test::write_file(path_, {});
     SetDefaultHighScores();
     ASSERT_TRUE(ReadHighScoreFile(path_.c_str()));
     for (const HighScoreEntry &e : HighScores) EXPECT_EQ(e.level, 0);
@@ -117,13 +104,13 @@ TEST_F(HighScoreFile, MissingFileCannotBeRead)
 {
     EXPECT_FALSE(ReadHighScoreFile(path_.c_str()));
     EXPECT_EQ(FileExist(path_.c_str()), 0);
-    EXPECT_EQ(FileExist(dir_.c_str()), 0) << "a directory is not a file";
+    EXPECT_EQ(FileExist(dir_.path().c_str()), 0) << "a directory is not a file";
 }
 
 TEST_F(HighScoreFile, UnterminatedNamesAreReadWithinTheirSixteenBytes)
 {
     std::vector<unsigned char> bytes(480, 'X');  // every name byte and the numbers are 'X'
-    WriteBytes(path_, bytes);
+    qvx_test::write_file(path_, bytes);
     ASSERT_TRUE(ReadHighScoreFile(path_.c_str()));
     char name[17];
     std::memset(name, '#', sizeof name);
@@ -137,13 +124,13 @@ TEST_F(HighScoreFile, FailedWriteLeavesTheOldFileWhole)
 {
     SetDefaultHighScores();
     ASSERT_TRUE(WriteHighScoreFile(path_.c_str()));
-    std::vector<unsigned char> before = ReadBytes(path_);
+    std::vector<unsigned char> before = qvx_test::read_file(path_);
 
     HighScores[0].score = 999;
     safe_file_fail_after = 100;  // the disk fills up part-way through
     EXPECT_FALSE(WriteHighScoreFile(path_.c_str()));
     safe_file_fail_after = -1;
-    EXPECT_EQ(ReadBytes(path_), before);
+    EXPECT_EQ(qvx_test::read_file(path_), before);
     struct stat st;
     EXPECT_NE(stat((path_ + ".tmp").c_str(), &st), 0) << "the partial temporary file is removed";
 }
@@ -152,11 +139,11 @@ TEST_F(HighScoreFile, UncreatableTemporaryFileLeavesTheOldFileWhole)
 {
     SetDefaultHighScores();
     ASSERT_TRUE(WriteHighScoreFile(path_.c_str()));
-    std::vector<unsigned char> before = ReadBytes(path_);
+    std::vector<unsigned char> before = qvx_test::read_file(path_);
     ASSERT_EQ(mkdir((path_ + ".tmp").c_str(), 0700), 0);  // the temporary name is taken
     HighScores[0].score = 999;
     EXPECT_FALSE(WriteHighScoreFile(path_.c_str()));
-    EXPECT_EQ(ReadBytes(path_), before);
+    EXPECT_EQ(qvx_test::read_file(path_), before);
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <random>
 #include <string>
@@ -12,6 +11,7 @@
 #include <sys/stat.h>
 
 #include "SafeFile.h"
+#include "scratch.h"
 #include "SavedGameFile.h"
 
 namespace {
@@ -26,18 +26,14 @@ class SavedGameFile : public testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/qvx-svg-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = tmpl;
-        path_ = dir_ + "/game.svg";
+        ASSERT_FALSE(dir_.path().empty());
+        path_ = dir_.path() + "/game.svg";
         std::strcpy(kept_name_, current_game_name);
     }
     void TearDown() override
     {
         safe_file_fail_after = -1;
         std::strcpy(current_game_name, kept_name_);
-        std::string cmd = "rm -rf '" + dir_ + "'";
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
     }
 
     // A game in progress: a T piece turned once, some locked cells, counters of a real game.
@@ -62,16 +58,6 @@ protected:
         return g;
     }
 
-    std::vector<unsigned char> ReadBytes(const std::string &p)
-    {
-        std::ifstream in(p, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    void WriteBytes(const std::string &p, const std::vector<unsigned char> &bytes)
-    {
-        std::ofstream out(p, std::ios::binary);
-        out.write(reinterpret_cast<const char *>(bytes.data()), bytes.size());
-    }
     std::vector<unsigned char> Encoded(const GameState &g)
     {
         std::vector<unsigned char> bytes(SAVED_GAME_SIZE);
@@ -81,7 +67,7 @@ protected:
     // Loading must refuse the file and leave the target record exactly as it was.
     void ExpectRefused(const std::vector<unsigned char> &bytes, const char *what)
     {
-        WriteBytes(path_, bytes);
+        qvx_test::write_file(path_, bytes);
         GameState target;
         std::memset(&target, 0x5C, sizeof target);
         GameState before = target;
@@ -96,7 +82,8 @@ protected:
         ExpectRefused(Encoded(g), what);
     }
 
-    std::string dir_, path_;
+    qvx_test::TempDir dir_;
+    std::string path_;
     char kept_name_[20];
 };
 
@@ -104,7 +91,7 @@ TEST_F(SavedGameFile, FileIsTheRecordLittleEndianThenTheSignature)
 {
     GameState g = InProgress();
     ASSERT_TRUE(WriteSavedGame(path_.c_str(), g));
-    std::vector<unsigned char> b = ReadBytes(path_);
+    std::vector<unsigned char> b = qvx_test::read_file(path_);
     ASSERT_EQ(b.size(), 958u);
     EXPECT_EQ(LE32(b, 0 + 4 * (0 * 4 + 0)), 4) << "block[0][0] of id 14";
     EXPECT_EQ(LE32(b, 4 * (1 * 4 + 1)), 4) << "block[1][1]";
@@ -248,8 +235,8 @@ TEST_F(SavedGameFile, MissingFilesAndDirectoriesCannotBeOpened)
 {
     const GameState expected = InProgress();
     GameState target = expected;
-    EXPECT_EQ(ReadSavedGame((dir_ + "/none.svg").c_str(), target), LoadResult::CannotOpen);
-    EXPECT_EQ(ReadSavedGame(dir_.c_str(), target), LoadResult::CannotOpen);
+    EXPECT_EQ(ReadSavedGame((dir_.path() + "/none.svg").c_str(), target), LoadResult::CannotOpen);
+    EXPECT_EQ(ReadSavedGame(dir_.path().c_str(), target), LoadResult::CannotOpen);
     EXPECT_EQ(std::memcmp(&target, &expected, sizeof target), 0);
 }
 
@@ -257,21 +244,21 @@ TEST_F(SavedGameFile, AFailedWriteKeepsTheOldFileWhole)
 {
     GameState old_game = InProgress();
     ASSERT_TRUE(WriteSavedGame(path_.c_str(), old_game));
-    std::vector<unsigned char> before = ReadBytes(path_);
+    std::vector<unsigned char> before = qvx_test::read_file(path_);
 
     GameState new_game = InProgress();
     new_game.score = 99999;
     for (long cut : {0L, 1L, 500L, 957L}) {
         safe_file_fail_after = cut;
         EXPECT_FALSE(WriteSavedGame(path_.c_str(), new_game)) << cut;
-        EXPECT_EQ(ReadBytes(path_), before) << cut;
+        EXPECT_EQ(qvx_test::read_file(path_), before) << cut;
         struct stat st;
         EXPECT_NE(stat((path_ + ".tmp").c_str(), &st), 0) << cut;
     }
     safe_file_fail_after = -1;
-    EXPECT_FALSE(WriteSavedGame((dir_ + "/no/such/dir/x.svg").c_str(), new_game));
+    EXPECT_FALSE(WriteSavedGame((dir_.path() + "/no/such/dir/x.svg").c_str(), new_game));
     ASSERT_TRUE(WriteSavedGame(path_.c_str(), new_game));
-    EXPECT_EQ(LE32(ReadBytes(path_), 892), 99999);
+    EXPECT_EQ(LE32(qvx_test::read_file(path_), 892), 99999);
 }
 
 TEST_F(SavedGameFile, OnlyNamesThatFitAreRemembered)

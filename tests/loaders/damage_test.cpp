@@ -12,7 +12,7 @@ using Loader = std::function<QVMOD *(const char *)>;
 // A load either fails with a message or gives a module the player can play.
 void expect_safe(const ModuleImage &img, const Loader &load, const std::string &what)
 {
-    TempModule f(img);
+    TempFile f(img);
     std::strcpy(qvmod_error, "");
     ModPtr m(load(f.path()));
     if (m) {

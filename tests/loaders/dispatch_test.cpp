@@ -71,7 +71,7 @@ TEST(Detectors, AnswerForFilesThatCannotBeOpened)
 
 TEST(Detectors, AnswerNoForOtherFilesAndShortFiles)
 {
-    TempModule text(ModuleImage(2000, 'x'));
+    TempFile text(ModuleImage(2000, 'x'));
     EXPECT_EQ(detect_it(text.path()), -1);
     EXPECT_EQ(detect_xm(text.path()), -1);
     EXPECT_EQ(detect_s3m(text.path()), -1);
@@ -79,15 +79,15 @@ TEST(Detectors, AnswerNoForOtherFilesAndShortFiles)
     EXPECT_EQ(detect_m15(text.path()), 0);
     EXPECT_EQ(detect_unreal_xm(text.path()), -1);
 
-    TempModule short_xm(ModuleImage{'E', 'x', 't', 'e', 'n', 'd', 'e', 'd'});
+    TempFile short_xm(ModuleImage{'E', 'x', 't', 'e', 'n', 'd', 'e', 'd'});
     EXPECT_EQ(detect_xm(short_xm.path()), -1);
-    TempModule short_it(ModuleImage{'I', 'M', 'P'});
+    TempFile short_it(ModuleImage{'I', 'M', 'P'});
     EXPECT_EQ(detect_it(short_it.path()), -1);
 }
 
 TEST(Detectors, RecogniseEachFormat)
 {
-    TempModule xm(small_xm()), s3m(small_s3m()), mod(small_mod()), it(it_image("it"));
+    TempFile xm(small_xm()), s3m(small_s3m()), mod(small_mod()), it(it_image("it"));
     EXPECT_EQ(detect_xm(xm.path()), 1);
     EXPECT_EQ(detect_s3m(s3m.path()), 1);
     EXPECT_EQ(detect_m31(mod.path()), 1);
@@ -98,7 +98,7 @@ TEST(Dispatch, XmIsTriedBeforeS3m)
 {
     ModuleImage img = small_xm();
     std::memcpy(&img[44], "SCRM", 4);
-    TempModule f(img);
+    TempFile f(img);
     ASSERT_EQ(detect_s3m(f.path()), 1);
     ModPtr m(load_mod(f.path()));
     ASSERT_TRUE(m) << qvmod_error;
@@ -112,7 +112,7 @@ TEST(Dispatch, QvmFilesStillLoad)
 {
     ModPtr src(load_image(small_mod()));
     ASSERT_TRUE(src);
-    TempModule f(qvm_write(src.get()));
+    TempFile f(qvm_write(src.get()));
     ModPtr m(load_mod(f.path()));
     ASSERT_TRUE(m) << qvmod_error;
     QVMOD_INFO info = marked_info();
@@ -126,7 +126,7 @@ TEST(Dispatch, UnknownOrMissingFilesAreRefused)
     std::strcpy(qvmod_error, "");
     EXPECT_EQ(load_mod(kMissing), nullptr);
     EXPECT_STREQ(qvmod_error, "Unsupported MOD type or unable to open file");
-    TempModule text(ModuleImage(2000, 'x'));
+    TempFile text(ModuleImage(2000, 'x'));
     EXPECT_EQ(load_mod(text.path()), nullptr);
     EXPECT_STREQ(qvmod_error, "Unsupported MOD type or unable to open file");
     QVMOD_INFO info;
@@ -138,7 +138,7 @@ TEST(Dispatch, NamesWithHashLoadAlike)
 {
     // A '#' in the name sends the file through Allegro's streams instead of one whole read.
     for (const ModuleImage &img : {small_xm(), small_s3m(), small_mod(), wrap_unreal(small_s3m(), 16)}) {
-        TempModule plain(img), hashed(img, "#1");
+        TempFile plain(img), hashed(img, "#1");
         ModPtr a(load_mod(plain.path()));
         ModPtr b(load_mod(hashed.path()));
         ASSERT_TRUE(a && b) << qvmod_error;
@@ -151,7 +151,7 @@ TEST(Dispatch, NamesWithHashLoadAlike)
 
 TEST(Dispatch, NullInfoRecordLeavesTheErrorAlone)
 {
-    TempModule f(small_xm());
+    TempFile f(small_xm());
     std::strcpy(qvmod_error, "before");
     EXPECT_EQ(get_mod_info(f.path(), nullptr), -1);
     EXPECT_STREQ(qvmod_error, "before");
@@ -193,7 +193,7 @@ TEST(ModuleInfo, CodesNamesAndTitleBytesAsStored)
         {wrap_unreal(it_image("it title"), 33), QVMOD_TYPE_UMX_IT, "Unreal IT (UMX)", 26, "it title"},
     };
     for (const Case &c : cases) {
-        TempModule f(c.image);
+        TempFile f(c.image);
         QVMOD_INFO info = marked_info();
         ASSERT_EQ(get_mod_info(f.path(), &info), 1) << c.name;
         EXPECT_EQ(info.type, c.type);
@@ -219,20 +219,20 @@ TEST(ModuleInfo, ModInfoChecksTheSampleCountFirst)
 
 TEST(Unreal, SignatureIsFoundUpToOffset503)
 {
-    TempModule at503(wrap_unreal(small_xm(), 503));
+    TempFile at503(wrap_unreal(small_xm(), 503));
     EXPECT_EQ(detect_unreal_xm(at503.path()), 503);
     ModPtr m(load_mod(at503.path()));
     ASSERT_TRUE(m) << qvmod_error;
     EXPECT_EQ(std::string(m->name), "xm title");
 
-    TempModule at504(wrap_unreal(small_xm(), 504));
+    TempFile at504(wrap_unreal(small_xm(), 504));
     EXPECT_EQ(detect_unreal_xm(at504.path()), -1);
     EXPECT_EQ(load_mod(at504.path()), nullptr);
 }
 
 TEST(Unreal, S3mStartsFortyFourBytesBeforeItsSignature)
 {
-    TempModule f(wrap_unreal(small_s3m(), 16));
+    TempFile f(wrap_unreal(small_s3m(), 16));
     EXPECT_EQ(detect_unreal_s3m(f.path()), 16);
     ModPtr m(load_mod(f.path()));
     ASSERT_TRUE(m) << qvmod_error;
@@ -245,14 +245,14 @@ TEST(Unreal, S3mSignatureTooEarlyIsNoMatch)
     // "SCRM" before offset 44 gives a start below 0, which the dispatcher does not accept.
     ModuleImage img = wrap_unreal(ModuleImage(100, 0), 4);
     std::memcpy(&img[30], "SCRM", 4);
-    TempModule f(img);
+    TempFile f(img);
     EXPECT_EQ(detect_unreal_s3m(f.path()), -14);
     EXPECT_EQ(load_mod(f.path()), nullptr);
     EXPECT_STREQ(qvmod_error, "Unsupported MOD type or unable to open file");
     // At 44 the start would be 0: that file is a plain S3M to the detectors before it.
     std::memcpy(&img[30], "\0\0\0\0", 4);
     std::memcpy(&img[44], "SCRM", 4);
-    TempModule g(img);
+    TempFile g(img);
     EXPECT_EQ(detect_unreal_s3m(g.path()), 0);
     EXPECT_EQ(detect_s3m(g.path()), 1);
 }
@@ -261,13 +261,13 @@ TEST(Unreal, NeedsThePackageTag)
 {
     ModuleImage img = wrap_unreal(small_xm(), 40);
     img[0] = 0;
-    TempModule f(img);
+    TempFile f(img);
     EXPECT_EQ(detect_unreal_xm(f.path()), -1);
 }
 
 TEST(ItModules, AreDescribedButRefused)
 {
-    TempModule f(it_image("some song"));
+    TempFile f(it_image("some song"));
     std::strcpy(qvmod_error, "");
     EXPECT_EQ(load_mod(f.path()), nullptr);
     EXPECT_STREQ(qvmod_error, "IT support is not completed yet. Wait a few more versions");
@@ -275,14 +275,14 @@ TEST(ItModules, AreDescribedButRefused)
     EXPECT_EQ(get_mod_info(f.path(), &info), 1);
     EXPECT_EQ(info.type, QVMOD_TYPE_IT);
 
-    TempModule umx(wrap_unreal(it_image("x"), 20));
+    TempFile umx(wrap_unreal(it_image("x"), 20));
     EXPECT_EQ(load_mod(umx.path()), nullptr);
     EXPECT_STREQ(qvmod_error, "IT support is not completed yet. Wait a few more versions");
 }
 
 TEST(FifteenSampleMods, LoadOnlyWhenSwitchedOnAndPlausible)
 {
-    TempModule f(small_mod("", 15));
+    TempFile f(small_mod("", 15));
     ASSERT_EQ(enable_m15, 0);
     EXPECT_EQ(detect_m15(f.path()), 1);
     EXPECT_EQ(load_mod(f.path()), nullptr);
@@ -305,10 +305,10 @@ TEST(FifteenSampleMods, LoadOnlyWhenSwitchedOnAndPlausible)
     bad.patterns.resize(1);
     bad.sample_list.resize(3);
     bad.sample_list[2].finetune = 1;
-    TempModule tuned(write_mod(bad));
+    TempFile tuned(write_mod(bad));
     EXPECT_EQ(detect_m15(tuned.path()), 0);
     bad.sample_list[2].finetune = 0;
     bad.sample_list[2].volume = 65;
-    TempModule loud(write_mod(bad));
+    TempFile loud(write_mod(bad));
     EXPECT_EQ(detect_m15(loud.path()), 0);
 }

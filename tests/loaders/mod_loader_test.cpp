@@ -14,7 +14,7 @@ ModSpec one_pattern(const std::string &signature = "M.K.", int channels = 4)
 
 ModPtr load_spec(const ModSpec &s)
 {
-    TempModule f(write_mod(s));
+    TempFile f(write_mod(s));
     return ModPtr(load_m(f.path(), s.samples));
 }
 
@@ -25,7 +25,7 @@ TEST(ModSignatures, GiveTheChannelCount)
     for (auto [sig, channels] : {std::pair<const char *, int>{"8CHN", 8}, {"FLT4", 4}, {"32CH", 32}, {"M!K!", 4},
                                  {"1CHN", 1}, {"64CH", 64}, {"OKTA", 8}, {"CD81", 8}, {"16CN", 16}, {"32CN", 32}}) {
         ModSpec s = one_pattern(sig, channels);
-        TempModule f(write_mod(s));
+        TempFile f(write_mod(s));
         EXPECT_EQ(detect_m31(f.path()), 1) << sig;
         ModPtr m(load_mod(f.path()));
         ASSERT_TRUE(m) << sig << ": " << qvmod_error;
@@ -37,7 +37,7 @@ TEST(ModSignatures, GiveTheChannelCount)
 TEST(ModSignatures, UnknownOnesAndTheEndEntryAreNotSignatures)
 {
     for (const char *sig : {"FLT8", "32FW", "65CH", "M.K"}) {
-        TempModule f(write_mod(one_pattern(sig)));
+        TempFile f(write_mod(one_pattern(sig)));
         EXPECT_EQ(detect_m31(f.path()), -1) << sig;
         EXPECT_EQ(load_mod(f.path()), nullptr) << sig;
     }
@@ -286,14 +286,14 @@ TEST(ModFiles, TruncatedFilesLoadWhatIsThere)
     EXPECT_TRUE(keeps_player_promises(p.get()));
 
     ModuleImage header_only(full.begin(), full.begin() + 1000);
-    TempModule f(header_only);
+    TempFile f(header_only);
     EXPECT_EQ(load_m(f.path(), 31), nullptr);
     EXPECT_NE(std::string(qvmod_error), "");
 }
 
 TEST(ModFiles, SampleCountMustBe15Or31)
 {
-    TempModule f(write_mod(one_pattern()));
+    TempFile f(write_mod(one_pattern()));
     EXPECT_EQ(load_m(f.path(), 16), nullptr);
     EXPECT_STREQ(qvmod_error, "MOD must be 15 or 31 instruments");
 }

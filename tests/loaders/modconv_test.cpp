@@ -61,7 +61,7 @@ TEST(QvmConversion, ComparisonSeesDifferences)
 
 TEST(QvmConversion, ConvertsFilesByName)
 {
-    TempModule in(write_s3m(realistic_s3m(27, 2, 4, 2000)));
+    TempFile in(write_s3m(realistic_s3m(27, 2, 4, 2000)));
     const std::string out = std::string(in.path()) + ".qvm";
     EXPECT_EQ(convert_to_qvm(in.path(), out.c_str()), "");
     QVMOD_INFO info{};

@@ -18,7 +18,7 @@ S3mSpec basic()
 
 ModPtr load_spec(const S3mSpec &s)
 {
-    TempModule f(write_s3m(s));
+    TempFile f(write_s3m(s));
     return ModPtr(load_s3m(f.path(), 0));
 }
 
@@ -368,7 +368,7 @@ TEST(S3mDamage, SampleDataCutShortKeepsWhatIsThere)
     EXPECT_TRUE(keeps_player_promises(m.get()));
 
     ModuleImage header(img.begin(), img.begin() + 90);
-    TempModule f(header);
+    TempFile f(header);
     EXPECT_EQ(load_s3m(f.path(), 0), nullptr);
 }
 
@@ -380,7 +380,7 @@ TEST(S3mEntryPoints, PackedFileHelpersDecodeOnePattern)
     ModPtr m(load_spec(s));
     ASSERT_TRUE(m);
     const ModuleImage bytes = {0x60, 0x40, 0x01, 20, 0x00, 0x21};
-    TempModule f(bytes);
+    TempFile f(bytes);
     PACKFILE *pf = pack_fopen(f.path(), "r");
     ASSERT_TRUE(pf);
     std::vector<NOTE_INFO> cells(64 * m->channel_count);

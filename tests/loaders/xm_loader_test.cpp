@@ -31,7 +31,7 @@ XmSpec basic()
 
 ModPtr load_spec(const XmSpec &s)
 {
-    TempModule f(write_xm(s));
+    TempFile f(write_xm(s));
     return ModPtr(load_xm(f.path(), 0));
 }
 
@@ -380,20 +380,20 @@ TEST(XmDamage, LimitsAreRefusedWithAMessage)
 {
     XmSpec s = basic();
     s.channels = 0;
-    TempModule a(write_xm(s));
+    TempFile a(write_xm(s));
     EXPECT_EQ(load_xm(a.path(), 0), nullptr);
     EXPECT_STREQ(qvmod_error, "XM module must have 1 to 64 channels");
     s.channels = 65;
-    TempModule b(write_xm(s));
+    TempFile b(write_xm(s));
     EXPECT_EQ(load_xm(b.path(), 0), nullptr);
     s.channels = 4;
     s.patterns[0].rows = 300;
-    TempModule c(write_xm(s));
+    TempFile c(write_xm(s));
     EXPECT_EQ(load_xm(c.path(), 0), nullptr);
     EXPECT_STREQ(qvmod_error, "XM pattern has more than 256 rows");
     s.patterns[0].rows = 64;
     s.header_patterns = 257;
-    TempModule d(write_xm(s));
+    TempFile d(write_xm(s));
     EXPECT_EQ(load_xm(d.path(), 0), nullptr);
 }
 
@@ -404,7 +404,7 @@ TEST(XmDamage, EmptyPatternsClaimingHugeSizesAreRefused)
     s.channels = 64;
     s.patterns.assign(256, XmPattern{});
     for (auto &p : s.patterns) p.rows = 256;
-    TempModule f(write_xm(s));
+    TempFile f(write_xm(s));
     EXPECT_EQ(load_xm(f.path(), 0), nullptr);
     EXPECT_STREQ(qvmod_error, "XM patterns are larger than the file can hold");
 }
@@ -438,7 +438,7 @@ TEST(XmEntryPoints, LoadNoteReadsOneCellFromAPackedFile)
 {
     ModPtr m(load_spec(basic()));
     ASSERT_TRUE(m);
-    TempModule f(ModuleImage{0x83, 0x31, 0x01, 0x98});
+    TempFile f(ModuleImage{0x83, 0x31, 0x01, 0x98});
     PACKFILE *pf = pack_fopen(f.path(), "r");
     ASSERT_TRUE(pf);
     NOTE_INFO a{}, b{};

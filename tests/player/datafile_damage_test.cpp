@@ -2,29 +2,24 @@
 // its object table twice when an object loader fails), the module is a silent one, nothing leaks.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include <allegro.h>
 
 #include "qvmod.h"
+#include "scratch.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
 
 // A datafile of a "QVM " object holding `module`, then a plain data object.
-std::string write_datafile(const Bytes &module)
+void write_datafile(const std::string &name, const Bytes &module)
 {
-    char name[] = "/tmp/qvmod-datafile-XXXXXX";
-    const int fd = mkstemp(name);
-    if (fd >= 0) close(fd);
-    PACKFILE *f = pack_fopen(name, F_WRITE_NOPACK);
-    if (!f) return name;
+    PACKFILE *f = pack_fopen(name.c_str(), F_WRITE_NOPACK);
+    if (!f) return;
     pack_mputl(DAT_MAGIC, f);
     pack_mputl(2, f);
     pack_mputl(QVMOD_DAT_ID, f);
@@ -36,7 +31,6 @@ std::string write_datafile(const Bytes &module)
     pack_fwrite("after", 5, chunk);
     f = pack_fclose_chunk(chunk);
     pack_fclose(f);
-    return name;
 }
 
 Bytes header_only()
@@ -53,10 +47,11 @@ TEST(QvmDatafileDamage, RefusedModuleDataLoadsAsASilentModule)
 {
     register_datafile_qvmod();
     for (const Bytes &damaged : {Bytes{}, Bytes{'j', 'u', 'n', 'k'}, header_only()}) {
-        const std::string path = write_datafile(damaged);
+        const qvx_test::TempDir dir;
+        const std::string path = dir.file("damaged.dat");
+        write_datafile(path, damaged);
         qvmod_error[0] = '\0';
         DATAFILE *dat = load_datafile(path.c_str());
-        std::remove(path.c_str());
         ASSERT_NE(dat, nullptr);
         EXPECT_NE(qvmod_error[0], '\0') << "the reason is kept";
         ASSERT_EQ(dat[0].type, QVMOD_DAT_ID);

@@ -7,9 +7,11 @@
 #include <vector>
 
 #include "qvmod.h"
-#include "test_files.h"
+#include "scratch.h"
 
 namespace {
+
+using qvx_test::TempFile;
 
 TEST(FileInput, ReadsBothByteOrders)
 {

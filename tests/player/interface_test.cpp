@@ -5,9 +5,11 @@
 
 #include "player_fixture.h"
 #include "qvm_writer.h"
-#include "test_files.h"
+#include "scratch.h"
 
 namespace {
+
+using qvx_test::TempFile;
 
 using Interface = PlayerTest;
 

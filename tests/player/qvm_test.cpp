@@ -9,11 +9,12 @@
 #include "module_builder.h"
 #include "qvm_writer.h"
 #include "qvmod.h"
-#include "test_files.h"
+#include "scratch.h"
 
 namespace {
 
-using Bytes = std::vector<unsigned char>;
+using qvx_test::Bytes;
+using qvx_test::TempFile;
 
 void put8(Bytes &b, int v) { b.push_back(static_cast<unsigned char>(v & 0xFF)); }
 void put16(Bytes &b, int v) { put8(b, v); put8(b, v >> 8); }
