@@ -17,16 +17,18 @@ import sys
 import tempfile
 import time
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
-from harness import HarnessError, read_xwd_rgb, screenshot_by_key, wait_until  # noqa: E402
-from playscreen import (EXIT, MENU_PREVIOUS, MENU_START, PLAY_GAME, occupied_cells, same_colour,  # noqa: E402
-                        wait_for_menu, wait_for_title)
-
-WINDOW_NAME = "Quorvex Vastrelon v2.0"
-SCREEN_W, SCREEN_H = 640, 480
-TITLE_DARK, TITLE_LIGHT = 48, 14
-MENU_LOGO_FRAME = 227
-HIGH_SCORE_FILE_SIZE = 480
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+# The game's formats module, generated from its headers as the Linux build makes it.
+FORMATS_DIR = tempfile.mkdtemp(prefix="qvx-formats-")
+subprocess.run(["cmake", "-DSOURCE=" + ROOT, "-DOUT=" + os.path.join(FORMATS_DIR, "qvx_formats.py"),
+                "-P", os.path.join(ROOT, "tests", "support", "qvx_formats.cmake")], check=True, timeout=60)
+sys.path[:0] = [os.path.join(ROOT, "tests", "e2e"), FORMATS_DIR]
+from harness import (MENU_PREVIOUS_MENU, MENU_START_GAME, SCREEN_H, SCREEN_W, TITLE_EXIT,  # noqa: E402
+                     TITLE_PLAY_GAME, WINDOW_NAME, HarnessError, menu_shown, occupied_cells, read_xwd_rgb,
+                     same_colour, screenshot_by_key, start_xvfb, title_shown, wait_for_menu, wait_for_title,
+                     wait_until)
+from qvx_formats import (COL_TITLE_DARK, COL_TITLE_LIGHT, HIGH_SCORE_FILE, HIGH_SCORE_FILE_SIZE,  # noqa: E402
+                         SCREENSHOT_FILE)
 
 # Generous limits: a loaded CI machine must never fail the test by luck.
 WINE_SETUP_TIMEOUT = 300
@@ -84,29 +86,7 @@ class WineGame:
         self.wine("wineserver", "--wait", timeout=WINE_SETUP_TIMEOUT)
 
     def start_xvfb(self):
-        read_fd, write_fd = os.pipe()
-        # -noreset: a server reset drops a client that connects at that moment.
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24",
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
-        os.close(write_fd)
-        number = b""
-        with os.fdopen(read_fd, "rb") as pipe:
-            while not number.endswith(b"\n"):
-                chunk = pipe.read(1)
-                if not chunk:
-                    break
-                number += chunk
-        if not number.strip():
-            raise HarnessError("Xvfb did not start")
-        self.env["DISPLAY"] = ":" + number.decode().strip()
-
-        def answers():
-            return subprocess.run(["xdpyinfo"], env=self.env, stdout=subprocess.DEVNULL,
-                                  stderr=subprocess.DEVNULL, timeout=10).returncode == 0
-        wait_until(answers, timeout=STEP_TIMEOUT, interval=0.1, what="Xvfb to answer")
+        self.xvfb, self.env["DISPLAY"] = start_xvfb(1024, 768, timeout=STEP_TIMEOUT)
 
     def start(self):
         self.make_prefix()
@@ -236,7 +216,7 @@ class WineGame:
 
     def screenshot(self):
         """Presses F3 until the game writes a complete quorvex.pcx, and returns it."""
-        return screenshot_by_key(self.path("quorvex.pcx"), lambda: self.key("F3"), STEP_TIMEOUT,
+        return screenshot_by_key(self.path(SCREENSHOT_FILE), lambda: self.key("F3"), STEP_TIMEOUT,
                                  retry=3.0, settle=0.5)
 
 
@@ -254,14 +234,9 @@ def same_as_window(image, rows):
 def screen_shown(game, title):
     """"title" or "menu" when that screen shows in the window, else None."""
     _, _, rows = game.grab()
-
-    def shows(x, y, colour):
-        return same_colour(rows[y][x], title.palette[colour])
-    if shows(245, 362, TITLE_LIGHT) and shows(385, 362, TITLE_DARK):
+    if title_shown(rows, title.palette):
         return "title"
-    if shows(135, 25, MENU_LOGO_FRAME) and shows(524, 60, MENU_LOGO_FRAME):
-        return "menu"
-    return None
+    return "menu" if menu_shown(rows, title.palette) else None
 
 
 def check(condition, message):
@@ -280,9 +255,9 @@ def smoke(exe):
         title = game.screenshot()
         check((title.width, title.height) == (SCREEN_W, SCREEN_H),
               "quorvex.pcx is %dx%d" % (title.width, title.height))
-        for x1, y1, x2, y2 in (PLAY_GAME, EXIT):
+        for x1, y1, x2, y2 in (TITLE_PLAY_GAME, TITLE_EXIT):
             middle = (y1 + y2) // 2
-            check(title.index(x1, middle) == TITLE_LIGHT and title.index(x2, middle) == TITLE_DARK,
+            check(title.index(x1, middle) == COL_TITLE_LIGHT and title.index(x2, middle) == COL_TITLE_DARK,
                   "the screenshot does not show the title buttons")
         wait_for_title(game, title, timeout=STEP_TIMEOUT)
         _, _, rows = game.grab()
@@ -292,9 +267,9 @@ def smoke(exe):
               % (title.width, title.height, 100 * share))
 
         # The mouse: PLAY GAME, then Start Game; the play field with a piece in the well.
-        game.click_box(*PLAY_GAME)
+        game.click_box(*TITLE_PLAY_GAME)
         wait_for_menu(game, title.palette, timeout=STEP_TIMEOUT)
-        game.click_box(*MENU_START)
+        game.click_box(*MENU_START_GAME)
         play = wait_until(lambda: (lambda s: s if occupied_cells(s) else None)(game.screenshot()),
                           timeout=STEP_TIMEOUT, interval=0.2, what="a piece in the well")
         print("play field: cells %s occupied" % sorted(occupied_cells(play)))
@@ -305,13 +280,13 @@ def smoke(exe):
         back = wait_until(lambda: screen_shown(game, title), timeout=STEP_TIMEOUT, interval=0.2,
                           what="the menu or the title after Esc")
         if back == "menu":
-            game.click_box(*MENU_PREVIOUS)
+            game.click_box(*MENU_PREVIOUS_MENU)
         wait_for_title(game, title, timeout=STEP_TIMEOUT)
-        game.click_box(*EXIT)
+        game.click_box(*TITLE_EXIT)
         status = game.wait_exit()
         check(status == 0, "the game ended with status %d\n%s" % (status, game.log()))
-        check(os.path.exists(game.path("quorvex.hsc")), "no quorvex.hsc written")
-        size = os.path.getsize(game.path("quorvex.hsc"))
+        check(os.path.exists(game.path(HIGH_SCORE_FILE)), "no quorvex.hsc written")
+        size = os.path.getsize(game.path(HIGH_SCORE_FILE))
         check(size == HIGH_SCORE_FILE_SIZE, "quorvex.hsc has %d bytes" % size)
         print("exit: status 0, quorvex.hsc of %d bytes, %.1f s in all"
               % (size, time.monotonic() - started))
@@ -320,6 +295,7 @@ def smoke(exe):
         raise
     finally:
         game.close()
+        shutil.rmtree(FORMATS_DIR, ignore_errors=True)
 
 
 def main():

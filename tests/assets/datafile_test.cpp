@@ -6,7 +6,6 @@
 #include "qvmod.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>

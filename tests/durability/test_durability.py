@@ -18,19 +18,12 @@ import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+from harness import (ALERT_AREA, DEFAULT_HIGH_SCORE_TABLE, DIALOG_AREA, HIGH_SCORES_EXIT, HIGH_SCORES_RESET,
+                     MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, Screens, Session, leave_to_exit, open_menu,
+                     start_game, wait_until)
+from qvx_formats import (COL_WHITE, DEFAULT_GAME_NAME, GAME_STATE_SIZE, HIGH_SCORE_COUNT, HIGH_SCORE_FILE,
+                         HIGH_SCORE_FILE_SIZE, SAVED_GAME_SIZE, SCREENSHOT_FILE)
 
-from harness import Session, wait_until  # noqa: E402
-from test_frontend import (Screens, open_menu, start_game, leave_to_exit, MENU_SCORES,  # noqa: E402
-                           COL_WHITE)
-import test_frontend_scores as scores  # noqa: E402
-
-SIGNATURE = b"Quorvex Vastrelon v2.0 (Windows Only Version)\0"
-SAVE_SIZE = 958
-TABLE_SIZE = 480
-DEFAULT_TABLE = scores.DEFAULT_ENTRY * 15
-DIALOG_AREA = (160, 140, 480, 340)
-ALERT_AREA = (200, 200, 440, 280)
 PAUSE_US = 1500                     # per byte written to a temporary file
 RENAME_PAUSE_BYTES = 50             # slow_io.c: a rename pauses as long as this many bytes
 VALID_ELEMENTS = set(range(1, 9)) | set(range(11, 19)) | set(range(21, 29)) | set(range(31, 39))
@@ -59,7 +52,7 @@ def write_seconds(size):
 
 def valid_save(data):
     """True for a complete saved game holding values that play can produce."""
-    if len(data) != SAVE_SIZE or data[912:] != SIGNATURE:
+    if len(data) != SAVED_GAME_SIZE or data[GAME_STATE_SIZE:] != SAVED_GAME_SIGNATURE:
         return False
     block = struct.unpack_from("<16i", data, 0)
     next_element, element = struct.unpack_from("<2i", data, 64)
@@ -71,12 +64,12 @@ def valid_save(data):
 
 def noise_save(seed):
     rng = random.Random(seed)
-    return bytes(rng.randrange(256) for _ in range(912)) + SIGNATURE
+    return bytes(rng.randrange(256) for _ in range(GAME_STATE_SIZE)) + SAVED_GAME_SIGNATURE
 
 
 def old_table(seed):
     out = bytearray()
-    for i in range(15):
+    for i in range(HIGH_SCORE_COUNT):
         out += struct.pack("<4i16s", 90000 - 1000 * i - seed, 5, 50, 150, b"KEEPER%02d" % i)
     return bytes(out)
 
@@ -112,7 +105,7 @@ def wait_white(game, screens, area, minimum, what):
 
 
 def save_over_untitled(game, screens):
-    """F5, keep the proposed "untitled.svg", confirm the overwrite."""
+    """F5, keep the proposed name, confirm the overwrite."""
     game.key("F5")
     wait_white(game, screens, DIALOG_AREA, 300, "the save dialog")
     game.key("Return")
@@ -131,13 +124,13 @@ class KilledWhileWriting(unittest.TestCase):
         phases = []
         for n, fraction in enumerate(KILL_POINTS):
             old = noise_save(n)
-            with Session(files={"untitled.svg": old}, env=slow_env()) as game:
+            with Session(files={DEFAULT_GAME_NAME: old}, env=slow_env()) as game:
                 screens = Screens(game)
                 open_menu(game, screens)
                 start_game(game, screens)
                 save_over_untitled(game, screens)
-                kill_when_writing(game, "untitled.svg.tmp", fraction, SAVE_SIZE)
-                now = read(game.path("untitled.svg"))
+                kill_when_writing(game, DEFAULT_GAME_NAME + ".tmp", fraction, SAVED_GAME_SIZE)
+                now = read(game.path(DEFAULT_GAME_NAME))
                 if now == old:
                     phases.append("old")
                 else:
@@ -150,15 +143,15 @@ class KilledWhileWriting(unittest.TestCase):
         phases = []
         for n, fraction in enumerate(KILL_POINTS):
             old = old_table(n)
-            with Session(files={"quorvex.hsc": old}, env=slow_env()) as game:
+            with Session(files={HIGH_SCORE_FILE: old}, env=slow_env()) as game:
                 screens = Screens(game)
                 open_menu(game, screens)
-                game.click_box(*MENU_SCORES)
-                scores.wait_table(screens)
-                game.click_box(*scores.TABLE_RESET)
-                kill_when_writing(game, "quorvex.hsc.tmp", fraction, TABLE_SIZE)
-                now = read(game.path("quorvex.hsc"))
-                self.assertTrue(now in (old, DEFAULT_TABLE),
+                game.click_box(*MENU_VIEW_HIGH_SCORES)
+                screens.wait_high_scores()
+                game.click_box(*HIGH_SCORES_RESET)
+                kill_when_writing(game, HIGH_SCORE_FILE + ".tmp", fraction, HIGH_SCORE_FILE_SIZE)
+                now = read(game.path(HIGH_SCORE_FILE))
+                self.assertTrue(now in (old, DEFAULT_HIGH_SCORE_TABLE),
                                 "killed at %s: a damaged table of %d bytes" % (fraction, len(now)))
                 phases.append("old" if now == old else "new")
         self.check_phases(phases)
@@ -166,14 +159,14 @@ class KilledWhileWriting(unittest.TestCase):
     def test_exits_killed_while_writing_the_table_leave_a_whole_table(self):
         # A short file: the table in memory (three entries, then zeros) differs from it.
         short = old_table(7)[:100]
-        whole = short[:96] + bytes(TABLE_SIZE - 96)
+        whole = short[:96] + bytes(HIGH_SCORE_FILE_SIZE - 96)
         phases = []
         for fraction in KILL_POINTS:
-            with Session(files={"quorvex.hsc": short}, env=slow_env()) as game:
+            with Session(files={HIGH_SCORE_FILE: short}, env=slow_env()) as game:
                 Screens(game)
                 game.key("Escape")
-                kill_when_writing(game, "quorvex.hsc.tmp", fraction, TABLE_SIZE)
-                now = read(game.path("quorvex.hsc"))
+                kill_when_writing(game, HIGH_SCORE_FILE + ".tmp", fraction, HIGH_SCORE_FILE_SIZE)
+                now = read(game.path(HIGH_SCORE_FILE))
                 self.assertTrue(now in (short, whole),
                                 "killed at %s: a damaged table of %d bytes" % (fraction, len(now)))
                 phases.append("old" if now == short else "new")
@@ -218,7 +211,7 @@ class FullDisk(unittest.TestCase):
 
     def test_a_full_disk_gives_the_messages_and_loses_nothing(self):
         old_save, old_hsc = noise_save(99), old_table(99)
-        with Session(workdir=self.mount, files={"untitled.svg": old_save, "quorvex.hsc": old_hsc}) as game:
+        with Session(workdir=self.mount, files={DEFAULT_GAME_NAME: old_save, HIGH_SCORE_FILE: old_hsc}) as game:
             screens = Screens(game)
             open_menu(game, screens)
             start_game(game, screens)
@@ -230,29 +223,29 @@ class FullDisk(unittest.TestCase):
             self.assertLess(white(screens, (160, 140, 480, 200)), 50, "the file selector has closed")
             game.key("Return")
             time.sleep(0.3)
-            self.assertEqual(read(game.path("untitled.svg")), old_save)
-            self.assert_only(["untitled.svg", "quorvex.hsc", "quorvex.pcx"])
+            self.assertEqual(read(game.path(DEFAULT_GAME_NAME)), old_save)
+            self.assert_only([DEFAULT_GAME_NAME, HIGH_SCORE_FILE, SCREENSHOT_FILE])
 
             # With room again the same save succeeds.
             self.free()
             save_over_untitled(game, screens)
-            wait_until(lambda: valid_save(read(game.path("untitled.svg"))), what="the new saved game")
-            saved = read(game.path("untitled.svg"))
+            wait_until(lambda: valid_save(read(game.path(DEFAULT_GAME_NAME))), what="the new saved game")
+            saved = read(game.path(DEFAULT_GAME_NAME))
 
             # A reset and the exit on a full disk fail silently; the table on disk stays whole.
             game.key("F2")
             screens.wait_menu()
             self.fill()
-            game.click_box(*MENU_SCORES)
-            scores.wait_table(screens)
-            game.click_box(*scores.TABLE_RESET)
+            game.click_box(*MENU_VIEW_HIGH_SCORES)
+            screens.wait_high_scores()
+            game.click_box(*HIGH_SCORES_RESET)
             time.sleep(1.0)
-            game.click_box(*scores.TABLE_EXIT)
+            game.click_box(*HIGH_SCORES_EXIT)
             screens.wait_menu()
             self.assertEqual(leave_to_exit(game, screens), 0)
-            self.assertEqual(read(game.path("quorvex.hsc")), old_hsc)
-            self.assertEqual(read(game.path("untitled.svg")), saved)
-            self.assert_only(["untitled.svg", "quorvex.hsc", "quorvex.pcx"])
+            self.assertEqual(read(game.path(HIGH_SCORE_FILE)), old_hsc)
+            self.assertEqual(read(game.path(DEFAULT_GAME_NAME)), saved)
+            self.assert_only([DEFAULT_GAME_NAME, HIGH_SCORE_FILE, SCREENSHOT_FILE])
 
 
 if __name__ == "__main__":

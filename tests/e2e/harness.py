@@ -5,7 +5,11 @@ temporary HOME whose ALSA default device is the null device (or a WAV capture), 
 finds and focuses its window, sends keys and mouse presses with xdotool, reads screenshots back
 as palette indices, and always cleans up its processes and directories.
 
-Environment: QVX_GAME is the path of the game executable (set by CTest).
+Below the driver: the game's buttons and well as it lays them out, and the steps through its screens
+that the tests share.
+
+Environment: QVX_GAME is the path of the game executable (set by CTest); qvx_formats (generated
+from the game's headers, tests/support/qvx_formats.cmake) is on PYTHONPATH.
 """
 
 import os
@@ -16,8 +20,12 @@ import subprocess
 import tempfile
 import time
 
-WINDOW_NAME = "Quorvex Vastrelon v2.0"
-SCREEN_W, SCREEN_H = 640, 480
+from qvx_formats import (COL_BLACK, COL_BORDER, COL_BUTTON_LIGHT, COL_LOGO_FRAME, COL_TEXT, COL_TITLE_DARK,
+                         COL_TITLE_LIGHT, DEFAULT_HIGH_SCORE_NAME, GAME_H, GAME_TITLE, GAME_W, GAMESG,
+                         HIGH_SCORE_COUNT, HIGH_SCORE_ENTRY_SIZE, HIGH_SCORE_NAME_SIZE, SCREENSHOT_FILE, TILE_SIZE)
+
+WINDOW_NAME = GAME_TITLE
+SCREEN_W, SCREEN_H = GAME_W, GAME_H
 
 # Sends a window the close request a window manager sends for its close button (tests/support).
 CLOSE_WINDOW_TOOL = os.environ.get("QVX_CLOSE_WINDOW", "x11_close_window")
@@ -50,6 +58,17 @@ def wait_until(condition, timeout=DEFAULT_TIMEOUT, interval=0.05, what="conditio
         if time.monotonic() > deadline:
             raise HarnessError("timed out waiting for " + what)
         time.sleep(interval)
+
+
+# The game's files: a saved game ends with the signature and its NUL; the high-score table is
+# HIGH_SCORE_COUNT entries of score, level, lines, pieces and a name.
+SAVED_GAME_SIGNATURE = GAMESG.encode() + b"\0"
+HIGH_SCORE_ENTRY = "<4i%ds" % HIGH_SCORE_NAME_SIZE
+DEFAULT_HIGH_SCORE_TABLE = struct.pack(HIGH_SCORE_ENTRY, 0, 1, 0, 0, DEFAULT_HIGH_SCORE_NAME.encode()) * HIGH_SCORE_COUNT
+
+
+def high_score_entries(table):
+    return [struct.unpack_from(HIGH_SCORE_ENTRY, table, HIGH_SCORE_ENTRY_SIZE * i) for i in range(HIGH_SCORE_COUNT)]
 
 
 # ----------------------------------------------------------------------------------------------
@@ -171,6 +190,37 @@ def screenshot_by_key(path, press, timeout, retry, settle):
     return wait_until(complete, timeout=timeout, interval=0.1, what=os.path.basename(path))
 
 
+def start_xvfb(width, height, timeout=START_TIMEOUT):
+    """Starts Xvfb on a free display; returns (process, display name) once a client can talk to it."""
+    read_fd, write_fd = os.pipe()
+    # -noreset: a server reset drops a client that connects at that moment.
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % (width, height),
+         "-nolisten", "tcp", "-noreset"],
+        pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+        start_new_session=True)
+    os.close(write_fd)
+    number = b""
+    deadline = time.monotonic() + timeout
+    with os.fdopen(read_fd, "rb") as pipe:
+        while not number.endswith(b"\n") and time.monotonic() < deadline:
+            chunk = pipe.read(1)
+            if not chunk:
+                break
+            number += chunk
+    if not number.strip():
+        xvfb.kill()
+        xvfb.wait()
+        raise HarnessError("Xvfb did not start")
+    display = ":" + number.decode().strip()
+
+    def answers():
+        return subprocess.run(["xdpyinfo", "-display", display], stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=10).returncode == 0
+    wait_until(answers, timeout=timeout, interval=0.1, what="Xvfb to answer")
+    return xvfb, display
+
+
 class Session:
     """One run of the game. Use as a context manager; everything is cleaned up on exit.
 
@@ -267,32 +317,8 @@ class Session:
             f.write("[sound]\nsound_freq = 44100\nalsa_fragsize = 441\n")
 
     def _start_xvfb(self):
-        read_fd, write_fd = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0",
-             "%dx%dx24" % (max(1024, SCREEN_W * self.scale + 64), max(768, SCREEN_H * self.scale + 64)),
-             "-nolisten", "tcp", "-noreset"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
-        os.close(write_fd)
-        number = b""
-        deadline = time.monotonic() + START_TIMEOUT
-        with os.fdopen(read_fd, "rb") as pipe:
-            while not number.endswith(b"\n") and time.monotonic() < deadline:
-                chunk = pipe.read(1)
-                if not chunk:
-                    break
-                number += chunk
-        if not number.strip():
-            raise HarnessError("Xvfb did not start")
-        self.display = ":" + number.decode().strip()
-
-        # Only start the game once a client can really talk to the server.
-        def answers():
-            return subprocess.run(["xdpyinfo", "-display", self.display],
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                  timeout=10).returncode == 0
-        wait_until(answers, timeout=START_TIMEOUT, interval=0.1, what="Xvfb to answer")
+        self.xvfb, self.display = start_xvfb(max(1024, SCREEN_W * self.scale + 64),
+                                             max(768, SCREEN_H * self.scale + 64))
 
     def close(self):
         if self.proc is not None and self.proc.poll() is None:
@@ -482,8 +508,8 @@ class Session:
     # -- the screen -----------------------------------------------------------------------------
 
     def screenshot(self, timeout=DEFAULT_TIMEOUT, key="F3"):
-        """Presses F3 until the game writes quorvex.pcx (title screen and play only) and returns it."""
-        return screenshot_by_key(self.path("quorvex.pcx"), lambda: self.key(key, hold=0.1, after=0.05),
+        """Presses F3 until the game writes its screenshot file (title screen and play only) and returns it."""
+        return screenshot_by_key(self.path(SCREENSHOT_FILE), lambda: self.key(key, hold=0.1, after=0.05),
                                  timeout, retry=2.0, settle=0.2)
 
     def grab(self):
@@ -528,3 +554,208 @@ class Session:
 def palette_rgb8(palette_entry):
     """The RGB a 6-bit-per-channel palette entry shows as on a 24-bit X screen."""
     return tuple((c * 255) // 63 for c in palette_entry)
+
+
+# ----------------------------------------------------------------------------------------------
+# The game's screens
+# ----------------------------------------------------------------------------------------------
+
+# Buttons (x1, y1, x2, y2), named by screen and label as the game names them.
+TITLE_PLAY_GAME = (245, 320, 385, 345)
+TITLE_EXIT = (245, 350, 385, 375)
+MENU_START_GAME = (200, 140, 440, 170)
+MENU_OPTIONS = (200, 180, 440, 210)
+MENU_VIEW_HIGH_SCORES = (200, 220, 440, 250)
+MENU_CREDITS = (200, 260, 440, 290)
+MENU_PREVIOUS_MENU = (200, 300, 440, 330)
+OPTIONS_EXIT = (215, 400, 425, 430)
+OPTIONS_SOUND = (80, 100, 290, 130)     # the toggles, labelled with their state
+OPTIONS_MUSIC = (350, 100, 560, 130)
+OPTIONS_SOUND_DOWN, OPTIONS_SOUND_UP = (80, 200, 110, 230), (260, 200, 290, 230)
+OPTIONS_MUSIC_DOWN, OPTIONS_MUSIC_UP = (350, 200, 380, 230), (530, 200, 560, 230)
+OPTIONS_LEVEL_DOWN, OPTIONS_LEVEL_UP = (80, 350, 110, 380), (260, 350, 290, 380)
+OPTIONS_BLOCKS_DOWN, OPTIONS_BLOCKS_UP = (350, 350, 380, 380), (530, 350, 560, 380)
+# The value displays: the left and the right pair share their x range, so equal labels show
+# as equal pixels.
+OPTIONS_SOUND_VALUE, OPTIONS_LEVEL_VALUE = (111, 200, 259, 230), (111, 350, 259, 380)
+OPTIONS_MUSIC_VALUE, OPTIONS_BLOCKS_VALUE = (381, 200, 529, 230), (381, 350, 529, 380)
+HIGH_SCORES_EXIT = (100, 420, 300, 450)
+HIGH_SCORES_RESET = (340, 420, 540, 450)
+# The box that asks a new high score's name, and its text field.
+NAME_BOX = (100, 150, 340, 280)
+NAME_FIELD = (150, 200, 290, 240)
+
+# Dialogs over the play screen: the file selector and the alert that asks before overwriting.
+DIALOG_AREA = (160, 140, 480, 340)
+ALERT_AREA = (200, 200, 440, 280)
+
+WELL_X, WELL_Y, CELL = 40, 40, TILE_SIZE
+WELL = (WELL_X, WELL_Y, WELL_X + 10 * CELL - 1, WELL_Y + 20 * CELL - 1)
+
+
+def cell_box(c, r):
+    x, y = WELL_X + CELL * c, WELL_Y + CELL * r
+    return (x, y, x + CELL - 1, y + CELL - 1)
+
+
+def region(rows, box):
+    x1, y1, x2, y2 = box
+    return [tuple(rows[y][x1:x2 + 1]) for y in range(y1, y2 + 1)]
+
+
+def image_region(image, box):
+    x1, y1, x2, y2 = box
+    return [image.pixels[y * image.width + x1:y * image.width + x2 + 1] for y in range(y1, y2 + 1)]
+
+
+def occupied(image, c, r):
+    """True when a well cell shows anything but the empty well's black."""
+    return any(v != COL_BLACK for row in image_region(image, cell_box(c, r)) for v in row)
+
+
+def occupied_cells(image):
+    """Well cells (column, row) drawn with a tile in a screenshot of the play screen."""
+    return {(c, r) for c in range(10) for r in range(20)
+            if len(image.region(*cell_box(c, r)).replace(b"\0", b"")) > 100}
+
+
+def same_colour(rgb, target):
+    """An RGB value read from the X screen shows the palette colour `target` (within rounding)."""
+    return all(abs(a - b) <= 4 for a, b in zip(rgb, target))
+
+
+def nearest_index(palette, rgb):
+    """The palette index whose colour is closest to an RGB value read from the X screen."""
+    return min(range(len(palette)), key=lambda i: sum((a - b) ** 2 for a, b in zip(palette[i], rgb)))
+
+
+def count_colour(game, palette, colour, x1, y1, x2, y2):
+    """Pixels of the window in the rectangle that show palette colour `colour`."""
+    _, _, rows = game.grab()
+    target = palette[colour]
+    return sum(1 for y in range(y1, y2 + 1) for x in range(x1, x2 + 1) if same_colour(rows[y][x], target))
+
+
+def menu_shown(rows, palette):
+    """The main menu shows: its logo outline at the top-left of the logo frame."""
+    return (same_colour(rows[25][135], palette[COL_LOGO_FRAME]) and
+            same_colour(rows[60][524], palette[COL_LOGO_FRAME]))
+
+
+def wait_for_menu(game, palette, timeout=30):
+    wait_until(lambda: menu_shown(game.grab()[2], palette), timeout=timeout, interval=0.2, what="the main menu")
+
+
+def title_shown(rows, palette):
+    """The title screen shows: the EXIT button's bevel."""
+    return (same_colour(rows[362][TITLE_EXIT[0]], palette[COL_TITLE_LIGHT]) and
+            same_colour(rows[362][TITLE_EXIT[2]], palette[COL_TITLE_DARK]))
+
+
+def wait_for_title(game, title_image, timeout=30):
+    wait_until(lambda: title_shown(game.grab()[2], title_image.palette), timeout=timeout, interval=0.2,
+               what="the title screen")
+
+
+def play_from_title(game):
+    """From the title screen to the first pass of a new game; returns the title's palette."""
+    title = game.screenshot()
+    game.click_box(*TITLE_PLAY_GAME)
+    wait_for_menu(game, title.palette)
+    game.click_box(*MENU_START_GAME)
+    wait_until(lambda: occupied_cells(game.screenshot()), what="a piece in the well")
+    return title.palette
+
+
+class Screens:
+    """Reads the game's window and tells its screens apart by pixels of known palette entries."""
+
+    def __init__(self, game):
+        self.game = game
+        # The title's screenshot carries the game palette as the window shows it.
+        self.palette = game.screenshot().palette
+
+    def rgb(self, index):
+        return self.palette[index]
+
+    def grab(self):
+        return self.game.grab()[2]
+
+    def shows(self, rows, points):
+        return all(rows[y][x] == self.rgb(i) for (x, y), i in points.items())
+
+    def wait_for(self, points, what, timeout=30):
+        return wait_until(lambda: (lambda r: r if self.shows(r, points) else None)(self.grab()),
+                          timeout=timeout, interval=0.1, what=what)
+
+    @staticmethod
+    def button(box):
+        """A raised button's bevel: light top and left, dark bottom and right."""
+        x1, y1, x2, y2 = box
+        return {(x1, (y1 + y2) // 2): COL_BUTTON_LIGHT, ((x1 + x2) // 2, y1): COL_BUTTON_LIGHT,
+                (x2, (y1 + y2) // 2): COL_TEXT, ((x1 + x2) // 2, y2): COL_TEXT}
+
+    def wait_menu(self):
+        points = {(135, 60): COL_LOGO_FRAME, (524, 60): COL_LOGO_FRAME}
+        for box in (MENU_START_GAME, MENU_PREVIOUS_MENU):
+            points.update(self.button(box))
+        return self.wait_for(points, "the main menu")
+
+    def wait_high_scores(self):
+        points = {(0, 240): COL_BORDER, (639, 240): COL_BORDER}
+        points.update(self.button(HIGH_SCORES_EXIT))
+        points.update(self.button(HIGH_SCORES_RESET))
+        return self.wait_for(points, "the high-score table")
+
+    def count(self, rows, box, index):
+        x1, y1, x2, y2 = box
+        want = self.rgb(index)
+        return sum(1 for y in range(y1, y2 + 1) for x in range(x1, x2 + 1) if rows[y][x] == want)
+
+    def game_over_shown(self):
+        rows = self.grab()
+        # "G A M E" and "O V E R" in the text colour over the well.
+        return (self.count(rows, (100, 152, 170, 159), COL_TEXT) > 20 and
+                self.count(rows, (100, 202, 170, 209), COL_TEXT) > 20)
+
+
+def open_menu(game, screens):
+    game.click_box(*TITLE_PLAY_GAME)
+    screens.wait_menu()
+
+
+def start_game(game, screens):
+    """From the main menu into a new game; returns its first screenshot."""
+    game.click_box(*MENU_START_GAME)
+    time.sleep(0.5)
+    return wait_until(lambda: _play_shot(game), timeout=30, interval=0.2, what="the play screen")
+
+
+def _play_shot(game):
+    # F3 pressed while the game sets itself up is cleared from the key buffer: try again.
+    try:
+        shot = game.screenshot(timeout=3)
+    except HarnessError:
+        return None
+    # The play screen's score panel is black inside its frame, under the "Score:" caption.
+    return shot if shot.index(575, 130) == COL_BLACK and shot.index(575, 281) == COL_BLACK else None
+
+
+def drop_pieces(game, n):
+    """Drops n pieces straight down and waits for each to lock."""
+    for _ in range(n):
+        game.key("space")
+        time.sleep(0.9)
+
+
+def type_plain(game, value):
+    for ch in value:
+        game.key({".": "period", "/": "slash", "-": "minus", " ": "space"}.get(ch, ch), hold=0.04, after=0.04)
+
+
+def leave_to_exit(game, screens):
+    """From the main menu back to the title and out of the program; returns the exit status."""
+    game.click_box(*MENU_PREVIOUS_MENU)
+    wait_until(lambda: title_shown(screens.grab(), screens.palette), timeout=30, what="the title screen")
+    game.click_box(*TITLE_EXIT)
+    return game.wait_exit()

@@ -1,4 +1,4 @@
-"""The front end: help over the play screen, the credits, and steps the other tests share."""
+"""The front end: help over the play screen and the credits."""
 
 import os
 import time
@@ -7,135 +7,9 @@ import wave
 import array
 import tempfile
 
-from harness import Session, wait_until, HarnessError
-
-# Title and main-menu buttons (x1, y1, x2, y2).
-TITLE_PLAY = (245, 320, 385, 345)
-TITLE_EXIT = (245, 350, 385, 375)
-MENU_START = (200, 140, 440, 170)
-MENU_OPTIONS = (200, 180, 440, 210)
-MENU_SCORES = (200, 220, 440, 250)
-MENU_CREDITS = (200, 260, 440, 290)
-MENU_PREVIOUS = (200, 300, 440, 330)
-
-# Palette entries with a role on these screens.
-COL_BLACK, COL_HEADING, COL_TEXT, COL_LIGHT = 0, 5, 15, 25
-COL_HELP_KEYS, COL_BORDER, COL_HELP_BORDER, COL_LOGO_FRAME, COL_WHITE = 85, 142, 143, 227, 255
-
-WELL = (40, 40, 239, 439)
-CELL = 20
-
-
-class Screens:
-    """Reads the game's window and tells its screens apart by pixels of known palette entries."""
-
-    def __init__(self, game):
-        self.game = game
-        # The title's screenshot carries the game palette as the window shows it.
-        self.palette = game.screenshot().palette
-
-    def rgb(self, index):
-        return self.palette[index]
-
-    def grab(self):
-        return self.game.grab()[2]
-
-    def shows(self, rows, points):
-        return all(rows[y][x] == self.rgb(i) for (x, y), i in points.items())
-
-    def wait_for(self, points, what, timeout=30):
-        return wait_until(lambda: (lambda r: r if self.shows(r, points) else None)(self.grab()),
-                          timeout=timeout, interval=0.1, what=what)
-
-    # Raised buttons: light bevel top/left (25), dark bottom/right (15).
-    @staticmethod
-    def button(box):
-        x1, y1, x2, y2 = box
-        return {(x1, (y1 + y2) // 2): COL_LIGHT, ((x1 + x2) // 2, y1): COL_LIGHT,
-                (x2, (y1 + y2) // 2): COL_TEXT, ((x1 + x2) // 2, y2): COL_TEXT}
-
-    def wait_menu(self):
-        points = {(135, 60): COL_LOGO_FRAME, (524, 60): COL_LOGO_FRAME}
-        for box in (MENU_START, MENU_PREVIOUS):
-            points.update(self.button(box))
-        return self.wait_for(points, "the main menu")
-
-    def count(self, rows, box, index):
-        x1, y1, x2, y2 = box
-        want = self.rgb(index)
-        return sum(1 for y in range(y1, y2 + 1) for x in range(x1, x2 + 1) if rows[y][x] == want)
-
-
-def region(rows, box):
-    x1, y1, x2, y2 = box
-    return [tuple(rows[y][x1:x2 + 1]) for y in range(y1, y2 + 1)]
-
-
-def image_region(image, box):
-    x1, y1, x2, y2 = box
-    return [image.pixels[y * image.width + x1:y * image.width + x2 + 1] for y in range(y1, y2 + 1)]
-
-
-def open_menu(game, screens):
-    game.click_box(*TITLE_PLAY)
-    screens.wait_menu()
-
-
-def start_game(game, screens):
-    """From the main menu into a new game; returns its first screenshot."""
-    game.click_box(*MENU_START)
-    time.sleep(0.5)
-    return wait_until(lambda: _play_shot(game), timeout=30, interval=0.2, what="the play screen")
-
-
-def _play_shot(game):
-    # F3 pressed while the game sets itself up is cleared from the key buffer: try again.
-    try:
-        shot = game.screenshot(timeout=3)
-    except HarnessError:
-        return None
-    # The play screen's score panel is black inside its frame, under the "Score:" caption.
-    return shot if shot.index(575, 130) == COL_BLACK and shot.index(575, 281) == COL_BLACK else None
-
-
-def cell_box(c, r):
-    x, y = WELL[0] + CELL * c, WELL[1] + CELL * r
-    return (x, y, x + CELL - 1, y + CELL - 1)
-
-
-def occupied(image, c, r):
-    """True when a well cell shows anything but the empty well's black."""
-    return any(v != COL_BLACK for row in image_region(image, cell_box(c, r)) for v in row)
-
-
-def drop_pieces(game, n):
-    """Drops n pieces straight down and waits for each to lock."""
-    for _ in range(n):
-        game.key("space")
-        time.sleep(0.9)
-
-
-def key_names(value):
-    return [{".": "period", "/": "slash", "-": "minus", " ": "space"}.get(ch, ch) for ch in value]
-
-
-def type_plain(game, value):
-    for name in key_names(value):
-        game.key(name, hold=0.04, after=0.04)
-
-
-def leave_to_exit(game, screens):
-    """From the main menu back to the title and out of the program; returns the exit status."""
-    game.click_box(*MENU_PREVIOUS)
-    wait_until(lambda: _title_shown(screens), timeout=30, what="the title screen")
-    game.click_box(*TITLE_EXIT)
-    return game.wait_exit()
-
-
-def _title_shown(screens):
-    rows = screens.grab()
-    return screens.shows(rows, {(TITLE_EXIT[0], 362): 14, (TITLE_EXIT[2], 362): 48})
-
+from harness import (MENU_CREDITS, MENU_OPTIONS, HarnessError, Screens, Session, cell_box, drop_pieces,
+                     image_region, leave_to_exit, occupied, open_menu, start_game)
+from qvx_formats import COL_HEADING, COL_HELP_BORDER, COL_HELP_KEYS, COL_WHITE
 
 def loud_run_seconds(path, threshold=0.01, window=0.1):
     """Longest stretch, in seconds, of consecutive windows whose RMS is above threshold."""

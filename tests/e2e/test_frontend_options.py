@@ -6,21 +6,13 @@ import tempfile
 import time
 import unittest
 
-from harness import Session
-from test_frontend import (Screens, open_menu, start_game, region, occupied, MENU_OPTIONS,
-                           COL_BORDER)
+from harness import (MENU_OPTIONS, OPTIONS_BLOCKS_UP, OPTIONS_BLOCKS_VALUE, OPTIONS_EXIT, OPTIONS_LEVEL_DOWN,
+                     OPTIONS_LEVEL_UP, OPTIONS_LEVEL_VALUE, OPTIONS_MUSIC, OPTIONS_MUSIC_DOWN,
+                     OPTIONS_MUSIC_UP, OPTIONS_MUSIC_VALUE, OPTIONS_SOUND, OPTIONS_SOUND_DOWN,
+                     OPTIONS_SOUND_UP, OPTIONS_SOUND_VALUE, Screens, Session, occupied, open_menu, region,
+                     start_game)
+from qvx_formats import COL_BORDER, SETTINGS_FILE
 
-EXIT = (215, 400, 425, 430)
-SOUND_TOGGLE = (80, 100, 290, 130)
-MUSIC_TOGGLE = (350, 100, 560, 130)
-SOUND_DOWN, SOUND_UP = (80, 200, 110, 230), (260, 200, 290, 230)
-MUSIC_DOWN, MUSIC_UP = (350, 200, 380, 230), (530, 200, 560, 230)
-LEVEL_DOWN, LEVEL_UP = (80, 350, 110, 380), (260, 350, 290, 380)
-BLOCKS_DOWN, BLOCKS_UP = (350, 350, 380, 380), (530, 350, 560, 380)
-# The value displays: the left and the right pair share their x range, so equal labels show
-# as equal pixels.
-SOUND_VALUE, LEVEL_VALUE = (111, 200, 259, 230), (111, 350, 259, 380)
-MUSIC_VALUE, BLOCKS_VALUE = (381, 200, 529, 230), (381, 350, 529, 380)
 
 
 class OptionsScreen(unittest.TestCase):
@@ -60,12 +52,12 @@ class OptionsScreen(unittest.TestCase):
             open_menu(game, screens)
             game.click_box(*MENU_OPTIONS)
             points = {(0, 240): COL_BORDER}
-            points.update(screens.button(EXIT))
+            points.update(screens.button(OPTIONS_EXIT))
             rows = screens.wait_for(points, "the options screen")
-            zero = region(rows, LEVEL_VALUE)
-            self.assertEqual(region(rows, BLOCKS_VALUE), zero)
-            two_hundred = region(rows, SOUND_VALUE)
-            self.assertEqual(region(rows, MUSIC_VALUE), two_hundred)
+            zero = region(rows, OPTIONS_LEVEL_VALUE)
+            self.assertEqual(region(rows, OPTIONS_BLOCKS_VALUE), zero)
+            two_hundred = region(rows, OPTIONS_SOUND_VALUE)
+            self.assertEqual(region(rows, OPTIONS_MUSIC_VALUE), two_hundred)
             self.assertNotEqual(two_hundred, zero)
 
             game.key("Escape")
@@ -73,54 +65,54 @@ class OptionsScreen(unittest.TestCase):
             self.assertTrue(screens.shows(screens.grab(), points), "Esc does not leave")
 
             # Sound volume: 200 down to 0 in twenty clicks, no further; up to 250, no further.
-            self.step(SOUND_DOWN, SOUND_VALUE, 19)
-            self.assertNotEqual(self.shown(SOUND_VALUE), zero)
-            self.step(SOUND_DOWN, SOUND_VALUE)
-            self.assertEqual(self.shown(SOUND_VALUE), zero)
-            self.click(SOUND_DOWN)
-            self.assertEqual(self.shown(SOUND_VALUE), zero)
-            self.step(SOUND_UP, SOUND_VALUE, 24)
-            self.assertNotEqual(self.shown(SOUND_VALUE), zero)
-            before_top = self.shown(SOUND_VALUE)
-            self.step(SOUND_UP, SOUND_VALUE)
-            two_fifty = self.shown(SOUND_VALUE)
+            self.step(OPTIONS_SOUND_DOWN, OPTIONS_SOUND_VALUE, 19)
+            self.assertNotEqual(self.shown(OPTIONS_SOUND_VALUE), zero)
+            self.step(OPTIONS_SOUND_DOWN, OPTIONS_SOUND_VALUE)
+            self.assertEqual(self.shown(OPTIONS_SOUND_VALUE), zero)
+            self.click(OPTIONS_SOUND_DOWN)
+            self.assertEqual(self.shown(OPTIONS_SOUND_VALUE), zero)
+            self.step(OPTIONS_SOUND_UP, OPTIONS_SOUND_VALUE, 24)
+            self.assertNotEqual(self.shown(OPTIONS_SOUND_VALUE), zero)
+            before_top = self.shown(OPTIONS_SOUND_VALUE)
+            self.step(OPTIONS_SOUND_UP, OPTIONS_SOUND_VALUE)
+            two_fifty = self.shown(OPTIONS_SOUND_VALUE)
             self.assertNotEqual(two_fifty, before_top)
-            self.click(SOUND_UP, 2)
-            self.assertEqual(self.shown(SOUND_VALUE), two_fifty)
+            self.click(OPTIONS_SOUND_UP, 2)
+            self.assertEqual(self.shown(OPTIONS_SOUND_VALUE), two_fifty)
 
             # Music volume: five clicks from 200 reach 250; twenty-five down reach 0, no further.
-            self.step(MUSIC_UP, MUSIC_VALUE, 5)
-            self.assertEqual(self.shown(MUSIC_VALUE), two_fifty)
-            self.click(MUSIC_UP)
-            self.assertEqual(self.shown(MUSIC_VALUE), two_fifty)
-            self.step(MUSIC_DOWN, MUSIC_VALUE, 25)
-            self.click(MUSIC_DOWN)
-            self.assertEqual(self.shown(MUSIC_VALUE), zero)
+            self.step(OPTIONS_MUSIC_UP, OPTIONS_MUSIC_VALUE, 5)
+            self.assertEqual(self.shown(OPTIONS_MUSIC_VALUE), two_fifty)
+            self.click(OPTIONS_MUSIC_UP)
+            self.assertEqual(self.shown(OPTIONS_MUSIC_VALUE), two_fifty)
+            self.step(OPTIONS_MUSIC_DOWN, OPTIONS_MUSIC_VALUE, 25)
+            self.click(OPTIONS_MUSIC_DOWN)
+            self.assertEqual(self.shown(OPTIONS_MUSIC_VALUE), zero)
 
             # Starting level 0..20 and starting blocks 0..10.
-            self.click(LEVEL_DOWN)
-            self.assertEqual(self.shown(LEVEL_VALUE), zero)
-            self.step(LEVEL_UP, LEVEL_VALUE, 20)
-            twenty = self.shown(LEVEL_VALUE)
-            self.click(LEVEL_UP)
-            self.assertEqual(self.shown(LEVEL_VALUE), twenty)
-            self.step(BLOCKS_UP, BLOCKS_VALUE, 9)
-            nine = self.shown(BLOCKS_VALUE)
-            self.step(BLOCKS_UP, BLOCKS_VALUE)
-            ten = self.shown(BLOCKS_VALUE)
+            self.click(OPTIONS_LEVEL_DOWN)
+            self.assertEqual(self.shown(OPTIONS_LEVEL_VALUE), zero)
+            self.step(OPTIONS_LEVEL_UP, OPTIONS_LEVEL_VALUE, 20)
+            twenty = self.shown(OPTIONS_LEVEL_VALUE)
+            self.click(OPTIONS_LEVEL_UP)
+            self.assertEqual(self.shown(OPTIONS_LEVEL_VALUE), twenty)
+            self.step(OPTIONS_BLOCKS_UP, OPTIONS_BLOCKS_VALUE, 9)
+            nine = self.shown(OPTIONS_BLOCKS_VALUE)
+            self.step(OPTIONS_BLOCKS_UP, OPTIONS_BLOCKS_VALUE)
+            ten = self.shown(OPTIONS_BLOCKS_VALUE)
             self.assertNotEqual(ten, nine)
-            self.click(BLOCKS_UP, 2)
-            self.assertEqual(self.shown(BLOCKS_VALUE), ten)
+            self.click(OPTIONS_BLOCKS_UP, 2)
+            self.assertEqual(self.shown(OPTIONS_BLOCKS_VALUE), ten)
             self.assertNotEqual(twenty, ten)
 
             # The switches change their label and change it back.
-            for toggle in (SOUND_TOGGLE, MUSIC_TOGGLE):
+            for toggle in (OPTIONS_SOUND, OPTIONS_MUSIC):
                 on = self.shown(toggle)
                 self.step(toggle, toggle)
                 self.step(toggle, toggle)
                 self.assertEqual(self.shown(toggle), on)
 
-            self.click(EXIT)
+            self.click(OPTIONS_EXIT)
             screens.wait_menu()
             # Ten starting rows: the bottom half of the new well is filled at random, the rows
             # above it start empty (but for the falling piece, in the top rows).
@@ -134,10 +126,10 @@ class OptionsScreen(unittest.TestCase):
             screens.wait_menu()
             game.click_box(*MENU_OPTIONS)
             rows = screens.wait_for(points, "the options screen")
-            self.assertEqual(region(rows, SOUND_VALUE), two_fifty)
-            self.assertEqual(region(rows, MUSIC_VALUE), zero)
-            self.assertEqual(region(rows, LEVEL_VALUE), twenty)
-            self.assertEqual(region(rows, BLOCKS_VALUE), ten)
+            self.assertEqual(region(rows, OPTIONS_SOUND_VALUE), two_fifty)
+            self.assertEqual(region(rows, OPTIONS_MUSIC_VALUE), zero)
+            self.assertEqual(region(rows, OPTIONS_LEVEL_VALUE), twenty)
+            self.assertEqual(region(rows, OPTIONS_BLOCKS_VALUE), ten)
 
     def open_options(self):
         """Opens the options from the title; returns what its switches and displays show."""
@@ -145,22 +137,22 @@ class OptionsScreen(unittest.TestCase):
         open_menu(self.game, self.screens)
         self.game.click_box(*MENU_OPTIONS)
         points = {(0, 240): COL_BORDER}
-        points.update(self.screens.button(EXIT))
+        points.update(self.screens.button(OPTIONS_EXIT))
         self.screens.wait_for(points, "the options screen")
-        return {box: self.shown(box) for box in (SOUND_TOGGLE, MUSIC_TOGGLE, SOUND_VALUE,
-                                                 MUSIC_VALUE, LEVEL_VALUE, BLOCKS_VALUE)}
+        return {box: self.shown(box) for box in (OPTIONS_SOUND, OPTIONS_MUSIC, OPTIONS_SOUND_VALUE,
+                                                 OPTIONS_MUSIC_VALUE, OPTIONS_LEVEL_VALUE, OPTIONS_BLOCKS_VALUE)}
 
     def test_settings_survive_a_restart_and_a_damaged_file_is_ignored(self):
         workdir = tempfile.mkdtemp(prefix="qvx-cfg-")
-        cfg = os.path.join(workdir, "quorvex.cfg")
+        cfg = os.path.join(workdir, SETTINGS_FILE)
         try:
             with Session(workdir=workdir) as game:
                 self.game = game
                 defaults = self.open_options()
-                self.step(SOUND_TOGGLE, SOUND_TOGGLE)
-                self.step(MUSIC_DOWN, MUSIC_VALUE)
-                self.step(LEVEL_UP, LEVEL_VALUE, 3)
-                self.step(BLOCKS_UP, BLOCKS_VALUE, 2)
+                self.step(OPTIONS_SOUND, OPTIONS_SOUND)
+                self.step(OPTIONS_MUSIC_DOWN, OPTIONS_MUSIC_VALUE)
+                self.step(OPTIONS_LEVEL_UP, OPTIONS_LEVEL_VALUE, 3)
+                self.step(OPTIONS_BLOCKS_UP, OPTIONS_BLOCKS_VALUE, 2)
                 changed = {box: self.shown(box) for box in defaults}
                 game.close_window()
                 self.assertEqual(game.wait_exit(), 0)

@@ -6,14 +6,11 @@ import struct
 import time
 import unittest
 
-from harness import Session, wait_until
-from test_frontend import (Screens, open_menu, start_game, drop_pieces, type_plain, image_region,
-                           cell_box, occupied, COL_WHITE)
+from harness import (ALERT_AREA, DIALOG_AREA, SAVED_GAME_SIGNATURE, Screens, Session, cell_box, drop_pieces,
+                     image_region, occupied, open_menu, start_game, type_plain, wait_until)
+from qvx_formats import COL_WHITE, DEFAULT_GAME_NAME, GAME_STATE_SIZE, SAVED_GAME_SIZE, SCREENSHOT_FILE
 
-SIGNATURE = b"Quorvex Vastrelon v2.0 (Windows Only Version)\0"
 SCORE_PANEL = (360, 40, 580, 135)
-DIALOG_AREA = (160, 140, 480, 340)
-ALERT_AREA = (200, 200, 440, 280)
 OVERWRITE_CANCEL = (363, 255)
 
 
@@ -40,7 +37,7 @@ class SavedGames(unittest.TestCase):
     def replace_name(self, name):
         """Puts a new file name in place of the proposed one in the selector's path field."""
         self.game.key("End")
-        for _ in range(len("untitled.svg")):
+        for _ in range(len(DEFAULT_GAME_NAME)):
             self.game.key("BackSpace", hold=0.03, after=0.03)
         type_plain(self.game, name)
 
@@ -68,11 +65,11 @@ class SavedGames(unittest.TestCase):
             self.replace_name("mygame.svg")
             game.key("Return")
             path = game.path("mygame.svg")
-            wait_until(lambda: os.path.exists(path) and os.path.getsize(path) == 958,
+            wait_until(lambda: os.path.exists(path) and os.path.getsize(path) == SAVED_GAME_SIZE,
                        what="mygame.svg")
             with open(path, "rb") as f:
                 saved = f.read()
-            self.assertEqual(saved[912:], SIGNATURE)
+            self.assertEqual(saved[GAME_STATE_SIZE:], SAVED_GAME_SIGNATURE)
             well, block_x = record(saved)
             piece_columns = set(range(block_x, block_x + 4))
             for c in range(10):
@@ -90,7 +87,7 @@ class SavedGames(unittest.TestCase):
             time.sleep(0.5)
             with open(path, "rb") as f:
                 self.assertEqual(f.read(), saved)
-            self.assertEqual(sorted(os.listdir(game.workdir)), ["mygame.svg", "quorvex.pcx"])
+            self.assertEqual(sorted(os.listdir(game.workdir)), ["mygame.svg", SCREENSHOT_FILE])
 
             # A later game: empty at first, then the saved one.
             game.key("F2")
@@ -107,7 +104,7 @@ class SavedGames(unittest.TestCase):
 
     def test_refused_files_and_failed_saves_leave_everything_as_it_was(self):
         rng = random.Random(958)
-        noise = bytes(rng.randrange(256) for _ in range(912)) + SIGNATURE
+        noise = bytes(rng.randrange(256) for _ in range(GAME_STATE_SIZE)) + SAVED_GAME_SIGNATURE
         with Session(files={"noise.svg": noise, "short.svg": b"\x01" * 100}) as game:
             self.game = game
             screens = self.screens = Screens(game)
@@ -138,7 +135,7 @@ class SavedGames(unittest.TestCase):
             game.key("Return")
             time.sleep(0.3)
             self.assertEqual(sorted(os.listdir(game.workdir)),
-                             ["noise.svg", "quorvex.pcx", "short.svg"])
+                             ["noise.svg", SCREENSHOT_FILE, "short.svg"])
             self.assert_same_game(before, game.screenshot(), {3, 4, 5, 6})
 
 

@@ -6,40 +6,17 @@ import struct
 import time
 import unittest
 
-from harness import Session, wait_until
-from test_frontend import (Screens, open_menu, start_game, leave_to_exit, region, MENU_SCORES,
-                           COL_BORDER, COL_TEXT, COL_BLACK)
-
-TABLE_EXIT = (100, 420, 300, 450)
-TABLE_RESET = (340, 420, 540, 450)
-NAME_BOX = (100, 150, 340, 280)
-NAME_FIELD = (150, 200, 290, 240)
-DEFAULT_ENTRY = struct.pack("<4i", 0, 1, 0, 0) + b"Quorvex Champion"
-
-
-def entries(table):
-    return [struct.unpack_from("<4i16s", table, 32 * i) for i in range(15)]
-
+from harness import (DEFAULT_HIGH_SCORE_TABLE, HIGH_SCORES_EXIT, HIGH_SCORES_RESET, MENU_VIEW_HIGH_SCORES,
+                     NAME_BOX, NAME_FIELD, Screens, Session, high_score_entries, leave_to_exit, open_menu,
+                     region, start_game, wait_until)
+from qvx_formats import (COL_BLACK, COL_BORDER, COL_TEXT, HIGH_SCORE_COUNT, HIGH_SCORE_ENTRY_SIZE,
+                         HIGH_SCORE_FILE, HIGH_SCORE_FILE_SIZE)
 
 def name_column(screens, rows, rank):
     """Where the table's name column of a row shows text, right of the rank digits."""
     y = 80 + 20 * rank
     text = screens.rgb(COL_TEXT)
     return [tuple(px == text for px in line) for line in region(rows, (110, y, 370, y + 16))]
-
-
-def wait_table(screens):
-    points = {(0, 240): COL_BORDER, (639, 240): COL_BORDER}
-    points.update(screens.button(TABLE_EXIT))
-    points.update(screens.button(TABLE_RESET))
-    return screens.wait_for(points, "the high-score table")
-
-
-def game_over_shown(screens):
-    rows = screens.grab()
-    # "G A M E" and "O V E R" in colour 15 over the well.
-    return (screens.count(rows, (100, 152, 170, 159), COL_TEXT) > 20 and
-            screens.count(rows, (100, 202, 170, 209), COL_TEXT) > 20)
 
 
 class HighScoreEntry(unittest.TestCase):
@@ -52,7 +29,7 @@ class HighScoreEntry(unittest.TestCase):
             # Drop every piece straight down until the stack reaches the top.
             def over():
                 game.key("space", hold=0.05, after=0.05)
-                return game_over_shown(screens)
+                return screens.game_over_shown()
             wait_until(over, timeout=240, interval=0.2, what="game over")
 
             game.key("Return")
@@ -65,21 +42,21 @@ class HighScoreEntry(unittest.TestCase):
             self.assertNotEqual(region(screens.grab(), NAME_FIELD), field, "the name shows")
             game.key("Return")
 
-            rows = wait_table(screens)
+            rows = screens.wait_high_scores()
             self.assertNotEqual(name_column(screens, rows, 0), name_column(screens, rows, 1),
                                 "a new name at rank 1")
             self.assertEqual(name_column(screens, rows, 1), name_column(screens, rows, 2),
                              "the defaults moved down")
-            self.assertFalse(os.path.exists(game.path("quorvex.hsc")),
+            self.assertFalse(os.path.exists(game.path(HIGH_SCORE_FILE)),
                              "the table reaches the file at exit")
-            game.click_box(*TABLE_EXIT)
+            game.click_box(*HIGH_SCORES_EXIT)
             screens.wait_menu()
             self.assertEqual(leave_to_exit(game, screens), 0, game.stderr[-3000:])
 
-            with open(game.path("quorvex.hsc"), "rb") as f:
+            with open(game.path(HIGH_SCORE_FILE), "rb") as f:
                 table = f.read()
-        self.assertEqual(len(table), 480)
-        score, level, lines, pieces, name = entries(table)[0]
+        self.assertEqual(len(table), HIGH_SCORE_FILE_SIZE)
+        score, level, lines, pieces, name = high_score_entries(table)[0]
         self.assertEqual(name, b"TESTER" + bytes(10))
         self.assertGreater(score, 0)
         self.assertEqual(level, 0)
@@ -87,36 +64,35 @@ class HighScoreEntry(unittest.TestCase):
         if lines == 1:
             # No rows removed: 30 points a piece, and the table holds one more piece.
             self.assertEqual(pieces, score // 30 + 1)
-        for i in range(1, 15):
-            self.assertEqual(table[32 * i:32 * i + 32], DEFAULT_ENTRY, i)
+        self.assertEqual(table[HIGH_SCORE_ENTRY_SIZE:], DEFAULT_HIGH_SCORE_TABLE[HIGH_SCORE_ENTRY_SIZE:])
 
 
 class HighScoreReset(unittest.TestCase):
     def test_reset_writes_the_defaults_at_once(self):
         old = bytearray()
-        for i in range(15):
+        for i in range(HIGH_SCORE_COUNT):
             old += struct.pack("<4i16s", 9000 - 100 * i, 3, 40, 120, b"PLAYER%02d" % i)
-        with Session(files={"quorvex.hsc": bytes(old)}) as game:
+        with Session(files={HIGH_SCORE_FILE: bytes(old)}) as game:
             screens = Screens(game)
             open_menu(game, screens)
-            game.click_box(*MENU_SCORES)
-            rows = wait_table(screens)
+            game.click_box(*MENU_VIEW_HIGH_SCORES)
+            rows = screens.wait_high_scores()
             self.assertNotEqual(name_column(screens, rows, 1), name_column(screens, rows, 2))
 
-            game.click_box(*TABLE_RESET)
+            game.click_box(*HIGH_SCORES_RESET)
 
             def reset_written():
-                with open(game.path("quorvex.hsc"), "rb") as f:
-                    return f.read() == DEFAULT_ENTRY * 15
+                with open(game.path(HIGH_SCORE_FILE), "rb") as f:
+                    return f.read() == DEFAULT_HIGH_SCORE_TABLE
             wait_until(reset_written, timeout=30, what="the defaults in quorvex.hsc")
-            rows = wait_table(screens)
+            rows = screens.wait_high_scores()
             self.assertEqual(name_column(screens, rows, 0), name_column(screens, rows, 14))
 
             # Even a program killed right away leaves the reset table behind.
             os.killpg(game.proc.pid, signal.SIGKILL)
             game.proc.wait()
-            with open(game.path("quorvex.hsc"), "rb") as f:
-                self.assertEqual(f.read(), DEFAULT_ENTRY * 15)
+            with open(game.path(HIGH_SCORE_FILE), "rb") as f:
+                self.assertEqual(f.read(), DEFAULT_HIGH_SCORE_TABLE)
             self.assertEqual([n for n in os.listdir(game.workdir) if n.endswith(".tmp")], [])
 
 

@@ -8,15 +8,11 @@ import os
 import time
 import unittest
 
-from harness import Session, wait_until
-from test_frontend import (Screens, open_menu, start_game, drop_pieces, type_plain, MENU_OPTIONS,
-                           MENU_SCORES, MENU_CREDITS, COL_HEADING, COL_HELP_BORDER, COL_WHITE)
-from test_frontend_scores import TABLE_EXIT, NAME_BOX, NAME_FIELD, wait_table, game_over_shown
+from harness import (DIALOG_AREA, HIGH_SCORES_EXIT, MENU_CREDITS, MENU_OPTIONS, MENU_VIEW_HIGH_SCORES,
+                     NAME_BOX, NAME_FIELD, OPTIONS_BLOCKS_UP, OPTIONS_EXIT, Screens, Session,
+                     drop_pieces, open_menu, start_game, type_plain, wait_until)
+from qvx_formats import COL_HEADING, COL_HELP_BORDER, COL_PAUSE, COL_WHITE
 
-OPTIONS_EXIT = (215, 400, 425, 430)
-BLOCKS_UP = (530, 350, 560, 380)
-PAUSE_COLOUR = 70
-DIALOG_AREA = (160, 140, 480, 340)
 SCREENS = ("title", "menu", "options", "high-scores", "credits", "play", "help", "pause",
            "save-dialog", "game-over", "name-entry", "high-scores-new-entry")
 
@@ -69,18 +65,18 @@ class Gallery(unittest.TestCase):
             game.click_box(*MENU_OPTIONS)
             screens.wait_for(screens.button(OPTIONS_EXIT), "the options screen")
             for _ in range(4):
-                game.click_box(*BLOCKS_UP)
+                game.click_box(*OPTIONS_BLOCKS_UP)
             game.move(630, 470)
             time.sleep(0.3)
             self.shoot("options")
             game.click_box(*OPTIONS_EXIT)
             screens.wait_menu()
 
-            game.click_box(*MENU_SCORES)
+            game.click_box(*MENU_VIEW_HIGH_SCORES)
             game.move(630, 470)
-            rows = wait_table(screens)
+            rows = screens.wait_high_scores()
             self.shoot("high-scores", rows)
-            game.click_box(*TABLE_EXIT)
+            game.click_box(*HIGH_SCORES_EXIT)
             screens.wait_menu()
 
             # Credits: wait until the scrolling lines fill the middle of the screen.
@@ -109,7 +105,7 @@ class Gallery(unittest.TestCase):
             time.sleep(0.5)
 
             game.key("p")
-            rows = wait_until(lambda: (lambda r: r if screens.count(r, (40, 90, 239, 230), PAUSE_COLOUR) > 50
+            rows = wait_until(lambda: (lambda r: r if screens.count(r, (40, 90, 239, 230), COL_PAUSE) > 50
                                        else None)(screens.grab()), what="the pause texts")
             self.shoot("pause", rows)
             game.key("c")
@@ -126,7 +122,7 @@ class Gallery(unittest.TestCase):
 
             def over():
                 game.key("space", hold=0.05, after=0.05)
-                return game_over_shown(screens)
+                return screens.game_over_shown()
             wait_until(over, timeout=240, interval=0.2, what="game over")
             time.sleep(0.3)
             self.shoot("game-over")
@@ -138,10 +134,10 @@ class Gallery(unittest.TestCase):
             self.shoot("name-entry")
             game.key("Return")
             game.move(630, 470)
-            rows = wait_table(screens)
+            rows = screens.wait_high_scores()
             time.sleep(0.3)
             self.shoot("high-scores-new-entry")
-            game.click_box(*TABLE_EXIT)
+            game.click_box(*HIGH_SCORES_EXIT)
             screens.wait_menu()
 
         self.assertEqual(len(self.written), len(SCREENS))

@@ -6,14 +6,12 @@ import signal
 import tempfile
 import unittest
 
-from harness import Session, game_path, wait_until
-from playscreen import (MENU_CREDITS, MENU_HIGH_SCORES, count_colour, same_colour, start_game,
-                        wait_for_menu)
+from harness import (MENU_CREDITS, MENU_VIEW_HIGH_SCORES, TITLE_EXIT, TITLE_PLAY_GAME, Session, count_colour,
+                     game_path, play_from_title, same_colour, wait_for_menu, wait_until)
+from qvx_formats import (COL_TITLE_DARK, COL_TITLE_LIGHT, DATAFILE_NAME, HIGH_SCORE_COUNT, HIGH_SCORE_ENTRY_SIZE,
+                         HIGH_SCORE_FILE, HIGH_SCORE_FILE_SIZE, SETTINGS_FILE)
 
-# Title buttons: PLAY GAME 245,320-385,345 and EXIT 245,350-385,375; dark bevel 48, light 14.
-PLAY_GAME = (245, 320, 385, 345)
-EXIT = (245, 350, 385, 375)
-TITLE_DARK, TITLE_LIGHT = 48, 14
+# Title buttons: PLAY GAME 245,320-385,345 and TITLE_EXIT 245,350-385,375; dark bevel 48, light 14.
 
 
 class TitleScreen(unittest.TestCase):
@@ -24,69 +22,69 @@ class TitleScreen(unittest.TestCase):
             self.assertNotEqual(os.path.dirname(game.exe), game.workdir)
             shot = game.screenshot()
             self.assertEqual((shot.width, shot.height), (640, 480))
-            for x1, y1, x2, y2 in (PLAY_GAME, EXIT):
+            for x1, y1, x2, y2 in (TITLE_PLAY_GAME, TITLE_EXIT):
                 # Raised bevel: top/left in the light colour, bottom/right in the dark one.
-                self.assertEqual(shot.index(x1, (y1 + y2) // 2), TITLE_LIGHT)
-                self.assertEqual(shot.index((x1 + x2) // 2, y1), TITLE_LIGHT)
-                self.assertEqual(shot.index(x2, (y1 + y2) // 2), TITLE_DARK)
-                self.assertEqual(shot.index((x1 + x2) // 2, y2), TITLE_DARK)
+                self.assertEqual(shot.index(x1, (y1 + y2) // 2), COL_TITLE_LIGHT)
+                self.assertEqual(shot.index((x1 + x2) // 2, y1), COL_TITLE_LIGHT)
+                self.assertEqual(shot.index(x2, (y1 + y2) // 2), COL_TITLE_DARK)
+                self.assertEqual(shot.index((x1 + x2) // 2, y2), COL_TITLE_DARK)
                 # A labelled button has a face of colour 1 with its label in colour 14.
                 face = shot.region(x1 + 2, y1 + 2, x2 - 2, y2 - 2)
                 self.assertGreater(face.count(1), len(face) // 2)
-                self.assertGreater(face.count(TITLE_LIGHT), 10)
+                self.assertGreater(face.count(COL_TITLE_LIGHT), 10)
 
-            game.click_box(*EXIT)
+            game.click_box(*TITLE_EXIT)
             self.assertEqual(game.wait_exit(), 0)
-            with open(game.path("quorvex.hsc"), "rb") as f:
+            with open(game.path(HIGH_SCORE_FILE), "rb") as f:
                 table = f.read()
-        self.assertEqual(len(table), 480)
-        for i in range(15):
-            entry = table[32 * i:32 * (i + 1)]
+        self.assertEqual(len(table), HIGH_SCORE_FILE_SIZE)
+        for i in range(HIGH_SCORE_COUNT):
+            entry = table[HIGH_SCORE_ENTRY_SIZE * i:HIGH_SCORE_ENTRY_SIZE * (i + 1)]
             self.assertEqual(entry[:16], bytes([0, 0, 0, 0, 1, 0, 0, 0] + [0] * 8))
             self.assertEqual(entry[16:], b"Quorvex Champion")
 
     def test_escape_ends_the_program_and_keeps_an_existing_table(self):
-        table = bytearray(480)
+        table = bytearray(HIGH_SCORE_FILE_SIZE)
         table[0] = 77
         table[16:22] = b"TESTER"
-        with Session(files={"quorvex.hsc": bytes(table)}) as game:
+        with Session(files={HIGH_SCORE_FILE: bytes(table)}) as game:
             game.key("Escape")
             self.assertEqual(game.wait_exit(), 0)
-            with open(game.path("quorvex.hsc"), "rb") as f:
+            with open(game.path(HIGH_SCORE_FILE), "rb") as f:
                 self.assertEqual(f.read(), bytes(table))
 
     def test_press_released_outside_the_button_does_not_count(self):
         with Session() as game:
-            game.drag(315, 362, 315, 420)  # press on EXIT, release below it
+            game.drag(315, 362, 315, 420)  # press on TITLE_EXIT, release below it
             game.screenshot()
             self.assertTrue(game.running())
-            game.click_box(*EXIT)
+            game.click_box(*TITLE_EXIT)
             self.assertEqual(game.wait_exit(), 0)
 
 
 class QuitFromOutside(unittest.TestCase):
     """The close button and the termination signals end the program the normal way from any
-    screen: status 0, and the table is written (a short file comes back whole, 480 bytes)."""
+    screen: status 0, and the table is written (a short file comes back whole)."""
 
     def quit_from(self, reach, request):
         short_table = bytes([77, 0, 0, 0, 1, 0, 0, 0] + [0] * 8) + b"SHORT FILE\0\0\0\0\0\0"
-        with Session(files={"quorvex.hsc": short_table}) as game:
+        with Session(files={HIGH_SCORE_FILE: short_table}) as game:
             reach(game)
             request(game)
             self.assertEqual(game.wait_exit(), 0, game.stderr[-2000:])
-            with open(game.path("quorvex.hsc"), "rb") as f:
+            with open(game.path(HIGH_SCORE_FILE), "rb") as f:
                 table = f.read()
-            self.assertTrue(os.path.exists(game.path("quorvex.cfg")))
-        self.assertEqual(len(table), 480)
-        self.assertEqual(table[:32], short_table)
-        self.assertEqual(table[32:], bytes(448))
+            self.assertTrue(os.path.exists(game.path(SETTINGS_FILE)))
+        self.assertEqual(len(table), HIGH_SCORE_FILE_SIZE)
+        self.assertEqual(table[:HIGH_SCORE_ENTRY_SIZE], short_table)
+        self.assertEqual(table[HIGH_SCORE_ENTRY_SIZE:], bytes(HIGH_SCORE_FILE_SIZE - HIGH_SCORE_ENTRY_SIZE))
 
     def test_close_button_in_a_game(self):
-        self.quit_from(start_game, lambda game: game.close_window())
+        self.quit_from(play_from_title, lambda game: game.close_window())
 
     def test_terminate_in_the_save_dialog(self):
         def save_dialog(game):
-            palette = start_game(game)
+            palette = play_from_title(game)
             game.key("F5")
             # The file selector: white frame and text over the middle of the play screen.
             wait_until(lambda: count_colour(game, palette, 255, 160, 140, 480, 340) > 1000,
@@ -98,7 +96,7 @@ class QuitFromOutside(unittest.TestCase):
         """Reaches the screen a menu button opens."""
         def reach(game):
             palette = game.screenshot().palette
-            game.click_box(*PLAY_GAME)
+            game.click_box(*TITLE_PLAY_GAME)
             wait_for_menu(game, palette)
             game.click_box(*button)
             wait_until(lambda: not same_colour(game.grab()[2][25][135], palette[227]),
@@ -109,13 +107,13 @@ class QuitFromOutside(unittest.TestCase):
         self.quit_from(self.from_menu(MENU_CREDITS), lambda game: game.signal(signal.SIGINT))
 
     def test_hang_up_on_the_table_screen(self):
-        self.quit_from(self.from_menu(MENU_HIGH_SCORES), lambda game: game.signal(signal.SIGHUP))
+        self.quit_from(self.from_menu(MENU_VIEW_HIGH_SCORES), lambda game: game.signal(signal.SIGHUP))
 
 
 class Options(unittest.TestCase):
     def test_nosound_plays_without_any_sound_device(self):
         with Session(args=["--nosound"], sound=False) as game:
-            start_game(game)
+            play_from_title(game)
             game.key("F2")
             game.close_window()
             self.assertEqual(game.wait_exit(), 0)
@@ -134,7 +132,7 @@ class Options(unittest.TestCase):
             self.assertEqual((width, height), (640, 480), "the window is 1280x960")
             shot = game.screenshot()
             self.assertEqual((shot.width, shot.height), (640, 480), "F3 keeps the game's picture")
-            game.click_box(*PLAY_GAME)
+            game.click_box(*TITLE_PLAY_GAME)
             wait_for_menu(game, shot.palette)
             self.assertTrue(game.running())
 
@@ -150,7 +148,7 @@ class StartUpFailures(unittest.TestCase):
                 game.dismiss_message_box()
                 status = game.wait_exit(timeout=60)
             self.assertEqual(status, 1)
-            self.assertEqual(message.strip(), "Error loading %s" % os.path.join(exe_dir, "quorvex.dat"))
+            self.assertEqual(message.strip(), "Error loading %s" % os.path.join(exe_dir, DATAFILE_NAME))
         finally:
             shutil.rmtree(exe_dir, ignore_errors=True)
 
@@ -159,9 +157,9 @@ class StartUpFailures(unittest.TestCase):
             self.skipTest("needs root to run the game as another user")
         workdir = tempfile.mkdtemp(prefix="qvx-hsc-")
         try:
-            path = os.path.join(workdir, "quorvex.hsc")
+            path = os.path.join(workdir, HIGH_SCORE_FILE)
             with open(path, "wb") as f:
-                f.write(bytes(480))
+                f.write(bytes(HIGH_SCORE_FILE_SIZE))
             os.chmod(path, 0)
             # Run as an unprivileged user, for whom the file exists but cannot be opened.
             with Session(workdir=workdir, wait_for_window=False, user=65534) as game:

@@ -4,13 +4,11 @@ import os
 import shutil
 import struct
 import subprocess
-import sys
 import tempfile
 import unittest
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-
-from harness import Session  # noqa: E402
+from harness import Session
+from qvx_formats import DATAFILE_NAME, GAME_H, GAME_W, HIGH_SCORE_FILE, HIGH_SCORE_FILE_SIZE, SCREENSHOT_FILE
 
 BUILD = os.environ.get("QVX_BUILD_DIR", "")
 SOURCE = os.environ.get("QVX_SOURCE_DIR", "")
@@ -20,7 +18,6 @@ BIN_DIR = os.environ.get("QVX_GAME_BINDIR") or "games"
 COMPONENT = "quorvex"
 APP_ID = "org.quorvex.vastrelon"
 ICON_SIZES = (16, 24, 32, 48, 64, 128, 256)
-HIGH_SCORE_FILE_SIZE = 480
 
 
 def run(cmd, **kw):
@@ -71,7 +68,7 @@ class InstalledGame(unittest.TestCase):
         game_dir = os.path.join(self.prefix, GAME_DIR)
         exe = os.path.join(game_dir, "quorvex")
         self.assertTrue(os.path.isfile(exe) and os.access(exe, os.X_OK), "the executable")
-        self.assertTrue(os.path.isfile(os.path.join(game_dir, "quorvex.dat")), "the datafile beside it")
+        self.assertTrue(os.path.isfile(os.path.join(game_dir, DATAFILE_NAME)), "the datafile beside it")
         if os.path.exists(os.path.join(BUILD, "game", "patches.dat")):
             self.assertTrue(os.path.isfile(os.path.join(game_dir, "patches.dat")), "the patch set beside it")
         command = os.path.join(self.prefix, BIN_DIR, "quorvex")
@@ -117,12 +114,12 @@ class InstalledGame(unittest.TestCase):
         path = os.path.join(self.prefix, BIN_DIR) + os.pathsep + os.environ.get("PATH", "")
         with Session(exe="quorvex", workdir=play, env={"PATH": path}) as game:
             shot = game.screenshot()
-            self.assertEqual((shot.width, shot.height), (640, 480))
+            self.assertEqual((shot.width, shot.height), (GAME_W, GAME_H))
             self.assertGreater(len(set(shot.pixels)), 20, "the title picture, drawn from the installed datafile")
             game.key("Escape")
             self.assertEqual(game.wait_exit(), 0, game.stdout)
-        self.assertTrue(os.path.isfile(os.path.join(play, "quorvex.pcx")))
-        self.assertEqual(os.path.getsize(os.path.join(play, "quorvex.hsc")), HIGH_SCORE_FILE_SIZE)
+        self.assertTrue(os.path.isfile(os.path.join(play, SCREENSHOT_FILE)))
+        self.assertEqual(os.path.getsize(os.path.join(play, HIGH_SCORE_FILE)), HIGH_SCORE_FILE_SIZE)
         self.assertEqual(tree(self.prefix), installed, "the game writes nothing into its installation")
 
         out = self.uninstall().stdout.decode()
