@@ -45,19 +45,6 @@ TEST_F(ProTrackerEffects, ArpeggioNeedsAParameterAndAPlayedNote)
     EXPECT_EQ(ci[1].period, 0);
 }
 
-TEST_F(ProTrackerEffects, PortamentoMemoryIsSharedAcrossUpAndDown)
-{
-    ModuleHolder m(period_module(2, 8, 3));
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_PRO_PORTA_UP, 0x01);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_PRO_PORTA_DOWN, 0x00);
-    put(m.get(), 2, 0, 0, 0, 0, CMD_PRO_PORTA_UP, 0x00);
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_periods(0, 3), (V{1712, 1708, 1704}));
-    EXPECT_EQ(temp_periods(0, 3), (V{1704, 1708, 1712}));
-    EXPECT_EQ(temp_periods(0, 3), (V{1712, 1708, 1704}));
-    EXPECT_EQ(ci[0].period, 1704);
-}
-
 TEST_F(ProTrackerEffects, FinePortamentoRepeatsOnlyInItsOwnDirection)
 {
     ModuleHolder m(period_module(2, 8, 2));
@@ -131,31 +118,6 @@ TEST_F(ProTrackerEffects, TonePortamentoAtSpeedZeroJumpsDownButNeverUp)
     EXPECT_EQ(ci[1].period, 856);
 }
 
-TEST_F(ProTrackerEffects, TonePortamentoWithVolumeSlideKeepsSpeedAndTarget)
-{
-    ModuleHolder m(period_module(2, 8, 3));
-    m->sample_info[0].volume = 40;
-    put(m.get(), 0, 0, 1, kPitch428, 0, 0, 0);
-    put(m.get(), 1, 0, 0, 4181, 0, CMD_TONE_PORTA, 0x10);
-    put(m.get(), 2, 0, 0, 0, 0, CMD_TONE_PORTA_VOLSLIDE, 0x02);
-    play_mod(m.get(), kTrue);
-    ticks(6);
-    EXPECT_EQ(temp_periods(0, 3), (V{1840, 1904, 1968}));
-    EXPECT_EQ(ci[0].volume, 36);
-}
-
-TEST_F(ProTrackerEffects, VibratoSineAdvancesAfterEachTickAndWraps)
-{
-    ModuleHolder m(period_module());
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_VIBRATO, 0x48);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_VIBRATO, 0x00);
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_periods(0, 6), (V{1712, 1712, 1736, 1757, 1770, 1775}));
-    EXPECT_EQ(temp_periods(0, 6), (V{1770, 1770, 1757, 1736, 1712, 1688}));
-    EXPECT_EQ(ci[0].period, kPeriod428);
-    EXPECT_NEAR(freq(0), period_hz(1688), 2);
-}
-
 TEST_F(ProTrackerEffects, VibratoRampAndSquareWaveforms)
 {
     ModuleHolder m(period_module());
@@ -205,14 +167,6 @@ TEST_F(ProTrackerEffects, VibratoPositionResetsOnANoteUnlessTheWaveformKeepsIt)
     EXPECT_EQ(ci[1].temp_period, 1712);
 }
 
-TEST_F(ProTrackerEffects, FineVibratoHasAQuarterOfTheDepth)
-{
-    ModuleHolder m(period_module());
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_FINE_VIBRATO, 0x48);
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_periods(0, 6), (V{1712, 1712, 1718, 1723, 1726, 1727}));
-}
-
 TEST_F(ProTrackerEffects, VibratoNeedsAPlayedNote)
 {
     ModuleHolder m(period_module());
@@ -230,14 +184,15 @@ TEST_F(ProTrackerEffects, TremoloMovesOnlyTheTickVolume)
     put(m.get(), 0, 0, 1, kPitch428, 0, CMD_TREMOLO, 0x48);
     put(m.get(), 0, 1, 1, kPitch428, 0, CMD_S3M_TREMOLO, 0x48);
     play_mod(m.get(), kTrue);
-    V shift6, shift7;
+    V shift6, shift7, voice0;
     for (int i = 0; i < 6; i++) {
         ticks(1);
         shift6.push_back(ci[0].temp_volume);
         shift7.push_back(ci[1].temp_volume);
-        EXPECT_EQ(vol(0), voice_volume(ci[0].temp_volume));
+        voice0.push_back(vol(0));
     }
     EXPECT_EQ(shift6, (V{32, 32, 44, 54, 61, 63}));
+    EXPECT_EQ(voice0, (V{127, 127, 175, 215, 243, 251}));   // the tick volume x 4 x 255 / 256
     EXPECT_EQ(shift7, (V{32, 32, 38, 43, 46, 47}));
     EXPECT_EQ(ci[0].volume, 32);
 }
@@ -273,33 +228,7 @@ TEST_F(ProTrackerEffects, SetPanAndSetVolume)
     EXPECT_EQ(ci[1].volume, 64);   // 80 held to the top
     ticks(2);
     EXPECT_EQ(ci[1].volume, 32);
-    EXPECT_EQ(vol(1), voice_volume(32));
-}
-
-TEST_F(ProTrackerEffects, VolumeSlideUpWinsAndHasNoMemory)
-{
-    ModuleHolder m(period_module(2, 8, 4));
-    m->sample_info[0].volume = 32;
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_PRO_VOLSLIDE, 0x21);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_PRO_VOLSLIDE, 0x03);
-    put(m.get(), 2, 0, 0, 0, 0, CMD_PRO_VOLSLIDE, 0x00);
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_volumes(0, 4), (V{32, 34, 36, 38}));
-    EXPECT_EQ(temp_volumes(0, 4), (V{38, 35, 32, 29}));
-    EXPECT_EQ(temp_volumes(0, 4), (V{29, 29, 29, 29}));
-    EXPECT_EQ(vol(0), voice_volume(29));
-}
-
-TEST_F(ProTrackerEffects, VibratoWithVolumeSlideKeepsTheVibrato)
-{
-    ModuleHolder m(period_module());
-    m->sample_info[0].volume = 32;
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_VIBRATO, 0x48);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_VIBRATO_VOLSLIDE, 0x20);
-    play_mod(m.get(), kTrue);
-    ticks(6);
-    EXPECT_EQ(temp_periods(0, 6), (V{1770, 1770, 1757, 1736, 1712, 1688}));
-    EXPECT_EQ(ci[0].volume, 42);
+    EXPECT_EQ(vol(1), 127);
 }
 
 TEST_F(ProTrackerEffects, SampleOffsetWithMemoryOnlyWithANote)
@@ -428,5 +357,42 @@ TEST_F(ProTrackerEffects, PanVolumeAndSwitchSubCommands)
     }
     EXPECT_EQ(ci[3].pan, 119);
 }
+
+using ProTrackerScripts = ScriptTest;
+
+const Script kProTrackerScripts[] = {
+    {"PortamentoMemoryIsSharedAcrossUpAndDown", false, 3, nullptr,
+     {{0, 0, 1, kPitch428, 0, CMD_PRO_PORTA_UP, 0x01}, {1, 0, 0, 0, 0, CMD_PRO_PORTA_DOWN, 0x00},
+      {2, 0, 0, 0, 0, CMD_PRO_PORTA_UP, 0x00}},
+     Field::Period, 0, {{1712, 1708, 1704}, {1704, 1708, 1712}, {1712, 1708, 1704}},
+     [](QVMOD *) { EXPECT_EQ(ci[0].period, 1704); }},
+    {"TonePortamentoWithVolumeSlideKeepsSpeedAndTarget", false, 3, [](QVMOD *m) { m->sample_info[0].volume = 40; },
+     {{0, 0, 1, kPitch428, 0, 0, 0}, {1, 0, 0, 4181, 0, CMD_TONE_PORTA, 0x10},
+      {2, 0, 0, 0, 0, CMD_TONE_PORTA_VOLSLIDE, 0x02}},
+     Field::Period, 6, {{1840, 1904, 1968}}, [](QVMOD *) { EXPECT_EQ(ci[0].volume, 36); }},
+    {"FineVibratoHasAQuarterOfTheDepth", false, 6, nullptr, {{0, 0, 1, kPitch428, 0, CMD_FINE_VIBRATO, 0x48}},
+     Field::Period, 0, {{1712, 1712, 1718, 1723, 1726, 1727}}, nullptr},
+    {"VolumeSlideUpWinsAndHasNoMemory", false, 4, [](QVMOD *m) { m->sample_info[0].volume = 32; },
+     {{0, 0, 1, kPitch428, 0, CMD_PRO_VOLSLIDE, 0x21}, {1, 0, 0, 0, 0, CMD_PRO_VOLSLIDE, 0x03},
+      {2, 0, 0, 0, 0, CMD_PRO_VOLSLIDE, 0x00}},
+     Field::Volume, 0, {{32, 34, 36, 38}, {38, 35, 32, 29}, {29, 29, 29, 29}},
+     [](QVMOD *) { EXPECT_EQ(voice_get_volume(voice_table[0]), 115); }},
+    {"VibratoWithVolumeSlideKeepsTheVibrato", false, 6, [](QVMOD *m) { m->sample_info[0].volume = 32; },
+     {{0, 0, 1, kPitch428, 0, CMD_VIBRATO, 0x48}, {1, 0, 0, 0, 0, CMD_VIBRATO_VOLSLIDE, 0x20}},
+     Field::Period, 6, {{1770, 1770, 1757, 1736, 1712, 1688}}, [](QVMOD *) { EXPECT_EQ(ci[0].volume, 42); }},
+    {"VibratoSineAdvancesAfterEachTickAndWraps", false, 6, nullptr,
+     {{0, 0, 1, kPitch428, 0, CMD_VIBRATO, 0x48}, {1, 0, 0, 0, 0, CMD_VIBRATO, 0x00}},
+     Field::Period, 0, {{1712, 1712, 1736, 1757, 1770, 1775}, {1770, 1770, 1757, 1736, 1712, 1688}},
+     [](QVMOD *) {
+         EXPECT_EQ(ci[0].period, kPeriod428);
+         EXPECT_NEAR(voice_get_frequency(voice_table[0]), period_hz(1688), 2);
+     }},
+};
+
+TEST_P(ProTrackerScripts, TicksAsScripted)
+{
+    run_script();
+}
+INSTANTIATE_TEST_SUITE_P(Effects, ProTrackerScripts, ::testing::ValuesIn(kProTrackerScripts), script_name);
 
 } // namespace

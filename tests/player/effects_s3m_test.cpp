@@ -29,45 +29,7 @@ TEST_F(S3mEffects, VolumeSlideFineAndCoarseForms)
     EXPECT_EQ(V(vols[1].begin(), vols[1].begin() + 3), (V{40, 55, 64}));
     EXPECT_EQ(vols[2], (V{25, 25, 25, 10, 10, 10, 10, 10, 10}));
     EXPECT_EQ(vols[3], (V{40, 40, 40, 38, 38, 38, 36, 36, 36}));
-    EXPECT_EQ(vol(3), voice_volume(36));
-}
-
-TEST_F(S3mEffects, VolumeSlideWithTwoOrdinaryNibblesIsNotSwitchedOn)
-{
-    ModuleHolder m(period_module(2, 8, 3));
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_S3M_VOLSLIDE, 0x0F);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_S3M_VOLSLIDE, 0x23);
-    play_mod(m.get(), kTrue);
-    ticks(4);
-    EXPECT_EQ(ci[0].s3m_volslide_on, 0);
-    EXPECT_EQ(temp_volumes(0, 2), (V{34, 34}));
-}
-
-TEST_F(S3mEffects, PortamentoSharesItsMemoryAcrossDirections)
-{
-    ModuleHolder m(period_module(2, 8, 3));
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_S3M_PORTA_UP, 0x08);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_S3M_PORTA_DOWN, 0x00);
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_periods(0, 3), (V{1712, 1680, 1648}));
-    EXPECT_EQ(temp_periods(0, 3), (V{1648, 1680, 1712}));
-}
-
-TEST_F(S3mEffects, ExtraFineAndFinePortamentoActOnTheFirstTickOnly)
-{
-    ModuleHolder m(period_module(2, 8, 3));
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_S3M_PORTA_DOWN, 0xE3);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_S3M_PORTA_UP, 0xF3);
-    put(m.get(), 2, 0, 0, 0, 0, CMD_S3M_PORTA_UP, 0x00);
-    put(m.get(), 3, 0, 0, 0, 0, CMD_S3M_PORTA_DOWN, 0x00);
-    put(m.get(), 0, 1, 0, 0, 0, CMD_S3M_PORTA_DOWN, 0x10);   // never played: nothing
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_periods(0, 3), (V{1715, 1715, 1715}));
-    EXPECT_EQ(temp_periods(0, 3), (V{1703, 1703, 1703}));
-    EXPECT_EQ(temp_periods(0, 3), (V{1691, 1691, 1691}));
-    EXPECT_EQ(temp_periods(0, 3), (V{1703, 1703, 1703}));
-    EXPECT_EQ(ci[1].period, 0);
-    EXPECT_EQ(ci[1].s3m_porta_amount, 0);
+    EXPECT_EQ(vol(3), 143);
 }
 
 TEST_F(S3mEffects, TremorRhythmRunsOnAcrossRows)
@@ -82,21 +44,11 @@ TEST_F(S3mEffects, TremorRhythmRunsOnAcrossRows)
         ticks(1);
         on_off.push_back(ci[0].temp_volume);
         i21.push_back(ci[1].temp_volume);
-        EXPECT_EQ(vol(0), voice_volume(ci[0].temp_volume)) << t;
+        EXPECT_EQ(vol(0), ci[0].temp_volume ? 255 : 0) << t;
     }
     EXPECT_EQ(on_off, (V{64, 64, 64, 0, 0, 64, 64, 64, 0, 0, 64, 64}));
     EXPECT_EQ(V(i21.begin(), i21.begin() + 6), (V{64, 64, 64, 64, 0, 0}));
     EXPECT_EQ(ci[0].volume, 64);
-}
-
-TEST_F(S3mEffects, ArpeggioRemembersItsLastParameter)
-{
-    ModuleHolder m(period_module(2, 8, 3));
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_S3M_ARPEGGIO, 0x47);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_S3M_ARPEGGIO, 0x00);
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_periods(0, 3), (V{1712, 1356, 1140}));
-    EXPECT_EQ(temp_periods(0, 3), (V{1712, 1356, 1140}));
 }
 
 TEST_F(S3mEffects, RetriggerEveryThirdTickKeepsTheVolume)
@@ -128,16 +80,6 @@ TEST_F(S3mEffects, RetriggerVolumeModes)
         EXPECT_EQ(ci[0].volume, expected[mode]) << "mode " << mode;
         EXPECT_EQ(ci[0].temp_volume, expected[mode]) << "mode " << mode;
     }
-}
-
-TEST_F(S3mEffects, RetriggerDoublingIsClampedAtOutput)
-{
-    ModuleHolder m(period_module(2, 8, 6));
-    m->sample_info[0].volume = 10;
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_RETRIG_VOLSLIDE, 0xF1);
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_volumes(0, 5), (V{10, 20, 40, 64, 64}));
-    EXPECT_EQ(vol(0), 255);
 }
 
 TEST_F(S3mEffects, TempoCommandsSetAddAndSubtract)
@@ -178,7 +120,7 @@ TEST_F(S3mEffects, SpeedAndGlobalVolume)
     ticks(1);
     EXPECT_EQ(mi.speed, 6);
     EXPECT_EQ(mi.global_volume, 32);
-    EXPECT_EQ(vol(0), voice_volume(64, 32));
+    EXPECT_EQ(vol(0), 127);
     ticks(6);
     EXPECT_EQ(mi.speed, 2);
     EXPECT_EQ(mi.global_volume, 64);
@@ -247,7 +189,7 @@ TEST_F(VolumeColumn, SetVolumeRangeAndTheGapAbove)
     EXPECT_EQ(ci[1].volume, 32);
     EXPECT_EQ(ci[2].volume, 64);
     EXPECT_EQ(ci[3].volume, 40);   // 0x55 does nothing
-    EXPECT_EQ(vol(1), voice_volume(32));
+    EXPECT_EQ(vol(1), 127);
     ticks(2);
     EXPECT_EQ(ci[0].volume, 0);
     EXPECT_EQ(ci[1].volume, 32);
@@ -308,24 +250,6 @@ TEST_F(VolumeColumn, VibratoSpeedAndDepth)
     EXPECT_EQ(temp_periods(0, 6), (V{1712, 1712, 1736, 1757, 1770, 1775}));
 }
 
-TEST_F(VolumeColumn, PanAndPanSlidesWithMemories)
-{
-    ModuleHolder m(period_module(2, 8, 3));
-    put(m.get(), 0, 0, 1, kPitch428, 0xC8, 0, 0);
-    put(m.get(), 1, 0, 0, 0, 0xD3, 0, 0);
-    put(m.get(), 2, 0, 0, 0, 0xD0, 0, 0);
-    put(m.get(), 3, 0, 0, 0, 0xE2, 0, 0);
-    put(m.get(), 4, 0, 0, 0, 0xE0, 0, 0);
-    play_mod(m.get(), kTrue);
-    auto pans = [] { return record(3, [] { return ci[0].temp_pan; }); };
-    EXPECT_EQ(pans(), (V{136, 136, 136}));
-    EXPECT_EQ(pans(), (V{136, 133, 130}));
-    EXPECT_EQ(pans(), (V{130, 127, 124}));
-    EXPECT_EQ(pans(), (V{124, 126, 128}));
-    EXPECT_EQ(pans(), (V{128, 130, 132}));
-    EXPECT_EQ(pan(0), 132);
-}
-
 TEST_F(VolumeColumn, TonePortamentoTargetsTheTransposedNote)
 {
     ModuleHolder m(note_module(2, 8, 3));
@@ -340,5 +264,43 @@ TEST_F(VolumeColumn, TonePortamentoTargetsTheTransposedNote)
     EXPECT_EQ(temp_periods(0, 3), (V{3968, 4032, 4096}));
     EXPECT_EQ(ci[0].note, 48);   // a target, not a trigger
 }
+
+using S3mScripts = ScriptTest;
+
+const Script kS3mScripts[] = {
+    {"VolumeSlideWithTwoOrdinaryNibblesIsNotSwitchedOn", false, 3, nullptr,
+     {{0, 0, 1, kPitch428, 0, CMD_S3M_VOLSLIDE, 0x0F}, {1, 0, 0, 0, 0, CMD_S3M_VOLSLIDE, 0x23}},
+     Field::Volume, 4, {{34, 34}}, [](QVMOD *) { EXPECT_EQ(ci[0].s3m_volslide_on, 0); }},
+    {"PortamentoSharesItsMemoryAcrossDirections", false, 3, nullptr,
+     {{0, 0, 1, kPitch428, 0, CMD_S3M_PORTA_UP, 0x08}, {1, 0, 0, 0, 0, CMD_S3M_PORTA_DOWN, 0x00}},
+     Field::Period, 0, {{1712, 1680, 1648}, {1648, 1680, 1712}}, nullptr},
+    {"ArpeggioRemembersItsLastParameter", false, 3, nullptr,
+     {{0, 0, 1, kPitch428, 0, CMD_S3M_ARPEGGIO, 0x47}, {1, 0, 0, 0, 0, CMD_S3M_ARPEGGIO, 0x00}},
+     Field::Period, 0, {{1712, 1356, 1140}, {1712, 1356, 1140}}, nullptr},
+    {"RetriggerDoublingIsClampedAtOutput", false, 6, [](QVMOD *m) { m->sample_info[0].volume = 10; },
+     {{0, 0, 1, kPitch428, 0, CMD_RETRIG_VOLSLIDE, 0xF1}}, Field::Volume, 0, {{10, 20, 40, 64, 64}},
+     [](QVMOD *) { EXPECT_EQ(voice_get_volume(voice_table[0]), 255); }},
+    {"ExtraFineAndFinePortamentoActOnTheFirstTickOnly", false, 3, nullptr,
+     {{0, 0, 1, kPitch428, 0, CMD_S3M_PORTA_DOWN, 0xE3}, {1, 0, 0, 0, 0, CMD_S3M_PORTA_UP, 0xF3},
+      {2, 0, 0, 0, 0, CMD_S3M_PORTA_UP, 0x00}, {3, 0, 0, 0, 0, CMD_S3M_PORTA_DOWN, 0x00},
+      {0, 1, 0, 0, 0, CMD_S3M_PORTA_DOWN, 0x10}},   // channel 1 never played: nothing
+     Field::Period, 0, {{1715, 1715, 1715}, {1703, 1703, 1703}, {1691, 1691, 1691}, {1703, 1703, 1703}},
+     [](QVMOD *) {
+         EXPECT_EQ(ci[1].period, 0);
+         EXPECT_EQ(ci[1].s3m_porta_amount, 0);
+     }},
+    // The volume column's pan and pan slides, with their memories.
+    {"VolumeColumnPanAndPanSlidesWithMemories", false, 3, nullptr,
+     {{0, 0, 1, kPitch428, 0xC8, 0, 0}, {1, 0, 0, 0, 0xD3, 0, 0}, {2, 0, 0, 0, 0xD0, 0, 0},
+      {3, 0, 0, 0, 0xE2, 0, 0}, {4, 0, 0, 0, 0xE0, 0, 0}},
+     Field::Pan, 0, {{136, 136, 136}, {136, 133, 130}, {130, 127, 124}, {124, 126, 128}, {128, 130, 132}},
+     [](QVMOD *) { EXPECT_EQ(voice_get_pan(voice_table[0]), 132); }},
+};
+
+TEST_P(S3mScripts, TicksAsScripted)
+{
+    run_script();
+}
+INSTANTIATE_TEST_SUITE_P(Effects, S3mScripts, ::testing::ValuesIn(kS3mScripts), script_name);
 
 } // namespace

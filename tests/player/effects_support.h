@@ -2,6 +2,8 @@
 #ifndef QVMOD_TEST_EFFECTS_SUPPORT_H
 #define QVMOD_TEST_EFFECTS_SUPPORT_H
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "player_fixture.h"
@@ -51,12 +53,6 @@ inline int period_hz(int period)
     return 14318184 / period;
 }
 
-// Voice volume for a channel volume at full master, global, fade and envelope unless given.
-inline int voice_volume(int volume, int global = 64, int fade = 32768, int env = 64, int master = 255)
-{
-    return (((volume * global * fade) >> 19) * (master * env)) >> 14;
-}
-
 // The ticks' values of one channel field, one entry per tick.
 template <typename F>
 std::vector<int> record(int n, F field)
@@ -78,6 +74,51 @@ inline std::vector<int> temp_volumes(int ch, int n)
 {
     return record(n, [ch] { return ci[ch].temp_volume; });
 }
+
+// A scripted run: cells in a two-channel, eight-row module, then channel 0's field read tick by
+// tick in groups (usually one row each), and checks of what the run left.
+struct Cell {
+    int row, channel, sample, note, volume, command, param;
+};
+enum class Field { Period, Volume, Pan };
+struct Script {
+    const char *name;
+    bool notes;   // an XM-kind note module, else a period module
+    int speed;
+    std::function<void(QVMOD *)> setup;   // sample values before the song starts
+    std::vector<Cell> cells;
+    Field field;
+    int skip;   // ticks run before the first group is read
+    std::vector<std::vector<int>> groups;
+    std::function<void(QVMOD *)> after;
+};
+
+inline int channel0(Field f)
+{
+    return f == Field::Period ? ci[0].temp_period : f == Field::Volume ? ci[0].temp_volume : ci[0].temp_pan;
+}
+
+inline std::string script_name(const ::testing::TestParamInfo<Script> &info)
+{
+    return info.param.name;
+}
+
+class ScriptTest : public PlayerTest, public ::testing::WithParamInterface<Script> {
+protected:
+    void run_script()
+    {
+        const Script &s = GetParam();
+        ModuleHolder m(s.notes ? note_module(2, 8, s.speed) : period_module(2, 8, s.speed));
+        if (s.setup) s.setup(m.get());
+        for (const Cell &c : s.cells) put(m.get(), c.row, c.channel, c.sample, c.note, c.volume, c.command, c.param);
+        play_mod(m.get(), kTrue);
+        ticks(s.skip);
+        for (size_t g = 0; g < s.groups.size(); g++)
+            EXPECT_EQ(record(static_cast<int>(s.groups[g].size()), [&s] { return channel0(s.field); }), s.groups[g])
+                << "group " << g;
+        if (s.after) s.after(m.get());
+    }
+};
 
 } // namespace effects
 

@@ -1,6 +1,7 @@
 // XM effects, key off, fade-out and the instrument envelopes, driven tick by tick.
 #include <algorithm>
 #include <cstdlib>
+#include <array>
 #include <vector>
 
 #include "effects_support.h"
@@ -34,66 +35,8 @@ std::vector<int> envelope_values(int ch, int n)
     return record(n, [ch] { return ci[ch].volume_env.value; });
 }
 
-// The falling line (0, 64) .. (10, 0) at tick t.
-int falling(int t)
-{
-    return t >= 10 ? 0 : 64 + (t * -64) / 10;
-}
-
-TEST_F(XmEffects, PortamentoUpStopsAtPeriod40)
-{
-    ModuleHolder m(note_module(2, 8, 3));
-    put(m.get(), 0, 0, 1, 96, 0, CMD_XM_PORTA_UP, 0xFF);   // 0-based 95: period 1600
-    put(m.get(), 1, 0, 0, 0, 0, CMD_XM_PORTA_UP, 0x00);
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_periods(0, 3), (V{1600, 580, 40}));
-    EXPECT_EQ(temp_periods(0, 3), (V{40, 40, 40}));
-    EXPECT_EQ(ci[0].period, 40);
-}
-
-TEST_F(XmEffects, PortamentoUpAndDownKeepSeparateMemories)
-{
-    ModuleHolder m(note_module(2, 8, 3));
-    put(m.get(), 0, 0, 1, kNote48, 0, CMD_XM_PORTA_UP, 0x08);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_XM_PORTA_DOWN, 0x00);   // nothing remembered downwards yet
-    put(m.get(), 2, 0, 0, 0, 0, CMD_XM_PORTA_DOWN, 0x04);
-    put(m.get(), 3, 0, 0, 0, 0, CMD_XM_PORTA_UP, 0x00);
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_periods(0, 3), (V{4608, 4576, 4544}));
-    EXPECT_EQ(temp_periods(0, 3), (V{4544, 4544, 4544}));
-    EXPECT_EQ(temp_periods(0, 3), (V{4544, 4560, 4576}));
-    EXPECT_EQ(temp_periods(0, 3), (V{4576, 4544, 4512}));
-}
-
-TEST_F(XmEffects, VolumeSlideWithMemory)
-{
-    ModuleHolder m(note_module(2, 8, 3));
-    m->sample_info[0].volume = 40;
-    put(m.get(), 0, 0, 1, kNote48, 0, CMD_XM_VOLSLIDE, 0x20);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_XM_VOLSLIDE, 0x00);
-    put(m.get(), 2, 0, 0, 0, 0, CMD_XM_VOLSLIDE, 0x03);
-    put(m.get(), 3, 0, 0, 0, 0, CMD_XM_VOLSLIDE, 0x23);
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_volumes(0, 3), (V{40, 42, 44}));
-    EXPECT_EQ(temp_volumes(0, 3), (V{44, 46, 48}));
-    EXPECT_EQ(temp_volumes(0, 3), (V{48, 45, 42}));
-    EXPECT_EQ(temp_volumes(0, 3), (V{42, 44, 46}));
-}
-
-TEST_F(XmEffects, PanSlideWithMemoryClampedAtTheEdge)
-{
-    ModuleHolder m(note_module(2, 8, 3));
-    m->sample_info[0].pan = 250;
-    put(m.get(), 0, 0, 1, kNote48, 0, CMD_XM_PANSLIDE, 0x20);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_XM_PANSLIDE, 0x00);
-    put(m.get(), 2, 0, 0, 0, 0, CMD_XM_PANSLIDE, 0x05);
-    play_mod(m.get(), kTrue);
-    auto pans = [] { return record(3, [] { return ci[0].temp_pan; }); };
-    EXPECT_EQ(pans(), (V{250, 252, 254}));
-    EXPECT_EQ(pans(), (V{254, 255, 255}));
-    EXPECT_EQ(pans(), (V{255, 250, 245}));
-    EXPECT_EQ(pan(0), 245);
-}
+// The falling line (0, 64) .. (10, 0), tick by tick.
+constexpr std::array<int, 14> kFalling = {64, 58, 52, 45, 39, 32, 26, 20, 13, 7, 0, 0, 0, 0};
 
 TEST_F(XmEffects, GlobalVolumeSlideH0FReachesZeroAndStays)
 {
@@ -114,21 +57,7 @@ TEST_F(XmEffects, GlobalVolumeSlidesOfTwoChannelsAddUp)
     put(m.get(), 1, 0, 0, 0, 0, CMD_GLOBAL_VOLSLIDE, 0x00);   // ch 0 repeats, ch 1 stops
     play_mod(m.get(), kTrue);
     EXPECT_EQ(record(6, [] { return mi.global_volume; }), (V{10, 13, 16, 16, 17, 18}));
-    EXPECT_EQ(vol(0), voice_volume(64, 18));
-}
-
-TEST_F(XmEffects, ExtraFinePortamentoKeepsAMemoryPerDirection)
-{
-    ModuleHolder m(note_module(2, 8, 2));
-    put(m.get(), 0, 0, 1, kNote48, 0, CMD_XM_EXTRA_FINE_PORTA, 0x13);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x10);
-    put(m.get(), 2, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x22);
-    put(m.get(), 3, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x20);
-    put(m.get(), 4, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x10);
-    put(m.get(), 5, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x35);
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(record(12, [] { return ci[0].temp_period; }),
-              (V{4605, 4605, 4602, 4602, 4604, 4604, 4606, 4606, 4603, 4603, 4603, 4603}));
+    EXPECT_EQ(vol(0), 71);
 }
 
 TEST_F(XmEffects, FinePortamentoAndFineVolumeKeepOwnMemories)
@@ -202,15 +131,13 @@ TEST_F(Envelopes, FallingLineHoldsItsLastPoint)
     volume_envelope(m.get(), {{0, 64}, {10, 0}}, QVMOD_ENV_ON);
     put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
     play_mod(m.get(), kTrue);
-    V expected;
-    for (int t = 0; t < 14; t++) expected.push_back(falling(t));
     V voice;
     const V values = record(14, [&voice] {
         voice.push_back(vol(0));
         return ci[0].volume_env.value;
     });
-    EXPECT_EQ(values, expected);
-    for (int t = 0; t < 14; t++) EXPECT_EQ(voice[t], voice_volume(64, 64, 32768, expected[t])) << t;
+    EXPECT_EQ(values, V(kFalling.begin(), kFalling.end()));
+    EXPECT_EQ(voice, (V{255, 231, 207, 179, 155, 127, 103, 79, 51, 27, 0, 0, 0, 0}));   // value x 255 / 64
 }
 
 TEST_F(Envelopes, SustainHoldsUntilKeyOff)
@@ -221,9 +148,7 @@ TEST_F(Envelopes, SustainHoldsUntilKeyOff)
     put(m.get(), 2, 0, 0, 0, 0, CMD_KEY_OFF, 0);
     play_mod(m.get(), kTrue);
     EXPECT_EQ(envelope_values(0, 8), V(8, 64));
-    V expected;
-    for (int t = 0; t < 13; t++) expected.push_back(falling(t));
-    EXPECT_EQ(envelope_values(0, 13), expected);
+    EXPECT_EQ(envelope_values(0, 13), V(kFalling.begin(), kFalling.begin() + 13));
     EXPECT_EQ(ci[0].volume, 64);   // with a volume envelope, key off does not silence
 }
 
@@ -277,7 +202,7 @@ TEST_F(Envelopes, OnePointHoldsFromTheFirstTick)
     put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
     play_mod(m.get(), kTrue);
     EXPECT_EQ(envelope_values(0, 8), V(8, 20));
-    EXPECT_EQ(vol(0), voice_volume(64, 64, 32768, 20));
+    EXPECT_EQ(vol(0), 79);
 }
 
 TEST_F(Envelopes, FadeOutAfterKeyOff)
@@ -309,7 +234,7 @@ TEST_F(Envelopes, FadeOutAfterKeyOff)
     }
     EXPECT_EQ(v0, V(6, 255));
     EXPECT_EQ(v1, (V{255, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(v2, (V{255, voice_volume(64, 64, 24576), voice_volume(64, 64, 16384), voice_volume(64, 64, 8192), 0, 0}));
+    EXPECT_EQ(v2, (V{255, 191, 127, 63, 0, 0}));
     EXPECT_EQ(ci[2].fade_volume, 0);
 }
 
@@ -390,5 +315,39 @@ TEST_F(Envelopes, PointIndexesFromAFileStayInsideThePoints)
     }
     EXPECT_EQ(ci[0].volume_env.points, QVMOD_MAX_ENV_POINTS);
 }
+
+using XmScripts = ScriptTest;
+
+const Script kXmScripts[] = {
+    {"PortamentoUpStopsAtPeriod40", true, 3, nullptr,
+     {{0, 0, 1, 96, 0, CMD_XM_PORTA_UP, 0xFF},   // 0-based 95: period 1600
+      {1, 0, 0, 0, 0, CMD_XM_PORTA_UP, 0x00}},
+     Field::Period, 0, {{1600, 580, 40}, {40, 40, 40}}, [](QVMOD *) { EXPECT_EQ(ci[0].period, 40); }},
+    {"PortamentoUpAndDownKeepSeparateMemories", true, 3, nullptr,
+     {{0, 0, 1, kNote48, 0, CMD_XM_PORTA_UP, 0x08},
+      {1, 0, 0, 0, 0, CMD_XM_PORTA_DOWN, 0x00},   // nothing remembered downwards yet
+      {2, 0, 0, 0, 0, CMD_XM_PORTA_DOWN, 0x04}, {3, 0, 0, 0, 0, CMD_XM_PORTA_UP, 0x00}},
+     Field::Period, 0, {{4608, 4576, 4544}, {4544, 4544, 4544}, {4544, 4560, 4576}, {4576, 4544, 4512}}, nullptr},
+    {"VolumeSlideWithMemory", true, 3, [](QVMOD *m) { m->sample_info[0].volume = 40; },
+     {{0, 0, 1, kNote48, 0, CMD_XM_VOLSLIDE, 0x20}, {1, 0, 0, 0, 0, CMD_XM_VOLSLIDE, 0x00},
+      {2, 0, 0, 0, 0, CMD_XM_VOLSLIDE, 0x03}, {3, 0, 0, 0, 0, CMD_XM_VOLSLIDE, 0x23}},
+     Field::Volume, 0, {{40, 42, 44}, {44, 46, 48}, {48, 45, 42}, {42, 44, 46}}, nullptr},
+    {"PanSlideWithMemoryClampedAtTheEdge", true, 3, [](QVMOD *m) { m->sample_info[0].pan = 250; },
+     {{0, 0, 1, kNote48, 0, CMD_XM_PANSLIDE, 0x20}, {1, 0, 0, 0, 0, CMD_XM_PANSLIDE, 0x00},
+      {2, 0, 0, 0, 0, CMD_XM_PANSLIDE, 0x05}},
+     Field::Pan, 0, {{250, 252, 254}, {254, 255, 255}, {255, 250, 245}},
+     [](QVMOD *) { EXPECT_EQ(voice_get_pan(voice_table[0]), 245); }},
+    {"ExtraFinePortamentoKeepsAMemoryPerDirection", true, 2, nullptr,
+     {{0, 0, 1, kNote48, 0, CMD_XM_EXTRA_FINE_PORTA, 0x13}, {1, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x10},
+      {2, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x22}, {3, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x20},
+      {4, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x10}, {5, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x35}},
+     Field::Period, 0, {{4605, 4605, 4602, 4602, 4604, 4604, 4606, 4606, 4603, 4603, 4603, 4603}}, nullptr},
+};
+
+TEST_P(XmScripts, TicksAsScripted)
+{
+    run_script();
+}
+INSTANTIATE_TEST_SUITE_P(Effects, XmScripts, ::testing::ValuesIn(kXmScripts), script_name);
 
 } // namespace
