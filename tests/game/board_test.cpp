@@ -1,7 +1,6 @@
-// The game record's layout, the piece catalogue and the random pieces.
+// The game record's well and piece arrays, the piece catalogue and the random pieces.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <set>
 #include <vector>
 #include <unistd.h>
@@ -35,21 +34,6 @@ Cells TurnClockwise(const Cells &in)
     Cells anchored;
     for (auto [c, r] : turned) anchored.insert({c - min_c, r - min_r});
     return anchored;
-}
-
-TEST(GameRecord, SavedFormIs912BytesWithFieldsAtTheirOffsets)
-{
-    GameState g{};
-    g.map[0][0] = 0x11223344;
-    g.score = 0x55667788;
-    g.stage = 7;
-    unsigned char bytes[912];
-    static_assert(sizeof g == sizeof bytes);
-    std::memcpy(bytes, &g, sizeof bytes);
-    EXPECT_EQ(bytes[72], 0x44);   // map starts at byte 72, little-endian
-    EXPECT_EQ(bytes[75], 0x11);
-    EXPECT_EQ(bytes[892], 0x88);  // score at byte 892
-    EXPECT_EQ(bytes[908], 7);     // stage is the last field
 }
 
 TEST(GameRecord, MapAndBlockAreColumnMajor)

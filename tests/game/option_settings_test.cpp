@@ -1,9 +1,8 @@
-// The options screen's controls: their polling order, limits, toggles and side effects.
+// The options screen's controls: their limits, toggles and side effects.
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cstring>
-#include <iterator>
 #include <string>
 
 #include "CommandLine.h"
@@ -42,17 +41,6 @@ protected:
     }
     std::array<int, 6> saved_;
 };
-
-TEST_F(OptionSettings, PolledExitFirstThenTogglesThenIncreaseBeforeDecrease)
-{
-    const OptionControl expected[] = {
-        OPT_EXIT,          OPT_SOUND_TOGGLE,    OPT_MUSIC_TOGGLE,      OPT_SOUND_VOLUME_UP,
-        OPT_SOUND_VOLUME_DOWN, OPT_MUSIC_VOLUME_UP, OPT_MUSIC_VOLUME_DOWN, OPT_LEVEL_UP,
-        OPT_LEVEL_DOWN,    OPT_BLOCKS_UP,       OPT_BLOCKS_DOWN,
-    };
-    ASSERT_EQ(std::size(OPTION_POLL_ORDER), std::size(expected));
-    for (size_t i = 0; i < std::size(expected); i++) EXPECT_EQ(OPTION_POLL_ORDER[i], expected[i]) << i;
-}
 
 TEST_F(OptionSettings, VolumesStepByTenWithinZeroAndTwoHundredFifty)
 {
