@@ -11,7 +11,6 @@ pointer, which is parked inside the window before any key or grab.
 
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
@@ -25,8 +24,8 @@ subprocess.run(["cmake", "-DSOURCE=" + ROOT, "-DOUT=" + os.path.join(FORMATS_DIR
 sys.path[:0] = [os.path.join(ROOT, "tests", "e2e"), FORMATS_DIR]
 from harness import (MENU_PREVIOUS_MENU, MENU_START_GAME, SCREEN_H, SCREEN_W, TITLE_EXIT,  # noqa: E402
                      TITLE_PLAY_GAME, WINDOW_NAME, HarnessError, menu_shown, occupied_cells, read_xwd_rgb,
-                     same_colour, screenshot_by_key, start_xvfb, title_shown, wait_for_menu, wait_for_title,
-                     wait_until)
+                     same_colour, screenshot_by_key, start_xvfb, stop_group, title_shown, wait_for_menu,
+                     wait_for_title, wait_until, xdotool)
 from qvx_formats import (COL_TITLE_DARK, COL_TITLE_LIGHT, HIGH_SCORE_FILE, HIGH_SCORE_FILE_SIZE,  # noqa: E402
                          SCREENSHOT_FILE)
 
@@ -100,32 +99,20 @@ class WineGame:
 
     def close(self):
         if self.proc is not None and self.proc.poll() is None:
-            self._kill_group(self.proc)
+            stop_group(self.proc)
         self.proc = None
         if os.path.isdir(self.prefix):
             # Ends this prefix's server and every Wine process left in it, nothing else.
             subprocess.run(["timeout", "30", "wineserver", "--kill"], env=self.env,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         if self.xvfb is not None:
-            self._kill_group(self.xvfb)
+            stop_group(self.xvfb)
             self.xvfb = None
         if getattr(self, "_out", None):
             self._out.close()
             self._out = None
         if os.environ.get("QVX_KEEP_WINE_DIR") is None:
             shutil.rmtree(self.root, ignore_errors=True)
-
-    @staticmethod
-    def _kill_group(proc):
-        try:
-            os.killpg(proc.pid, signal.SIGTERM)
-            proc.wait(timeout=10)
-        except (ProcessLookupError, subprocess.TimeoutExpired):
-            try:
-                os.killpg(proc.pid, signal.SIGKILL)
-            except ProcessLookupError:
-                pass
-            proc.wait()
 
     def log(self):
         try:
@@ -153,12 +140,7 @@ class WineGame:
     # -- X input and output ---------------------------------------------------------------------
 
     def xdotool(self, *args):
-        result = subprocess.run(["xdotool"] + [str(a) for a in args], env=self.env,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=STEP_TIMEOUT)
-        if result.returncode != 0:
-            raise HarnessError("xdotool %s failed: %s" % (" ".join(map(str, args)),
-                                                          result.stderr.decode().strip()))
-        return result.stdout.decode()
+        return xdotool(self.env, *args, timeout=STEP_TIMEOUT)
 
     def find_window(self):
         def search():

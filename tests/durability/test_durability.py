@@ -19,10 +19,11 @@ import time
 import unittest
 
 from harness import (ALERT_AREA, DEFAULT_HIGH_SCORE_TABLE, DIALOG_AREA, HIGH_SCORES_EXIT, HIGH_SCORES_RESET,
-                     MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, Screens, Session, leave_to_exit, open_menu,
-                     start_game, wait_until)
+                     MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, Screens, Session, leave_to_exit, new_game,
+                     open_menu, wait_until)
 from qvx_formats import (COL_WHITE, DEFAULT_GAME_NAME, GAME_STATE_SIZE, HIGH_SCORE_COUNT, HIGH_SCORE_FILE,
                          HIGH_SCORE_FILE_SIZE, SAVED_GAME_SIZE, SCREENSHOT_FILE)
+
 
 PAUSE_US = 1500                     # per byte written to a temporary file
 RENAME_PAUSE_BYTES = 50             # slow_io.c: a rename pauses as long as this many bytes
@@ -125,9 +126,7 @@ class KilledWhileWriting(unittest.TestCase):
         for n, fraction in enumerate(KILL_POINTS):
             old = noise_save(n)
             with Session(files={DEFAULT_GAME_NAME: old}, env=slow_env()) as game:
-                screens = Screens(game)
-                open_menu(game, screens)
-                start_game(game, screens)
+                screens = new_game(game)
                 save_over_untitled(game, screens)
                 kill_when_writing(game, DEFAULT_GAME_NAME + ".tmp", fraction, SAVED_GAME_SIZE)
                 now = read(game.path(DEFAULT_GAME_NAME))
@@ -212,9 +211,7 @@ class FullDisk(unittest.TestCase):
     def test_a_full_disk_gives_the_messages_and_loses_nothing(self):
         old_save, old_hsc = noise_save(99), old_table(99)
         with Session(workdir=self.mount, files={DEFAULT_GAME_NAME: old_save, HIGH_SCORE_FILE: old_hsc}) as game:
-            screens = Screens(game)
-            open_menu(game, screens)
-            start_game(game, screens)
+            screens = new_game(game)
 
             # A save on a full disk: "Error saving file", the old file as it was, nothing left over.
             self.fill()

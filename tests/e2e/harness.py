@@ -190,6 +190,27 @@ def screenshot_by_key(path, press, timeout, retry, settle):
     return wait_until(complete, timeout=timeout, interval=0.1, what=os.path.basename(path))
 
 
+def stop_group(proc):
+    """Ends a process started in its own session, and everything it started: politely, then not."""
+    try:
+        os.killpg(proc.pid, signal.SIGTERM)
+        proc.wait(timeout=10)
+    except (ProcessLookupError, subprocess.TimeoutExpired):
+        try:
+            os.killpg(proc.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        proc.wait()
+
+
+def xdotool(env, *args, timeout=DEFAULT_TIMEOUT, check=True):
+    result = subprocess.run(["xdotool"] + [str(a) for a in args], env=env, timeout=timeout,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    if check and result.returncode != 0:
+        raise HarnessError("xdotool %s failed: %s" % (" ".join(map(str, args)), result.stderr.decode().strip()))
+    return result.stdout.decode()
+
+
 def start_xvfb(width, height, timeout=START_TIMEOUT):
     """Starts Xvfb on a free display; returns (process, display name) once a client can talk to it."""
     read_fd, write_fd = os.pipe()
@@ -322,28 +343,13 @@ class Session:
 
     def close(self):
         if self.proc is not None and self.proc.poll() is None:
-            try:
-                os.killpg(self.proc.pid, signal.SIGTERM)
-                self.proc.wait(timeout=10)
-            except (ProcessLookupError, subprocess.TimeoutExpired):
-                try:
-                    os.killpg(self.proc.pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
-                self.proc.wait()
+            stop_group(self.proc)
         if self.proc is not None:
             self.returncode = self.proc.returncode
             self._collect_output()
             self.proc = None
         if self.xvfb is not None:
-            try:
-                os.killpg(self.xvfb.pid, signal.SIGTERM)
-                self.xvfb.wait(timeout=10)
-            except (ProcessLookupError, subprocess.TimeoutExpired):
-                try:
-                    os.killpg(self.xvfb.pid, signal.SIGKILL)
-                except ProcessLookupError:
-                    pass
+            stop_group(self.xvfb)
             self.xvfb = None
         if self.home:
             shutil.rmtree(self.home, ignore_errors=True)
@@ -431,13 +437,7 @@ class Session:
     # -- X input --------------------------------------------------------------------------------
 
     def xdotool(self, *args, timeout=DEFAULT_TIMEOUT, check=True):
-        env = dict(os.environ, DISPLAY=self.display)
-        result = subprocess.run(["xdotool"] + [str(a) for a in args], env=env, timeout=timeout,
-                                stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-        if check and result.returncode != 0:
-            raise HarnessError("xdotool %s failed: %s" % (" ".join(map(str, args)),
-                                                          result.stderr.decode().strip()))
-        return result.stdout.decode()
+        return xdotool(dict(os.environ, DISPLAY=self.display), *args, timeout=timeout, check=check)
 
     def find_window(self):
         def search():
@@ -729,6 +729,14 @@ def start_game(game, screens):
     game.click_box(*MENU_START_GAME)
     time.sleep(0.5)
     return wait_until(lambda: _play_shot(game), timeout=30, interval=0.2, what="the play screen")
+
+
+def new_game(game):
+    """From the title screen into a new game; returns the screens' reader."""
+    screens = Screens(game)
+    open_menu(game, screens)
+    start_game(game, screens)
+    return screens
 
 
 def _play_shot(game):

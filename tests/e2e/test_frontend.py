@@ -8,8 +8,9 @@ import array
 import tempfile
 
 from harness import (MENU_CREDITS, MENU_OPTIONS, HarnessError, Screens, Session, cell_box, drop_pieces,
-                     image_region, leave_to_exit, occupied, open_menu, start_game)
+                     image_region, leave_to_exit, new_game, occupied, open_menu)
 from qvx_formats import COL_HEADING, COL_HELP_BORDER, COL_HELP_KEYS, COL_WHITE
+
 
 def loud_run_seconds(path, threshold=0.01, window=0.1):
     """Longest stretch, in seconds, of consecutive windows whose RMS is above threshold."""
@@ -32,9 +33,7 @@ def loud_run_seconds(path, threshold=0.01, window=0.1):
 class HelpScreen(unittest.TestCase):
     def test_help_covers_the_play_screen_and_escape_restores_it(self):
         with Session() as game:
-            screens = Screens(game)
-            open_menu(game, screens)
-            start_game(game, screens)
+            screens = new_game(game)
             drop_pieces(game, 2)
             before = game.screenshot()
 

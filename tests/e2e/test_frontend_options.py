@@ -14,7 +14,6 @@ from harness import (MENU_OPTIONS, OPTIONS_BLOCKS_UP, OPTIONS_BLOCKS_VALUE, OPTI
 from qvx_formats import COL_BORDER, SETTINGS_FILE
 
 
-
 class OptionsScreen(unittest.TestCase):
     def click(self, box, times=1):
         # Held long enough that a busy machine's game loop still sees every press.

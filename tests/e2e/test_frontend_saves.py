@@ -6,9 +6,10 @@ import struct
 import time
 import unittest
 
-from harness import (ALERT_AREA, DIALOG_AREA, SAVED_GAME_SIGNATURE, Screens, Session, cell_box, drop_pieces,
-                     image_region, occupied, open_menu, start_game, type_plain, wait_until)
+from harness import (ALERT_AREA, DIALOG_AREA, SAVED_GAME_SIGNATURE, Session, cell_box, drop_pieces,
+                     image_region, new_game, occupied, start_game, type_plain, wait_until)
 from qvx_formats import COL_WHITE, DEFAULT_GAME_NAME, GAME_STATE_SIZE, SAVED_GAME_SIZE, SCREENSHOT_FILE
+
 
 SCORE_PANEL = (360, 40, 580, 135)
 OVERWRITE_CANCEL = (363, 255)
@@ -54,9 +55,7 @@ class SavedGames(unittest.TestCase):
     def test_save_to_a_typed_name_and_load_it_in_a_later_game(self):
         with Session() as game:
             self.game = game
-            screens = self.screens = Screens(game)
-            open_menu(game, screens)
-            start_game(game, screens)
+            screens = self.screens = new_game(game)
             drop_pieces(game, 4)
             before = game.screenshot()
 
@@ -107,9 +106,7 @@ class SavedGames(unittest.TestCase):
         noise = bytes(rng.randrange(256) for _ in range(GAME_STATE_SIZE)) + SAVED_GAME_SIGNATURE
         with Session(files={"noise.svg": noise, "short.svg": b"\x01" * 100}) as game:
             self.game = game
-            screens = self.screens = Screens(game)
-            open_menu(game, screens)
-            start_game(game, screens)
+            screens = self.screens = new_game(game)
             drop_pieces(game, 3)
             before = game.screenshot()
 

@@ -7,10 +7,11 @@ import time
 import unittest
 
 from harness import (DEFAULT_HIGH_SCORE_TABLE, HIGH_SCORES_EXIT, HIGH_SCORES_RESET, MENU_VIEW_HIGH_SCORES,
-                     NAME_BOX, NAME_FIELD, Screens, Session, high_score_entries, leave_to_exit, open_menu,
-                     region, start_game, wait_until)
+                     NAME_BOX, NAME_FIELD, Screens, Session, high_score_entries, leave_to_exit, new_game,
+                     open_menu, region, wait_until)
 from qvx_formats import (COL_BLACK, COL_BORDER, COL_TEXT, HIGH_SCORE_COUNT, HIGH_SCORE_ENTRY_SIZE,
                          HIGH_SCORE_FILE, HIGH_SCORE_FILE_SIZE)
+
 
 def name_column(screens, rows, rank):
     """Where the table's name column of a row shows text, right of the rank digits."""
@@ -22,9 +23,7 @@ def name_column(screens, rows, rank):
 class HighScoreEntry(unittest.TestCase):
     def test_finished_game_enters_the_typed_name_at_rank_one_and_keeps_it(self):
         with Session() as game:
-            screens = Screens(game)
-            open_menu(game, screens)
-            start_game(game, screens)
+            screens = new_game(game)
 
             # Drop every piece straight down until the stack reaches the top.
             def over():

@@ -13,6 +13,7 @@ from harness import (DIALOG_AREA, HIGH_SCORES_EXIT, MENU_CREDITS, MENU_OPTIONS, 
                      drop_pieces, open_menu, start_game, type_plain, wait_until)
 from qvx_formats import COL_HEADING, COL_HELP_BORDER, COL_PAUSE, COL_WHITE
 
+
 SCREENS = ("title", "menu", "options", "high-scores", "credits", "play", "help", "pause",
            "save-dialog", "game-over", "name-entry", "high-scores-new-entry")
 

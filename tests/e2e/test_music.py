@@ -10,6 +10,7 @@ from harness import (MENU_OPTIONS, MENU_START_GAME, OPTIONS_EXIT, OPTIONS_MUSIC,
                      occupied_cells, play_from_title, same_colour, wait_for_menu, wait_until)
 from qvx_formats import COL_TEXT
 
+
 SILENCE = 1e-4
 
 

@@ -7,6 +7,7 @@ from harness import (MENU_PREVIOUS_MENU, MENU_START_GAME, TITLE_EXIT, TITLE_PLAY
                      occupied_cells, play_from_title, same_colour, wait_for_menu, wait_for_title, wait_until)
 from qvx_formats import COL_PAUSE, COL_TEXT
 
+
 def outlined(rows, palette, colour, x1, y1, x2, y2):
     """Every pixel of `colour` in the rectangle has only `colour` or black around it."""
     for y in range(y1, y2 + 1):

@@ -8,8 +8,9 @@ import unittest
 
 from harness import (MENU_CREDITS, MENU_VIEW_HIGH_SCORES, TITLE_EXIT, TITLE_PLAY_GAME, Session, count_colour,
                      game_path, play_from_title, same_colour, wait_for_menu, wait_until)
-from qvx_formats import (COL_TITLE_DARK, COL_TITLE_LIGHT, DATAFILE_NAME, HIGH_SCORE_COUNT, HIGH_SCORE_ENTRY_SIZE,
-                         HIGH_SCORE_FILE, HIGH_SCORE_FILE_SIZE, SETTINGS_FILE)
+from qvx_formats import (COL_TITLE_DARK, COL_TITLE_LIGHT, DATAFILE_NAME, HIGH_SCORE_COUNT,
+                         HIGH_SCORE_ENTRY_SIZE, HIGH_SCORE_FILE, HIGH_SCORE_FILE_SIZE, SETTINGS_FILE)
+
 
 # Title buttons: PLAY GAME 245,320-385,345 and TITLE_EXIT 245,350-385,375; dark bevel 48, light 14.
 
