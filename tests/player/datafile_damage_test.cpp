@@ -8,30 +8,13 @@
 
 #include <allegro.h>
 
+#include "module_builder.h"
 #include "qvmod.h"
 #include "scratch.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
-
-// A datafile of a "QVM " object holding `module`, then a plain data object.
-void write_datafile(const std::string &name, const Bytes &module)
-{
-    PACKFILE *f = pack_fopen(name.c_str(), F_WRITE_NOPACK);
-    if (!f) return;
-    pack_mputl(DAT_MAGIC, f);
-    pack_mputl(2, f);
-    pack_mputl(QVMOD_DAT_ID, f);
-    PACKFILE *chunk = pack_fopen_chunk(f, FALSE);
-    if (!module.empty()) pack_fwrite(module.data(), static_cast<long>(module.size()), chunk);
-    f = pack_fclose_chunk(chunk);
-    pack_mputl(DAT_DATA, f);
-    chunk = pack_fopen_chunk(f, FALSE);
-    pack_fwrite("after", 5, chunk);
-    f = pack_fclose_chunk(chunk);
-    pack_fclose(f);
-}
 
 Bytes header_only()
 {
@@ -49,7 +32,7 @@ TEST(QvmDatafileDamage, RefusedModuleDataLoadsAsASilentModule)
     for (const Bytes &damaged : {Bytes{}, Bytes{'j', 'u', 'n', 'k'}, header_only()}) {
         const qvx_test::TempDir dir;
         const std::string path = dir.file("damaged.dat");
-        write_datafile(path, damaged);
+        ASSERT_TRUE(write_module_datafile(path.c_str(), damaged, "after"));
         qvmod_error[0] = '\0';
         DATAFILE *dat = load_datafile(path.c_str());
         ASSERT_NE(dat, nullptr);

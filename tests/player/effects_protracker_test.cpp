@@ -129,12 +129,7 @@ TEST_F(ProTrackerEffects, VibratoRampAndSquareWaveforms)
     }
     play_mod(m.get(), kTrue);
     ticks(6);
-    V ramp, square;
-    for (int i = 0; i < 12; i++) {
-        ticks(1);
-        ramp.push_back(ci[0].temp_period);
-        square.push_back(ci[1].temp_period);
-    }
+    const auto [ramp, square] = both_channels(12, Field::Period);
     EXPECT_EQ(ramp, (V{1712, 1712, 1720, 1728, 1736, 1744, 1752, 1752, 1760, 1768, 1649, 1657}));
     EXPECT_EQ(square, (V{1775, 1775, 1775, 1775, 1775, 1775, 1775, 1775, 1775, 1775, 1649, 1649}));
 }
@@ -206,12 +201,7 @@ TEST_F(ProTrackerEffects, TremoloWaveformSubCommand)
     for (int ch = 0; ch < 2; ch++) put(m.get(), 1, ch, 0, 0, 0, CMD_TREMOLO, 0x48);
     play_mod(m.get(), kTrue);
     ticks(3);
-    V square, ramp;
-    for (int t = 0; t < 3; t++) {
-        ticks(1);
-        square.push_back(ci[0].temp_volume);
-        ramp.push_back(ci[1].temp_volume);
-    }
+    const auto [square, ramp] = both_channels(3, Field::Volume);
     EXPECT_EQ(square, (V{63, 63, 63}));   // 32 + (255 x 8 >> 6)
     EXPECT_EQ(ramp, (V{32, 32, 36}));     // 32 + (32 x 8 >> 6) at position 16
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "player_fixture.h"
@@ -93,9 +94,20 @@ struct Script {
     std::function<void(QVMOD *)> after;
 };
 
-inline int channel0(Field f)
+inline int tick_value(int ch, Field f)
 {
-    return f == Field::Period ? ci[0].temp_period : f == Field::Volume ? ci[0].temp_volume : ci[0].temp_pan;
+    return f == Field::Period ? ci[ch].temp_period : f == Field::Volume ? ci[ch].temp_volume : ci[ch].temp_pan;
+}
+
+// The field of channels 0 and 1 over n ticks.
+inline std::pair<std::vector<int>, std::vector<int>> both_channels(int n, Field f)
+{
+    std::vector<int> second;
+    std::vector<int> first = record(n, [&second, f] {
+        second.push_back(tick_value(1, f));
+        return tick_value(0, f);
+    });
+    return {first, second};
 }
 
 inline std::string script_name(const ::testing::TestParamInfo<Script> &info)
@@ -114,7 +126,7 @@ protected:
         play_mod(m.get(), kTrue);
         ticks(s.skip);
         for (size_t g = 0; g < s.groups.size(); g++)
-            EXPECT_EQ(record(static_cast<int>(s.groups[g].size()), [&s] { return channel0(s.field); }), s.groups[g])
+            EXPECT_EQ(record(static_cast<int>(s.groups[g].size()), [&s] { return tick_value(0, s.field); }), s.groups[g])
                 << "group " << g;
         if (s.after) s.after(m.get());
     }

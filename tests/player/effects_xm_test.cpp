@@ -94,12 +94,7 @@ TEST_F(XmEffects, TonePortamentoWithVolumeSlideAndVibratoWithVolumeSlide)
     put(m.get(), 1, 1, 0, 0, 0, CMD_XM_VIBRATO_VOLSLIDE, 0x30);
     play_mod(m.get(), kTrue);
     ticks(3);
-    V periods0, periods1;
-    for (int t = 0; t < 3; t++) {
-        ticks(1);
-        periods0.push_back(ci[0].temp_period);
-        periods1.push_back(ci[1].temp_period);
-    }
+    const auto [periods0, periods1] = both_channels(3, Field::Period);
     EXPECT_EQ(ci[0].porta_target, 4608);
     EXPECT_EQ(periods0, (V{3840, 3840, 3840}));   // below the target at speed 0: stays
     EXPECT_EQ(ci[0].volume, 36);

@@ -246,14 +246,7 @@ TEST_F(Interface, InstallRegistersTheDatafileType)
     const std::vector<unsigned char> image = qvm_write(m.get());
     ASSERT_FALSE(image.empty()) << qvm_check(m.get());
     TempFile file({});
-    PACKFILE *f = pack_fopen(file.path(), F_WRITE_NOPACK);
-    ASSERT_NE(f, nullptr);
-    pack_mputl(DAT_MAGIC, f);
-    pack_mputl(1, f);
-    pack_mputl(QVMOD_DAT_ID, f);
-    PACKFILE *chunk = pack_fopen_chunk(f, FALSE);
-    pack_fwrite(image.data(), static_cast<long>(image.size()), chunk);
-    pack_fclose(pack_fclose_chunk(chunk));
+    ASSERT_TRUE(write_module_datafile(file.path(), image));
 
     DATAFILE *dat = load_datafile(file.path());
     ASSERT_NE(dat, nullptr);

@@ -40,4 +40,14 @@ protected:
     static const SAMPLE *playing_sample(int ch) { return voice_check(voice_table[ch]); }
 };
 
+// Where the song is (order, row, tick in one number), read under the player's hold: it changes
+// with every tick the timer runs.
+inline long song_position()
+{
+    hold_mod_player();
+    const long pos = (static_cast<long>(mi.order_pos) << 20) + (mi.row << 8) + (mi.tick & 0xFF);
+    release_mod_player();
+    return pos;
+}
+
 #endif

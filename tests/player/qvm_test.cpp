@@ -631,15 +631,7 @@ TEST(QvmDatafile, LoadsAndUnloadsThroughTheRegisteredType)
     register_datafile_qvmod();
     const Bytes image = minimal().image();
     TempFile file({});
-    PACKFILE *f = pack_fopen(file.path(), F_WRITE_NOPACK);
-    ASSERT_NE(f, nullptr);
-    pack_mputl(DAT_MAGIC, f);
-    pack_mputl(1, f);
-    pack_mputl(QVMOD_DAT_ID, f);
-    PACKFILE *chunk = pack_fopen_chunk(f, FALSE);
-    pack_fwrite(image.data(), static_cast<long>(image.size()), chunk);
-    f = pack_fclose_chunk(chunk);
-    pack_fclose(f);
+    ASSERT_TRUE(write_module_datafile(file.path(), image));
 
     DATAFILE *dat = load_datafile(file.path());
     ASSERT_NE(dat, nullptr);

@@ -63,14 +63,6 @@ QVMOD *busy_module(std::mt19937 &rng)
     return m;
 }
 
-long song_position()
-{
-    hold_mod_player();
-    const long pos = (static_cast<long>(mi.order_pos) << 20) + (mi.row << 8) + (mi.tick & 0xFF);
-    release_mod_player();
-    return pos;
-}
-
 } // namespace
 
 TEST(LongStress, EveryInterfaceFunctionInRandomOrderAgainstTheTimer)

@@ -42,15 +42,6 @@ QVMOD *busy_module(int seed)
     return m;
 }
 
-// Ticks counted by watching the song move, read under the player's hold.
-long song_position()
-{
-    hold_mod_player();
-    const long pos = (static_cast<long>(mi.order_pos) << 20) + (mi.row << 8) + (mi.tick & 0xFF);
-    release_mod_player();
-    return pos;
-}
-
 bool wait_for_ticks()
 {
     const long start = song_position();

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include <allegro.h>
+
 QVMOD *build_module(const ModuleShape &s)
 {
     QVMOD *m = static_cast<QVMOD *>(qvmod_calloc(sizeof(QVMOD)));
@@ -53,4 +55,23 @@ QVMOD *build_module(const ModuleShape &s)
 NOTE_INFO &cell(QVMOD *m, int pattern, int row, int channel)
 {
     return *get_note(m, pattern, row, channel);
+}
+
+bool write_module_datafile(const char *path, const std::vector<unsigned char> &module, const char *data_after)
+{
+    PACKFILE *f = pack_fopen(path, F_WRITE_NOPACK);
+    if (!f) return false;
+    pack_mputl(DAT_MAGIC, f);
+    pack_mputl(data_after ? 2 : 1, f);
+    pack_mputl(QVMOD_DAT_ID, f);
+    PACKFILE *chunk = pack_fopen_chunk(f, FALSE);
+    if (!module.empty()) pack_fwrite(module.data(), static_cast<long>(module.size()), chunk);
+    f = pack_fclose_chunk(chunk);
+    if (data_after) {
+        pack_mputl(DAT_DATA, f);
+        chunk = pack_fopen_chunk(f, FALSE);
+        pack_fwrite(data_after, static_cast<long>(std::strlen(data_after)), chunk);
+        f = pack_fclose_chunk(chunk);
+    }
+    return pack_fclose(f) == 0;
 }

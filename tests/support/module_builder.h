@@ -2,6 +2,8 @@
 #ifndef QVMOD_TEST_MODULE_BUILDER_H
 #define QVMOD_TEST_MODULE_BUILDER_H
 
+#include <vector>
+
 #include "qvmod.h"
 
 struct ModuleShape {
@@ -25,6 +27,11 @@ QVMOD *build_module(const ModuleShape &shape);
 
 // The cell at (pattern, row, channel).
 NOTE_INFO &cell(QVMOD *m, int pattern, int row, int channel);
+
+// Writes an Allegro datafile at path: `module` (QVM bytes) as a "QVM " object, then, when
+// data_after is given, a plain data object of its characters. False when it cannot be written.
+bool write_module_datafile(const char *path, const std::vector<unsigned char> &module,
+                           const char *data_after = nullptr);
 
 // Owns a module for a test's length.
 class ModuleHolder {
