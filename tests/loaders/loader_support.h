@@ -2,6 +2,7 @@
 #ifndef QVMOD_LOADER_SUPPORT_H
 #define QVMOD_LOADER_SUPPORT_H
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 
@@ -37,6 +38,31 @@ inline ::testing::AssertionResult keeps_player_promises(const QVMOD *m,
     const std::string broken = qvx_test::broken_promise(m, level);
     if (broken.empty()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << broken;
+}
+
+// A stored song length and restart (-1: as before), and the order count and restart order the
+// reader makes of them (-1: not checked). The cases change one spec in turn.
+struct OrderCase {
+    int song_length, restart, order_count, restart_order;
+};
+
+template <typename Spec, typename Load>
+void expect_orders(Spec s, Load load, std::initializer_list<OrderCase> cases)
+{
+    for (const OrderCase &c : cases) {
+        SCOPED_TRACE("song length " + std::to_string(c.song_length) + ", restart " + std::to_string(c.restart));
+        s.song_length = c.song_length;
+        if (c.restart >= 0) s.restart = c.restart;
+        ModPtr m(load(s));
+        ASSERT_TRUE(m);
+        if (c.order_count >= 0) {
+            EXPECT_EQ(m->order_count, c.order_count);
+        }
+        if (c.restart_order >= 0) {
+            EXPECT_EQ(m->restart_order, c.restart_order);
+        }
+        EXPECT_TRUE(keeps_player_promises(m.get()));
+    }
 }
 
 #endif

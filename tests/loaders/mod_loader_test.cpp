@@ -226,33 +226,10 @@ TEST(ModOrders, EveryOrderEntryCountsForThePatterns)
     EXPECT_EQ(get_mod_no_pat(orders, 0), 1);
 }
 
-TEST(ModOrders, RestartRepair)
+TEST(ModOrders, SongLengthAndRestartAreKeptInRange)
 {
-    ModSpec s = one_pattern();
-    s.song_length = 40;
-    s.restart = 200;
-    ModPtr a(load_spec(s));
-    ASSERT_TRUE(a);
-    EXPECT_EQ(a->restart_order, 0);
-    s.restart = 40;
-    ModPtr b(load_spec(s));
-    EXPECT_EQ(b->restart_order, 40);
-    s.restart = 39;
-    ModPtr c(load_spec(s));
-    EXPECT_EQ(c->restart_order, 39);
-}
-
-TEST(ModOrders, SongLengthIsKeptInsideTheStoredTable)
-{
-    ModSpec s = one_pattern();
-    s.song_length = 0;
-    ModPtr a(load_spec(s));
-    ASSERT_TRUE(a);
-    EXPECT_EQ(a->order_count, 1);
-    s.song_length = 255;
-    ModPtr b(load_spec(s));
-    ASSERT_TRUE(b);
-    EXPECT_EQ(b->order_count, 128);
+    expect_orders(one_pattern(), load_spec,
+                  {{0, -1, 1, -1}, {255, -1, 128, -1}, {40, 200, -1, 0}, {40, 40, -1, 40}, {40, 39, -1, 39}});
 }
 
 TEST(ModFiles, TruncatedFilesLoadWhatIsThere)

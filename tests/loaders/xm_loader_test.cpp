@@ -91,22 +91,7 @@ TEST(XmOrders, MissingPatternsBecomeOneAppendedEmptyPattern)
 
 TEST(XmOrders, SongLengthAndRestartAreKeptInRange)
 {
-    XmSpec s = basic();
-    s.song_length = 0;
-    ModPtr a(load_spec(s));
-    ASSERT_TRUE(a);
-    EXPECT_EQ(a->order_count, 1);
-    s.song_length = 300;
-    s.restart = 400;
-    ModPtr b(load_spec(s));
-    ASSERT_TRUE(b);
-    EXPECT_EQ(b->order_count, 256);
-    EXPECT_EQ(b->restart_order, 0);
-    EXPECT_TRUE(keeps_player_promises(b.get()));
-    s.song_length = 5;
-    s.restart = 3;
-    ModPtr c(load_spec(s));
-    EXPECT_EQ(c->restart_order, 3);
+    expect_orders(basic(), load_spec, {{0, -1, 1, -1}, {300, 400, 256, 0}, {5, 3, -1, 3}});
 }
 
 TEST(XmCells, PackedAndFullCells)
