@@ -1,8 +1,10 @@
-// The high-score table in memory and its 480-byte file quorvex.hsc (little-endian records).
+// The high-score table in memory and its 480-byte file quorvex.hsc (little-endian records),
+// shared safely by copies of the game that play in one folder.
 #include <cstdio>
 #include <cstring>
 
 #include "Quorvex.h"
+#include "HighScoreTable.h"
 #include "SafeFile.h"
 
 HighScoreEntry HighScores[HIGH_SCORE_COUNT];
@@ -39,18 +41,21 @@ void SetDefaultHighScores()
     }
 }
 
-bool ReadHighScoreFile(const char *path)
+namespace {
+
+// Reads the file into table; entries past a short file's end are zero.
+bool ReadTable(const char *path, HighScoreEntry (&table)[HIGH_SCORE_COUNT])
 {
-    std::FILE *f = std::fopen(path, "rb");
-    if (f == nullptr) return false;
+    FilePtr f = OpenRegularFile(path);
+    if (!f) return false;
     unsigned char bytes[HIGH_SCORE_FILE_SIZE];
     // Only whole 32-byte records count; the entries a short file does not cover stay zero.
-    size_t records = std::fread(bytes, HIGH_SCORE_ENTRY_SIZE, HIGH_SCORE_COUNT, f);
-    std::fclose(f);
-    std::memset(HighScores, 0, sizeof HighScores);
+    const size_t records = std::fread(bytes, HIGH_SCORE_ENTRY_SIZE, HIGH_SCORE_COUNT, f.get());
+    if (std::ferror(f.get())) return false;
+    std::memset(table, 0, sizeof table);
     for (size_t i = 0; i < records; i++) {
         const unsigned char *p = bytes + i * HIGH_SCORE_ENTRY_SIZE;
-        HighScoreEntry &e = HighScores[i];
+        HighScoreEntry &e = table[i];
         e.score = GetLE32(p);
         e.level = GetLE32(p + 4);
         e.lines = GetLE32(p + 8);
@@ -60,7 +65,7 @@ bool ReadHighScoreFile(const char *path)
     return true;
 }
 
-bool WriteHighScoreFile(const char *path)
+bool WriteTable(const char *path)
 {
     unsigned char bytes[HIGH_SCORE_FILE_SIZE];
     for (int i = 0; i < HIGH_SCORE_COUNT; i++) {
@@ -73,6 +78,28 @@ bool WriteHighScoreFile(const char *path)
         std::memcpy(p + 16, e.name, HIGH_SCORE_NAME_SIZE);
     }
     return WriteFileAtomically(path, bytes, sizeof bytes);
+}
+
+}  // namespace
+
+bool ReadHighScoreFile(const char *path)
+{
+    return ReadTable(path, HighScores);
+}
+
+bool WriteHighScoreFile(const char *path)
+{
+    FileLock lock(path);
+    return WriteTable(path);
+}
+
+bool MergeHighScoreFile(const char *path)
+{
+    FileLock lock(path);
+    // What another copy of the game wrote since this one read the table is kept.
+    HighScoreEntry on_disk[HIGH_SCORE_COUNT];
+    if (ReadTable(path, on_disk)) MergeHighScores(on_disk);
+    return WriteTable(path);
 }
 
 void HighScoreName(const HighScoreEntry &entry, char *out)

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "Button.h"
+#include "Platform.h"
 
 // ---------------------------------------------------------------------------------------------
 // Game title, footer and signature texts
@@ -139,7 +140,7 @@ extern int sound_installed;
 extern BITMAP *buffer;              // 200x400 back buffer of the well
 extern BITMAP *temp_buffer;         // 640x480 full-screen back buffer / saved screen
 extern char text[256];              // scratch text, also the name typed in the high-score entry
-extern char text2[256];             // path edited in the file selector
+extern char text2[PLATFORM_PATH_MAX]; // path edited in the file selector, as long as the platform allows
 extern char pausetxt[10];           // pause texts
 extern char pausetxt2[30];
 extern char pausetxt3[32];
@@ -234,8 +235,12 @@ void SetDefaultHighScores();
 // Reads the table from a file that exists; entries past a short file's end are zero. False if it
 // cannot be opened.
 bool ReadHighScoreFile(const char *path);
-// Writes the table by replacing the file atomically; false (and the old file intact) on failure.
+// Writes the table by replacing the file atomically, under the lock copies of the game share;
+// false (and the old file intact) on failure.
 bool WriteHighScoreFile(const char *path);
+// The exit's write: under the same lock, merges what is on disk now (another copy's new scores)
+// into the table, then writes it.
+bool MergeHighScoreFile(const char *path);
 // Copies an entry's name into out (at least 17 bytes), never reading past the 16-byte field.
 void HighScoreName(const HighScoreEntry &entry, char *out);
 

@@ -135,7 +135,7 @@ bool WriteSavedGame(const char *path, const GameState &game)
 
 LoadResult ReadSavedGame(const char *path, GameState &out)
 {
-    FilePtr f(std::fopen(path, "rb"));
+    FilePtr f = OpenRegularFile(path);
     if (!f) return LoadResult::CannotOpen;
     // One byte more than a saved game, so a longer file shows itself.
     unsigned char bytes[SAVED_GAME_SIZE + 1];

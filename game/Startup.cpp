@@ -3,11 +3,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "CommandLine.h"
 #include "Display.h"
 #include "Platform.h"
 #include "Quorvex.h"
+#include "SafeFile.h"
 #include "SettingsFile.h"
 #include "qvmod.h"
 
@@ -23,7 +25,7 @@ DATAFILE *data = nullptr;
 BITMAP *buffer = nullptr;
 BITMAP *temp_buffer = nullptr;
 char text[256];
-char text2[256];
+char text2[PLATFORM_PATH_MAX];
 
 Button *btn_new_game = nullptr;
 Button *btn_exit = nullptr;
@@ -32,7 +34,6 @@ namespace {
 
 constexpr int DIGITAL_VOICES = 16;
 constexpr int MOD_CHANNELS = 4;
-constexpr int PATH_SIZE = 256;
 
 // Expected kind of every datafile item; a datafile that does not match is refused at start-up.
 constexpr int QVM_TYPE = DAT_ID('Q', 'V', 'M', ' ');
@@ -81,6 +82,52 @@ int FileExist(const char *filename)
     return file_exists(filename, FA_RDONLY | FA_ARCH, nullptr);
 }
 
+namespace {
+
+// A PACKFILE that collects what is written to it, so a picture can be encoded in memory and then
+// written like every other file of the game.
+struct MemoryOutput {
+    std::vector<unsigned char> bytes;
+
+    static MemoryOutput &Of(void *userdata) { return *static_cast<MemoryOutput *>(userdata); }
+    static int Close(void *) { return 0; }
+    static int NoGet(void *) { return EOF; }
+    static int NoUnget(int, void *) { return EOF; }
+    static long NoRead(void *, long, void *) { return 0; }
+    static int Put(int c, void *userdata)
+    {
+        Of(userdata).bytes.push_back(static_cast<unsigned char>(c));
+        return c;
+    }
+    static long Write(const void *p, long n, void *userdata)
+    {
+        const auto *b = static_cast<const unsigned char *>(p);
+        Of(userdata).bytes.insert(Of(userdata).bytes.end(), b, b + n);
+        return n;
+    }
+    static int NoSeek(void *, int) { return -1; }
+    static int AtEnd(void *) { return 1; }
+    static int NoError(void *) { return 0; }
+};
+
+PACKFILE_VTABLE memory_output_vtable = {MemoryOutput::Close,  MemoryOutput::NoGet,
+                                        MemoryOutput::NoUnget, MemoryOutput::NoRead,
+                                        MemoryOutput::Put,    MemoryOutput::Write,
+                                        MemoryOutput::NoSeek, MemoryOutput::AtEnd,
+                                        MemoryOutput::NoError};
+
+void SavePicture(BITMAP *picture, const RGB *pal)
+{
+    MemoryOutput out;
+    PACKFILE *pf = pack_fopen_vtable(&memory_output_vtable, &out);
+    if (pf == nullptr) return;
+    const bool encoded = save_pcx_pf(pf, picture, pal) == 0;
+    pack_fclose(pf);
+    if (encoded) WriteFileAtomically(SCREENSHOT_FILE, out.bytes.data(), out.bytes.size());
+}
+
+}  // namespace
+
 void TakeScreenshot(const RGB *pal)
 {
     // One blit into memory first: saving straight from a video surface locks it per pixel.
@@ -90,13 +137,13 @@ void TakeScreenshot(const RGB *pal)
         scare_mouse();
         blit(screen, copy, 0, 0, 0, 0, GAME_W, GAME_H);
         unscare_mouse();
-        save_pcx(SCREENSHOT_FILE, copy, pal);
+        SavePicture(copy, pal);
         destroy_bitmap(copy);
         return;
     }
     BITMAP *sub = create_sub_bitmap(screen, 0, 0, GAME_W, GAME_H);
     if (sub == nullptr) return;
-    save_pcx(SCREENSHOT_FILE, sub, pal);
+    SavePicture(sub, pal);
     destroy_bitmap(sub);
 }
 
@@ -218,8 +265,8 @@ int QuorvexMain(int argc, char *argv[])
         Error("Error reading file: quorvex.hsc\nDelete it and try running again.\n");
     }
 
-    char exe[PATH_SIZE];
-    char path[PATH_SIZE];
+    char exe[PLATFORM_PATH_MAX];
+    char path[PLATFORM_PATH_MAX];
     get_executable_name(exe, sizeof exe);
     replace_filename(path, exe, DATAFILE_NAME, sizeof path);
     data = load_datafile(path);
@@ -255,7 +302,7 @@ int QuorvexMain(int argc, char *argv[])
 
     FadeOut(2);
     // Failures are silent; the old files stay whole.
-    WriteHighScoreFile(HIGH_SCORE_FILE);
+    MergeHighScoreFile(HIGH_SCORE_FILE);
     if (!sound_installed) {
         sound_on = kept_sound_on;
         music_on = kept_music_on;

@@ -86,11 +86,15 @@ def read(path):
         return f.read()
 
 
-def kill_when_writing(game, temp_name, fraction, size):
-    """Waits for the game to start writing temp_name, then kills it `fraction` of the way through
-    (AFTER: once the temporary file has been renamed)."""
-    temp = game.path(temp_name)
-    wait_until(lambda: os.path.exists(temp), timeout=60, interval=0.005, what=temp_name)
+def temporary_files(game):
+    return [n for n in os.listdir(game.workdir) if n.startswith(".~") and n.endswith(".tmp")]
+
+
+def kill_when_writing(game, fraction, size):
+    """Waits for the game to start writing a temporary file, then kills it `fraction` of the way
+    through (AFTER: once the temporary file has been renamed)."""
+    temp = game.path(wait_until(lambda: (temporary_files(game) or [None])[0], timeout=60,
+                                interval=0.005, what="a temporary file"))
     if fraction is AFTER:
         wait_until(lambda: not os.path.exists(temp), timeout=60, interval=0.01, what="the rename")
     else:
@@ -136,7 +140,7 @@ class KilledWhileWriting(unittest.TestCase):
                 open_menu(game, screens)
                 start_game(game, screens)
                 save_over_untitled(game, screens)
-                kill_when_writing(game, "untitled.svg.tmp", fraction, SAVE_SIZE)
+                kill_when_writing(game, fraction, SAVE_SIZE)
                 now = read(game.path("untitled.svg"))
                 if now == old:
                     phases.append("old")
@@ -156,7 +160,7 @@ class KilledWhileWriting(unittest.TestCase):
                 game.click_box(*MENU_SCORES)
                 scores.wait_table(screens)
                 game.click_box(*scores.TABLE_RESET)
-                kill_when_writing(game, "quorvex.hsc.tmp", fraction, TABLE_SIZE)
+                kill_when_writing(game, fraction, TABLE_SIZE)
                 now = read(game.path("quorvex.hsc"))
                 self.assertTrue(now in (old, DEFAULT_TABLE),
                                 "killed at %s: a damaged table of %d bytes" % (fraction, len(now)))
@@ -172,7 +176,7 @@ class KilledWhileWriting(unittest.TestCase):
             with Session(files={"quorvex.hsc": short}, env=slow_env()) as game:
                 Screens(game)
                 game.key("Escape")
-                kill_when_writing(game, "quorvex.hsc.tmp", fraction, TABLE_SIZE)
+                kill_when_writing(game, fraction, TABLE_SIZE)
                 now = read(game.path("quorvex.hsc"))
                 self.assertTrue(now in (short, whole),
                                 "killed at %s: a damaged table of %d bytes" % (fraction, len(now)))

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 #include <vector>
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -39,6 +40,16 @@ protected:
         std::ofstream out(p, std::ios::binary);
         out.write(reinterpret_cast<const char *>(bytes.data()), bytes.size());
     }
+    std::vector<std::string> Names()
+    {
+        std::vector<std::string> names;
+        DIR *d = opendir(dir_.c_str());
+        while (dirent *e = d ? readdir(d) : nullptr) {
+            if (e->d_name[0] != '.' || e->d_name[1] == '~') names.push_back(e->d_name);
+        }
+        if (d) closedir(d);
+        return names;
+    }
     std::string dir_, path_;
 };
 
@@ -66,8 +77,7 @@ TEST_F(HighScoreFile, WrittenDefaultsAre480LittleEndianBytes)
     EXPECT_EQ(bytes[3], 0x01);
     EXPECT_EQ(bytes[32 + 4], 1);  // second entry's level
     EXPECT_EQ(std::memcmp(&bytes[32 * 14 + 16], "Quorvex Champion", 16), 0);
-    struct stat st;
-    EXPECT_NE(stat((path_ + ".tmp").c_str(), &st), 0) << "no temporary file is left behind";
+    EXPECT_EQ(Names(), std::vector<std::string>{"quorvex.hsc"}) << "the partial file is removed";
 }
 
 TEST_F(HighScoreFile, ReadBackRestoresTheTable)
@@ -148,15 +158,35 @@ TEST_F(HighScoreFile, FailedWriteLeavesTheOldFileWhole)
     EXPECT_NE(stat((path_ + ".tmp").c_str(), &st), 0) << "the partial temporary file is removed";
 }
 
-TEST_F(HighScoreFile, UncreatableTemporaryFileLeavesTheOldFileWhole)
+TEST_F(HighScoreFile, FifosAreNeverReadAndReplacedBitsAndLinksAreKept)
 {
+    ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+    EXPECT_FALSE(ReadHighScoreFile(path_.c_str())) << "no wait for a writer";
+    ASSERT_EQ(unlink(path_.c_str()), 0);
+
+    // The player's own link is written through and stays a link; the old bits stay.
+    const std::string real = dir_ + "/real.hsc";
+    WriteBytes(real, {1, 2, 3});
+    ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+    ASSERT_EQ(symlink("real.hsc", path_.c_str()), 0);
     SetDefaultHighScores();
     ASSERT_TRUE(WriteHighScoreFile(path_.c_str()));
-    std::vector<unsigned char> before = ReadBytes(path_);
-    ASSERT_EQ(mkdir((path_ + ".tmp").c_str(), 0700), 0);  // the temporary name is taken
-    HighScores[0].score = 999;
-    EXPECT_FALSE(WriteHighScoreFile(path_.c_str()));
-    EXPECT_EQ(ReadBytes(path_), before);
+    struct stat st;
+    ASSERT_EQ(lstat(path_.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(ReadBytes(real).size(), HIGH_SCORE_FILE_SIZE);
+
+    // Another user's link is replaced, never followed.
+    if (geteuid() != 0) GTEST_SKIP() << "giving a link away needs root";
+    ASSERT_EQ(lchown(path_.c_str(), 65534, 65534), 0);
+    WriteBytes(real, {1, 2, 3});
+    EXPECT_FALSE(ReadHighScoreFile(path_.c_str()));
+    ASSERT_TRUE(WriteHighScoreFile(path_.c_str()));
+    EXPECT_EQ(ReadBytes(real), (std::vector<unsigned char>{1, 2, 3}));
+    ASSERT_EQ(lstat(path_.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
 }
 
 }  // namespace
