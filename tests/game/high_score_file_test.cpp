@@ -6,12 +6,12 @@
 #include <fstream>
 #include <string>
 #include <vector>
-#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "Quorvex.h"
 #include "SafeFile.h"
+#include "temporary_names.h"
 
 namespace {
 
@@ -40,16 +40,6 @@ protected:
         std::ofstream out(p, std::ios::binary);
         out.write(reinterpret_cast<const char *>(bytes.data()), bytes.size());
     }
-    std::vector<std::string> Names()
-    {
-        std::vector<std::string> names;
-        DIR *d = opendir(dir_.c_str());
-        while (dirent *e = d ? readdir(d) : nullptr) {
-            if (e->d_name[0] != '.' || e->d_name[1] == '~') names.push_back(e->d_name);
-        }
-        if (d) closedir(d);
-        return names;
-    }
     std::string dir_, path_;
 };
 
@@ -77,7 +67,7 @@ TEST_F(HighScoreFile, WrittenDefaultsAre480LittleEndianBytes)
     EXPECT_EQ(bytes[3], 0x01);
     EXPECT_EQ(bytes[32 + 4], 1);  // second entry's level
     EXPECT_EQ(std::memcmp(&bytes[32 * 14 + 16], "Quorvex Champion", 16), 0);
-    EXPECT_EQ(Names(), std::vector<std::string>{"quorvex.hsc"}) << "the partial file is removed";
+    EXPECT_EQ(TemporaryFilesIn(dir_), 0) << "no temporary file is left behind";
 }
 
 TEST_F(HighScoreFile, ReadBackRestoresTheTable)
@@ -154,8 +144,7 @@ TEST_F(HighScoreFile, FailedWriteLeavesTheOldFileWhole)
     EXPECT_FALSE(WriteHighScoreFile(path_.c_str()));
     safe_file_fail_after = -1;
     EXPECT_EQ(ReadBytes(path_), before);
-    struct stat st;
-    EXPECT_NE(stat((path_ + ".tmp").c_str(), &st), 0) << "the partial temporary file is removed";
+    EXPECT_EQ(TemporaryFilesIn(dir_), 0) << "the partial file is removed";
 }
 
 TEST_F(HighScoreFile, FifosAreNeverReadAndReplacedBitsAndLinksAreKept)

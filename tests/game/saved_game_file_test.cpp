@@ -13,6 +13,7 @@
 
 #include "SafeFile.h"
 #include "SavedGameFile.h"
+#include "temporary_names.h"
 
 namespace {
 
@@ -132,8 +133,7 @@ TEST_F(SavedGameFile, FileIsTheRecordLittleEndianThenTheSignature)
     if (*reinterpret_cast<const unsigned char *>(&probe) == 1) {
         EXPECT_EQ(std::memcmp(b.data(), &g, sizeof g), 0);
     }
-    struct stat st;
-    EXPECT_NE(stat((path_ + ".tmp").c_str(), &st), 0) << "no temporary file is left behind";
+    EXPECT_EQ(TemporaryFilesIn(dir_), 0) << "no temporary file is left behind";
 }
 
 TEST_F(SavedGameFile, LoadingRestoresTheIdenticalRecord)
@@ -265,8 +265,7 @@ TEST_F(SavedGameFile, AFailedWriteKeepsTheOldFileWhole)
         safe_file_fail_after = cut;
         EXPECT_FALSE(WriteSavedGame(path_.c_str(), new_game)) << cut;
         EXPECT_EQ(ReadBytes(path_), before) << cut;
-        struct stat st;
-        EXPECT_NE(stat((path_ + ".tmp").c_str(), &st), 0) << cut;
+        EXPECT_EQ(TemporaryFilesIn(dir_), 0) << cut;
     }
     safe_file_fail_after = -1;
     EXPECT_FALSE(WriteSavedGame((dir_ + "/no/such/dir/x.svg").c_str(), new_game));
