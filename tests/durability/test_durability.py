@@ -259,5 +259,104 @@ class FullDisk(unittest.TestCase):
             self.assert_only(["untitled.svg", "quorvex.hsc", "quorvex.pcx"])
 
 
+class Neighbours(unittest.TestCase):
+    """Links and FIFOs planted by another user, a second copy of the game, shared tables."""
+
+    NOBODY = 65534
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="qvx-neighbours-")
+        self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
+
+    def at(self, name):
+        return os.path.join(self.dir, name)
+
+    def reset_table(self, game, then=lambda: None):
+        screens = Screens(game)
+        then()
+        open_menu(game, screens)
+        game.click_box(*MENU_SCORES)
+        scores.wait_table(screens)
+        game.click_box(*scores.TABLE_RESET)
+        wait_until(lambda: read(self.at("quorvex.hsc")) == DEFAULT_TABLE, what="the reset table")
+        game.click_box(*scores.TABLE_EXIT)
+        return screens
+
+    def test_planted_links_and_fifos_neither_redirect_nor_hang(self):
+        if os.geteuid() != 0:
+            self.skipTest("planting another user's link needs root")
+        with open(self.at("victim"), "wb") as f:
+            f.write(b"precious")
+        for name in ("quorvex.pcx", "quorvex.cfg", "quorvex.hsc.tmp"):
+            os.symlink(self.at("victim"), self.at(name))
+            os.lchown(self.at(name), self.NOBODY, self.NOBODY)
+        os.mkfifo(self.at("quorvex.cfg.tmp"))
+        with Session(workdir=self.dir) as game:
+            screens = self.reset_table(game)
+            self.assertEqual(leave_to_exit(game, screens), 0)
+        self.assertEqual(read(self.at("victim")), b"precious")
+        for name in ("quorvex.pcx", "quorvex.cfg", "quorvex.hsc"):
+            self.assertTrue(os.path.isfile(self.at(name)) and not os.path.islink(self.at(name)), name)
+
+        # A FIFO in the table's place is an unreadable table, not a wait for ever.
+        os.remove(self.at("quorvex.hsc"))
+        os.mkfifo(self.at("quorvex.hsc"))
+        with Session(workdir=self.dir, wait_for_window=False) as game:
+            self.assertEqual(game.wait_exit(timeout=60), 1)
+            self.assertIn("Error reading file: quorvex.hsc", game.stdout)
+
+    def test_a_high_score_survives_the_other_copys_exit(self):
+        with Session(workdir=self.dir) as first, Session(workdir=self.dir) as second:
+            first_screens = Screens(first)
+            screens = Screens(second)
+            open_menu(second, screens)
+            scores.enter_high_score(second, screens, "SECOND")
+            second.click_box(*scores.TABLE_EXIT)
+            screens.wait_menu()
+            self.assertEqual(leave_to_exit(second, screens), 0)
+            open_menu(first, first_screens)
+            self.assertEqual(leave_to_exit(first, first_screens), 0)
+        self.assertEqual(scores.entries(read(self.at("quorvex.hsc")))[0][4], b"SECOND" + bytes(10))
+
+    def test_shared_and_linked_tables_are_written_where_they_are(self):
+        # A table the player may write in a folder the player may not.
+        with open(self.at("quorvex.hsc"), "wb") as f:
+            f.write(old_table(1))
+        os.chmod(self.at("quorvex.hsc"), 0o666)
+        with Session(workdir=self.dir, user=self.NOBODY) as game:
+            screens = self.reset_table(game, then=lambda: os.chmod(self.dir, 0o555))
+            self.assertEqual(leave_to_exit(game, screens), 0)
+        self.assertEqual(os.stat(self.at("quorvex.hsc")).st_mode & 0o777, 0o666)
+
+        # A link into another folder is written through and stays a link, with its bits.
+        os.chmod(self.dir, 0o755)
+        os.mkdir(self.at("synced"))
+        os.replace(self.at("quorvex.hsc"), self.at("synced/real.hsc"))
+        os.chmod(self.at("synced/real.hsc"), 0o640)
+        os.symlink("synced/real.hsc", self.at("quorvex.hsc"))
+        with open(self.at("synced/real.hsc"), "wb") as f:
+            f.write(old_table(2))
+        with Session(workdir=self.dir) as game:
+            self.assertEqual(leave_to_exit(game, self.reset_table(game)), 0)
+        self.assertTrue(os.path.islink(self.at("quorvex.hsc")))
+        self.assertEqual(read(self.at("synced/real.hsc")), DEFAULT_TABLE)
+        self.assertEqual(os.stat(self.at("synced/real.hsc")).st_mode & 0o777, 0o640)
+        self.assertEqual(os.listdir(self.at("synced")), ["real.hsc"])
+
+    def test_a_250_character_save_name_saves(self):
+        name = "a" * 246 + ".svg"
+        with Session(workdir=self.dir) as game:
+            screens = Screens(game)
+            open_menu(game, screens)
+            start_game(game, screens)
+            game.key("F5")
+            wait_white(game, screens, DIALOG_AREA, 300, "the save dialog")
+            game.keys(*["BackSpace"] * len("untitled.svg"), hold=0.03, after=0.03)
+            game.xdotool("type", "--delay", "30", name[:-4])
+            game.key("Return")
+            wait_until(lambda: os.path.exists(self.at(name)), what="the saved game")
+            self.assertTrue(valid_save(wait_until(lambda: read(self.at(name)) or None)))
+
+
 if __name__ == "__main__":
     unittest.main()

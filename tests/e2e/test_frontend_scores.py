@@ -42,30 +42,35 @@ def game_over_shown(screens):
             screens.count(rows, (100, 202, 170, 209), COL_TEXT) > 20)
 
 
+def enter_high_score(game, screens, name):
+    """From the main menu: a game played to its end by dropping every piece straight down, then
+    `name` typed in. Returns whether the name showed while typed, and the table's rows."""
+    start_game(game, screens)
+
+    def over():
+        game.key("space", hold=0.05, after=0.05)
+        return game_over_shown(screens)
+    wait_until(over, timeout=240, interval=0.2, what="game over")
+
+    game.key("Return")
+    rows = screens.wait_for({(NAME_BOX[0], 200): COL_BORDER,
+                             (NAME_FIELD[0], 220): COL_BORDER,
+                             (200, 220): COL_BLACK}, "the name entry")
+    field = region(rows, NAME_FIELD)
+    game.type_text(name)
+    time.sleep(0.3)
+    shown = region(screens.grab(), NAME_FIELD) != field
+    game.key("Return")
+    return shown, wait_table(screens)
+
+
 class HighScoreEntry(unittest.TestCase):
     def test_finished_game_enters_the_typed_name_at_rank_one_and_keeps_it(self):
         with Session() as game:
             screens = Screens(game)
             open_menu(game, screens)
-            start_game(game, screens)
-
-            # Drop every piece straight down until the stack reaches the top.
-            def over():
-                game.key("space", hold=0.05, after=0.05)
-                return game_over_shown(screens)
-            wait_until(over, timeout=240, interval=0.2, what="game over")
-
-            game.key("Return")
-            rows = screens.wait_for({(NAME_BOX[0], 200): COL_BORDER,
-                                     (NAME_FIELD[0], 220): COL_BORDER,
-                                     (200, 220): COL_BLACK}, "the name entry")
-            field = region(rows, NAME_FIELD)
-            game.type_text("TESTER")
-            time.sleep(0.3)
-            self.assertNotEqual(region(screens.grab(), NAME_FIELD), field, "the name shows")
-            game.key("Return")
-
-            rows = wait_table(screens)
+            shown, rows = enter_high_score(game, screens, "TESTER")
+            self.assertTrue(shown, "the name shows")
             self.assertNotEqual(name_column(screens, rows, 0), name_column(screens, rows, 1),
                                 "a new name at rank 1")
             self.assertEqual(name_column(screens, rows, 1), name_column(screens, rows, 2),
