@@ -2,31 +2,14 @@
 // shared safely by copies of the game that play in one folder.
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "Quorvex.h"
 #include "HighScoreTable.h"
+#include "LittleEndian.h"
 #include "SafeFile.h"
 
 HighScoreEntry HighScores[HIGH_SCORE_COUNT];
-
-namespace {
-
-int32_t GetLE32(const unsigned char *p)
-{
-    uint32_t v = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-    return static_cast<int32_t>(v);
-}
-
-void PutLE32(unsigned char *p, int32_t value)
-{
-    uint32_t v = static_cast<uint32_t>(value);
-    p[0] = v & 0xFF;
-    p[1] = (v >> 8) & 0xFF;
-    p[2] = (v >> 16) & 0xFF;
-    p[3] = (v >> 24) & 0xFF;
-}
-
-}  // namespace
 
 void SetDefaultHighScores()
 {
@@ -53,14 +36,11 @@ bool ReadTable(const char *path, HighScoreEntry (&table)[HIGH_SCORE_COUNT])
     const size_t records = std::fread(bytes, HIGH_SCORE_ENTRY_SIZE, HIGH_SCORE_COUNT, f.get());
     if (std::ferror(f.get())) return false;
     std::memset(table, 0, sizeof table);
+    LittleEndianReader r(bytes);
     for (size_t i = 0; i < records; i++) {
-        const unsigned char *p = bytes + i * HIGH_SCORE_ENTRY_SIZE;
         HighScoreEntry &e = table[i];
-        e.score = GetLE32(p);
-        e.level = GetLE32(p + 4);
-        e.lines = GetLE32(p + 8);
-        e.pieces = GetLE32(p + 12);
-        std::memcpy(e.name, p + 16, HIGH_SCORE_NAME_SIZE);
+        for (int32_t *v : {&e.score, &e.level, &e.lines, &e.pieces}) *v = r.Get();
+        r.Bytes(e.name, HIGH_SCORE_NAME_SIZE);
     }
     return true;
 }
@@ -68,14 +48,10 @@ bool ReadTable(const char *path, HighScoreEntry (&table)[HIGH_SCORE_COUNT])
 bool WriteTable(const char *path)
 {
     unsigned char bytes[HIGH_SCORE_FILE_SIZE];
-    for (int i = 0; i < HIGH_SCORE_COUNT; i++) {
-        unsigned char *p = bytes + i * HIGH_SCORE_ENTRY_SIZE;
-        const HighScoreEntry &e = HighScores[i];
-        PutLE32(p, e.score);
-        PutLE32(p + 4, e.level);
-        PutLE32(p + 8, e.lines);
-        PutLE32(p + 12, e.pieces);
-        std::memcpy(p + 16, e.name, HIGH_SCORE_NAME_SIZE);
+    LittleEndianWriter w(bytes);
+    for (const HighScoreEntry &e : HighScores) {
+        for (int32_t v : {e.score, e.level, e.lines, e.pieces}) w.Put(v);
+        w.Bytes(e.name, HIGH_SCORE_NAME_SIZE);
     }
     return WriteFileAtomically(path, bytes, sizeof bytes);
 }

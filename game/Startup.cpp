@@ -3,13 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <vector>
 
 #include "CommandLine.h"
 #include "Display.h"
 #include "Platform.h"
 #include "Quorvex.h"
-#include "SafeFile.h"
 #include "SettingsFile.h"
 #include "qvmod.h"
 
@@ -67,85 +65,6 @@ bool DatafileMatches(const DATAFILE *d)
 }
 
 }  // namespace
-
-[[noreturn]] void Error(const char *message)
-{
-    ShutDownDisplay();
-    allegro_exit();
-    std::printf("Error: %s\n", message);
-    std::fflush(stdout);
-    std::exit(1);
-}
-
-int FileExist(const char *filename)
-{
-    return file_exists(filename, FA_RDONLY | FA_ARCH, nullptr);
-}
-
-namespace {
-
-// A PACKFILE that collects what is written to it, so a picture can be encoded in memory and then
-// written like every other file of the game.
-struct MemoryOutput {
-    std::vector<unsigned char> bytes;
-
-    static MemoryOutput &Of(void *userdata) { return *static_cast<MemoryOutput *>(userdata); }
-    static int Close(void *) { return 0; }
-    static int NoGet(void *) { return EOF; }
-    static int NoUnget(int, void *) { return EOF; }
-    static long NoRead(void *, long, void *) { return 0; }
-    static int Put(int c, void *userdata)
-    {
-        Of(userdata).bytes.push_back(static_cast<unsigned char>(c));
-        return c;
-    }
-    static long Write(const void *p, long n, void *userdata)
-    {
-        const auto *b = static_cast<const unsigned char *>(p);
-        Of(userdata).bytes.insert(Of(userdata).bytes.end(), b, b + n);
-        return n;
-    }
-    static int NoSeek(void *, int) { return -1; }
-    static int AtEnd(void *) { return 1; }
-    static int NoError(void *) { return 0; }
-};
-
-PACKFILE_VTABLE memory_output_vtable = {MemoryOutput::Close,  MemoryOutput::NoGet,
-                                        MemoryOutput::NoUnget, MemoryOutput::NoRead,
-                                        MemoryOutput::Put,    MemoryOutput::Write,
-                                        MemoryOutput::NoSeek, MemoryOutput::AtEnd,
-                                        MemoryOutput::NoError};
-
-void SavePicture(BITMAP *picture, const RGB *pal)
-{
-    MemoryOutput out;
-    PACKFILE *pf = pack_fopen_vtable(&memory_output_vtable, &out);
-    if (pf == nullptr) return;
-    const bool encoded = save_pcx_pf(pf, picture, pal) == 0;
-    pack_fclose(pf);
-    if (encoded) WriteFileAtomically(SCREENSHOT_FILE, out.bytes.data(), out.bytes.size());
-}
-
-}  // namespace
-
-void TakeScreenshot(const RGB *pal)
-{
-    // One blit into memory first: saving straight from a video surface locks it per pixel.
-    // `screen` is the game's own 640x480 picture at every window scale.
-    BITMAP *copy = create_bitmap(GAME_W, GAME_H);
-    if (copy != nullptr) {
-        scare_mouse();
-        blit(screen, copy, 0, 0, 0, 0, GAME_W, GAME_H);
-        unscare_mouse();
-        SavePicture(copy, pal);
-        destroy_bitmap(copy);
-        return;
-    }
-    BITMAP *sub = create_sub_bitmap(screen, 0, 0, GAME_W, GAME_H);
-    if (sub == nullptr) return;
-    SavePicture(sub, pal);
-    destroy_bitmap(sub);
-}
 
 void DrawTitle()
 {
