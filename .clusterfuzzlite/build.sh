@@ -11,9 +11,10 @@
 
 project="$SRC/quorvex"
 build="$WORK/build-fuzz"
-# shellcheck source=../fuzz/harnesses.sh
+# shellcheck source=SCRIPTDIR/../fuzz/harnesses.sh
 source "$project/fuzz/harnesses.sh"
 
+# shellcheck disable=SC2016  # $ORIGIN is for the loader, not the shell
 cmake -S "$project/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=None \
   -DQVX_FUZZ_ENGINE="$LIB_FUZZING_ENGINE" \
   -DCMAKE_BUILD_RPATH='$ORIGIN/lib' -DCMAKE_EXE_LINKER_FLAGS=-Wl,--disable-new-dtags

@@ -6,7 +6,7 @@
 set -euo pipefail
 out="${1:?OUT}"
 here="$(cd "$(dirname "$0")/.." && pwd)"
-# shellcheck source=../fuzz/harnesses.sh
+# shellcheck source=SCRIPTDIR/../fuzz/harnesses.sh
 source "$here/fuzz/harnesses.sh"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT

@@ -1,5 +1,6 @@
 # The fuzz harnesses and their libFuzzer bounds: sourced by fuzz/run.sh and by the fuzzing service's
 # build script (.clusterfuzzlite/build.sh), so local runs and the service's runs share the same limits.
+# shellcheck shell=bash disable=SC2034
 
 qvx_fuzz_harnesses=(load_any load_mod load_s3m load_xm load_umx load_it load_qvm qvm_stream qvm_datafile
                     mod_info saved_game high_scores load_s3m_scan cell_decoders file_seek)
