@@ -12,9 +12,20 @@
 #include <cstdio>
 #include <cstdlib>
 
+// Builds without AddressSanitizer (UndefinedBehaviorSanitizer alone, coverage) have no sanitizer
+// allocator: these are then null and the checks that need them are skipped.
+extern "C" {
+__attribute__((weak)) int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void *, size_t),
+                                                                    void (*)(const volatile void *));
+__attribute__((weak)) size_t __sanitizer_get_allocated_size(const volatile void *);
+__attribute__((weak)) int __sanitizer_get_ownership(const volatile void *);
+}
+
 namespace qvx_fuzz {
 
 namespace {
+
+bool have_allocator() { return &__sanitizer_get_ownership != nullptr && &__sanitizer_get_allocated_size != nullptr; }
 
 constexpr int kMixRate = 22050;
 constexpr int kMixChunks = 2;            // mixes after each tick: enough frames to move every voice
@@ -55,6 +66,7 @@ void meter_free(const volatile void *p)
 
 AllocationMeter::AllocationMeter()
 {
+    if (!have_allocator()) return;
     static const bool installed = __sanitizer_install_malloc_and_free_hooks(meter_malloc, meter_free) != 0;
     if (!installed) fail("cannot install the allocation hooks");
     meter_live = 0;
@@ -124,7 +136,7 @@ void check_module(const QVMOD *m)
         if (pat.row_count < 1 || !pat.notes) fail("pattern without rows", p, pat.row_count);
         const size_t cells = static_cast<size_t>(pat.row_count) * static_cast<size_t>(m->channel_count);
         // The cell array itself must be as long as the rows say (ASan knows every block's size).
-        if (__sanitizer_get_ownership(pat.notes) && __sanitizer_get_allocated_size(pat.notes) < cells * sizeof(NOTE_INFO))
+        if (have_allocator() && __sanitizer_get_ownership(pat.notes) && __sanitizer_get_allocated_size(pat.notes) < cells * sizeof(NOTE_INFO))
             fail("pattern cells shorter than its rows", p, pat.row_count);
         for (size_t c = 0; c < cells; c++)
             if (pat.notes[c].sample < 0 || pat.notes[c].sample > named)
@@ -138,7 +150,7 @@ void check_module(const QVMOD *m)
         if (s.stereo) fail("stereo sample", i);
         if (s.loop_start > s.loop_end || s.loop_end > s.len) fail("sample loop outside the sample", i, s.loop_end);
         const size_t bytes = static_cast<size_t>(s.len) * static_cast<size_t>(s.bits / 8);
-        if (bytes > 0 && (!__sanitizer_get_ownership(s.data) || __sanitizer_get_allocated_size(s.data) < bytes))
+        if (bytes > 0 && have_allocator() && (!__sanitizer_get_ownership(s.data) || __sanitizer_get_allocated_size(s.data) < bytes))
             fail("sample data shorter than its length", i, static_cast<long>(s.len));
     }
     for (int i = 0; i < m->instrument_count; i++) {
