@@ -1,4 +1,4 @@
-// The high-score table in memory and its 480-byte file quorvex.hsc (little-endian records),
+// The high-score table's 480-byte file quorvex.hsc (little-endian records),
 // shared safely by copies of the game that play in one folder.
 #include <cstdio>
 #include <cstring>
@@ -8,8 +8,6 @@
 #include "HighScoreTable.h"
 #include "LittleEndian.h"
 #include "SafeFile.h"
-
-HighScoreEntry HighScores[HIGH_SCORE_COUNT];
 
 void SetDefaultHighScores()
 {

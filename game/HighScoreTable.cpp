@@ -1,9 +1,12 @@
-// Screen-free parts of the high-score screens: qualification and insertion, name entry, table rows.
+// The high-score table in memory and its screen-free parts: qualification, insertion, merging
+// another copy's table, the name entry and the table rows.
 #include "HighScoreTable.h"
 
 #include <climits>
 #include <cstdio>
 #include <cstring>
+
+HighScoreEntry HighScores[HIGH_SCORE_COUNT];
 
 namespace {
 
