@@ -80,28 +80,19 @@ static int open_fd_with(const char *name, const char *path, int flags, mode_t mo
     return fd;
 }
 
-static mode_t mode_of(int flags, va_list ap)
-{
-    return (flags & O_CREAT) ? (mode_t)va_arg(ap, int) : 0;
-}
+/* open and open64 alike: the mode is there only when a file may be created. */
+#define OPEN_HOOK(name)                                                            \
+    int name(const char *path, int flags, ...)                                     \
+    {                                                                              \
+        va_list ap;                                                                \
+        va_start(ap, flags);                                                       \
+        mode_t mode = (flags & O_CREAT) ? (mode_t)va_arg(ap, int) : 0;             \
+        va_end(ap);                                                                \
+        return open_fd_with(#name, path, flags, mode);                             \
+    }
 
-int open(const char *path, int flags, ...)
-{
-    va_list ap;
-    va_start(ap, flags);
-    mode_t mode = mode_of(flags, ap);
-    va_end(ap);
-    return open_fd_with("open", path, flags, mode);
-}
-
-int open64(const char *path, int flags, ...)
-{
-    va_list ap;
-    va_start(ap, flags);
-    mode_t mode = mode_of(flags, ap);
-    va_end(ap);
-    return open_fd_with("open64", path, flags, mode);
-}
+OPEN_HOOK(open)
+OPEN_HOOK(open64)
 
 ssize_t write(int fd, const void *data, size_t size)
 {
