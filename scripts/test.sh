@@ -16,11 +16,11 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQVX_SANITIZE=ON
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
-# The game as players build it (optimised, no sanitizers), driven end to end again: the optimiser
-# can expose what a debug build hides.
+# The game as players build it (optimised, no sanitizers), driven end to end again, its files'
+# durability and neighbours included: the optimiser can expose what a debug build hides.
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
-cmake --build build-release -j"$jobs" --target quorvex x11_close_window
-ctest --test-dir build-release --output-on-failure -j"$jobs" -L e2e -R '^e2e_'
+cmake --build build-release -j"$jobs" --target quorvex x11_close_window qvx_slow_io
+ctest --test-dir build-release --output-on-failure -j"$jobs" -L e2e -R '^(e2e_|durability_)'
 
 # The module player's thread tests (CTest label "tsan") again, built alone under ThreadSanitizer.
 export TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp"
