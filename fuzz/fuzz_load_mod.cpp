@@ -1,6 +1,7 @@
 // Harness: load_mod on a module file, one build per format (QVX_FUZZ_FORMAT picks the signature
 // the input is given, so mutations stay inside that format's reader); every module it returns
-// is checked and played.
+// is checked and played. With QVX_FUZZ_SCAN_CHANNELS the S3M reader finds its channels by
+// scanning every stored pattern instead of trusting the channel settings.
 #include <cstring>
 #include <vector>
 
@@ -34,6 +35,9 @@ constexpr long long kPerByte =
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     qvx_fuzz::start_player();
+#ifdef QVX_FUZZ_SCAN_CHANNELS
+    fast_loading = 0;
+#endif
     return 0;
 }
 

@@ -7,14 +7,26 @@
 #include <allegro.h>
 
 #include <sanitizer/allocator_interface.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 
+// Builds without AddressSanitizer (UndefinedBehaviorSanitizer alone, coverage) have no sanitizer
+// allocator: these are then null and the checks that need them are skipped.
+extern "C" {
+__attribute__((weak)) int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void *, size_t),
+                                                                    void (*)(const volatile void *));
+__attribute__((weak)) size_t __sanitizer_get_allocated_size(const volatile void *);
+__attribute__((weak)) int __sanitizer_get_ownership(const volatile void *);
+}
+
 namespace qvx_fuzz {
 
 namespace {
+
+bool have_allocator() { return &__sanitizer_get_ownership != nullptr && &__sanitizer_get_allocated_size != nullptr; }
 
 constexpr int kMixRate = 22050;
 constexpr int kMixChunks = 2;            // mixes after each tick: enough frames to move every voice
@@ -45,6 +57,7 @@ void meter_free(const volatile void *p)
 
 AllocationMeter::AllocationMeter()
 {
+    if (!have_allocator()) return;
     static const bool installed = __sanitizer_install_malloc_and_free_hooks(meter_malloc, meter_free) != 0;
     if (!installed) fail("cannot install the allocation hooks");
     meter_live = 0;

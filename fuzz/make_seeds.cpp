@@ -1,10 +1,13 @@
 // Writes the seed corpora of the harnesses, made by the project's own writers: small modules of
-// every format (and their QVM images), saved games and high-score tables.
+// every format (and their QVM images), their pattern bytes behind decoder scripts, seek scripts
+// over module files, saved games and high-score tables.
 // Usage: make_seeds DIR   (creates DIR/<harness>/<seed> files)
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 #include <sys/stat.h>
 #include <vector>
 
@@ -39,6 +42,7 @@ void write_seed(const std::string &harness, const Bytes &bytes)
 void module_seed(const std::string &format, const Bytes &bytes)
 {
     write_seed("load_" + format, bytes);
+    if (format == "s3m") write_seed("load_s3m_scan", bytes);
     write_seed("load_any", bytes);
     write_seed("mod_info", bytes);
 }
@@ -63,6 +67,76 @@ Bytes it_module(const char *title)
     std::memcpy(b.data(), "IMPM", 4);
     std::strncpy(reinterpret_cast<char *>(b.data()) + 4, title, 26);
     return b;
+}
+
+size_t le16(const Bytes &b, size_t at) { return at + 2 <= b.size() ? b[at] | (b[at + 1] << 8) : 0; }
+size_t le32(const Bytes &b, size_t at) { return le16(b, at) | (le16(b, at + 2) << 16); }
+
+Bytes tail(const Bytes &b, size_t from) { return from < b.size() ? Bytes(b.begin() + from, b.end()) : Bytes(); }
+
+// Where an S3M file's first stored pattern begins (after its length word).
+size_t s3m_first_pattern(const Bytes &s3m)
+{
+    const size_t orders = le16(s3m, 32), instruments = le16(s3m, 34);
+    return le16(s3m, 96 + orders + 2 * instruments) * 16 + 2;
+}
+
+// Where an XM file's first pattern's packed cells begin.
+size_t xm_first_pattern(const Bytes &xm)
+{
+    const size_t pattern = 60 + le32(xm, 60);
+    return pattern + le32(xm, pattern);
+}
+
+// Decoder seeds: an S3M header whose title is the script (operation in the low two bits, argument
+// above), byte 29 the stream kind and XM instrument count, then the stream.
+void decoder_seed(const Bytes &s3m, std::vector<int> script, int kind, const Bytes &stream)
+{
+    constexpr int kSkipNothing = 3;
+    script.resize(28, kSkipNothing);
+    Bytes b(s3m.begin(), s3m.begin() + std::min<size_t>(96, s3m.size()));
+    b.resize(96, 0);
+    for (size_t i = 0; i < script.size(); i++) b[i] = static_cast<unsigned char>(script[i]);
+    b[29] = static_cast<unsigned char>(kind);
+    b.insert(b.end(), stream.begin(), stream.end());
+    write_seed("cell_decoders", b);
+}
+
+void decoder_seeds(const Bytes &s3m, const Bytes &xm)
+{
+    constexpr int kScan = 0, kPattern0 = 1, kPattern1 = 5, kNote = 2, kSkip2 = 11;
+    const Bytes patterns = tail(s3m, s3m_first_pattern(s3m));
+    decoder_seed(s3m, {kPattern0, kSkip2, kPattern1}, 0, patterns);
+    decoder_seed(s3m, {kScan, kSkip2, kScan, kSkip2, kPattern0}, 1, patterns);
+    decoder_seed(s3m, std::vector<int>(28, kNote), (4 << 1) | 1, tail(xm, xm_first_pattern(xm)));
+}
+
+// Seek seeds: the stream kind to start with (bit 0: Allegro's own), the step count, steps of an
+// operation and a 16-bit argument, then the file.
+void seek_seed(bool allegro, const std::vector<std::pair<int, int>> &steps, const Bytes &file)
+{
+    Bytes b{static_cast<unsigned char>(allegro), static_cast<unsigned char>(steps.size())};
+    for (const auto &[op, arg] : steps) {
+        b.push_back(static_cast<unsigned char>(op));
+        b.push_back(static_cast<unsigned char>(arg & 0xFF));
+        b.push_back(static_cast<unsigned char>((arg >> 8) & 0xFF));
+    }
+    b.insert(b.end(), file.begin(), file.begin() + std::min<size_t>(file.size(), 1024));
+    write_seed("file_seek", b);
+}
+
+void seek_seeds(const Bytes &file)
+{
+    enum { kSeek, kSeekElsewhere, kSkip, kGetc, kWord, kRead, kCut, kReopenAllegro };
+    const std::vector<std::pair<int, int>> walk = {
+        {kSeek, 44}, {kRead, 4}, {kGetc, 0}, {kWord, 0}, {kWord, 3}, {kSeek, 0}, {kSkip, 100},
+        {kCut, 600}, {kSeek, 700}, {kGetc, 0}, {kSeekElsewhere, 1}, {kRead, 10}, {kSeek, 96}, {kRead, 250}};
+    seek_seed(false, walk, file);
+    std::vector<std::pair<int, int>> allegro = {{kRead, 20}, {kSkip, 30}, {kWord, 1}, {kCut, 300}, {kRead, 280}};
+    allegro.insert(allegro.end(), walk.begin(), walk.end());
+    allegro.push_back({kReopenAllegro, 0});
+    allegro.push_back({kWord, 2});
+    seek_seed(true, allegro, file);
 }
 
 void module_seeds()
@@ -95,6 +169,9 @@ void module_seeds()
     module_seed("it", it_module("an impulse module"));
 
     for (const Bytes &b : {mod4, mod8, mod15, s3m4, s3m10, xm4, xm6}) qvm_seed(b);
+    decoder_seeds(s3m10, xm4);
+    seek_seeds(s3m4);
+    seek_seeds(xm6);
 }
 
 GameState fresh_game(int element, int next, int filled_rows, int total_lines)

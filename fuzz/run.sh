@@ -10,16 +10,13 @@ cd "$(dirname "$0")/.."
 src=$PWD
 build="${QVX_FUZZ_BUILD:-$src/build-fuzz}"
 
-harnesses=(load_any load_mod load_s3m load_xm load_umx load_it load_qvm qvm_stream qvm_datafile mod_info
-           saved_game high_scores)
+# shellcheck source=fuzz/harnesses.sh
+source "$src/fuzz/harnesses.sh"
+harnesses=("${qvx_fuzz_harnesses[@]}")
 
-# Resource bounds (see README, "Fuzzing"): one input may take at most 10 s, no single allocation may
-# exceed 128 MB, and the whole process (with ASan's quarantine) stays below 2 GB. Module inputs are
-# at most 16 KB, saved games and tables 2 KB.
+# The bounds (see README, "Fuzzing") as libFuzzer flags.
 bounds() {
-  local max_len=16384
-  case "$1" in saved_game|high_scores) max_len=2048 ;; esac
-  echo "-rss_limit_mb=2048 -malloc_limit_mb=128 -timeout=10 -max_len=$max_len"
+  qvx_fuzz_bounds "$1" | sed 's/^/-/'
 }
 
 build_all() {

@@ -95,16 +95,27 @@ void Clear_Block()
     std::memset(Game.block, 0, sizeof Game.block);
 }
 
+bool LookUpPiece(int element, PieceBox &out)
+{
+    if (!IsValidElement(element)) return false;
+    const int b = element % 10;
+    const Shape &shape = CATALOGUE[element / 10][b - 1];
+    out = PieceBox{};
+    for (const Cell &cell : shape.cells) out.block[cell.c][cell.r] = b;
+    out.w = shape.w;
+    out.h = shape.h;
+    return true;
+}
+
 void Generate_Block(int element)
 {
     Clear_Block();
-    if (!IsValidElement(element)) {
+    PieceBox piece;
+    if (!LookUpPiece(element, piece)) {
         Error("Unknown element to be generated,notify author\n%s\n");
     }
-    int b = element % 10;
-    const Shape &shape = CATALOGUE[element / 10][b - 1];
-    for (const Cell &cell : shape.cells) Game.block[cell.c][cell.r] = b;
-    Game.block_w = shape.w;
-    Game.block_h = shape.h;
+    std::memcpy(Game.block, piece.block, sizeof Game.block);
+    Game.block_w = piece.w;
+    Game.block_h = piece.h;
     Game.element = element;
 }

@@ -1,10 +1,11 @@
-// The bevelled clickable button, and the frame and shadowed-text drawing it uses.
+// The bevelled clickable button and the pointer's box tests.
 #include "Button.h"
 
 #include <cstring>
 
 #include "Display.h"
 #include "Quorvex.h"
+#include "ScreenHelpers.h"
 
 Button::Button(const char *label, int bx1, int by1, int bx2, int by2, int c1, int c2, BITMAP *pic)
     : x1(bx1), y1(by1), x2(bx2), y2(by2), col1(c1), col2(c2), picture(pic), name{}, pressed(0)
@@ -75,30 +76,6 @@ int Button::Clicked()
     pressed = 0;
     DrawButton();
     return result;
-}
-
-void DrawFrame(int x1, int y1, int x2, int y2, int a, int b)
-{
-    hline(screen, x1, y1, x2, a);
-    hline(screen, x1, y2, x2, b);
-    vline(screen, x1, y1, y2, a);
-    vline(screen, x2, y1, y2, b);
-    hline(screen, x1 + 1, y1 + 1, x2 - 1, a);
-    hline(screen, x1 + 1, y2 - 1, x2 - 1, b);
-    vline(screen, x1 + 1, y1 + 1, y2 - 1, a);
-    vline(screen, x2 - 1, y1 + 1, y2 - 1, b);
-}
-
-void Dtextout(BITMAP *bmp, FONT *f, const char *s, int x, int y, int colour, int shadow)
-{
-    textout_ex(bmp, f, s, x + 1, y + 1, shadow, -1);
-    textout_ex(bmp, f, s, x, y, colour, -1);
-}
-
-void Dtextout_centre(BITMAP *bmp, FONT *f, const char *s, int x, int y, int colour, int shadow)
-{
-    textout_centre_ex(bmp, f, s, x + 1, y + 1, shadow, -1);
-    textout_centre_ex(bmp, f, s, x, y, colour, -1);
 }
 
 int PointInBox(int x, int y, int x1, int y1, int x2, int y2)

@@ -1,8 +1,10 @@
-// The bevelled clickable button, and the frame and shadowed-text drawing it uses.
+// The bevelled clickable button and the pointer's box tests (its drawing is in ScreenHelpers.h).
 #ifndef QUORVEX_BUTTON_H
 #define QUORVEX_BUTTON_H
 
 #include <allegro.h>
+
+#include "ScreenHelpers.h"
 
 class Button {
 public:
@@ -24,9 +26,6 @@ public:
     int pressed;         // -1 while held down under the pointer
 };
 
-void DrawFrame(int x1, int y1, int x2, int y2, int topleft, int bottomright);
-void Dtextout(BITMAP *bmp, FONT *f, const char *s, int x, int y, int colour, int shadow);
-void Dtextout_centre(BITMAP *bmp, FONT *f, const char *s, int x, int y, int colour, int shadow);
 // -1 when the pointer is strictly inside the rectangle (its outer pixels do not count).
 int mouseinbox(int x1, int y1, int x2, int y2);
 // The same test for a given point; the pointer test above uses it.

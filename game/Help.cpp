@@ -39,10 +39,7 @@ void Help()
     CopyScreen(screen, temp_buffer);
 
     scare_mouse();
-    drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_SCREENS), 0, 0);
-    rectfill(screen, 0, 0, GAME_W, GAME_H, COL_BLACK);
-    solid_mode();
-    rect(screen, 0, 0, GAME_W - 1, GAME_H - 1, COL_HELP_BORDER);
+    DrawScreenBackground(PAT_SCREENS, COL_HELP_BORDER);
     textout_centre_ex(screen, DataFont(FONT_TEXT), "HELP", GAME_W / 2, 10, COL_WHITE, -1);
     textout_ex(screen, font, "Keys", 60, 100, COL_HEADING, -1);
     textout_ex(screen, font, "--------", 45, 115, COL_TEXT, -1);

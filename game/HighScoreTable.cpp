@@ -1,9 +1,12 @@
-// Screen-free parts of the high-score screens: qualification and insertion, name entry, table rows.
+// The high-score table in memory and its screen-free parts: qualification, insertion, merging
+// another copy's table, the name entry and the table rows.
 #include "HighScoreTable.h"
 
 #include <climits>
 #include <cstdio>
 #include <cstring>
+
+HighScoreEntry HighScores[HIGH_SCORE_COUNT];
 
 namespace {
 
@@ -24,27 +27,70 @@ bool Printable(int c)
 
 }  // namespace
 
+namespace {
+
+int PlaceIn(const HighScoreEntry *table, int32_t score)
+{
+    if (score <= table[LAST].score) return -1;
+    int place = LAST;
+    while (place > 0 && table[place - 1].score < score) place--;
+    return place;
+}
+
+// Every entry below the place moves down one; the old last entry is dropped.
+void InsertAt(HighScoreEntry *table, int place, const HighScoreEntry &entry)
+{
+    for (int i = LAST; i > place; i--) table[i] = table[i - 1];
+    table[place] = entry;
+}
+
+bool Identical(const HighScoreEntry &a, const HighScoreEntry &b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+int CountIdentical(const HighScoreEntry *table, int count, const HighScoreEntry &entry)
+{
+    int n = 0;
+    for (int i = 0; i < count; i++) n += Identical(table[i], entry) ? 1 : 0;
+    return n;
+}
+
+}  // namespace
+
 int HighScorePlace(int32_t score)
 {
-    if (score <= HighScores[LAST].score) return -1;
-    int place = LAST;
-    while (place > 0 && HighScores[place - 1].score < score) place--;
-    return place;
+    return PlaceIn(HighScores, score);
 }
 
 int InsertHighScore(const GameState &game)
 {
-    int place = HighScorePlace(game.score);
+    const int place = HighScorePlace(game.score);
     if (place < 0) return -1;
-    // Every entry below the place moves down one; the old last entry is dropped.
-    for (int i = LAST; i > place; i--) HighScores[i] = HighScores[i - 1];
-    HighScoreEntry &e = HighScores[place];
+    HighScoreEntry e;
     e.score = game.score;
     e.level = game.total_lines / 10;
     e.lines = OneMore(game.lines);
     e.pieces = OneMore(game.pieces);
     std::memset(e.name, 0, sizeof e.name);
+    InsertAt(HighScores, place, e);
     return place;
+}
+
+void MergeHighScores(const HighScoreEntry (&other)[HIGH_SCORE_COUNT])
+{
+    HighScoreEntry merged[HIGH_SCORE_COUNT];
+    std::memcpy(merged, other, sizeof merged);
+    for (int i = 0; i < HIGH_SCORE_COUNT; i++) {
+        const HighScoreEntry &e = HighScores[i];
+        // The k-th copy of an entry is new only when the other table holds fewer than k of it.
+        if (CountIdentical(HighScores, i + 1, e) <= CountIdentical(other, HIGH_SCORE_COUNT, e)) {
+            continue;
+        }
+        const int place = PlaceIn(merged, e.score);
+        if (place >= 0) InsertAt(merged, place, e);
+    }
+    std::memcpy(HighScores, merged, sizeof merged);
 }
 
 NameKey NameEntryKey(char *name, int &length, int c, bool backspace_down, bool enter_down)

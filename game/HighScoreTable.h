@@ -13,6 +13,11 @@ int HighScorePlace(int32_t score);
 // when the result does not qualify.
 int InsertHighScore(const GameState &game);
 
+// Merges another copy's table (read back from the file) into HighScores: the best 15 of both, as
+// if this copy's entries had been entered after the other's, so equal scores keep the other's
+// entries above; an entry both tables hold counts once.
+void MergeHighScores(const HighScoreEntry (&other)[HIGH_SCORE_COUNT]);
+
 // The name typed in the entry box, kept NUL-terminated in a caller's buffer of at least
 // HIGH_SCORE_NAME_MAX + 1 bytes.
 enum class NameKey {

@@ -51,10 +51,7 @@ void GetHighScore()
 {
     FONT *title = DataFont(FONT_TITLE);
     scare_mouse();
-    drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_SCREENS), 0, 0);
-    rectfill(screen, BOX_X1, BOX_Y1, BOX_X2, BOX_Y2, COL_BLACK);
-    solid_mode();
-    rect(screen, BOX_X1, BOX_Y1, BOX_X2, BOX_Y2, COL_BORDER);
+    DrawPatternBox(PAT_SCREENS, BOX_X1, BOX_Y1, BOX_X2, BOX_Y2, COL_BORDER);
     textout_centre_ex(screen, title, "You got high score", HEADING_X, HEADING_Y, COL_TEXT, -1);
     rectfill(screen, FIELD_X1, FIELD_Y1, FIELD_X2, FIELD_Y2, COL_BLACK);
     rect(screen, FIELD_X1, FIELD_Y1, FIELD_X2, FIELD_Y2, COL_BORDER);
@@ -113,11 +110,8 @@ void DrawHighScores()
 {
     show_mouse(nullptr);
     clear_bitmap(screen);
-    drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_SCREENS), 0, 0);
-    rectfill(screen, 0, 0, GAME_W, GAME_H, COL_BLACK);
+    DrawScreenBackground(PAT_SCREENS, COL_BORDER);
     textout_ex(screen, font, FOOTER_LINE, FOOTER_X, FOOTER_Y, COL_TEXT, -1);
-    solid_mode();
-    rect(screen, 0, 0, GAME_W - 1, GAME_H - 1, COL_BORDER);
 
     textout_centre_ex(screen, DataFont(FONT_TITLE), "H I G H   S C O R E S", GAME_W / 2, 20,
                       COL_TEXT, -1);

@@ -35,10 +35,7 @@ bool RunSubScreen(void (*sub_screen)(), bool restore_palette)
 void DrawStartGameMenu()
 {
     show_mouse(nullptr);
-    drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_MENU), 0, 0);
-    rectfill(screen, 0, 0, GAME_W, GAME_H, COL_BLACK);
-    solid_mode();
-    rect(screen, 0, 0, GAME_W - 1, GAME_H - 1, COL_BORDER);
+    DrawScreenBackground(PAT_MENU, COL_BORDER);
     textout_ex(screen, font, FOOTER_LINE, 150, 468, COL_TEXT, -1);
     draw_sprite(screen, DataBitmap(PIC_LOGO), 135, 25);
     rect(screen, 135, 25, 524, 94, COL_LOGO_FRAME);

@@ -26,10 +26,7 @@ void PaintOptionsScreen()
 {
     show_mouse(nullptr);
     clear_bitmap(screen);
-    drawing_mode(DRAW_MODE_COPY_PATTERN, DataBitmap(PAT_SCREENS), 0, 0);
-    rectfill(screen, 0, 0, GAME_W, GAME_H, COL_BLACK);
-    solid_mode();
-    rect(screen, 0, 0, GAME_W - 1, GAME_H - 1, COL_BORDER);
+    DrawScreenBackground(PAT_SCREENS, COL_BORDER);
     FONT *title = DataFont(FONT_TITLE);
     FONT *body = DataFont(FONT_TEXT);
     textout_centre_ex(screen, title, "O P T I O N S", GAME_W / 2, 20, COL_HEADING, -1);

@@ -1,16 +1,12 @@
-// What differs between the platforms the game builds for: graphics drivers, replacing files, signals.
+// What differs between the platforms the game builds for: graphics drivers, signals.
 #include "Platform.h"
 
 #include <allegro.h>
 
 #include <csignal>
-#include <cstdio>
 
 #ifdef ALLEGRO_WINDOWS
 #include <winalleg.h>
-#include <io.h>
-#else
-#include <unistd.h>
 #endif
 
 int PlatformWindowedDriver()
@@ -37,24 +33,5 @@ void PlatformInstallQuitSignals(void (*handler)(int))
     std::signal(SIGINT, handler);
 #ifdef SIGHUP
     std::signal(SIGHUP, handler);
-#endif
-}
-
-bool PlatformFlushFile(std::FILE *f)
-{
-    if (std::fflush(f) != 0) return false;
-#ifdef ALLEGRO_WINDOWS
-    return _commit(_fileno(f)) == 0;
-#else
-    return fsync(fileno(f)) == 0;
-#endif
-}
-
-bool PlatformReplaceFile(const char *source, const char *target)
-{
-#ifdef ALLEGRO_WINDOWS
-    return MoveFileExA(source, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-    return std::rename(source, target) == 0;
 #endif
 }

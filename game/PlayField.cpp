@@ -9,6 +9,9 @@ namespace {
 constexpr int WELL_X = 40;           // screen position of the well's top-left cell
 constexpr int WELL_Y = 40;
 constexpr int NUMBER_RIGHT = 550;    // the panel numbers end here
+constexpr int PREVIEW_X = 360;       // the preview box's first tile
+constexpr int PREVIEW_Y = 185;
+constexpr int PREVIEW_ROWS = 2;      // rows of the next piece's box shown
 
 // A frame of 20x20 pieces with its corner pieces at (x1, y1) and (x2, y2).
 struct FrameSpec {
@@ -131,10 +134,21 @@ void InitGameGraphics()
         textout_ex(screen, DataFont(FONT_TEXT), text, 365, label.y, COL_LABEL, -1);
     }
 
-    std::memset(Game.map, 0, sizeof Game.map);
-    Game.next_element = Random(8) + 1;
-    Generate_New();
-    Draw_Map();
+}
+
+void DrawPreview()
+{
+    PieceBox next;
+    if (!LookUpPiece(Game.next_element, next)) return;
+    BITMAP *tile = DataBitmap(TILE_1 + Game.next_element - 1);
+    BITMAP *empty = DataBitmap(PIC_PREVIEW_EMPTY);
+    for (int c = 0; c < BLOCK_SIZE; c++) {
+        for (int r = 0; r < PREVIEW_ROWS; r++) {
+            BITMAP *face = next.block[c][r] != 0 ? tile : empty;
+            blit(face, screen, 0, 0, PREVIEW_X + TILE_SIZE * c, PREVIEW_Y + TILE_SIZE * r,
+                 TILE_SIZE, TILE_SIZE);
+        }
+    }
 }
 
 void Draw_Map()

@@ -25,26 +25,18 @@ void SetUpGame()
     Music();
 
     InitGameGraphics();
+    ResetWell();
+    DrawPreview();
+    Draw_Map();
 
     Game.total_lines = 10 * start_level;
-    Game.delay = 55 - 2 * (Game.total_lines / 10);
+    Game.delay = FallDelay(Game.total_lines);
 
     FillStartingRows(start_blocks);
 
     // Keys typed, and a focus lost, on earlier screens must not act in the new game.
     clear_keybuf();
     TakeFocusLost();
-}
-
-// Texts drawn over the well sit over whatever it holds; a one-pixel black outline keeps the
-// letters readable over light tiles as well as over the empty well.
-void OutlinedText(FONT *f, const char *s, int x, int y, int colour, bool centred)
-{
-    if (centred) x -= text_length(f, s) / 2;
-    for (int dy = -1; dy <= 1; dy++)
-        for (int dx = -1; dx <= 1; dx++)
-            if (dx || dy) textout_ex(screen, f, s, x + dx, y + dy, COL_BLACK, -1);
-    textout_ex(screen, f, s, x, y, colour, -1);
 }
 
 void DrawPauseTexts()
@@ -195,6 +187,7 @@ void Play_Game()
                 Game.block_y -= 1;
                 Put_Block();
                 Generate_New();
+                DrawPreview();
             }
             game_time = 0;
         }
@@ -202,6 +195,7 @@ void Play_Game()
         if (!Can_Put()) {
             Put_Block();
             Generate_New();
+            DrawPreview();
         }
 
         Draw_Map();

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "Button.h"
+#include "Platform.h"
 
 // ---------------------------------------------------------------------------------------------
 // Game title, footer and signature texts
@@ -139,7 +140,7 @@ extern int sound_installed;
 extern BITMAP *buffer;              // 200x400 back buffer of the well
 extern BITMAP *temp_buffer;         // 640x480 full-screen back buffer / saved screen
 extern char text[256];              // scratch text, also the name typed in the high-score entry
-extern char text2[256];             // path edited in the file selector
+extern char text2[PLATFORM_PATH_MAX]; // path edited in the file selector, as long as the platform allows
 extern char pausetxt[10];           // pause texts
 extern char pausetxt2[30];
 extern char pausetxt3[32];
@@ -234,8 +235,12 @@ void SetDefaultHighScores();
 // Reads the table from a file that exists; entries past a short file's end are zero. False if it
 // cannot be opened.
 bool ReadHighScoreFile(const char *path);
-// Writes the table by replacing the file atomically; false (and the old file intact) on failure.
+// Writes the table by replacing the file atomically, under the lock copies of the game share;
+// false (and the old file intact) on failure.
 bool WriteHighScoreFile(const char *path);
+// The exit's write: under the same lock, merges what is on disk now (another copy's new scores)
+// into the table, then writes it.
+bool MergeHighScoreFile(const char *path);
 // Copies an entry's name into out (at least 17 bytes), never reading past the 16-byte field.
 void HighScoreName(const HighScoreEntry &entry, char *out);
 
@@ -250,7 +255,28 @@ void Generate_Block(int element);
 // True for an element id of the catalogue (1..8, 11..18, 21..28, 31..38).
 bool IsValidElement(int element);
 
+// The catalogue's piece for an element id: its cells' colour codes in a 4x4 box, and its size.
+struct PieceBox {
+    int32_t block[BLOCK_SIZE][BLOCK_SIZE];
+    int32_t w, h;
+};
+// Fills out for an element of the catalogue; false (out untouched) for any other id.
+bool LookUpPiece(int element, PieceBox &out);
+
+// Speed and the end of play.
+constexpr int STAGE_LIMIT = 198;      // a spawn above this stage ends the game
+constexpr int32_t FALL_DELAY_START = 55;  // game_time ticks a row at stage 0
+constexpr int32_t FALL_DELAY_MIN = 2;     // the fastest fall
+// The fall delay after total_lines rows (10 a stage): 2 ticks faster a stage, down to the minimum.
+constexpr int32_t FallDelay(int32_t total_lines)
+{
+    const int32_t delay = FALL_DELAY_START - 2 * (total_lines / 10);
+    return delay < FALL_DELAY_MIN ? FALL_DELAY_MIN : delay;
+}
+
 // Rules
+// Empties the well and deals the first two pieces (the next one first, then the falling one).
+void ResetWell();
 int Can_Put();
 void Rotate_Block();
 int Put_Block();
@@ -277,6 +303,8 @@ int ModuleVolumeFor(int music_volume);
 void InitGameGraphics();
 void Draw_Frame();
 void Draw_Map();
+// The preview box: the top two rows of the next piece's box, one tile per cell.
+void DrawPreview();
 
 // ---------------------------------------------------------------------------------------------
 // Requests from outside the screens: quitting, the focus, a held Esc

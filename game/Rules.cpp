@@ -1,13 +1,12 @@
-// The rules: fitting, turning, locking, removing rows with scoring and speed-up, and spawning.
+// The rules: fitting, turning, locking, removing rows with scoring and speed-up, and dealing pieces.
+#include <cstring>
+
 #include "Quorvex.h"
 
 namespace {
 
 constexpr int SPAWN_X = 3;
-constexpr int STAGE_LIMIT = 198;       // a spawn above this stage ends the game
 constexpr int POINTS_PER_PIECE = 30;
-constexpr int PREVIEW_X = 360;
-constexpr int PREVIEW_Y = 185;
 
 bool InWell(int x, int y)
 {
@@ -90,31 +89,23 @@ int Delete_Row()
     }
     Game.total_lines += removed;
     if (removed > 0) Game.score += 125 * removed + 25 * (Game.total_lines / 10) - 25;
-    Game.delay = 55 - 2 * (Game.total_lines / 10);
+    Game.delay = FallDelay(Game.total_lines);
     Game.pieces += 1;
     Game.score += POINTS_PER_PIECE;
-    if (Game.delay <= 1) Game.delay = 2;
     return Game.delay;
+}
+
+void ResetWell()
+{
+    std::memset(Game.map, 0, sizeof Game.map);
+    Game.next_element = Random(8) + 1;
+    Generate_New();
 }
 
 void Generate_New()
 {
     int incoming = Game.next_element;
     Game.next_element = Random(8) + 1;
-    Generate_Block(Game.next_element);
-
-    // The preview: the top two rows of the next piece's box, one tile per cell.
-    if (data != nullptr && screen != nullptr) {
-        BITMAP *tile = DataBitmap(TILE_1 + Game.next_element - 1);
-        BITMAP *empty = DataBitmap(PIC_PREVIEW_EMPTY);
-        for (int c = 0; c < BLOCK_SIZE; c++) {
-            for (int r = 0; r < 2; r++) {
-                BITMAP *face = Game.block[c][r] != 0 ? tile : empty;
-                blit(face, screen, 0, 0, PREVIEW_X + TILE_SIZE * c, PREVIEW_Y + TILE_SIZE * r, 80, 40);
-            }
-        }
-    }
-
     Generate_Block(incoming);
     Game.block_x = SPAWN_X;
     Game.block_y = 0;

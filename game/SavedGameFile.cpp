@@ -6,43 +6,12 @@
 #include <initializer_list>
 #include <memory>
 
+#include "LittleEndian.h"
 #include "SafeFile.h"
 
 namespace {
 
 constexpr int32_t COLOUR_MAX = 8;
-
-class Writer {
-public:
-    explicit Writer(unsigned char *p) : p_(p) {}
-    void Put(int32_t value)
-    {
-        uint32_t v = static_cast<uint32_t>(value);
-        for (int i = 0; i < 4; i++) *p_++ = static_cast<unsigned char>((v >> (8 * i)) & 0xFF);
-    }
-    void Bytes(const void *bytes, size_t n)
-    {
-        std::memcpy(p_, bytes, n);
-        p_ += n;
-    }
-
-private:
-    unsigned char *p_;
-};
-
-class Reader {
-public:
-    explicit Reader(const unsigned char *p) : p_(p) {}
-    int32_t Get()
-    {
-        uint32_t v = 0;
-        for (int i = 0; i < 4; i++) v |= uint32_t(*p_++) << (8 * i);
-        return static_cast<int32_t>(v);
-    }
-
-private:
-    const unsigned char *p_;
-};
 
 bool InRange(int32_t v, int32_t lo, int32_t hi)
 {
@@ -53,19 +22,17 @@ bool InRange(int32_t v, int32_t lo, int32_t hi)
 // rebuilds the shape from the id, and that shape has to stand where the loaded cells stood.
 bool PieceMatchesItsId(const GameState &game)
 {
-    GameState kept = Game;
-    Generate_Block(game.element);
-    bool same = std::memcmp(Game.block, game.block, sizeof Game.block) == 0 &&
-                Game.block_w == game.block_w && Game.block_h == game.block_h;
-    Game = kept;
-    return same;
+    PieceBox piece;
+    return LookUpPiece(game.element, piece) &&
+           std::memcmp(piece.block, game.block, sizeof piece.block) == 0 &&
+           piece.w == game.block_w && piece.h == game.block_h;
 }
 
 }  // namespace
 
 void EncodeSavedGame(const GameState &game, unsigned char out[SAVED_GAME_SIZE])
 {
-    Writer w(out);
+    LittleEndianWriter w(out);
     for (const auto &column : game.block)
         for (int32_t cell : column) w.Put(cell);
     w.Put(game.next_element);
@@ -110,7 +77,7 @@ bool DecodeSavedGame(const unsigned char *bytes, size_t size, GameState &out)
     if (size != SAVED_GAME_SIZE) return false;
     if (std::memcmp(bytes + GAME_STATE_SIZE, GAMESG, GAME_SIGNATURE_SIZE) != 0) return false;
     GameState game;
-    Reader r(bytes);
+    LittleEndianReader r(bytes);
     for (auto &column : game.block)
         for (int32_t &cell : column) cell = r.Get();
     game.next_element = r.Get();
@@ -135,7 +102,7 @@ bool WriteSavedGame(const char *path, const GameState &game)
 
 LoadResult ReadSavedGame(const char *path, GameState &out)
 {
-    FilePtr f(std::fopen(path, "rb"));
+    FilePtr f = OpenRegularFile(path);
     if (!f) return LoadResult::CannotOpen;
     // One byte more than a saved game, so a longer file shows itself.
     unsigned char bytes[SAVED_GAME_SIZE + 1];

@@ -14,9 +14,9 @@ static_assert(SAVED_GAME_SIZE == 958, "a saved game is 958 bytes");
 // Limits a record must keep to be loaded. Play never goes past them: the fall delay lies between
 // its floor after a lock and its value at stage 0, and the stage limit ends every game before
 // total_lines reaches 1990.
-constexpr int32_t SAVED_DELAY_MIN = 2;
-constexpr int32_t SAVED_DELAY_MAX = 55;
-constexpr int32_t SAVED_STAGE_MAX = 198;
+constexpr int32_t SAVED_DELAY_MIN = FALL_DELAY_MIN;
+constexpr int32_t SAVED_DELAY_MAX = FallDelay(0);
+constexpr int32_t SAVED_STAGE_MAX = STAGE_LIMIT;
 constexpr int32_t SAVED_TOTAL_LINES_MAX = 10 * (SAVED_STAGE_MAX + 1) - 1;
 // Far above any real game and far enough below the int range that play cannot overflow.
 constexpr int32_t SAVED_COUNTER_MAX = 1000000000;

@@ -120,7 +120,7 @@ void ParseSettings(const char *text, size_t size)
 
 void ReadSettingsFile(const char *path)
 {
-    FilePtr f(std::fopen(path, "rb"));
+    FilePtr f = OpenRegularFile(path);
     if (!f) return;
     char text[MAX_FILE_SIZE];
     const size_t size = std::fread(text, 1, sizeof text, f.get());

@@ -23,7 +23,7 @@ DATAFILE *data = nullptr;
 BITMAP *buffer = nullptr;
 BITMAP *temp_buffer = nullptr;
 char text[256];
-char text2[256];
+char text2[PLATFORM_PATH_MAX];
 
 Button *btn_new_game = nullptr;
 Button *btn_exit = nullptr;
@@ -32,7 +32,6 @@ namespace {
 
 constexpr int DIGITAL_VOICES = 16;
 constexpr int MOD_CHANNELS = 4;
-constexpr int PATH_SIZE = 256;
 
 // Expected kind of every datafile item; a datafile that does not match is refused at start-up.
 constexpr int QVM_TYPE = DAT_ID('Q', 'V', 'M', ' ');
@@ -66,39 +65,6 @@ bool DatafileMatches(const DATAFILE *d)
 }
 
 }  // namespace
-
-[[noreturn]] void Error(const char *message)
-{
-    ShutDownDisplay();
-    allegro_exit();
-    std::printf("Error: %s\n", message);
-    std::fflush(stdout);
-    std::exit(1);
-}
-
-int FileExist(const char *filename)
-{
-    return file_exists(filename, FA_RDONLY | FA_ARCH, nullptr);
-}
-
-void TakeScreenshot(const RGB *pal)
-{
-    // One blit into memory first: saving straight from a video surface locks it per pixel.
-    // `screen` is the game's own 640x480 picture at every window scale.
-    BITMAP *copy = create_bitmap(GAME_W, GAME_H);
-    if (copy != nullptr) {
-        scare_mouse();
-        blit(screen, copy, 0, 0, 0, 0, GAME_W, GAME_H);
-        unscare_mouse();
-        save_pcx(SCREENSHOT_FILE, copy, pal);
-        destroy_bitmap(copy);
-        return;
-    }
-    BITMAP *sub = create_sub_bitmap(screen, 0, 0, GAME_W, GAME_H);
-    if (sub == nullptr) return;
-    save_pcx(SCREENSHOT_FILE, sub, pal);
-    destroy_bitmap(sub);
-}
 
 void DrawTitle()
 {
@@ -218,8 +184,8 @@ int QuorvexMain(int argc, char *argv[])
         Error("Error reading file: quorvex.hsc\nDelete it and try running again.\n");
     }
 
-    char exe[PATH_SIZE];
-    char path[PATH_SIZE];
+    char exe[PLATFORM_PATH_MAX];
+    char path[PLATFORM_PATH_MAX];
     get_executable_name(exe, sizeof exe);
     replace_filename(path, exe, DATAFILE_NAME, sizeof path);
     data = load_datafile(path);
@@ -255,7 +221,7 @@ int QuorvexMain(int argc, char *argv[])
 
     FadeOut(2);
     // Failures are silent; the old files stay whole.
-    WriteHighScoreFile(HIGH_SCORE_FILE);
+    MergeHighScoreFile(HIGH_SCORE_FILE);
     if (!sound_installed) {
         sound_on = kept_sound_on;
         music_on = kept_music_on;

@@ -232,7 +232,8 @@ extern "C" void qvmod_fclose(PACKFILE *f)
 
 extern "C" int qvmod_skip(PACKFILE *f, int count)
 {
-    if (!f) return EOF;
+    // Forward only: Allegro's own streams would move their buffer position back before the buffer.
+    if (!f || count < 0) return EOF;
     return pack_fseek(f, count);
 }
 

@@ -19,10 +19,10 @@ import time
 import unittest
 
 from harness import (ALERT_AREA, DEFAULT_HIGH_SCORE_TABLE, DIALOG_AREA, HIGH_SCORES_EXIT, HIGH_SCORES_RESET,
-                     MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, Screens, Session, leave_to_exit, new_game,
-                     open_menu, wait_until)
+                     MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, Screens, Session, enter_high_score,
+                     high_score_entries, leave_to_exit, new_game, open_menu, wait_until)
 from qvx_formats import (COL_WHITE, DEFAULT_GAME_NAME, GAME_STATE_SIZE, HIGH_SCORE_COUNT, HIGH_SCORE_FILE,
-                         HIGH_SCORE_FILE_SIZE, SAVED_GAME_SIZE, SCREENSHOT_FILE)
+                         HIGH_SCORE_FILE_SIZE, SAVED_GAME_SIZE, SCREENSHOT_FILE, SETTINGS_FILE)
 
 
 PAUSE_US = 1500                     # per byte written to a temporary file
@@ -80,11 +80,15 @@ def read(path):
         return f.read()
 
 
-def kill_when_writing(game, temp_name, fraction, size):
-    """Waits for the game to start writing temp_name, then kills it `fraction` of the way through
-    (AFTER: once the temporary file has been renamed)."""
-    temp = game.path(temp_name)
-    wait_until(lambda: os.path.exists(temp), timeout=60, interval=0.005, what=temp_name)
+def temporary_files(game):
+    return [n for n in os.listdir(game.workdir) if n.startswith(".~") and n.endswith(".tmp")]
+
+
+def kill_when_writing(game, fraction, size):
+    """Waits for the game to start writing a temporary file, then kills it `fraction` of the way
+    through (AFTER: once the temporary file has been renamed)."""
+    temp = game.path(wait_until(lambda: (temporary_files(game) or [None])[0], timeout=60,
+                                interval=0.005, what="a temporary file"))
     if fraction is AFTER:
         wait_until(lambda: not os.path.exists(temp), timeout=60, interval=0.01, what="the rename")
     else:
@@ -128,7 +132,7 @@ class KilledWhileWriting(unittest.TestCase):
             with Session(files={DEFAULT_GAME_NAME: old}, env=slow_env()) as game:
                 screens = new_game(game)
                 save_over_untitled(game, screens)
-                kill_when_writing(game, DEFAULT_GAME_NAME + ".tmp", fraction, SAVED_GAME_SIZE)
+                kill_when_writing(game, fraction, SAVED_GAME_SIZE)
                 now = read(game.path(DEFAULT_GAME_NAME))
                 if now == old:
                     phases.append("old")
@@ -148,7 +152,7 @@ class KilledWhileWriting(unittest.TestCase):
                 game.click_box(*MENU_VIEW_HIGH_SCORES)
                 screens.wait_high_scores()
                 game.click_box(*HIGH_SCORES_RESET)
-                kill_when_writing(game, HIGH_SCORE_FILE + ".tmp", fraction, HIGH_SCORE_FILE_SIZE)
+                kill_when_writing(game, fraction, HIGH_SCORE_FILE_SIZE)
                 now = read(game.path(HIGH_SCORE_FILE))
                 self.assertTrue(now in (old, DEFAULT_HIGH_SCORE_TABLE),
                                 "killed at %s: a damaged table of %d bytes" % (fraction, len(now)))
@@ -164,7 +168,7 @@ class KilledWhileWriting(unittest.TestCase):
             with Session(files={HIGH_SCORE_FILE: short}, env=slow_env()) as game:
                 Screens(game)
                 game.key("Escape")
-                kill_when_writing(game, HIGH_SCORE_FILE + ".tmp", fraction, HIGH_SCORE_FILE_SIZE)
+                kill_when_writing(game, fraction, HIGH_SCORE_FILE_SIZE)
                 now = read(game.path(HIGH_SCORE_FILE))
                 self.assertTrue(now in (short, whole),
                                 "killed at %s: a damaged table of %d bytes" % (fraction, len(now)))
@@ -243,6 +247,103 @@ class FullDisk(unittest.TestCase):
             self.assertEqual(read(game.path(HIGH_SCORE_FILE)), old_hsc)
             self.assertEqual(read(game.path(DEFAULT_GAME_NAME)), saved)
             self.assert_only([DEFAULT_GAME_NAME, HIGH_SCORE_FILE, SCREENSHOT_FILE])
+
+
+class Neighbours(unittest.TestCase):
+    """Links and FIFOs planted by another user, a second copy of the game, shared tables."""
+
+    NOBODY = 65534
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="qvx-neighbours-")
+        self.addCleanup(shutil.rmtree, self.dir, ignore_errors=True)
+
+    def at(self, name):
+        return os.path.join(self.dir, name)
+
+    def reset_table(self, game, then=lambda: None):
+        screens = Screens(game)
+        then()
+        open_menu(game, screens)
+        game.click_box(*MENU_VIEW_HIGH_SCORES)
+        screens.wait_high_scores()
+        game.click_box(*HIGH_SCORES_RESET)
+        wait_until(lambda: read(self.at(HIGH_SCORE_FILE)) == DEFAULT_HIGH_SCORE_TABLE, what="the reset table")
+        game.click_box(*HIGH_SCORES_EXIT)
+        return screens
+
+    def test_planted_links_and_fifos_neither_redirect_nor_hang(self):
+        if os.geteuid() != 0:
+            self.skipTest("planting another user's link needs root")
+        with open(self.at("victim"), "wb") as f:
+            f.write(b"precious")
+        for name in (SCREENSHOT_FILE, SETTINGS_FILE, HIGH_SCORE_FILE + ".tmp"):
+            os.symlink(self.at("victim"), self.at(name))
+            os.lchown(self.at(name), self.NOBODY, self.NOBODY)
+        os.mkfifo(self.at(SETTINGS_FILE + ".tmp"))
+        with Session(workdir=self.dir) as game:
+            screens = self.reset_table(game)
+            self.assertEqual(leave_to_exit(game, screens), 0)
+        self.assertEqual(read(self.at("victim")), b"precious")
+        for name in (SCREENSHOT_FILE, SETTINGS_FILE, HIGH_SCORE_FILE):
+            self.assertTrue(os.path.isfile(self.at(name)) and not os.path.islink(self.at(name)), name)
+
+        # A FIFO in the table's place is an unreadable table, not a wait for ever.
+        os.remove(self.at(HIGH_SCORE_FILE))
+        os.mkfifo(self.at(HIGH_SCORE_FILE))
+        with Session(workdir=self.dir, wait_for_window=False) as game:
+            self.assertEqual(game.wait_exit(timeout=60), 1)
+            self.assertIn("Error reading file: quorvex.hsc", game.stdout)
+
+    def test_a_high_score_survives_the_other_copys_exit(self):
+        with Session(workdir=self.dir) as first, Session(workdir=self.dir) as second:
+            first_screens = Screens(first)
+            screens = Screens(second)
+            open_menu(second, screens)
+            enter_high_score(second, screens, "SECOND")
+            second.click_box(*HIGH_SCORES_EXIT)
+            screens.wait_menu()
+            self.assertEqual(leave_to_exit(second, screens), 0)
+            open_menu(first, first_screens)
+            self.assertEqual(leave_to_exit(first, first_screens), 0)
+        self.assertEqual(high_score_entries(read(self.at(HIGH_SCORE_FILE)))[0][4], b"SECOND" + bytes(10))
+
+    def test_shared_and_linked_tables_are_written_where_they_are(self):
+        # A table the player may write in a folder the player may not.
+        with open(self.at(HIGH_SCORE_FILE), "wb") as f:
+            f.write(old_table(1))
+        os.chmod(self.at(HIGH_SCORE_FILE), 0o666)
+        with Session(workdir=self.dir, user=self.NOBODY) as game:
+            screens = self.reset_table(game, then=lambda: os.chmod(self.dir, 0o555))
+            self.assertEqual(leave_to_exit(game, screens), 0)
+        self.assertEqual(os.stat(self.at(HIGH_SCORE_FILE)).st_mode & 0o777, 0o666)
+
+        # A link into another folder is written through and stays a link, with its bits.
+        os.chmod(self.dir, 0o755)
+        os.mkdir(self.at("synced"))
+        os.replace(self.at(HIGH_SCORE_FILE), self.at("synced/real.hsc"))
+        os.chmod(self.at("synced/real.hsc"), 0o640)
+        os.symlink("synced/real.hsc", self.at(HIGH_SCORE_FILE))
+        with open(self.at("synced/real.hsc"), "wb") as f:
+            f.write(old_table(2))
+        with Session(workdir=self.dir) as game:
+            self.assertEqual(leave_to_exit(game, self.reset_table(game)), 0)
+        self.assertTrue(os.path.islink(self.at(HIGH_SCORE_FILE)))
+        self.assertEqual(read(self.at("synced/real.hsc")), DEFAULT_HIGH_SCORE_TABLE)
+        self.assertEqual(os.stat(self.at("synced/real.hsc")).st_mode & 0o777, 0o640)
+        self.assertEqual(os.listdir(self.at("synced")), ["real.hsc"])
+
+    def test_a_250_character_save_name_saves(self):
+        name = "a" * 246 + ".svg"
+        with Session(workdir=self.dir) as game:
+            screens = new_game(game)
+            game.key("F5")
+            wait_white(game, screens, DIALOG_AREA, 300, "the save dialog")
+            game.keys(*["BackSpace"] * len(DEFAULT_GAME_NAME), hold=0.03, after=0.03)
+            game.xdotool("type", "--delay", "30", name[:-4])
+            game.key("Return")
+            wait_until(lambda: os.path.exists(self.at(name)), what="the saved game")
+            self.assertTrue(valid_save(wait_until(lambda: read(self.at(name)) or None)))
 
 
 if __name__ == "__main__":

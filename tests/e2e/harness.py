@@ -761,6 +761,28 @@ def type_plain(game, value):
         game.key({".": "period", "/": "slash", "-": "minus", " ": "space"}.get(ch, ch), hold=0.04, after=0.04)
 
 
+def enter_high_score(game, screens, name):
+    """From the main menu: a game played to its end by dropping every piece straight down, then
+    `name` typed in. Returns whether the name showed while typed, and the table's rows."""
+    start_game(game, screens)
+
+    def over():
+        game.key("space", hold=0.05, after=0.05)
+        return screens.game_over_shown()
+    wait_until(over, timeout=240, interval=0.2, what="game over")
+
+    game.key("Return")
+    rows = screens.wait_for({(NAME_BOX[0], 200): COL_BORDER,
+                             (NAME_FIELD[0], 220): COL_BORDER,
+                             (200, 220): COL_BLACK}, "the name entry")
+    field = region(rows, NAME_FIELD)
+    game.type_text(name)
+    time.sleep(0.3)
+    shown = region(screens.grab(), NAME_FIELD) != field
+    game.key("Return")
+    return shown, screens.wait_high_scores()
+
+
 def leave_to_exit(game, screens):
     """From the main menu back to the title and out of the program; returns the exit status."""
     game.click_box(*MENU_PREVIOUS_MENU)

@@ -7,10 +7,10 @@ import time
 import unittest
 
 from harness import (DEFAULT_HIGH_SCORE_TABLE, HIGH_SCORES_EXIT, HIGH_SCORES_RESET, MENU_VIEW_HIGH_SCORES,
-                     NAME_BOX, NAME_FIELD, Screens, Session, high_score_entries, leave_to_exit, new_game,
-                     open_menu, region, wait_until)
-from qvx_formats import (COL_BLACK, COL_BORDER, COL_TEXT, HIGH_SCORE_COUNT, HIGH_SCORE_ENTRY_SIZE,
-                         HIGH_SCORE_FILE, HIGH_SCORE_FILE_SIZE)
+                     Screens, Session, enter_high_score, high_score_entries, leave_to_exit, open_menu,
+                     region, wait_until)
+from qvx_formats import (COL_TEXT, HIGH_SCORE_COUNT, HIGH_SCORE_ENTRY_SIZE, HIGH_SCORE_FILE,
+                         HIGH_SCORE_FILE_SIZE)
 
 
 def name_column(screens, rows, rank):
@@ -23,25 +23,10 @@ def name_column(screens, rows, rank):
 class HighScoreEntry(unittest.TestCase):
     def test_finished_game_enters_the_typed_name_at_rank_one_and_keeps_it(self):
         with Session() as game:
-            screens = new_game(game)
-
-            # Drop every piece straight down until the stack reaches the top.
-            def over():
-                game.key("space", hold=0.05, after=0.05)
-                return screens.game_over_shown()
-            wait_until(over, timeout=240, interval=0.2, what="game over")
-
-            game.key("Return")
-            rows = screens.wait_for({(NAME_BOX[0], 200): COL_BORDER,
-                                     (NAME_FIELD[0], 220): COL_BORDER,
-                                     (200, 220): COL_BLACK}, "the name entry")
-            field = region(rows, NAME_FIELD)
-            game.type_text("TESTER")
-            time.sleep(0.3)
-            self.assertNotEqual(region(screens.grab(), NAME_FIELD), field, "the name shows")
-            game.key("Return")
-
-            rows = screens.wait_high_scores()
+            screens = Screens(game)
+            open_menu(game, screens)
+            shown, rows = enter_high_score(game, screens, "TESTER")
+            self.assertTrue(shown, "the name shows")
             self.assertNotEqual(name_column(screens, rows, 0), name_column(screens, rows, 1),
                                 "a new name at rank 1")
             self.assertEqual(name_column(screens, rows, 1), name_column(screens, rows, 2),

@@ -11,6 +11,7 @@
 #include "Quorvex.h"
 #include "SafeFile.h"
 #include "scratch.h"
+#include "temporary_names.h"
 
 namespace {
 
@@ -18,15 +19,15 @@ class HighScoreFile : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(dir_.path().empty());
-        path_ = dir_.path() + "/quorvex.hsc";
+        ASSERT_FALSE(dir_.empty());
+        path_ = dir_ + "/quorvex.hsc";
     }
     void TearDown() override
     {
         safe_file_fail_after = -1;
     }
-    qvx_test::TempDir dir_;
-    std::string path_;
+    qvx_test::TempDir scratch_;
+    std::string dir_ = scratch_.path(), path_;
 };
 
 TEST_F(HighScoreFile, DefaultsAreFifteenChampionsAtLevelOne)
@@ -53,8 +54,7 @@ TEST_F(HighScoreFile, WrittenDefaultsAre480LittleEndianBytes)
     EXPECT_EQ(bytes[3], 0x01);
     EXPECT_EQ(bytes[32 + 4], 1);  // second entry's level
     EXPECT_EQ(std::memcmp(&bytes[32 * 14 + 16], "Quorvex Champion", 16), 0);
-    struct stat st;
-    EXPECT_NE(stat((path_ + ".tmp").c_str(), &st), 0) << "no temporary file is left behind";
+    EXPECT_EQ(TemporaryFilesIn(dir_), 0) << "no temporary file is left behind";
 }
 
 TEST_F(HighScoreFile, ReadBackRestoresTheTable)
@@ -104,7 +104,7 @@ TEST_F(HighScoreFile, MissingFileCannotBeRead)
 {
     EXPECT_FALSE(ReadHighScoreFile(path_.c_str()));
     EXPECT_EQ(FileExist(path_.c_str()), 0);
-    EXPECT_EQ(FileExist(dir_.path().c_str()), 0) << "a directory is not a file";
+    EXPECT_EQ(FileExist(dir_.c_str()), 0) << "a directory is not a file";
 }
 
 TEST_F(HighScoreFile, UnterminatedNamesAreReadWithinTheirSixteenBytes)
@@ -131,19 +131,38 @@ TEST_F(HighScoreFile, FailedWriteLeavesTheOldFileWhole)
     EXPECT_FALSE(WriteHighScoreFile(path_.c_str()));
     safe_file_fail_after = -1;
     EXPECT_EQ(qvx_test::read_file(path_), before);
-    struct stat st;
-    EXPECT_NE(stat((path_ + ".tmp").c_str(), &st), 0) << "the partial temporary file is removed";
+    EXPECT_EQ(TemporaryFilesIn(dir_), 0) << "the partial file is removed";
 }
 
-TEST_F(HighScoreFile, UncreatableTemporaryFileLeavesTheOldFileWhole)
+TEST_F(HighScoreFile, FifosAreNeverReadAndReplacedBitsAndLinksAreKept)
 {
+    ASSERT_EQ(mkfifo(path_.c_str(), 0600), 0);
+    EXPECT_FALSE(ReadHighScoreFile(path_.c_str())) << "no wait for a writer";
+    ASSERT_EQ(unlink(path_.c_str()), 0);
+
+    // The player's own link is written through and stays a link; the old bits stay.
+    const std::string real = dir_ + "/real.hsc";
+    qvx_test::write_file(real, {1, 2, 3});
+    ASSERT_EQ(chmod(real.c_str(), 0640), 0);
+    ASSERT_EQ(symlink("real.hsc", path_.c_str()), 0);
     SetDefaultHighScores();
     ASSERT_TRUE(WriteHighScoreFile(path_.c_str()));
-    std::vector<unsigned char> before = qvx_test::read_file(path_);
-    ASSERT_EQ(mkdir((path_ + ".tmp").c_str(), 0700), 0);  // the temporary name is taken
-    HighScores[0].score = 999;
-    EXPECT_FALSE(WriteHighScoreFile(path_.c_str()));
-    EXPECT_EQ(qvx_test::read_file(path_), before);
+    struct stat st;
+    ASSERT_EQ(lstat(path_.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat(real.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(qvx_test::read_file(real).size(), HIGH_SCORE_FILE_SIZE);
+
+    // Another user's link is replaced, never followed.
+    if (geteuid() != 0) GTEST_SKIP() << "giving a link away needs root";
+    ASSERT_EQ(lchown(path_.c_str(), 65534, 65534), 0);
+    qvx_test::write_file(real, {1, 2, 3});
+    EXPECT_FALSE(ReadHighScoreFile(path_.c_str()));
+    ASSERT_TRUE(WriteHighScoreFile(path_.c_str()));
+    EXPECT_EQ(qvx_test::read_file(real), (std::vector<unsigned char>{1, 2, 3}));
+    ASSERT_EQ(lstat(path_.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
 }
 
 }  // namespace

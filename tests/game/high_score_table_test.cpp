@@ -39,6 +39,37 @@ protected:
     }
 };
 
+TEST_F(HighScoreTable, MergingAnotherCopysTableKeepsTheBestOfBothOnce)
+{
+    // Both copies started from one table; the level column tells whose entry is whose.
+    HighScoreEntry other[HIGH_SCORE_COUNT], mine[HIGH_SCORE_COUNT];
+    FillDescending();
+    InsertHighScore(Result(1450, 10));
+    InsertHighScore(Result(1050, 20));
+    std::memcpy(other, HighScores, sizeof other);
+    FillDescending();
+    InsertHighScore(Result(1050, 30));
+    InsertHighScore(Result(950, 40));
+    std::memcpy(mine, HighScores, sizeof mine);
+
+    MergeHighScores(other);
+    const int32_t scores[] = {1500, 1450, 1400, 1300, 1200, 1100, 1050, 1050,
+                              1000, 950,  900,  800,  700,  600,  500};
+    for (int i = 0; i < HIGH_SCORE_COUNT; i++) EXPECT_EQ(HighScores[i].score, scores[i]) << i;
+    EXPECT_EQ(HighScores[1].level, 1);
+    EXPECT_EQ(HighScores[6].level, 2) << "of equal scores, the other copy's stays above";
+    EXPECT_EQ(HighScores[7].level, 3);
+    EXPECT_EQ(HighScores[9].level, 4);
+
+    // Tables holding the same entries (the 15 equal defaults too) merge into themselves.
+    for (bool defaults : {false, true}) {
+        if (defaults) SetDefaultHighScores();
+        std::memcpy(mine, HighScores, sizeof mine);
+        MergeHighScores(mine);
+        EXPECT_EQ(std::memcmp(HighScores, mine, sizeof mine), 0);
+    }
+}
+
 TEST_F(HighScoreTable, AnyScoreAboveZeroTopsTheDefaultTable)
 {
     HighScoreEntry before[HIGH_SCORE_COUNT];

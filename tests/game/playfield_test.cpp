@@ -110,6 +110,7 @@ TEST_F(PlayField, PreviewOfAStraightPieceFillsTheTopRow)
     srand(seed);
     Game.next_element = 1;
     Generate_New();
+    DrawPreview();
     ASSERT_GE(Game.next_element, 7);
     int tile = TILE_1 + Game.next_element - 1;
     for (int c = 0; c < 4; c++) {

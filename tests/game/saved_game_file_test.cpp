@@ -13,6 +13,7 @@
 #include "SafeFile.h"
 #include "scratch.h"
 #include "SavedGameFile.h"
+#include "temporary_names.h"
 
 namespace {
 
@@ -26,8 +27,8 @@ class SavedGameFile : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_FALSE(dir_.path().empty());
-        path_ = dir_.path() + "/game.svg";
+        ASSERT_FALSE(dir_.empty());
+        path_ = dir_ + "/game.svg";
         std::strcpy(kept_name_, current_game_name);
     }
     void TearDown() override
@@ -82,8 +83,8 @@ protected:
         ExpectRefused(Encoded(g), what);
     }
 
-    qvx_test::TempDir dir_;
-    std::string path_;
+    qvx_test::TempDir scratch_;
+    std::string dir_ = scratch_.path(), path_;
     char kept_name_[20];
 };
 
@@ -119,8 +120,7 @@ TEST_F(SavedGameFile, FileIsTheRecordLittleEndianThenTheSignature)
     if (*reinterpret_cast<const unsigned char *>(&probe) == 1) {
         EXPECT_EQ(std::memcmp(b.data(), &g, sizeof g), 0);
     }
-    struct stat st;
-    EXPECT_NE(stat((path_ + ".tmp").c_str(), &st), 0) << "no temporary file is left behind";
+    EXPECT_EQ(TemporaryFilesIn(dir_), 0) << "no temporary file is left behind";
 }
 
 TEST_F(SavedGameFile, LoadingRestoresTheIdenticalRecord)
@@ -235,8 +235,8 @@ TEST_F(SavedGameFile, MissingFilesAndDirectoriesCannotBeOpened)
 {
     const GameState expected = InProgress();
     GameState target = expected;
-    EXPECT_EQ(ReadSavedGame((dir_.path() + "/none.svg").c_str(), target), LoadResult::CannotOpen);
-    EXPECT_EQ(ReadSavedGame(dir_.path().c_str(), target), LoadResult::CannotOpen);
+    EXPECT_EQ(ReadSavedGame((dir_ + "/none.svg").c_str(), target), LoadResult::CannotOpen);
+    EXPECT_EQ(ReadSavedGame(dir_.c_str(), target), LoadResult::CannotOpen);
     EXPECT_EQ(std::memcmp(&target, &expected, sizeof target), 0);
 }
 
@@ -252,11 +252,10 @@ TEST_F(SavedGameFile, AFailedWriteKeepsTheOldFileWhole)
         safe_file_fail_after = cut;
         EXPECT_FALSE(WriteSavedGame(path_.c_str(), new_game)) << cut;
         EXPECT_EQ(qvx_test::read_file(path_), before) << cut;
-        struct stat st;
-        EXPECT_NE(stat((path_ + ".tmp").c_str(), &st), 0) << cut;
+        EXPECT_EQ(TemporaryFilesIn(dir_), 0) << cut;
     }
     safe_file_fail_after = -1;
-    EXPECT_FALSE(WriteSavedGame((dir_.path() + "/no/such/dir/x.svg").c_str(), new_game));
+    EXPECT_FALSE(WriteSavedGame((dir_ + "/no/such/dir/x.svg").c_str(), new_game));
     ASSERT_TRUE(WriteSavedGame(path_.c_str(), new_game));
     EXPECT_EQ(LE32(qvx_test::read_file(path_), 892), 99999);
 }

@@ -94,6 +94,9 @@ TEST_P(FileInputByName, EndOfFileSkipsAndReopeningSeeks)
     EXPECT_EQ(qvmod_getc(f), EOF);
     qvmod_fseek(&f, file.path(), 1);
     EXPECT_EQ(qvmod_mgetw(f), 0x0203);
+    // Streams go forward only: a backward skip is refused and moves nothing.
+    EXPECT_NE(qvmod_skip(f, -2), 0);
+    EXPECT_EQ(qvmod_getc(f), 4);
     qvmod_fseek(&f, other.path(), 0);
     EXPECT_EQ(qvmod_getc(f), 9);
     qvmod_fclose(f);

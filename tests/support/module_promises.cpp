@@ -4,19 +4,11 @@
 #include <cstddef>
 #include <initializer_list>
 
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QVX_BLOCK_SIZES 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__)
-#define QVX_BLOCK_SIZES 1
-#endif
-#ifdef QVX_BLOCK_SIZES
-// The sanitizer runtime's block queries (GCC ships no header for them).
-extern "C" int __sanitizer_get_ownership(const volatile void *p);
-extern "C" size_t __sanitizer_get_allocated_size(const volatile void *p);
-#endif
+// The sanitizer runtime's block queries, null without AddressSanitizer (GCC ships no header for them).
+extern "C" {
+__attribute__((weak)) int __sanitizer_get_ownership(const volatile void *p);
+__attribute__((weak)) size_t __sanitizer_get_allocated_size(const volatile void *p);
+}
 
 namespace qvx_test {
 
@@ -24,27 +16,22 @@ namespace {
 
 constexpr int kByteIndexLimit = 0xFF;   // a QVM file keeps an envelope index in one byte
 
+bool have_block_sizes()
+{
+    return &__sanitizer_get_ownership != nullptr && &__sanitizer_get_allocated_size != nullptr;
+}
+
 // True when the heap block at p is known to be shorter than `bytes`.
 bool block_shorter(const void *p, size_t bytes)
 {
-#ifdef QVX_BLOCK_SIZES
-    return __sanitizer_get_ownership(p) && __sanitizer_get_allocated_size(p) < bytes;
-#else
-    (void)p;
-    (void)bytes;
-    return false;
-#endif
+    return have_block_sizes() && __sanitizer_get_ownership(p) && __sanitizer_get_allocated_size(p) < bytes;
 }
 
-// A block the sample data must come from: under a sanitizer, a heap block at least `bytes` long.
+// A block the sample data must come from: where the heap's sizes are known, one at least `bytes` long.
 bool block_holds(const void *p, size_t bytes)
 {
-#ifdef QVX_BLOCK_SIZES
+    if (!have_block_sizes()) return p != nullptr;
     return __sanitizer_get_ownership(p) && __sanitizer_get_allocated_size(p) >= bytes;
-#else
-    (void)bytes;
-    return p != nullptr;
-#endif
 }
 
 std::string numbered(const char *what, long a, long b = 0)

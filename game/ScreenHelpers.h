@@ -1,0 +1,20 @@
+// Drawing helpers every screen shares: backgrounds, frames, shadowed and outlined text.
+#ifndef QUORVEX_SCREENHELPERS_H
+#define QUORVEX_SCREENHELPERS_H
+
+#include <allegro.h>
+
+// A box of the screen filled with a pattern item of the datafile and outlined in `border`.
+void DrawPatternBox(int pattern, int x1, int y1, int x2, int y2, int border);
+// The whole screen as DrawPatternBox draws a box: the menu and the full-screen pages.
+void DrawScreenBackground(int pattern, int border);
+
+// A two-pixel bevel: top and left in `topleft`, bottom and right in `bottomright`.
+void DrawFrame(int x1, int y1, int x2, int y2, int topleft, int bottomright);
+// Text with a shadow one pixel down and right.
+void Dtextout(BITMAP *bmp, FONT *f, const char *s, int x, int y, int colour, int shadow);
+void Dtextout_centre(BITMAP *bmp, FONT *f, const char *s, int x, int y, int colour, int shadow);
+// Text on the screen with a one-pixel black outline; `centred` centres it on x.
+void OutlinedText(FONT *f, const char *s, int x, int y, int colour, bool centred);
+
+#endif
