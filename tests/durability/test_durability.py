@@ -119,61 +119,48 @@ def save_over_untitled(game, screens):
 
 
 class KilledWhileWriting(unittest.TestCase):
-    def check_phases(self, phases):
+    def kill_at_every_point(self, name, old_of, start_write, size, is_new, what):
+        """At each kill point: the game, `name` holding old_of(n), is made to write it by
+        start_write(game) and killed on the way; the file must then be the old one or is_new(it)."""
+        phases = []
+        for n, fraction in enumerate(KILL_POINTS):
+            old = old_of(n)
+            with Session(files={name: old}, env=slow_env()) as game:
+                start_write(game)
+                kill_when_writing(game, fraction, size)
+                now = read(game.path(name))
+            self.assertTrue(now == old or is_new(now), "killed at %s: a damaged %s of %d bytes"
+                            % (fraction, what, len(now)))
+            phases.append("old" if now == old else "new")
         print("\n  file after each kill:", " ".join(phases), file=sys.stderr)
         # The kill points must have caught the game both before and after the rename.
         self.assertIn("old", phases)
         self.assertIn("new", phases)
 
     def test_saves_killed_at_every_point_leave_the_old_or_the_new_game(self):
-        phases = []
-        for n, fraction in enumerate(KILL_POINTS):
-            old = noise_save(n)
-            with Session(files={DEFAULT_GAME_NAME: old}, env=slow_env()) as game:
-                screens = new_game(game)
-                save_over_untitled(game, screens)
-                kill_when_writing(game, fraction, SAVED_GAME_SIZE)
-                now = read(game.path(DEFAULT_GAME_NAME))
-                if now == old:
-                    phases.append("old")
-                else:
-                    self.assertTrue(valid_save(now), "killed at %s: a damaged saved game of %d bytes"
-                                    % (fraction, len(now)))
-                    phases.append("new")
-        self.check_phases(phases)
+        self.kill_at_every_point(DEFAULT_GAME_NAME, noise_save, lambda game: save_over_untitled(game, new_game(game)),
+                                 SAVED_GAME_SIZE, valid_save, "saved game")
 
     def test_resets_killed_at_every_point_leave_the_old_or_the_default_table(self):
-        phases = []
-        for n, fraction in enumerate(KILL_POINTS):
-            old = old_table(n)
-            with Session(files={HIGH_SCORE_FILE: old}, env=slow_env()) as game:
-                screens = Screens(game)
-                open_menu(game, screens)
-                game.click_box(*MENU_VIEW_HIGH_SCORES)
-                screens.wait_high_scores()
-                game.click_box(*HIGH_SCORES_RESET)
-                kill_when_writing(game, fraction, HIGH_SCORE_FILE_SIZE)
-                now = read(game.path(HIGH_SCORE_FILE))
-                self.assertTrue(now in (old, DEFAULT_HIGH_SCORE_TABLE),
-                                "killed at %s: a damaged table of %d bytes" % (fraction, len(now)))
-                phases.append("old" if now == old else "new")
-        self.check_phases(phases)
+        def reset(game):
+            screens = Screens(game)
+            open_menu(game, screens)
+            game.click_box(*MENU_VIEW_HIGH_SCORES)
+            screens.wait_high_scores()
+            game.click_box(*HIGH_SCORES_RESET)
+        self.kill_at_every_point(HIGH_SCORE_FILE, old_table, reset, HIGH_SCORE_FILE_SIZE,
+                                 lambda now: now == DEFAULT_HIGH_SCORE_TABLE, "table")
 
     def test_exits_killed_while_writing_the_table_leave_a_whole_table(self):
         # A short file: the table in memory (three entries, then zeros) differs from it.
         short = old_table(7)[:100]
         whole = short[:96] + bytes(HIGH_SCORE_FILE_SIZE - 96)
-        phases = []
-        for fraction in KILL_POINTS:
-            with Session(files={HIGH_SCORE_FILE: short}, env=slow_env()) as game:
-                Screens(game)
-                game.key("Escape")
-                kill_when_writing(game, fraction, HIGH_SCORE_FILE_SIZE)
-                now = read(game.path(HIGH_SCORE_FILE))
-                self.assertTrue(now in (short, whole),
-                                "killed at %s: a damaged table of %d bytes" % (fraction, len(now)))
-                phases.append("old" if now == short else "new")
-        self.check_phases(phases)
+
+        def leave(game):
+            Screens(game)
+            game.key("Escape")
+        self.kill_at_every_point(HIGH_SCORE_FILE, lambda n: short, leave, HIGH_SCORE_FILE_SIZE,
+                                 lambda now: now == whole, "table")
 
 
 class FullDisk(unittest.TestCase):

@@ -39,14 +39,14 @@ TEST_F(S3mEffects, TremorRhythmRunsOnAcrossRows)
     put(m.get(), 1, 0, 0, 0, 0, CMD_TREMOR, 0x11);
     put(m.get(), 0, 1, 1, kPitch428, 0, CMD_TREMOR, 0x21);
     play_mod(m.get(), kTrue);
-    V on_off, i21;
-    for (int t = 0; t < 12; t++) {
-        ticks(1);
-        on_off.push_back(ci[0].temp_volume);
+    V i21, voice0;
+    const V on_off = record(12, [&] {
         i21.push_back(ci[1].temp_volume);
-        EXPECT_EQ(vol(0), ci[0].temp_volume ? 255 : 0) << t;
-    }
+        voice0.push_back(vol(0));
+        return ci[0].temp_volume;
+    });
     EXPECT_EQ(on_off, (V{64, 64, 64, 0, 0, 64, 64, 64, 0, 0, 64, 64}));
+    EXPECT_EQ(voice0, (V{255, 255, 255, 0, 0, 255, 255, 255, 0, 0, 255, 255}));
     EXPECT_EQ(V(i21.begin(), i21.begin() + 6), (V{64, 64, 64, 64, 0, 0}));
     EXPECT_EQ(ci[0].volume, 64);
 }

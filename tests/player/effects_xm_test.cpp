@@ -73,12 +73,11 @@ TEST_F(XmEffects, FinePortamentoAndFineVolumeKeepOwnMemories)
     put(m.get(), 2, 1, 0, 0, 0, CMD_EXTENDED, 0x130);
     put(m.get(), 3, 1, 0, 0, 0, CMD_EXTENDED, 0x140);
     play_mod(m.get(), kTrue);
-    V periods, volumes;
-    for (int t = 0; t < 8; t++) {
-        ticks(1);
-        periods.push_back(ci[0].temp_period);
+    V volumes;
+    const V periods = record(8, [&volumes] {
         volumes.push_back(ci[1].temp_volume);
-    }
+        return ci[0].temp_period;
+    });
     EXPECT_EQ(periods, (V{4596, 4596, 4612, 4612, 4600, 4600, 4616, 4616}));
     EXPECT_EQ(volumes, (V{42, 42, 39, 39, 41, 41, 38, 38}));
 }

@@ -45,18 +45,16 @@ TempFile::TempFile(const void *data, size_t size, const char *suffix)
     written_ = fd >= 0 && write_file(path_, data, size);
 }
 
-TempFile::~TempFile() { std::remove(path_.c_str()); }
+ScratchPath::~ScratchPath()
+{
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
 
 TempDir::TempDir()
 {
     std::string name = "/tmp/qvx-test-XXXXXX";
     if (mkdtemp(name.data())) path_ = name;
-}
-
-TempDir::~TempDir()
-{
-    std::error_code ignored;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
 } // namespace qvx_test

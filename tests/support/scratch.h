@@ -18,36 +18,37 @@ inline bool write_file(const std::string &path, const Bytes &bytes)
     return write_file(path, bytes.data(), bytes.size());
 }
 
+// A path removed, with everything below it, when the owner goes.
+class ScratchPath {
+public:
+    ScratchPath(const ScratchPath &) = delete;
+    ScratchPath &operator=(const ScratchPath &) = delete;
+    const char *path() const { return path_.c_str(); }
+
+protected:
+    ScratchPath() = default;
+    ~ScratchPath();
+    std::string path_;
+};
+
 // A uniquely named file holding the bytes, in memory-backed storage when there is one. The suffix
 // ends the name (readers that go by the extension see it).
-class TempFile {
+class TempFile : public ScratchPath {
 public:
     TempFile(const void *data, size_t size, const char *suffix = "");
     explicit TempFile(const Bytes &bytes, const char *suffix = "") : TempFile(bytes.data(), bytes.size(), suffix) {}
-    ~TempFile();
-    TempFile(const TempFile &) = delete;
-    TempFile &operator=(const TempFile &) = delete;
-    const char *path() const { return path_.c_str(); }
     bool written() const { return written_; }
     Bytes bytes() const { return read_file(path_); }
 
 private:
-    std::string path_;
     bool written_ = false;
 };
 
-// A fresh folder, removed with everything in it.
-class TempDir {
+// A fresh folder (empty path() when none could be made).
+class TempDir : public ScratchPath {
 public:
     TempDir();
-    ~TempDir();
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-    const std::string &path() const { return path_; }
     std::string file(const std::string &name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
 };
 
 } // namespace qvx_test
