@@ -1,6 +1,8 @@
 // Song position commands over whole songs: position jump, pattern break, pattern loop, the
 // order positions and rows they visit, and the song length measured without playing.
+#include <array>
 #include <cstring>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -51,17 +53,6 @@ TEST_F(SongPosition, LoopsBreaksAndACombinedJumpAcrossASong)
     EXPECT_EQ(is_mod_playing(), 0);
 }
 
-TEST_F(SongPosition, JumpBeforeBreakInTheSameRowCombinesAlike)
-{
-    ModuleHolder m(song(4, 8));
-    put_at(m.get(), 0, 1, 0, CMD_POSITION_JUMP, 2);
-    put_at(m.get(), 0, 1, 1, CMD_PATTERN_BREAK, 0x05);
-    put_at(m.get(), 2, 6, 0, CMD_POSITION_JUMP, 9);   // past the end of a song that stops
-    play_mod(m.get(), kFalse);
-    EXPECT_EQ(play_rows(), (Visits{{0, 0}, {0, 1}, {2, 5}, {2, 6}}));
-    EXPECT_EQ(is_mod_playing(), 0);
-}
-
 TEST_F(SongPosition, PatternLoopE60E63PlaysRowsFourTimes)
 {
     ModuleHolder m(song(1, 12));
@@ -75,34 +66,55 @@ TEST_F(SongPosition, PatternLoopE60E63PlaysRowsFourTimes)
     EXPECT_EQ(play_rows(), want);
 }
 
-TEST_F(SongPosition, ALaterLoopStartsAfterTheFinishedOne)
-{
-    ModuleHolder m(song(1, 6));
-    put_at(m.get(), 0, 1, 0, CMD_EXTENDED, 0x61);
-    put_at(m.get(), 0, 3, 0, CMD_EXTENDED, 0x61);   // no start mark: the row after the first loop
-    play_mod(m.get(), kFalse);
-    EXPECT_EQ(play_rows(), (Visits{{0, 0}, {0, 1}, {0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 2}, {0, 3}, {0, 4}, {0, 5}}));
-}
+// A song of `patterns` patterns of `rows` rows with commands (pattern, row, channel, command,
+// parameter), played without looping: the rows it visits within max_rows, and whether it ended.
+struct SongScript {
+    const char *name;
+    int patterns, rows;
+    std::vector<std::array<int, 5>> commands;
+    bool last_order_jumps;   // enable_lasttrk_loop
+    int max_rows;
+    Visits visits;
+    bool ends;
+};
 
-TEST_F(SongPosition, LoopsOfTwoChannelsCountSeparately)
-{
-    ModuleHolder m(song(1, 6));
-    put_at(m.get(), 0, 1, 0, CMD_EXTENDED, 0x61);   // channel 0: row 1 twice (start at row 0)
-    put_at(m.get(), 0, 3, 1, CMD_EXTENDED, 0x60);
-    put_at(m.get(), 0, 4, 1, CMD_EXTENDED, 0x61);   // channel 1: rows 3-4 twice
-    play_mod(m.get(), kFalse);
-    EXPECT_EQ(play_rows(), (Visits{{0, 0}, {0, 1}, {0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 3}, {0, 4}, {0, 5}}));
-}
+const SongScript kSongScripts[] = {
+    {"JumpBeforeBreakInTheSameRowCombinesAlike", 4, 8,
+     {{0, 1, 0, CMD_POSITION_JUMP, 2}, {0, 1, 1, CMD_PATTERN_BREAK, 0x05},
+      {2, 6, 0, CMD_POSITION_JUMP, 9}},   // past the end of a song that stops
+     true, 200, {{0, 0}, {0, 1}, {2, 5}, {2, 6}}, true},
+    {"ALaterLoopStartsAfterTheFinishedOne", 1, 6,
+     {{0, 1, 0, CMD_EXTENDED, 0x61},
+      {0, 3, 0, CMD_EXTENDED, 0x61}},   // no start mark: the row after the first loop
+     true, 200, {{0, 0}, {0, 1}, {0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 2}, {0, 3}, {0, 4}, {0, 5}}, true},
+    {"LoopsOfTwoChannelsCountSeparately", 1, 6,
+     {{0, 1, 0, CMD_EXTENDED, 0x61},                                   // channel 0: row 1 twice (from row 0)
+      {0, 3, 1, CMD_EXTENDED, 0x60}, {0, 4, 1, CMD_EXTENDED, 0x61}},   // channel 1: rows 3-4 twice
+     true, 200, {{0, 0}, {0, 1}, {0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}, {0, 3}, {0, 4}, {0, 5}}, true},
+    {"BreakD64IntoA64RowPatternPlaysRow63", 3, 64,
+     {{0, 0, 0, CMD_PATTERN_BREAK, 0x64}, {1, 63, 0, CMD_PATTERN_BREAK, 0x10}},
+     true, 3, {{0, 0}, {1, 63}, {2, 10}}, false},
+    {"JumpOnTheLastOrderIsIgnoredWhenLastTrackLoopingIsOff", 2, 2,
+     {{1, 1, 0, CMD_POSITION_JUMP, 0}, {0, 1, 0, CMD_POSITION_JUMP, 1}},   // not on the last order: obeyed
+     false, 200, {{0, 0}, {0, 1}, {1, 0}, {1, 1}}, true},
+    {"JumpOnTheLastOrderIsObeyedWhenLastTrackLoopingIsOn", 2, 2, {{1, 1, 0, CMD_POSITION_JUMP, 0}},
+     true, 6, {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {0, 0}, {0, 1}}, false},
+};
 
-TEST_F(SongPosition, BreakD64IntoA64RowPatternPlaysRow63)
+class SongScripts : public PlayerTest, public ::testing::WithParamInterface<SongScript> {};
+
+TEST_P(SongScripts, VisitsTheScriptedRows)
 {
-    ModuleHolder m(song(3, 64));
-    put_at(m.get(), 0, 0, 0, CMD_PATTERN_BREAK, 0x64);
-    put_at(m.get(), 1, 63, 0, CMD_PATTERN_BREAK, 0x10);
+    const SongScript &s = GetParam();
+    ModuleHolder m(song(s.patterns, s.rows));
+    for (const auto &[pattern, row, ch, command, param] : s.commands) put_at(m.get(), pattern, row, ch, command, param);
+    enable_lasttrk_loop = s.last_order_jumps ? kTrue : kFalse;
     play_mod(m.get(), kFalse);
-    const Visits rows = play_rows(3);
-    EXPECT_EQ(rows, (Visits{{0, 0}, {1, 63}, {2, 10}}));
+    EXPECT_EQ(play_rows(s.max_rows), s.visits);
+    EXPECT_EQ(is_mod_playing() == 0, s.ends);
 }
+INSTANTIATE_TEST_SUITE_P(Effects, SongScripts, ::testing::ValuesIn(kSongScripts),
+                         [](const ::testing::TestParamInfo<SongScript> &info) { return std::string(info.param.name); });
 
 TEST_F(SongPosition, BreaksFarBeyondThePatternStayInside)
 {
@@ -114,26 +126,6 @@ TEST_F(SongPosition, BreaksFarBeyondThePatternStayInside)
     play_mod(m.get(), kFalse);
     EXPECT_EQ(play_rows(3), (Visits{{0, 0}, {1, 7}, {2, 3}}));
     EXPECT_EQ(play_rows(1), (Visits{{3, 5}}));
-}
-
-TEST_F(SongPosition, JumpOnTheLastOrderIsIgnoredWhenLastTrackLoopingIsOff)
-{
-    ModuleHolder m(song(2, 2));
-    put_at(m.get(), 1, 1, 0, CMD_POSITION_JUMP, 0);
-    put_at(m.get(), 0, 1, 0, CMD_POSITION_JUMP, 1);   // not on the last order: obeyed
-    enable_lasttrk_loop = kFalse;
-    play_mod(m.get(), kFalse);
-    EXPECT_EQ(play_rows(), (Visits{{0, 0}, {0, 1}, {1, 0}, {1, 1}}));
-    EXPECT_EQ(is_mod_playing(), 0);
-}
-
-TEST_F(SongPosition, JumpOnTheLastOrderIsObeyedWhenLastTrackLoopingIsOn)
-{
-    ModuleHolder m(song(2, 2));
-    put_at(m.get(), 1, 1, 0, CMD_POSITION_JUMP, 0);
-    play_mod(m.get(), kFalse);
-    const Visits rows = play_rows(6);
-    EXPECT_EQ(rows, (Visits{{0, 0}, {0, 1}, {1, 0}, {1, 1}, {0, 0}, {0, 1}}));
 }
 
 TEST_F(SongPosition, LoopingSongWrapsJumpsAndBreaksPastTheEndToTheFirstOrder)
