@@ -179,12 +179,8 @@ TEST_F(ProTrackerEffects, TremoloMovesOnlyTheTickVolume)
     put(m.get(), 0, 0, 1, kPitch428, 0, CMD_TREMOLO, 0x48);
     put(m.get(), 0, 1, 1, kPitch428, 0, CMD_S3M_TREMOLO, 0x48);
     play_mod(m.get(), kTrue);
-    V shift7, voice0;
-    const V shift6 = record(6, [&] {
-        shift7.push_back(ci[1].temp_volume);
-        voice0.push_back(vol(0));
-        return ci[0].temp_volume;
-    });
+    const auto [shift6, shift7, voice0] = record_all(
+        6, [] { return ci[0].temp_volume; }, [] { return ci[1].temp_volume; }, [] { return vol(0); });
     EXPECT_EQ(shift6, (V{32, 32, 44, 54, 61, 63}));
     EXPECT_EQ(voice0, (V{127, 127, 175, 215, 243, 251}));   // the tick volume x 4 x 255 / 256
     EXPECT_EQ(shift7, (V{32, 32, 38, 43, 46, 47}));

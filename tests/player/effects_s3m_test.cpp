@@ -39,12 +39,8 @@ TEST_F(S3mEffects, TremorRhythmRunsOnAcrossRows)
     put(m.get(), 1, 0, 0, 0, 0, CMD_TREMOR, 0x11);
     put(m.get(), 0, 1, 1, kPitch428, 0, CMD_TREMOR, 0x21);
     play_mod(m.get(), kTrue);
-    V i21, voice0;
-    const V on_off = record(12, [&] {
-        i21.push_back(ci[1].temp_volume);
-        voice0.push_back(vol(0));
-        return ci[0].temp_volume;
-    });
+    const auto [on_off, i21, voice0] = record_all(
+        12, [] { return ci[0].temp_volume; }, [] { return ci[1].temp_volume; }, [] { return vol(0); });
     EXPECT_EQ(on_off, (V{64, 64, 64, 0, 0, 64, 64, 64, 0, 0, 64, 64}));
     EXPECT_EQ(voice0, (V{255, 255, 255, 0, 0, 255, 255, 255, 0, 0, 255, 255}));
     EXPECT_EQ(V(i21.begin(), i21.begin() + 6), (V{64, 64, 64, 64, 0, 0}));
@@ -202,11 +198,8 @@ TEST_F(VolumeColumn, SlidesAndOnceChanges)
     const int column[4] = {0x63, 0x72, 0x84, 0x95};
     for (int ch = 0; ch < 4; ch++) put(m.get(), 0, ch, 1, kPitch428, column[ch], 0, 0);
     play_mod(m.get(), kTrue);
-    std::vector<V> vols(4);
-    for (int t = 0; t < 3; t++) {
-        ticks(1);
-        for (int ch = 0; ch < 4; ch++) vols[ch].push_back(ci[ch].temp_volume);
-    }
+    const auto vols = record_all(3, [] { return ci[0].temp_volume; }, [] { return ci[1].temp_volume; },
+                                 [] { return ci[2].temp_volume; }, [] { return ci[3].temp_volume; });
     EXPECT_EQ(vols[0], (V{40, 37, 34}));
     EXPECT_EQ(vols[1], (V{40, 42, 44}));
     EXPECT_EQ(vols[2], (V{36, 36, 36}));

@@ -2,9 +2,9 @@
 #ifndef QVMOD_TEST_EFFECTS_SUPPORT_H
 #define QVMOD_TEST_EFFECTS_SUPPORT_H
 
+#include <array>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "player_fixture.h"
@@ -99,15 +99,23 @@ inline int tick_value(int ch, Field f)
     return f == Field::Period ? ci[ch].temp_period : f == Field::Volume ? ci[ch].temp_volume : ci[ch].temp_pan;
 }
 
-// The field of channels 0 and 1 over n ticks.
-inline std::pair<std::vector<int>, std::vector<int>> both_channels(int n, Field f)
+// Several readings over n ticks, one list each.
+template <typename... F>
+std::array<std::vector<int>, sizeof...(F)> record_all(int n, F... readings)
 {
-    std::vector<int> second;
-    std::vector<int> first = record(n, [&second, f] {
-        second.push_back(tick_value(1, f));
-        return tick_value(0, f);
-    });
-    return {first, second};
+    std::array<std::vector<int>, sizeof...(F)> out;
+    for (int i = 0; i < n; i++) {
+        mod_interrupt();
+        size_t k = 0;
+        (out[k++].push_back(readings()), ...);
+    }
+    return out;
+}
+
+// The field of channels 0 and 1 over n ticks.
+inline std::array<std::vector<int>, 2> both_channels(int n, Field f)
+{
+    return record_all(n, [f] { return tick_value(0, f); }, [f] { return tick_value(1, f); });
 }
 
 inline std::string script_name(const ::testing::TestParamInfo<Script> &info)

@@ -73,11 +73,7 @@ TEST_F(XmEffects, FinePortamentoAndFineVolumeKeepOwnMemories)
     put(m.get(), 2, 1, 0, 0, 0, CMD_EXTENDED, 0x130);
     put(m.get(), 3, 1, 0, 0, 0, CMD_EXTENDED, 0x140);
     play_mod(m.get(), kTrue);
-    V volumes;
-    const V periods = record(8, [&volumes] {
-        volumes.push_back(ci[1].temp_volume);
-        return ci[0].temp_period;
-    });
+    const auto [periods, volumes] = record_all(8, [] { return ci[0].temp_period; }, [] { return ci[1].temp_volume; });
     EXPECT_EQ(periods, (V{4596, 4596, 4612, 4612, 4600, 4600, 4616, 4616}));
     EXPECT_EQ(volumes, (V{42, 42, 39, 39, 41, 41, 38, 38}));
 }
@@ -219,13 +215,7 @@ TEST_F(Envelopes, FadeOutAfterKeyOff)
     for (int ch = 0; ch < 3; ch++) cell(m.get(), 0, 0, ch).sample = ch + 1;
     play_mod(m.get(), kTrue);
     ticks(2);
-    V v0, v1, v2;
-    for (int t = 0; t < 6; t++) {
-        ticks(1);
-        v0.push_back(vol(0));
-        v1.push_back(vol(1));
-        v2.push_back(vol(2));
-    }
+    const auto [v0, v1, v2] = record_all(6, [] { return vol(0); }, [] { return vol(1); }, [] { return vol(2); });
     EXPECT_EQ(v0, V(6, 255));
     EXPECT_EQ(v1, (V{255, 0, 0, 0, 0, 0}));
     EXPECT_EQ(v2, (V{255, 191, 127, 63, 0, 0}));
@@ -257,12 +247,8 @@ TEST_F(Envelopes, SetPositionL99LandsOnTheLastPoint)
     put(m.get(), 1, 1, 0, 0, 0, CMD_SET_ENVELOPE_POS, 5);
     play_mod(m.get(), kTrue);
     ticks(3);
-    V last, five;
-    for (int t = 0; t < 4; t++) {
-        ticks(1);
-        last.push_back(ci[0].volume_env.value);
-        five.push_back(ci[1].volume_env.value);
-    }
+    const auto [last, five] =
+        record_all(4, [] { return ci[0].volume_env.value; }, [] { return ci[1].volume_env.value; });
     EXPECT_EQ(last, V(4, 16));
     EXPECT_EQ(ci[0].volume_env.tick, 40);
     EXPECT_EQ(five, (V{56, 55, 53, 52}));
