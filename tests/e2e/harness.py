@@ -563,22 +563,32 @@ def palette_rgb8(palette_entry):
 # Buttons (x1, y1, x2, y2), named by screen and label as the game names them.
 TITLE_PLAY_GAME = (245, 320, 385, 345)
 TITLE_EXIT = (245, 350, 385, 375)
-MENU_START_GAME = (200, 140, 440, 170)
-MENU_OPTIONS = (200, 180, 440, 210)
-MENU_VIEW_HIGH_SCORES = (200, 220, 440, 250)
-MENU_CREDITS = (200, 260, 440, 290)
-MENU_PREVIOUS_MENU = (200, 300, 440, 330)
+
+
+def _menu_button(y1):
+    return (200, y1, 440, y1 + 30)
+
+
+MENU_START_GAME = _menu_button(140)
+MENU_OPTIONS = _menu_button(180)
+MENU_VIEW_HIGH_SCORES = _menu_button(220)
+MENU_CREDITS = _menu_button(260)
+MENU_PREVIOUS_MENU = _menu_button(300)
 OPTIONS_EXIT = (215, 400, 425, 430)
 OPTIONS_SOUND = (80, 100, 290, 130)     # the toggles, labelled with their state
 OPTIONS_MUSIC = (350, 100, 560, 130)
-OPTIONS_SOUND_DOWN, OPTIONS_SOUND_UP = (80, 200, 110, 230), (260, 200, 290, 230)
-OPTIONS_MUSIC_DOWN, OPTIONS_MUSIC_UP = (350, 200, 380, 230), (530, 200, 560, 230)
-OPTIONS_LEVEL_DOWN, OPTIONS_LEVEL_UP = (80, 350, 110, 380), (260, 350, 290, 380)
-OPTIONS_BLOCKS_DOWN, OPTIONS_BLOCKS_UP = (350, 350, 380, 380), (530, 350, 560, 380)
-# The value displays: the left and the right pair share their x range, so equal labels show
-# as equal pixels.
-OPTIONS_SOUND_VALUE, OPTIONS_LEVEL_VALUE = (111, 200, 259, 230), (111, 350, 259, 380)
-OPTIONS_MUSIC_VALUE, OPTIONS_BLOCKS_VALUE = (381, 200, 529, 230), (381, 350, 529, 380)
+
+
+def _stepper(x, y):
+    """An option's decrease and increase buttons and the value shown between them."""
+    return (x, y, x + 30, y + 30), (x + 180, y, x + 210, y + 30), (x + 31, y, x + 179, y + 30)
+
+
+# The left and the right values share their x range, so equal labels show as equal pixels.
+OPTIONS_SOUND_DOWN, OPTIONS_SOUND_UP, OPTIONS_SOUND_VALUE = _stepper(80, 200)
+OPTIONS_MUSIC_DOWN, OPTIONS_MUSIC_UP, OPTIONS_MUSIC_VALUE = _stepper(350, 200)
+OPTIONS_LEVEL_DOWN, OPTIONS_LEVEL_UP, OPTIONS_LEVEL_VALUE = _stepper(80, 350)
+OPTIONS_BLOCKS_DOWN, OPTIONS_BLOCKS_UP, OPTIONS_BLOCKS_VALUE = _stepper(350, 350)
 HIGH_SCORES_EXIT = (100, 420, 300, 450)
 HIGH_SCORES_RESET = (340, 420, 540, 450)
 # The box that asks a new high score's name, and its text field.
