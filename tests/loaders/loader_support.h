@@ -40,6 +40,21 @@ inline ::testing::AssertionResult keeps_player_promises(const QVMOD *m,
     return ::testing::AssertionFailure() << broken;
 }
 
+// How a loaded song starts: its name, flags, speed, tempo and global volume.
+struct SongStart {
+    std::string name;
+    int flags, speed, bpm, global_volume;
+};
+
+inline void expect_start(const QVMOD *m, const SongStart &want)
+{
+    EXPECT_EQ(std::string(m->name), want.name);
+    EXPECT_EQ(m->flags, want.flags);
+    EXPECT_EQ(m->initial_speed, want.speed);
+    EXPECT_EQ(m->initial_bpm, want.bpm);
+    EXPECT_EQ(m->initial_global_volume, want.global_volume);
+}
+
 // A stored song length and restart (-1: as before), and the order count and restart order the
 // reader makes of them (-1: not checked). The cases change one spec in turn.
 struct OrderCase {

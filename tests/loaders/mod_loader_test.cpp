@@ -53,11 +53,7 @@ TEST(ModHeader, DefaultsPansTitleAndFlags)
     s.title = "a title of twenty ch";
     ModPtr m(load_spec(s));
     ASSERT_TRUE(m);
-    EXPECT_EQ(std::string(m->name), "a title of twenty ch");
-    EXPECT_EQ(m->flags, 0);
-    EXPECT_EQ(m->initial_speed, 6);
-    EXPECT_EQ(m->initial_bpm, 125);
-    EXPECT_EQ(m->initial_global_volume, 64);
+    expect_start(m.get(), {"a title of twenty ch", 0, 6, 125, 64});
     EXPECT_EQ(m->sample_count, 31);
     const int pans[] = {0, 255, 255, 0, 0, 255, 255, 0};
     for (int i = 0; i < 8; i++) EXPECT_EQ(m->channel_pan[i], pans[i]) << i;

@@ -50,11 +50,7 @@ TEST(S3mHeader, TitleDefaultsAndVolumes)
     s.global_volume = 48;
     ModPtr m(load_spec(s));
     ASSERT_TRUE(m) << qvmod_error;
-    EXPECT_EQ(std::string(m->name), "twenty-eight characters....");
-    EXPECT_EQ(m->initial_speed, 6);
-    EXPECT_EQ(m->initial_bpm, 125);
-    EXPECT_EQ(m->initial_global_volume, 48);
-    EXPECT_EQ(m->flags, 0);
+    expect_start(m.get(), {"twenty-eight characters....", 0, 6, 125, 48});
     EXPECT_EQ(m->instrument_count, 0);
     s.speed = 3;
     s.tempo = 150;

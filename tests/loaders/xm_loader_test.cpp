@@ -51,11 +51,7 @@ TEST(XmHeader, FlagsDefaultsAndPans)
     s.bpm = 0;
     ModPtr m(load_spec(s));
     ASSERT_TRUE(m) << qvmod_error;
-    EXPECT_EQ(std::string(m->name), "twenty characters xm");
-    EXPECT_EQ(m->flags, 5);
-    EXPECT_EQ(m->initial_speed, 6);
-    EXPECT_EQ(m->initial_bpm, 125);
-    EXPECT_EQ(m->initial_global_volume, 64);
+    expect_start(m.get(), {"twenty characters xm", 5, 6, 125, 64});
     EXPECT_EQ(m->channel_count, 4);
     for (int i = 0; i < 64; i++) EXPECT_EQ(m->channel_pan[i], 0);
     s.linear = false;

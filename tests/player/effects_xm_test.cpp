@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <array>
+#include <tuple>
 #include <vector>
 
 #include "effects_support.h"
@@ -17,9 +18,13 @@ constexpr int kNote48 = 49;          // cell note of 0-based note 48: period 460
 constexpr int kPeriod48 = 4608;
 
 // The volume envelope of instrument 0 from (position, value) points.
-void volume_envelope(QVMOD *m, std::initializer_list<std::pair<int, int>> points, int flags)
+// Instrument 0's volume envelope: its points, flags, and the sustain and loop point indexes.
+void volume_envelope(QVMOD *m, std::initializer_list<std::pair<int, int>> points, int flags,
+                     std::pair<int, int> sustain = {0, 0}, std::pair<int, int> loop = {0, 0})
 {
     INSTRUMENT_INFO &in = m->instrument_info[0];
+    std::tie(in.volume_env_sustain_start, in.volume_env_sustain_end) = sustain;
+    std::tie(in.volume_env_loop_start, in.volume_env_loop_end) = loop;
     int i = 0;
     for (auto [pos, value] : points) {
         in.volume_env_pos[i] = pos;
@@ -145,9 +150,7 @@ TEST_F(Envelopes, SustainHoldsUntilKeyOff)
 TEST_F(Envelopes, SustainSectionRepeatsUntilKeyOffThenRunsOn)
 {
     ModuleHolder m(note_module(2, 8, 6));
-    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 48}}, QVMOD_ENV_ON | QVMOD_ENV_SUSTAIN);
-    m->instrument_info[0].volume_env_sustain_start = 1;
-    m->instrument_info[0].volume_env_sustain_end = 2;
+    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 48}}, QVMOD_ENV_ON | QVMOD_ENV_SUSTAIN, {1, 2});
     put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
     put(m.get(), 2, 0, 0, 0, 0, CMD_KEY_OFF, 0);
     play_mod(m.get(), kTrue);
@@ -158,9 +161,7 @@ TEST_F(Envelopes, SustainSectionRepeatsUntilKeyOffThenRunsOn)
 TEST_F(Envelopes, LoopRepeatsBeforeAndAfterKeyOff)
 {
     ModuleHolder m(note_module(2, 8, 6));
-    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 0}}, QVMOD_ENV_ON | QVMOD_ENV_LOOP);
-    m->instrument_info[0].volume_env_loop_start = 1;
-    m->instrument_info[0].volume_env_loop_end = 2;
+    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 0}}, QVMOD_ENV_ON | QVMOD_ENV_LOOP, {0, 0}, {1, 2});
     put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
     put(m.get(), 2, 0, 0, QVMOD_NOTE_KEY_OFF, 0, 0, 0);
     play_mod(m.get(), kTrue);
@@ -173,11 +174,8 @@ TEST_F(Envelopes, LoopRepeatsBeforeAndAfterKeyOff)
 TEST_F(Envelopes, SustainComesBeforeTheLoopUntilKeyOff)
 {
     ModuleHolder m(note_module(2, 8, 6));
-    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 0}}, QVMOD_ENV_ON | QVMOD_ENV_SUSTAIN | QVMOD_ENV_LOOP);
-    INSTRUMENT_INFO &in = m->instrument_info[0];
-    in.volume_env_sustain_start = in.volume_env_sustain_end = 1;
-    in.volume_env_loop_start = 0;
-    in.volume_env_loop_end = 2;
+    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 0}}, QVMOD_ENV_ON | QVMOD_ENV_SUSTAIN | QVMOD_ENV_LOOP, {1, 1},
+                    {0, 2});
     put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
     put(m.get(), 1, 0, 0, 0, 0, CMD_KEY_OFF, 0);
     play_mod(m.get(), kTrue);
