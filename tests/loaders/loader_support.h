@@ -40,6 +40,17 @@ inline ::testing::AssertionResult keeps_player_promises(const QVMOD *m,
     return ::testing::AssertionFailure() << broken;
 }
 
+// An image cut `cut` bytes short still loads: sample `index` keeps the `len` frames left, its loop
+// ending with them.
+inline void expect_cut_sample(const ModuleImage &full, size_t cut, int index, unsigned long len)
+{
+    ModPtr m(load_image(ModuleImage(full.begin(), full.end() - static_cast<long>(cut))));
+    ASSERT_TRUE(m) << qvmod_error;
+    EXPECT_EQ(m->samples[index].len, len);
+    EXPECT_EQ(m->samples[index].loop_end, len);
+    EXPECT_TRUE(keeps_player_promises(m.get()));
+}
+
 // How a loaded song starts: its name, flags, speed, tempo and global volume.
 struct SongStart {
     std::string name;

@@ -241,12 +241,7 @@ TEST(ModFiles, TruncatedFilesLoadWhatIsThere)
     s.sample_list[1].repeat_length_words = 40;
     const ModuleImage full = write_mod(s);
 
-    ModuleImage cut(full.begin(), full.end() - 50);
-    ModPtr m(load_image(cut));
-    ASSERT_TRUE(m) << qvmod_error;
-    EXPECT_EQ(m->samples[1].len, 50u);
-    EXPECT_EQ(m->samples[1].loop_end, 50u);
-    EXPECT_TRUE(keeps_player_promises(m.get()));
+    expect_cut_sample(full, 50, 1, 50);
 
     // Pattern data cut short: the missing cells are empty, not a cell of all ones.
     ModuleImage in_patterns(full.begin(), full.begin() + 1084 + 1024 + 10);

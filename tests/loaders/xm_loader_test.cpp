@@ -407,12 +407,7 @@ TEST(XmDamage, TruncatedFilesLoadWhatIsThere)
     s.instruments[0].samples[0].loop_start = 100;
     s.instruments[0].samples[0].loop_length = 150;
     const ModuleImage full = write_xm(s);
-    ModuleImage cut(full.begin(), full.end() - 100);
-    ModPtr m(load_image(cut));
-    ASSERT_TRUE(m) << qvmod_error;
-    EXPECT_EQ(m->samples[0].len, 200u);
-    EXPECT_EQ(m->samples[0].loop_end, 200u);
-    EXPECT_TRUE(keeps_player_promises(m.get()));
+    expect_cut_sample(full, 100, 0, 200);
 }
 
 TEST(XmEntryPoints, LoadNoteReadsOneCellFromAPackedFile)

@@ -1,4 +1,5 @@
 // S3M effects, the volume column and the note commands, driven tick by tick.
+#include <initializer_list>
 #include <vector>
 
 #include "effects_support.h"
@@ -171,12 +172,19 @@ TEST_F(S3mEffects, NoteCutKeepsTheVoiceRunningSilently)
 
 // ---------------------------------------------------------------- volume column
 
+// Four channels start sample 1 (volume 40) at period 428 with these volume column bytes.
+QVMOD *volume_column_module(int speed, std::initializer_list<int> column)
+{
+    QVMOD *m = period_module(4, 8, speed);
+    m->sample_info[0].volume = 40;
+    int ch = 0;
+    for (int value : column) put(m, 0, ch++, 1, kPitch428, value, 0, 0);
+    return m;
+}
+
 TEST_F(VolumeColumn, SetVolumeRangeAndTheGapAbove)
 {
-    ModuleHolder m(period_module(4, 8, 2));
-    m->sample_info[0].volume = 40;
-    const int column[4] = {0x10, 0x30, 0x50, 0x55};
-    for (int ch = 0; ch < 4; ch++) put(m.get(), 0, ch, 1, kPitch428, column[ch], 0, 0);
+    ModuleHolder m(volume_column_module(2, {0x10, 0x30, 0x50, 0x55}));
     put(m.get(), 1, 0, 0, 0, 0x51, 0, 0);
     put(m.get(), 1, 1, 0, 0, 0x5F, 0, 0);
     play_mod(m.get(), kTrue);
@@ -193,10 +201,7 @@ TEST_F(VolumeColumn, SetVolumeRangeAndTheGapAbove)
 
 TEST_F(VolumeColumn, SlidesAndOnceChanges)
 {
-    ModuleHolder m(period_module(4, 8, 3));
-    m->sample_info[0].volume = 40;
-    const int column[4] = {0x63, 0x72, 0x84, 0x95};
-    for (int ch = 0; ch < 4; ch++) put(m.get(), 0, ch, 1, kPitch428, column[ch], 0, 0);
+    ModuleHolder m(volume_column_module(3, {0x63, 0x72, 0x84, 0x95}));
     play_mod(m.get(), kTrue);
     const auto vols = record_all(3, [] { return ci[0].temp_volume; }, [] { return ci[1].temp_volume; },
                                  [] { return ci[2].temp_volume; }, [] { return ci[3].temp_volume; });
