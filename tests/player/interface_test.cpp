@@ -122,10 +122,7 @@ TEST_F(Interface, PauseStateRules)
 TEST_F(Interface, ResumeRestartsExactlyTheVoicesThatWereSounding)
 {
     ModuleHolder m(looping_module());
-    cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 8363, 0, 0, 0};
-    cell(m.get(), 0, 0, 1) = NOTE_INFO{2, 8363, 0, 0, 0};
-    play_mod(m.get(), kTrue);
-    ticks(1);
+    play_cells(m.get(), {{0, 0, NOTE_INFO{1, 8363, 0, 0, 0}}, {0, 1, NOTE_INFO{2, 8363, 0, 0, 0}}});
     bool before[kVoices];
     for (int ch = 0; ch < kVoices; ch++) before[ch] = sounding(ch);
     EXPECT_TRUE(before[0]);
@@ -215,9 +212,7 @@ TEST_F(Interface, DestroyingThePlayingModuleStopsIt)
 TEST_F(Interface, StopSilencesAndIdles)
 {
     ModuleHolder m(looping_module());
-    cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 8363, 0, 0, 0};
-    play_mod(m.get(), kTrue);
-    ticks(1);
+    play_cells(m.get(), {{0, 0, NOTE_INFO{1, 8363, 0, 0, 0}}});
     stop_mod();
     EXPECT_EQ(is_mod_playing(), 0);
     EXPECT_EQ(of, nullptr);

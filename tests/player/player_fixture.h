@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <tuple>
+
 #include "module_builder.h"
 #include "player_internal.h"
 
@@ -28,6 +31,13 @@ protected:
         set_mod_manual_ticks(kFalse);
     }
 
+    // Puts the cells (row, channel, cell) in pattern 0, starts the module looping and plays n ticks.
+    static void play_cells(QVMOD *m, std::initializer_list<std::tuple<int, int, NOTE_INFO>> cells, int n = 1)
+    {
+        for (const auto &[row, ch, c] : cells) cell(m, 0, row, ch) = c;
+        play_mod(m, kTrue);
+        ticks(n);
+    }
     static void ticks(int n)
     {
         for (int i = 0; i < n; i++) mod_interrupt();

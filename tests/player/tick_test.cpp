@@ -62,9 +62,7 @@ TEST_F(Tick, RowsAdvanceEverySpeedTicks)
 TEST_F(Tick, SpeedZeroStartsARowEveryTick)
 {
     ModuleHolder m(period_module(8, 1, 0));
-    cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 8363, 0, 0, 0};
-    play_mod(m.get(), kTrue);
-    ticks(1);
+    play_cells(m.get(), {{0, 0, NOTE_INFO{1, 8363, 0, 0, 0}}});
     EXPECT_EQ(mi.row, 1);        // row 0 is skipped
     EXPECT_EQ(ci[0].period, 0);  // so its note never plays
     ticks(1);
@@ -75,9 +73,7 @@ TEST_F(Tick, SpeedZeroStartsARowEveryTick)
 TEST_F(Tick, PatternDelayTicksTouchNoVoice)
 {
     ModuleHolder m(period_module(4, 1, 6));
-    cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 8363, 0, CMD_EXTENDED, 0xE2};
-    play_mod(m.get(), kTrue);
-    ticks(6);
+    play_cells(m.get(), {{0, 0, NOTE_INFO{1, 8363, 0, CMD_EXTENDED, 0xE2}}}, 6);
     EXPECT_EQ(mi.pattern_delay, 12);
     voice_set_volume(voice(0), 7);
     voice_set_frequency(voice(0), 1234);
@@ -129,10 +125,7 @@ TEST_F(Tick, EndOfSongWithLoopRestartsAtTheRestartOrder)
 TEST_F(Tick, PeriodModuleNoteSetsPitchVolumeAndPan)
 {
     ModuleHolder m(period_module());
-    cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 8363, 0, 0, 0};
-    cell(m.get(), 0, 0, 1) = NOTE_INFO{2, 8363, 0, 0, 0};
-    play_mod(m.get(), kTrue);
-    ticks(1);
+    play_cells(m.get(), {{0, 0, NOTE_INFO{1, 8363, 0, 0, 0}}, {0, 1, NOTE_INFO{2, 8363, 0, 0, 0}}});
     EXPECT_EQ(ci[0].period, 1712);
     EXPECT_NEAR(freq(0), 8363, 1);
     EXPECT_EQ(vol(0), 255);                 // full channel, global and master volume
@@ -151,10 +144,7 @@ TEST_F(Tick, PeriodModuleNoteSetsPitchVolumeAndPan)
 TEST_F(Tick, SampleOnlyCellRestartsAtTheOldPitch)
 {
     ModuleHolder m(period_module());
-    cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 8363, 0, 0, 0};
-    cell(m.get(), 0, 1, 0) = NOTE_INFO{2, 0, 0, 0, 0};
-    play_mod(m.get(), kTrue);
-    ticks(3);
+    play_cells(m.get(), {{0, 0, NOTE_INFO{1, 8363, 0, 0, 0}}, {1, 0, NOTE_INFO{2, 0, 0, 0, 0}}}, 3);
     ticks(1);
     EXPECT_EQ(ci[0].sample, 1);
     EXPECT_EQ(ci[0].volume, 20);
@@ -186,10 +176,7 @@ TEST_F(Tick, TonePortamentoCellOnlyResetsTheVolume)
 TEST_F(Tick, NoteDelayKeepsTheOldSound)
 {
     ModuleHolder m(period_module(4, 1, 6));
-    cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 8363, 0, 0, 0};
-    cell(m.get(), 0, 1, 0) = NOTE_INFO{1, 4181, 0, CMD_EXTENDED, 0xD3};
-    play_mod(m.get(), kTrue);
-    ticks(6);
+    play_cells(m.get(), {{0, 0, NOTE_INFO{1, 8363, 0, 0, 0}}, {1, 0, NOTE_INFO{1, 4181, 0, CMD_EXTENDED, 0xD3}}}, 6);
     ASSERT_NEAR(freq(0), 8363, 1);
     for (int t = 0; t < 3; t++) {
         ticks(1);
@@ -245,9 +232,7 @@ TEST_F(Tick, NoteCommandsCutAndReleaseNotes)
 TEST_F(Tick, MasterVolumeActsAtOnce)
 {
     ModuleHolder m(period_module());
-    cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 8363, 0, 0, 0};
-    play_mod(m.get(), kTrue);
-    ticks(1);
+    play_cells(m.get(), {{0, 0, NOTE_INFO{1, 8363, 0, 0, 0}}});
     EXPECT_EQ(calc_volume(0), 255);
     EXPECT_EQ(vol(0), 255);
     set_mod_volume(0);
