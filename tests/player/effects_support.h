@@ -15,17 +15,21 @@ constexpr int kPitch428 = 8363;      // pitch value of Amiga period 428 (period 
 constexpr int kPeriod428 = 1712;
 constexpr int kLongSample = 200000;  // frames: seconds of sound, so a restart shows in the position
 
+// A module of long samples; orders play patterns 0, 1, ...; with QVMOD_FLAG_NOTES one instrument.
+inline QVMOD *effects_module(int channels, int rows, int speed, int patterns, int flags)
+{
+    ModuleShape s{channels, rows, patterns, patterns};   // channels, rows, patterns, orders
+    s.speed = speed;
+    s.flags = flags;
+    s.instruments = (flags & QVMOD_FLAG_NOTES) ? 1 : 0;
+    s.sample_frames = kLongSample;
+    return build_module(s);
+}
+
 // Period module (MOD/S3M kind): samples are volume 64, c2spd 8363.
 inline QVMOD *period_module(int channels = 2, int rows = 8, int speed = 6, int patterns = 1)
 {
-    ModuleShape s;
-    s.channels = channels;
-    s.rows = rows;
-    s.speed = speed;
-    s.patterns = patterns;
-    s.orders = patterns;
-    s.sample_frames = kLongSample;
-    return build_module(s);
+    return effects_module(channels, rows, speed, patterns, 0);
 }
 
 // Linear-table note module (XM kind) with one instrument playing sample 0 on every note.
@@ -33,14 +37,7 @@ inline QVMOD *period_module(int channels = 2, int rows = 8, int speed = 6, int p
 inline QVMOD *note_module(int channels = 2, int rows = 8, int speed = 6,
                           int flags = QVMOD_FLAG_NOTES | QVMOD_FLAG_LINEAR)
 {
-    ModuleShape s;
-    s.channels = channels;
-    s.rows = rows;
-    s.speed = speed;
-    s.flags = flags;
-    s.instruments = 1;
-    s.sample_frames = kLongSample;
-    return build_module(s);
+    return effects_module(channels, rows, speed, 1, flags);
 }
 
 inline void put(QVMOD *m, int row, int ch, int sample, int note, int volume, int command, int param)

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -276,27 +277,23 @@ TEST(QvmRead, OutOfRangeValuesAreClipped)
 
 TEST(QvmRefuse, CountsBeyondTheRecords)
 {
-    RawModule r = minimal();
-    r.channels = 65;
-    r.pans.assign(65, 0);
-    r.pattern_blocks = empty_pattern(4, 65);
-    EXPECT_NE(refusal(r.image()), "");
-    r = minimal();
-    r.channels = 0;
-    r.pans.clear();
-    EXPECT_NE(refusal(r.image()), "");
-    r = minimal();
-    r.orders = 257;
-    r.order_bytes.assign(257, 0);
-    EXPECT_NE(refusal(r.image()), "");
-    r = minimal();
-    r.orders = 0;
-    r.order_bytes.clear();
-    EXPECT_NE(refusal(r.image()), "");
-    r = minimal();
-    r.samples = 0;
-    r.sample_blocks.clear();
-    EXPECT_NE(refusal(r.image()), "");
+    using Damage = void (*)(RawModule &);
+    const Damage damages[] = {
+        [](RawModule &r) {
+            r.channels = 65;
+            r.pans.assign(65, 0);
+            r.pattern_blocks = empty_pattern(4, 65);
+        },
+        [](RawModule &r) { r.channels = 0; r.pans.clear(); },
+        [](RawModule &r) { r.orders = 257; r.order_bytes.assign(257, 0); },
+        [](RawModule &r) { r.orders = 0; r.order_bytes.clear(); },
+        [](RawModule &r) { r.samples = 0; r.sample_blocks.clear(); },
+    };
+    for (size_t i = 0; i < std::size(damages); i++) {
+        RawModule r = minimal();
+        damages[i](r);
+        EXPECT_NE(refusal(r.image()), "") << "damage " << i;
+    }
 }
 
 // Sustain and loop bytes past the points, or a loop running backwards, load as read (the player
@@ -410,12 +407,7 @@ TEST(QvmRefuse, FileOfZeroControlBytesEnds)
 
 QVMOD *writer_module(int flags)
 {
-    ModuleShape s;
-    s.channels = 2;
-    s.rows = 3;
-    s.patterns = 2;
-    s.orders = 3;
-    s.samples = 3;
+    ModuleShape s{2, 3, 2, 3, 3};   // channels, rows, patterns, orders, samples
     s.flags = flags;
     s.instruments = (flags & QVMOD_FLAG_NOTES) ? 1 : 0;
     s.sample_frames = 6;

@@ -23,12 +23,7 @@ constexpr auto kProgressBound = std::chrono::seconds(20);
 
 QVMOD *busy_module(int seed)
 {
-    ModuleShape s;
-    s.channels = 8;
-    s.rows = 4;
-    s.patterns = 3;
-    s.orders = 5;
-    s.samples = 3;
+    ModuleShape s{8, 4, 3, 5, 3};   // channels, rows, patterns, orders, samples
     s.speed = 1 + seed % 2;
     s.bpm = 255;
     QVMOD *m = build_module(s);
