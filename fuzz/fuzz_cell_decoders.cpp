@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     }
 
-    qvx_fuzz::ScratchFile stream("stream", data + kHeaderBytes, size - kHeaderBytes);
+    qvx_fuzz::ScratchFile stream(data + kHeaderBytes, size - kHeaderBytes);
     PACKFILE *f = (data[kStreamKindAt] & 1) ? pack_fopen(stream.path(), F_READ) : qvmod_fopen(stream.path(), "rb");
     if (!f) qvx_fuzz::fail("cannot open the stream");
     // load_note judges instrument numbers by the module's count alone.

@@ -34,17 +34,6 @@ TEST_F(ProTrackerEffects, ArpeggioZeroNibbleOnTheGridPlaysOneSemitoneUp)
     EXPECT_EQ(ci[0].temp_period, 1140);
 }
 
-TEST_F(ProTrackerEffects, ArpeggioNeedsAParameterAndAPlayedNote)
-{
-    ModuleHolder m(period_module());
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_ARPEGGIO, 0);
-    put(m.get(), 0, 1, 0, 0, 0, CMD_ARPEGGIO, 0x47);   // channel 1 never played
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_periods(0, 3), (V{1712, 1712, 1712}));
-    EXPECT_EQ(ci[1].arpeggio_on, 0);
-    EXPECT_EQ(ci[1].period, 0);
-}
-
 TEST_F(ProTrackerEffects, FinePortamentoRepeatsOnlyInItsOwnDirection)
 {
     ModuleHolder m(period_module(2, 8, 2));
@@ -160,16 +149,6 @@ TEST_F(ProTrackerEffects, VibratoPositionResetsOnANoteUnlessTheWaveformKeepsIt)
     ticks(13);
     EXPECT_EQ(ci[0].temp_period, 1770);   // position 80 carried over the new note
     EXPECT_EQ(ci[1].temp_period, 1712);
-}
-
-TEST_F(ProTrackerEffects, VibratoNeedsAPlayedNote)
-{
-    ModuleHolder m(period_module());
-    put(m.get(), 0, 0, 0, 0, 0, CMD_VIBRATO, 0x48);
-    play_mod(m.get(), kTrue);
-    ticks(3);
-    EXPECT_EQ(ci[0].vibrato_on, 0);
-    EXPECT_EQ(ci[0].vibrato_speed, 0);
 }
 
 TEST_F(ProTrackerEffects, TremoloMovesOnlyTheTickVolume)
@@ -346,6 +325,18 @@ TEST_F(ProTrackerEffects, PanVolumeAndSwitchSubCommands)
 using ProTrackerScripts = ScriptTest;
 
 const Script kProTrackerScripts[] = {
+    {"ArpeggioNeedsAParameterAndAPlayedNote", false, 6, nullptr,
+     {{0, 0, 1, kPitch428, 0, CMD_ARPEGGIO, 0}, {0, 1, 0, 0, 0, CMD_ARPEGGIO, 0x47}},   // channel 1 never played
+     Field::Period, 0, {{1712, 1712, 1712}},
+     [](QVMOD *) {
+         EXPECT_EQ(ci[1].arpeggio_on, 0);
+         EXPECT_EQ(ci[1].period, 0);
+     }},
+    {"VibratoNeedsAPlayedNote", false, 6, nullptr, {{0, 0, 0, 0, 0, CMD_VIBRATO, 0x48}}, Field::Period, 3, {},
+     [](QVMOD *) {
+         EXPECT_EQ(ci[0].vibrato_on, 0);
+         EXPECT_EQ(ci[0].vibrato_speed, 0);
+     }},
     {"PortamentoMemoryIsSharedAcrossUpAndDown", false, 3, nullptr,
      {{0, 0, 1, kPitch428, 0, CMD_PRO_PORTA_UP, 0x01}, {1, 0, 0, 0, 0, CMD_PRO_PORTA_DOWN, 0x00},
       {2, 0, 0, 0, 0, CMD_PRO_PORTA_UP, 0x00}},
