@@ -104,7 +104,7 @@ const int vib_table[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212
 
 namespace {
 
-constexpr int kAmigaClock4 = 14318184;       // 4 x the 3579546 Hz Amiga clock
+constexpr int kAmigaClock4 = 4 * kAmigaClock;
 constexpr int kAmigaTableClock = 14317456;   // the Amiga-table note modules' clock
 constexpr int kC2spdReference = 8363;
 constexpr int kZeroC2spdRate = 4242;         // rate used for a c2spd of 0
@@ -206,8 +206,6 @@ extern "C" int find_lower_period(int period, int semitones)
 
 namespace {
 
-constexpr int kSlideUnit = 4;                 // period units per slide parameter step
-constexpr int kPanStep = 17;                  // 0..15 onto 0..255
 constexpr int kWaveformMask = 3;
 constexpr int kWaveRamp = 1;
 constexpr int kWaveSquare = 2;
@@ -465,4 +463,3 @@ void do_note_delay(int ch)
     }
 }
 
-void lock_qvmod_player2(void) {}

@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int kSlideUnit = 4;                 // period units per slide parameter step
 constexpr int kXmPortaFloor = 40;             // XM portamento up stops at this period
 constexpr int kExtraFineUp = 1;
 constexpr int kExtraFineDown = 2;
@@ -203,4 +202,3 @@ void process_envelope(ENVELOPE_STATE *env, int default_value, int key_off)
     env->tick = next_t;
 }
 
-void lock_qvmod_player4(void) {}

@@ -1,9 +1,10 @@
-// Helpers shared by the MOD, S3M, XM and IT readers: the file image in memory, bounded reads, module building.
-#ifndef QVMOD_LOADER_UTIL_H
-#define QVMOD_LOADER_UTIL_H
+// What the format readers share: the library's constants, the file image in memory, bounded reads, module building.
+#ifndef QVMOD_LOADER_COMMON_H
+#define QVMOD_LOADER_COMMON_H
 
-#include "../player_internal.h"
+#include "../qvmod_common.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -11,9 +12,14 @@
 
 namespace qvmod_loader {
 
-constexpr int kAmigaClock = 3579546;        // pitch value = kAmigaClock / Amiga period
 constexpr int kRowsPerPattern = 64;         // MOD and S3M patterns
 constexpr int kMaxCellSample = 255;         // a cell's sample or instrument number is one byte
+constexpr int kLongestSignature = 17;       // XM's "Extended Module: "
+
+// Closes an Allegro stream when it goes out of scope.
+struct PackCloser {
+    void operator()(PACKFILE *f) const { qvmod_fclose(f); }
+};
 
 // Bytes read from a file, in one heap block; the wanted ones begin `start` bytes into it.
 struct FileBytes {
@@ -126,6 +132,24 @@ void repair_loop(unsigned long len, unsigned long &loop_start, unsigned long &lo
 // Puts "Unable to open NAME" into qvmod_error, keeping the end of a name too long to fit.
 void set_open_error(const char *filename);
 
+// 1 when the `n` bytes at `offset` are `signature`, -1 when they are not (or not all there), 0 when
+// the file cannot be opened.
+int detect_signature(const char *filename, long offset, const char *signature, int n);
+
+// How a format describes itself in QVMOD_INFO, plain and inside an Unreal package.
+struct FormatInfo {
+    int type;
+    const char *type_name;
+    int umx_type;
+    const char *umx_type_name;
+    int title_offset;           // into the module
+    int title_bytes;
+};
+
+// Fills `info` for a module of the format that starts `offset` bytes into the file (0: a plain
+// file); 1, or -1 when there is no record or the file cannot be opened.
+int describe_module(const char *filename, int offset, QVMOD_INFO *info, const FormatInfo &format);
+
 // Empty when the module keeps every promise the player relies on, else what is broken.
 const char *check_loaded_module(const QVMOD *m);
 
@@ -160,6 +184,17 @@ inline void convert_by_tables(int &command, int &param, const signed char (&comm
     } else {
         command = c;
         param = p;
+    }
+}
+
+// The points of a stored envelope, a position word and a value word each; values above the
+// envelope range are cut to it. `Source` reads like Bytes.
+template <typename Source>
+void read_envelope_points(Source &in, int *positions, int *values)
+{
+    for (int i = 0; i < QVMOD_MAX_ENV_POINTS; i++) {
+        positions[i] = in.u16le();
+        values[i] = std::min(in.u16le(), kEnvVolumeDefault);
     }
 }
 
