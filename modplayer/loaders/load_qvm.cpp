@@ -104,10 +104,7 @@ const char *read_sample(Reader &r, SAMPLE &spl, SAMPLE_INFO &si)
     }
     unsigned int loop_start = r.u32le();
     unsigned int loop_end = r.u32le();
-    si.vibrato_type = r.u8();
-    si.vibrato_sweep = r.u8();
-    si.vibrato_depth = r.u8();
-    si.vibrato_rate = r.u8();
+    read_auto_vibrato(r, si);
     si.volume = r.u8();
     si.pan = r.u8();
     si.transpose = r.s8();

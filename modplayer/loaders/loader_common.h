@@ -198,6 +198,16 @@ void read_envelope_points(Source &in, int *positions, int *values)
     }
 }
 
+// A sample's automatic vibrato as XM and QVM store it: type, sweep, depth and rate bytes.
+template <typename Source, typename Target>
+void read_auto_vibrato(Source &in, Target &to)
+{
+    to.vibrato_type = in.u8();
+    to.vibrato_sweep = in.u8();
+    to.vibrato_depth = in.u8();
+    to.vibrato_rate = in.u8();
+}
+
 } // namespace qvmod_loader
 
 #endif

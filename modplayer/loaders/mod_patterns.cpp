@@ -1,8 +1,7 @@
 // MOD patterns: 64 rows of four-byte cells, Amiga periods turned into pitches.
 #include "mod_format.h"
 
-using namespace qvmod_loader;
-using namespace qvmod_loader::mod;
+namespace qvmod_loader::mod {
 
 namespace {
 
@@ -10,7 +9,7 @@ constexpr int kCellBytes = 4;
 
 } // namespace
 
-const char *qvmod_loader::mod::read_patterns(Bytes &in, ModuleBuild &b, int pattern_count, int samples)
+const char *read_patterns(Bytes &in, ModuleBuild &b, int pattern_count, int samples)
 {
     QVMOD *m = b.get();
     if (!b.alloc_patterns(pattern_count)) return "Unable to allocate enough memory for PATTERN_INFO";
@@ -33,3 +32,5 @@ const char *qvmod_loader::mod::read_patterns(Bytes &in, ModuleBuild &b, int patt
     }
     return nullptr;
 }
+
+} // namespace qvmod_loader::mod

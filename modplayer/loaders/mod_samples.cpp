@@ -1,8 +1,7 @@
 // MOD samples: signed 8-bit frames turned into Allegro's form, and their repeat loops.
 #include "mod_format.h"
 
-using namespace qvmod_loader;
-using namespace qvmod_loader::mod;
+namespace qvmod_loader::mod {
 
 namespace {
 
@@ -10,7 +9,7 @@ constexpr int kSignFlip = 0x80;             // signed frame -> Allegro's unsigne
 
 } // namespace
 
-const char *qvmod_loader::mod::read_samples(Bytes &in, ModuleBuild &b, const SampleHeader (&heads)[kMaxSamples])
+const char *read_samples(Bytes &in, ModuleBuild &b, const SampleHeader (&heads)[kMaxSamples])
 {
     QVMOD *m = b.get();
     for (int i = 0; i < m->sample_count; i++) {
@@ -46,3 +45,5 @@ const char *qvmod_loader::mod::read_samples(Bytes &in, ModuleBuild &b, const Sam
     }
     return nullptr;
 }
+
+} // namespace qvmod_loader::mod

@@ -4,8 +4,7 @@
 #include <array>
 #include <cstring>
 
-using namespace qvmod_loader;
-using namespace qvmod_loader::s3m;
+namespace qvmod_loader::s3m {
 
 namespace {
 
@@ -134,7 +133,7 @@ bool decode_pattern(Source &src, const signed char (&remap)[kSourceChannels], in
 
 } // namespace
 
-const char *qvmod_loader::s3m::read_patterns(Bytes &in, ModuleBuild &b, ReadContext &ctx)
+const char *read_patterns(Bytes &in, ModuleBuild &b, ReadContext &ctx)
 {
     QVMOD *m = b.get();
     std::memset(ctx.remap, kUnused, sizeof ctx.remap);
@@ -174,6 +173,11 @@ const char *qvmod_loader::s3m::read_patterns(Bytes &in, ModuleBuild &b, ReadCont
     }
     return nullptr;
 }
+
+} // namespace qvmod_loader::s3m
+
+using namespace qvmod_loader;
+using namespace qvmod_loader::s3m;
 
 extern "C" void convert_s3m_pitch(int *note)
 {

@@ -1,8 +1,7 @@
 // S3M samples: the instrument headers that hold them, their frames in Allegro's 8-bit form and their loops.
 #include "s3m_format.h"
 
-using namespace qvmod_loader;
-using namespace qvmod_loader::s3m;
+namespace qvmod_loader::s3m {
 
 namespace {
 
@@ -18,7 +17,7 @@ static_assert(kTagOffset + 4 == kInstrumentHeaderBytes, "SCRS ends the instrumen
 
 } // namespace
 
-bool qvmod_loader::s3m::read_sample(Bytes &in, uint64_t at, int sample_format, SAMPLE &s, SAMPLE_INFO &si)
+bool read_sample(Bytes &in, uint64_t at, int sample_format, SAMPLE &s, SAMPLE_INFO &si)
 {
     in.seek(at);
     const int type = in.u8();
@@ -80,3 +79,5 @@ bool qvmod_loader::s3m::read_sample(Bytes &in, uint64_t at, int sample_format, S
     si.loop_type = loop_type;
     return true;
 }
+
+} // namespace qvmod_loader::s3m

@@ -1,8 +1,7 @@
 // XM instruments: note maps, envelopes made safe, automatic vibrato and the sample headers.
 #include "xm_format.h"
 
-using namespace qvmod_loader;
-using namespace qvmod_loader::xm;
+namespace qvmod_loader::xm {
 
 namespace {
 
@@ -39,7 +38,7 @@ void repair_envelope(int *pos, int *value, int &points, int &flags, int &sustain
 
 } // namespace
 
-const char *qvmod_loader::xm::read_instruments(Bytes &in, ModuleBuild &b, const Header &h, uint64_t at,
+const char *read_instruments(Bytes &in, ModuleBuild &b, const Header &h, uint64_t at,
                                                std::vector<Wave> &waves)
 {
     if (!b.alloc_instruments(h.instrument_count)) return "Unable to allocate enough memory for INSTRUMENT_INFO";
@@ -71,10 +70,7 @@ const char *qvmod_loader::xm::read_instruments(Bytes &in, ModuleBuild &b, const 
         ins.volume_env_flags = in.u8();
         ins.pan_env_flags = in.u8();
         Wave vibrato{};
-        vibrato.vibrato_type = in.u8();
-        vibrato.vibrato_sweep = in.u8();
-        vibrato.vibrato_depth = in.u8();
-        vibrato.vibrato_rate = in.u8();
+        read_auto_vibrato(in, vibrato);
         ins.volume_fadeout = in.u16le();
         repair_envelope(ins.volume_env_pos, ins.volume_env_value, ins.volume_env_points, ins.volume_env_flags,
                         ins.volume_env_sustain_start, ins.volume_env_sustain_end, ins.volume_env_loop_start,
@@ -109,3 +105,5 @@ const char *qvmod_loader::xm::read_instruments(Bytes &in, ModuleBuild &b, const 
     }
     return nullptr;
 }
+
+} // namespace qvmod_loader::xm

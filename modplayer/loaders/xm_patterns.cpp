@@ -3,8 +3,7 @@
 
 #include <array>
 
-using namespace qvmod_loader;
-using namespace qvmod_loader::xm;
+namespace qvmod_loader::xm {
 
 namespace {
 
@@ -148,7 +147,7 @@ void decode_pattern(const unsigned char *p, const unsigned char *end, int instru
 
 } // namespace
 
-const char *qvmod_loader::xm::read_patterns(Bytes &in, ModuleBuild &b, const Header &h, uint64_t &at)
+const char *read_patterns(Bytes &in, ModuleBuild &b, const Header &h, uint64_t &at)
 {
     QVMOD *m = b.get();
     const int channels = m->channel_count;
@@ -179,6 +178,11 @@ const char *qvmod_loader::xm::read_patterns(Bytes &in, ModuleBuild &b, const Hea
         return "Unable to allocate enough memory for NOTE_INFO";
     return nullptr;
 }
+
+} // namespace qvmod_loader::xm
+
+using namespace qvmod_loader;
+using namespace qvmod_loader::xm;
 
 extern "C" void convert_xm_command(int *command, int *param)
 {

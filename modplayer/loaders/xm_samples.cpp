@@ -3,8 +3,7 @@
 
 #include <climits>
 
-using namespace qvmod_loader;
-using namespace qvmod_loader::xm;
+namespace qvmod_loader::xm {
 
 namespace {
 
@@ -32,7 +31,7 @@ void decode_frames(const unsigned char *src, size_t frames, bool wide, unsigned 
 
 } // namespace
 
-const char *qvmod_loader::xm::read_samples(Bytes &in, ModuleBuild &b, const std::vector<Wave> &waves)
+const char *read_samples(Bytes &in, ModuleBuild &b, const std::vector<Wave> &waves)
 {
     QVMOD *m = b.get();
     const int real_samples = static_cast<int>(waves.size());
@@ -81,3 +80,5 @@ const char *qvmod_loader::xm::read_samples(Bytes &in, ModuleBuild &b, const std:
         for (int &v : m->instrument_info[i].sample_number) v = v >= 1 ? v - 1 : silent;
     return nullptr;
 }
+
+} // namespace qvmod_loader::xm
