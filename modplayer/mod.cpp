@@ -428,9 +428,6 @@ extern "C" void register_datafile_qvmod(void)
 
 namespace {
 
-constexpr int kSilentSpeed = 6;
-constexpr int kSilentBpm = 125;
-
 // One channel, one order, one empty row and one empty sample: plays nothing, keeps every promise.
 QVMOD *silent_module()
 {
@@ -455,8 +452,8 @@ QVMOD *silent_module()
     m->order_count = 1;
     m->channel_count = 1;
     m->channel_pan[0] = kMaxPan / 2;
-    m->initial_speed = kSilentSpeed;
-    m->initial_bpm = kSilentBpm;
+    m->initial_speed = kDefaultSpeed;
+    m->initial_bpm = kDefaultBpm;
     m->initial_global_volume = kMaxGlobalVolume;
     return m;
 }

@@ -11,6 +11,8 @@ constexpr int kMaxPan = 255;
 constexpr int kMaxGlobalVolume = 64;
 constexpr int kEnvVolumeDefault = 64;            // envelope output while an envelope is off
 constexpr int kEnvPanDefault = 32;
+constexpr int kDefaultSpeed = 6;                 // ticks per row and tempo when a module gives none
+constexpr int kDefaultBpm = 125;
 constexpr int kDefaultC2spd = 8363;              // untuned period-module sample rate
 constexpr int kAmigaClock = 3579546;             // pitch value = kAmigaClock / Amiga period
 constexpr int kPanStep = 17;                     // a pan nibble 0..15 onto 0..255

@@ -69,21 +69,22 @@ bool grow(T *&array, size_t &capacity, size_t needed, size_t limit)
     return true;
 }
 
+// An envelope as stored: the points, then its count, flags, sustain point and loop.
+void read_envelope(Reader &r, const Envelope &e)
+{
+    read_envelope_points(r, e);
+    e.points = r.u8();
+    e.flags = r.u8();
+    e.sustain_start = e.sustain_end = r.u8();
+    e.loop_start = r.u8();
+    e.loop_end = r.u8();
+}
+
 const char *read_instrument(Reader &r, INSTRUMENT_INFO &in)
 {
     for (int n = 0; n < QVMOD_NOTES_PER_INSTR; n++) in.sample_number[n] = r.u8();
-    read_envelope_points(r, in.volume_env_pos, in.volume_env_value);
-    in.volume_env_points = r.u8();
-    in.volume_env_flags = r.u8();
-    in.volume_env_sustain_start = in.volume_env_sustain_end = r.u8();
-    in.volume_env_loop_start = r.u8();
-    in.volume_env_loop_end = r.u8();
-    read_envelope_points(r, in.pan_env_pos, in.pan_env_value);
-    in.pan_env_points = r.u8();
-    in.pan_env_flags = r.u8();
-    in.pan_env_sustain_start = in.pan_env_sustain_end = r.u8();
-    in.pan_env_loop_start = r.u8();
-    in.pan_env_loop_end = r.u8();
+    read_envelope(r, volume_envelope(in));
+    read_envelope(r, pan_envelope(in));
     in.volume_fadeout = r.u16le();
     if (r.eof()) return "QVM file is truncated (instruments)";
     // Sustain and loop indexes are kept as read, even past the points or a loop running backwards:
@@ -138,17 +139,9 @@ const char *read_sample(Reader &r, SAMPLE &spl, SAMPLE_INFO &si)
 #endif
     spl.data = data;
 
-    // A loop is kept inside the sample; one that covers no frames is no loop.
-    if (loop_end > len) loop_end = len;
-    if (loop_start > loop_end) loop_start = loop_end;
-    if (loop_start == loop_end) si.loop_type = 0;
     spl.bits = bits;
-    spl.len = len;
-    spl.loop_start = loop_start;
-    spl.loop_end = loop_end;
-    si.length = static_cast<int>(len);
-    si.loop_start = static_cast<int>(loop_start);
-    si.loop_end = static_cast<int>(loop_end);
+    // A loop is kept inside the sample; one that covers no frames is no loop.
+    set_sample_frames(spl, si, len, loop_start, loop_end, si.loop_type);
     return nullptr;
 }
 

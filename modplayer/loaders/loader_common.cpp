@@ -139,6 +139,19 @@ void repair_loop(unsigned long len, unsigned long &loop_start, unsigned long &lo
     if (loop_start == loop_end) loop_type = 0;
 }
 
+void set_sample_frames(SAMPLE &s, SAMPLE_INFO &si, unsigned long len, unsigned long loop_start,
+                       unsigned long loop_end, int loop_type)
+{
+    repair_loop(len, loop_start, loop_end, loop_type);
+    s.len = len;
+    s.loop_start = loop_start;
+    s.loop_end = loop_end;
+    si.length = static_cast<int>(len);
+    si.loop_start = static_cast<int>(loop_start);
+    si.loop_end = static_cast<int>(loop_end);
+    si.loop_type = loop_type;
+}
+
 void set_open_error(const char *filename)
 {
     static const char kPrefix[] = "Unable to open ";

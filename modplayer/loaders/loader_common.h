@@ -15,6 +15,7 @@ namespace qvmod_loader {
 constexpr int kRowsPerPattern = 64;         // MOD and S3M patterns
 constexpr int kMaxCellSample = 255;         // a cell's sample or instrument number is one byte
 constexpr int kLongestSignature = 17;       // XM's "Extended Module: "
+constexpr int kSignFlip = 0x80;             // a signed 8-bit frame <-> Allegro's unsigned form
 
 // Closes an Allegro stream when it goes out of scope.
 struct PackCloser {
@@ -129,6 +130,11 @@ bool make_empty_sample(SAMPLE &s);
 // Clips a loop into [0, len]; a loop that covers no frames is switched off (loop_type 0).
 void repair_loop(unsigned long len, unsigned long &loop_start, unsigned long &loop_end, int &loop_type);
 
+// Length and loop of a sample whose `len` frames are in place, in frames on both records; the
+// loop is repaired first.
+void set_sample_frames(SAMPLE &s, SAMPLE_INFO &si, unsigned long len, unsigned long loop_start,
+                       unsigned long loop_end, int loop_type);
+
 // Puts "Unable to open NAME" into qvmod_error, keeping the end of a name too long to fit.
 void set_open_error(const char *filename);
 
@@ -187,14 +193,38 @@ inline void convert_by_tables(int &command, int &param, const signed char (&comm
     }
 }
 
+// One of an instrument's two envelopes, field by field.
+struct Envelope {
+    int *value;
+    int *pos;
+    int &points;
+    int &flags;
+    int &sustain_start;
+    int &sustain_end;
+    int &loop_start;
+    int &loop_end;
+};
+
+inline Envelope volume_envelope(INSTRUMENT_INFO &i)
+{
+    return {i.volume_env_value, i.volume_env_pos, i.volume_env_points, i.volume_env_flags,
+            i.volume_env_sustain_start, i.volume_env_sustain_end, i.volume_env_loop_start, i.volume_env_loop_end};
+}
+
+inline Envelope pan_envelope(INSTRUMENT_INFO &i)
+{
+    return {i.pan_env_value, i.pan_env_pos, i.pan_env_points, i.pan_env_flags,
+            i.pan_env_sustain_start, i.pan_env_sustain_end, i.pan_env_loop_start, i.pan_env_loop_end};
+}
+
 // The points of a stored envelope, a position word and a value word each; values above the
 // envelope range are cut to it. `Source` reads like Bytes.
 template <typename Source>
-void read_envelope_points(Source &in, int *positions, int *values)
+void read_envelope_points(Source &in, const Envelope &e)
 {
     for (int i = 0; i < QVMOD_MAX_ENV_POINTS; i++) {
-        positions[i] = in.u16le();
-        values[i] = std::min(in.u16le(), kEnvVolumeDefault);
+        e.pos[i] = in.u16le();
+        e.value[i] = std::min(in.u16le(), kEnvVolumeDefault);
     }
 }
 

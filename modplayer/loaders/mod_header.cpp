@@ -37,8 +37,6 @@ constexpr int kSignatureOffset = 1080;
 constexpr int kSignatureBytes = 4;
 constexpr int kFinetuneMask = 0x0F;         // ProTracker keeps the finetune in the low nibble
 constexpr int kDefaultChannels = 4;
-constexpr int kDefaultSpeed = 6;
-constexpr int kDefaultBpm = 125;
 constexpr int kPanPattern[4] = {0, 255, 255, 0};
 
 static_assert(20 + 31 * kSampleHeaderBytes + 2 + kOrderBytes == kSignatureOffset, "31-sample header layout");

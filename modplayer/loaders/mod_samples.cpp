@@ -3,12 +3,6 @@
 
 namespace qvmod_loader::mod {
 
-namespace {
-
-constexpr int kSignFlip = 0x80;             // signed frame -> Allegro's unsigned form
-
-} // namespace
-
 const char *read_samples(Bytes &in, ModuleBuild &b, const SampleHeader (&heads)[kMaxSamples])
 {
     QVMOD *m = b.get();

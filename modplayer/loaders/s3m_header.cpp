@@ -19,8 +19,6 @@ constexpr int kChannelSettingsOffset = 64;
 constexpr int kPanTableFlag = 0xFC;
 constexpr int kOrderMarker = 254;
 constexpr int kOrderEnd = 255;
-constexpr int kDefaultSpeed = 6;
-constexpr int kDefaultBpm = 125;
 constexpr int kMaxSamples = 255;            // a cell names samples 1..255
 
 static_assert(kChannelSettingsOffset + kSourceChannels == kHeaderBytes, "orders follow the channel settings");

@@ -11,7 +11,6 @@ constexpr int kTypeSample = 1;
 constexpr int kFormatSigned = 1;
 constexpr int kSampleLoop = 1;
 constexpr int kSample16Bit = 4;
-constexpr int kSignFlip = 0x80;
 
 static_assert(kTagOffset + 4 == kInstrumentHeaderBytes, "SCRS ends the instrument header");
 
@@ -66,17 +65,7 @@ bool read_sample(Bytes &in, uint64_t at, int sample_format, SAMPLE &s, SAMPLE_IN
     if (sample_format == kFormatSigned)
         for (unsigned long k = 0; k < frames; k++) out[k] ^= kSignFlip;
 
-    unsigned long ls = loop_start;
-    unsigned long le = loop_end;
-    int loop_type = (flags & kSampleLoop) ? QVMOD_LOOP_FORWARD : 0;
-    repair_loop(frames, ls, le, loop_type);
-    s.len = frames;
-    s.loop_start = ls;
-    s.loop_end = le;
-    si.length = static_cast<int>(frames);
-    si.loop_start = static_cast<int>(ls);
-    si.loop_end = static_cast<int>(le);
-    si.loop_type = loop_type;
+    set_sample_frames(s, si, frames, loop_start, loop_end, (flags & kSampleLoop) ? QVMOD_LOOP_FORWARD : 0);
     return true;
 }
 

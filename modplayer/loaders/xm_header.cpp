@@ -17,8 +17,6 @@ constexpr int kHeaderSizeOffset = 60;
 constexpr int kHeaderBytes = 80;            // up to the order table
 constexpr int kOrderTableBytes = 256;
 constexpr int kLinearFlag = 1;
-constexpr int kDefaultSpeed = 6;
-constexpr int kDefaultBpm = 125;
 constexpr int kMaxPatterns = 256;
 constexpr int kMaxInstruments = 255;        // a cell names instruments 1..255
 

@@ -15,24 +15,23 @@ static_assert(33 + 96 + 2 * 12 * 4 + 16 == kInstrumentHeaderBytes, "instrument h
 
 // An envelope as stored made safe: at most 12 points, the first at tick 0, positions that never
 // go backwards, point indexes inside the points, a loop that runs forwards.
-void repair_envelope(int *pos, int *value, int &points, int &flags, int &sustain_start, int &sustain_end,
-                     int &loop_start, int &loop_end, int empty_value)
+void repair_envelope(const Envelope &e, int empty_value)
 {
-    flags &= kEnvFlagBits;
-    points = std::min(points, QVMOD_MAX_ENV_POINTS);
-    pos[0] = 0;
-    if ((flags & QVMOD_ENV_ON) && points == 0) {
-        points = 1;
-        value[0] = empty_value;
+    e.flags &= kEnvFlagBits;
+    e.points = std::min(e.points, QVMOD_MAX_ENV_POINTS);
+    e.pos[0] = 0;
+    if ((e.flags & QVMOD_ENV_ON) && e.points == 0) {
+        e.points = 1;
+        e.value[0] = empty_value;
     }
-    for (int i = 1; i < QVMOD_MAX_ENV_POINTS; i++) pos[i] = std::max(pos[i], pos[i - 1]);
-    const int last = std::max(points - 1, 0);
-    sustain_start = sustain_end = std::min(sustain_start, last);
-    loop_start = std::min(loop_start, last);
-    loop_end = std::min(loop_end, last);
-    if (loop_start > loop_end) {
-        loop_start = loop_end;
-        flags &= ~QVMOD_ENV_LOOP;
+    for (int i = 1; i < QVMOD_MAX_ENV_POINTS; i++) e.pos[i] = std::max(e.pos[i], e.pos[i - 1]);
+    const int last = std::max(e.points - 1, 0);
+    e.sustain_start = e.sustain_end = std::min(e.sustain_start, last);
+    e.loop_start = std::min(e.loop_start, last);
+    e.loop_end = std::min(e.loop_end, last);
+    if (e.loop_start > e.loop_end) {
+        e.loop_start = e.loop_end;
+        e.flags &= ~QVMOD_ENV_LOOP;
     }
 }
 
@@ -57,8 +56,10 @@ const char *read_instruments(Bytes &in, ModuleBuild &b, const Header &h, uint64_
         in.skip(4);
         unsigned char map[QVMOD_NOTES_PER_INSTR] = {};   // a map cut off by the end of the file reads as 0
         in.read(map, sizeof map);
-        read_envelope_points(in, ins.volume_env_pos, ins.volume_env_value);
-        read_envelope_points(in, ins.pan_env_pos, ins.pan_env_value);
+        const Envelope volume = volume_envelope(ins);
+        const Envelope pan = pan_envelope(ins);
+        read_envelope_points(in, volume);
+        read_envelope_points(in, pan);
         ins.volume_env_points = in.u8();
         ins.pan_env_points = in.u8();
         ins.volume_env_sustain_start = in.u8();
@@ -72,12 +73,8 @@ const char *read_instruments(Bytes &in, ModuleBuild &b, const Header &h, uint64_
         Wave vibrato{};
         read_auto_vibrato(in, vibrato);
         ins.volume_fadeout = in.u16le();
-        repair_envelope(ins.volume_env_pos, ins.volume_env_value, ins.volume_env_points, ins.volume_env_flags,
-                        ins.volume_env_sustain_start, ins.volume_env_sustain_end, ins.volume_env_loop_start,
-                        ins.volume_env_loop_end, 0);
-        repair_envelope(ins.pan_env_pos, ins.pan_env_value, ins.pan_env_points, ins.pan_env_flags,
-                        ins.pan_env_sustain_start, ins.pan_env_sustain_end, ins.pan_env_loop_start,
-                        ins.pan_env_loop_end, kEnvPanDefault);
+        repair_envelope(volume, 0);
+        repair_envelope(pan, kEnvPanDefault);
 
         const uint64_t headers_at = at + std::max<uint32_t>(size, kInstrumentHeaderBytes);
         uint64_t data_at = headers_at + static_cast<uint64_t>(n) * kSampleHeaderBytes;

@@ -9,7 +9,6 @@ namespace {
 
 constexpr int kSample16Bit = 0x10;
 constexpr int kLoopBits = 3;
-constexpr int kSignFlip = 0x80;
 
 // The frames of one sample, undoing the delta coding; 16-bit frames keep their high byte.
 void decode_frames(const unsigned char *src, size_t frames, bool wide, unsigned char *out)
