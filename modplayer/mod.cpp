@@ -1,4 +1,4 @@
-// Player interface: voices, start/stop/pause, volume/tempo/pitch, track skips, module loading entry points.
+// Player interface: voices, start/stop/pause, volume/tempo/pitch, track skips, module lifetime and the datafile object.
 #include "player_internal.h"
 
 #include <algorithm>
@@ -411,10 +411,6 @@ extern "C" NOTE_INFO *get_note(QVMOD *module, int pattern, int row, int channel)
 {
     return &module->pattern_info[pattern].notes[row * module->channel_count + channel];
 }
-
-// ------------------------------------------------------------------ module files
-
-// load_mod, get_mod_info and the format detectors live in mod_load.cpp.
 
 // ------------------------------------------------------------------ datafile object
 
