@@ -1,4 +1,4 @@
-// Player interface: voices, start/stop/pause, volume/tempo/pitch, track skips, module loading entry points.
+// Player interface: voices, start/stop/pause, volume/tempo/pitch, track skips, module lifetime and the datafile object.
 #include "player_internal.h"
 
 #include <algorithm>
@@ -9,11 +9,6 @@
 #include <cstring>
 #include <iterator>
 #include <memory>
-#include <mutex>
-#include <new>
-#include <thread>
-#include <unordered_map>
-#include <vector>
 
 extern "C" {
 QVMOD *of = nullptr;
@@ -37,23 +32,8 @@ std::atomic<int> qv_paused{0};
 
 namespace {
 
-// The tick only touches lock-free atomics: it must never block in the timer's context.
-static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
-              "the tick needs lock-free atomics");
-
-std::atomic<int> g_hold{0};             // interface holders; a tick does nothing while > 0
-std::atomic<bool> g_in_tick{false};     // a tick is running
-thread_local bool t_in_tick = false;    // this thread is running the tick
-bool g_manual_ticks = false;            // the host calls mod_interrupt itself
-bool g_timer_installed = false;
 bool g_atexit_registered = false;
 bool g_paused_voice[QVMOD_MAX_CHANNELS]; // voices that were sounding when the pause began
-
-class PingPongCopies;
-const PingPongCopies *g_playing_copies = nullptr;   // the copies of `of`; changed only while held
-
-template <typename T>
-T clamp_to(T v, T lo, T hi) { return std::min(std::max(v, lo), hi); }
 
 void stop_song()
 {
@@ -67,7 +47,7 @@ void stop_song()
         voice_set_volume(voice_table[i], 0);
     }
     of = nullptr;
-    g_playing_copies = nullptr;
+    set_playing_copies(nullptr);
     std::fill(std::begin(g_paused_voice), std::end(g_paused_voice), false);
     mi.busy = kFalse;
 }
@@ -105,83 +85,6 @@ void request_track(int order)
     mi.busy = kFalse;
 }
 
-// ------------------------------------------------------------------ ping-pong loops
-
-// One module's forward-looping copies of its ping-pong samples: the frames up to the loop end,
-// then the loop's inner frames backwards, looped as a whole. play_mod makes them on the caller's
-// thread the first time the module plays (later changes to its samples are not copied again);
-// they stay with the module until destroy_mod. The tick only reads them, so a restart costs no
-// allocation.
-class PingPongCopies {
-public:
-    PingPongCopies() = default;
-    PingPongCopies(const PingPongCopies &) = delete;
-    PingPongCopies &operator=(const PingPongCopies &) = delete;
-    ~PingPongCopies()
-    {
-        for (SAMPLE &s : copies) std::free(s.data);
-    }
-
-    // A copy that cannot be made leaves that sample to play as a forward loop over its own frames.
-    void make(const QVMOD *m)
-    {
-        if (!m->samples || !m->sample_info || m->sample_count < 1) return;
-        copies.assign(static_cast<size_t>(m->sample_count), SAMPLE{});
-        for (int i = 0; i < m->sample_count; i++) {
-            const SAMPLE &src = m->samples[i];
-            if (!(m->sample_info[i].loop_type & QVMOD_LOOP_BIDIR) || !src.data) continue;
-            if (src.loop_end > src.len || src.loop_start >= src.loop_end) continue;
-            const size_t frame = src.bits == 16 ? 2 : 1;
-            const size_t ahead = src.loop_end;                              // frames up to the loop end
-            const size_t back = src.loop_end - src.loop_start >= 2 ? src.loop_end - src.loop_start - 2 : 0;
-            auto *data = static_cast<unsigned char *>(std::malloc((ahead + back) * frame));
-            if (!data) continue;
-            const auto *from = static_cast<const unsigned char *>(src.data);
-            std::memcpy(data, from, ahead * frame);
-            for (size_t k = 0; k < back; k++)   // loop_end - 2 down to loop_start + 1
-                std::memcpy(data + (ahead + k) * frame, from + (src.loop_end - 2 - k) * frame, frame);
-            SAMPLE &copy = copies[static_cast<size_t>(i)];
-            copy = src;
-            copy.data = data;
-            copy.len = ahead + back;
-            copy.loop_end = ahead + back;
-        }
-    }
-
-    std::vector<SAMPLE> copies;   // by sample number; data null where there is no copy
-};
-
-// Every played module's copies. Touched only by play_mod and destroy_mod, on the caller's thread
-// and under the mutex; the tick never takes it and reads only g_playing_copies.
-std::mutex g_copies_mutex;
-std::unordered_map<const QVMOD *, std::unique_ptr<PingPongCopies>> g_copies;
-
-// The module's copies, made the first time it plays; null when memory ran out (its ping-pong
-// samples then loop forwards).
-const PingPongCopies *copies_for(const QVMOD *m)
-{
-    try {
-        std::unique_ptr<PingPongCopies> &slot = g_copies[m];
-        if (!slot) {
-            auto made = std::make_unique<PingPongCopies>();
-            made->make(m);
-            slot = std::move(made);
-        }
-        return slot.get();
-    } catch (const std::bad_alloc &) {
-        return nullptr;
-    }
-}
-
-std::unique_ptr<PingPongCopies> take_copies(const QVMOD *m)
-{
-    const auto it = g_copies.find(m);
-    if (it == g_copies.end()) return nullptr;
-    std::unique_ptr<PingPongCopies> copies = std::move(it->second);
-    g_copies.erase(it);
-    return copies;
-}
-
 // Allegro's voice_stop is one unlocked store: the mixer may still be inside the voice, reading its
 // sample. reallocate_voice releases the voice under the mixer's lock, so once it returns no mix
 // reads the old data any more. Voices on any of the `count` records from `first` move to the
@@ -215,21 +118,6 @@ void free_module(QVMOD *m)
 
 } // namespace
 
-// ------------------------------------------------------------------ exclusion
-
-extern "C" void hold_mod_player(void)
-{
-    if (t_in_tick) return;
-    g_hold.fetch_add(1);
-    while (g_in_tick.load()) std::this_thread::yield();
-}
-
-extern "C" void release_mod_player(void)
-{
-    if (t_in_tick) return;
-    g_hold.fetch_sub(1);
-}
-
 void set_song_playing(int playing)
 {
     mi.playing = playing;
@@ -242,20 +130,6 @@ void set_song_paused(int paused)
     qv_paused.store(paused);
 }
 
-void run_mod_tick(void);  // player.cpp
-
-extern "C" void mod_interrupt(void)
-{
-    if (t_in_tick) return;
-    if (g_in_tick.exchange(true)) return;      // another thread is ticking
-    if (g_hold.load() == 0) {
-        t_in_tick = true;
-        run_mod_tick();
-        t_in_tick = false;
-    }
-    g_in_tick.store(false);
-}
-
 // ------------------------------------------------------------------ errors
 
 void qvmod_set_error(const char *format, ...)
@@ -266,55 +140,7 @@ void qvmod_set_error(const char *format, ...)
     va_end(ap);
 }
 
-// ------------------------------------------------------------------ timing
-
-int mod_timer_period(int bpm, int speed_ratio)
-{
-    bpm = clamp_to(bpm, kMinBpm, kMaxBpm);
-    speed_ratio = clamp_to(speed_ratio, kMinRatio, kMaxRatio);
-    const int divisor = std::max(1, (speed_ratio * 24 * bpm) / 100);
-    return kTimerUnitsPerMinute / divisor;
-}
-
-void update_mod_timer(void)
-{
-    if (g_manual_ticks) return;
-    install_int_ex(mod_interrupt, mod_timer_period(mi.bpm, mi.speed_ratio));
-    g_timer_installed = true;
-}
-
-void set_mod_bpm(int bpm)
-{
-    mi.bpm = clamp_to(bpm, kMinBpm, kMaxBpm);
-    update_mod_timer();
-}
-
-extern "C" void set_mod_manual_ticks(int on)
-{
-    PlayerHold hold;
-    g_manual_ticks = on != 0;
-    if (g_manual_ticks && g_timer_installed) {
-        remove_int(mod_interrupt);
-        g_timer_installed = false;
-    } else if (!g_manual_ticks && of) {
-        update_mod_timer();
-    }
-}
-
-extern "C" int get_mod_manual_ticks(void)
-{
-    return g_manual_ticks ? kTrue : kFalse;
-}
-
-extern "C" int get_mod_timer_period(void)
-{
-    PlayerHold hold;
-    return mod_timer_period(mi.bpm, mi.speed_ratio);
-}
-
-// ------------------------------------------------------------------ memory-locking hooks
-
-void lock_qvmod_mod(void) {}
+// ------------------------------------------------------------------ sample memory
 
 extern "C" void lock_mod(QVMOD *module)
 {
@@ -383,11 +209,6 @@ extern "C" int install_mod(int voices)
         std::atexit(remove_mod);
         g_atexit_registered = true;
     }
-    lock_qvmod_player();
-    lock_qvmod_player2();
-    lock_qvmod_player3();
-    lock_qvmod_player4();
-    lock_qvmod_mod();
     return 1;
 }
 
@@ -398,10 +219,7 @@ extern "C" void remove_mod(void)
         stop_song();
     }
     // Outside the hold: removing the timer waits for a callback in progress.
-    if (g_timer_installed) {
-        remove_int(mod_interrupt);
-        g_timer_installed = false;
-    }
+    remove_mod_timer();
     PlayerHold hold;
     for (int i = 0; i < QVMOD_MAX_CHANNELS; i++) {
         if (voice_table[i] >= 0) deallocate_voice(voice_table[i]);
@@ -441,16 +259,16 @@ void start_song(QVMOD *module, int loop, const PingPongCopies *copies)
     mi.row = 0;
     mi.order_pos = 0;
     mi.pattern = module->order_table[0];
-    mi.bpm = clamp_to(module->initial_bpm, kMinBpm, kMaxBpm);
+    mi.bpm = std::clamp(module->initial_bpm, kMinBpm, kMaxBpm);
     mi.speed = std::max(0, module->initial_speed);
-    mi.global_volume = clamp_to(module->initial_global_volume, 0, kMaxGlobalVolume);
+    mi.global_volume = std::clamp(module->initial_global_volume, 0, kMaxGlobalVolume);
     mi.pending_row = mi.pending_order = mi.pattern_delay = 0;
     set_song_paused(kFalse);
     std::fill(std::begin(g_paused_voice), std::end(g_paused_voice), false);
     mi.busy = kFalse;
     set_song_playing(kTrue);
     mi.loop = loop ? kTrue : kFalse;
-    g_playing_copies = copies;
+    set_playing_copies(copies);
     of = module;
     update_mod_timer();
 }
@@ -463,8 +281,8 @@ extern "C" void play_mod(QVMOD *module, int loop)
         qvmod_set_error("Can't play a QVMOD pointer with null value");
         return;
     }
-    std::lock_guard<std::mutex> registry(g_copies_mutex);
-    const PingPongCopies *copies = copies_for(module);   // before the hold: a song playing keeps its ticks
+    const auto store = lock_pingpong_store();
+    const PingPongCopies *copies = pingpong_copies_for(module);   // before the hold: a song playing keeps its ticks
     PlayerHold hold;
     if (of) stop_song();
     start_song(module, loop, copies);
@@ -474,7 +292,7 @@ extern "C" void play_mod(QVMOD *module, int loop)
 void restart_mod(int loop)
 {
     QVMOD *module = of;
-    const PingPongCopies *copies = g_playing_copies;
+    const PingPongCopies *copies = playing_copies();
     stop_song();
     start_song(module, loop, copies);
 }
@@ -490,14 +308,14 @@ extern "C" void destroy_mod(QVMOD *module)
     if (!module) return;
     std::unique_ptr<PingPongCopies> copies;
     {
-        std::lock_guard<std::mutex> registry(g_copies_mutex);
-        copies = take_copies(module);
+        const auto store = lock_pingpong_store();
+        copies = take_pingpong_copies(module);
         PlayerHold hold;
         if (module == of) stop_song();
         // A stopped voice may still be mixing: every voice on the module's data lets go first.
         release_voices_on(module->samples, static_cast<size_t>(std::max(module->sample_count, 0)));
         if (copies) release_voices_on(copies->copies.data(), copies->copies.size());
-        if (g_playing_copies == copies.get()) g_playing_copies = nullptr;   // a song that ended
+        if (playing_copies() == copies.get()) set_playing_copies(nullptr);   // a song that ended
     }
     copies.reset();
     free_module(module);
@@ -535,7 +353,7 @@ extern "C" int is_mod_paused(void)
 extern "C" void set_mod_volume(int volume)
 {
     PlayerHold hold;
-    mod_volume = clamp_to(volume, 0, kMaxModVolume);
+    mod_volume = std::clamp(volume, 0, kMaxModVolume);
     for (int i = 0; i < mi.voice_count; i++)
         if (voice_table[i] >= 0) voice_set_volume(voice_table[i], calc_volume(i));
 }
@@ -548,14 +366,14 @@ extern "C" int get_mod_volume(void)
 extern "C" void set_mod_speed(int percent)
 {
     PlayerHold hold;
-    mi.speed_ratio = clamp_to(percent, kMinRatio, kMaxRatio);
+    mi.speed_ratio = std::clamp(percent, kMinRatio, kMaxRatio);
     if (of) update_mod_timer();
 }
 
 extern "C" void set_mod_pitch(int percent)
 {
     PlayerHold hold;
-    mi.pitch_ratio = clamp_to(percent, kMinRatio, kMaxRatio);
+    mi.pitch_ratio = std::clamp(percent, kMinRatio, kMaxRatio);
 }
 
 extern "C" void next_mod_track(void)
@@ -573,7 +391,7 @@ extern "C" void prev_mod_track(void)
 extern "C" void goto_mod_track(int position)
 {
     PlayerHold hold;
-    request_track(clamp_to(position, 0, QVMOD_MAX_ORDERS));
+    request_track(std::clamp(position, 0, QVMOD_MAX_ORDERS));
 }
 
 extern "C" SAMPLE *get_qvmod_sample(QVMOD *module, int number)
@@ -589,22 +407,10 @@ extern "C" SAMPLE *get_qvmod_sample(QVMOD *module, int number)
     return &module->samples[number];
 }
 
-const SAMPLE *pingpong_copy(int number)
-{
-    const PingPongCopies *c = g_playing_copies;
-    if (!c || number < 0 || static_cast<size_t>(number) >= c->copies.size()) return nullptr;
-    const SAMPLE &s = c->copies[static_cast<size_t>(number)];
-    return s.data ? &s : nullptr;
-}
-
 extern "C" NOTE_INFO *get_note(QVMOD *module, int pattern, int row, int channel)
 {
     return &module->pattern_info[pattern].notes[row * module->channel_count + channel];
 }
-
-// ------------------------------------------------------------------ module files
-
-// load_mod, get_mod_info and the format detectors live in mod_load.cpp.
 
 // ------------------------------------------------------------------ datafile object
 
@@ -617,9 +423,6 @@ extern "C" void register_datafile_qvmod(void)
 }
 
 namespace {
-
-constexpr int kSilentSpeed = 6;
-constexpr int kSilentBpm = 125;
 
 // One channel, one order, one empty row and one empty sample: plays nothing, keeps every promise.
 QVMOD *silent_module()
@@ -645,8 +448,8 @@ QVMOD *silent_module()
     m->order_count = 1;
     m->channel_count = 1;
     m->channel_pan[0] = kMaxPan / 2;
-    m->initial_speed = kSilentSpeed;
-    m->initial_bpm = kSilentBpm;
+    m->initial_speed = kDefaultSpeed;
+    m->initial_bpm = kDefaultBpm;
     m->initial_global_volume = kMaxGlobalVolume;
     return m;
 }

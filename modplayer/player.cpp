@@ -96,7 +96,7 @@ void row_command(int ch, const NOTE_INFO *n, int s)
         parse_vibrato(ch, 0, kVibratoShift);
         parse_pro_volslide(ch, param);
         break;
-    case CMD_TREMOLO: parse_tremolo(ch, param, 6); break;
+    case CMD_TREMOLO: parse_tremolo(ch, param, kTremoloShift); break;
     case CMD_SET_PAN: c.pan = param; break;
     case CMD_SAMPLE_OFFSET:
         if (n->note > 0 || s >= 0) {
@@ -122,8 +122,8 @@ void row_command(int ch, const NOTE_INFO *n, int s)
         parse_s3m_volslide(ch, param);
         break;
     case CMD_RETRIG_VOLSLIDE: parse_retrig_volslide(ch, param); break;
-    case CMD_S3M_TREMOLO: parse_tremolo(ch, param, 7); break;
-    case CMD_FINE_VIBRATO: parse_vibrato(ch, param, 7); break;
+    case CMD_S3M_TREMOLO: parse_tremolo(ch, param, kS3mTremoloShift); break;
+    case CMD_FINE_VIBRATO: parse_vibrato(ch, param, kFineVibratoShift); break;
     case CMD_S3M_SET_PAN: parse_s3m_set_pan(ch, param); break;
     case CMD_XM_PORTA_UP: parse_xm_porta_up(ch, param); break;
     case CMD_XM_PORTA_DOWN: parse_xm_porta_down(ch, param); break;
@@ -445,4 +445,3 @@ int calc_pan(int ch)
     return std::clamp(pan, 0, kMaxPan);
 }
 
-void lock_qvmod_player(void) {}

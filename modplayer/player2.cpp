@@ -104,7 +104,7 @@ const int vib_table[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212
 
 namespace {
 
-constexpr int kAmigaClock4 = 14318184;       // 4 x the 3579546 Hz Amiga clock
+constexpr int kAmigaClock4 = 4 * kAmigaClock;
 constexpr int kAmigaTableClock = 14317456;   // the Amiga-table note modules' clock
 constexpr int kC2spdReference = 8363;
 constexpr int kZeroC2spdRate = 4242;         // rate used for a c2spd of 0
@@ -206,8 +206,6 @@ extern "C" int find_lower_period(int period, int semitones)
 
 namespace {
 
-constexpr int kSlideUnit = 4;                 // period units per slide parameter step
-constexpr int kPanStep = 17;                  // 0..15 onto 0..255
 constexpr int kWaveformMask = 3;
 constexpr int kWaveRamp = 1;
 constexpr int kWaveSquare = 2;
@@ -233,13 +231,42 @@ int wave_point(int waveform, int pos)
     }
 }
 
+// The fields vibrato and tremolo each keep in a channel.
+struct Wave {
+    int &on;
+    int &waveform;
+    int &pos;
+    int &speed;
+    int &depth;
+    int &shift;
+};
+
+Wave vibrato_of(CHANNEL_STATE &c)
+{
+    return {c.vibrato_on, c.vibrato_waveform, c.vibrato_pos, c.vibrato_speed, c.vibrato_depth, c.vibrato_shift};
+}
+
+Wave tremolo_of(CHANNEL_STATE &c)
+{
+    return {c.tremolo_on, c.tremolo_waveform, c.tremolo_pos, c.tremolo_speed, c.tremolo_depth, c.tremolo_shift};
+}
+
+// The row's set-up of vibrato and tremolo: a speed or depth nibble of 0 keeps the last one.
+void start_wave(const Wave &w, int param, int shift)
+{
+    w.on = kTrue;
+    w.shift = shift;
+    if (param >> 4) w.speed = kSlideUnit * ((param >> 4) & 15);
+    if (param & 15) w.depth = param & 15;
+}
+
 // The shared step of vibrato and tremolo: base -/+ the wave's delta; the position moves on
 // every tick but the row's first.
-int wave_step(int base, int waveform, int &pos, int speed, int depth, int shift)
+int wave_step(int base, const Wave &w)
 {
-    const int p = wrap_position(pos);
-    const int delta = (wave_point(waveform, p) * depth) >> std::clamp(shift, 0, 31);
-    if (mi.tick != 0) pos = wrap_position(p + speed);
+    const int p = wrap_position(w.pos);
+    const int delta = (wave_point(w.waveform, p) * w.depth) >> std::clamp(w.shift, 0, 31);
+    if (mi.tick != 0) w.pos = wrap_position(p + w.speed);
     return p < 0 ? base - delta : base + delta;
 }
 
@@ -306,34 +333,24 @@ void do_slide2period(int ch)
 void parse_vibrato(int ch, int param, int shift)
 {
     CHANNEL_STATE &c = ci[ch];
-    if (c.period == 0) return;
-    c.vibrato_on = kTrue;
-    c.vibrato_shift = shift;
-    if (param >> 4) c.vibrato_speed = kSlideUnit * ((param >> 4) & 15);
-    if (param & 15) c.vibrato_depth = param & 15;
+    if (c.period != 0) start_wave(vibrato_of(c), param, shift);
 }
 
 void do_vibrato(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
-    c.temp_period = wave_step(c.period, c.vibrato_waveform, c.vibrato_pos, c.vibrato_speed, c.vibrato_depth,
-                              c.vibrato_shift);
+    c.temp_period = wave_step(c.period, vibrato_of(c));
 }
 
 void parse_tremolo(int ch, int param, int shift)
 {
-    CHANNEL_STATE &c = ci[ch];
-    c.tremolo_on = kTrue;
-    c.tremolo_shift = shift;
-    if (param >> 4) c.tremolo_speed = kSlideUnit * ((param >> 4) & 15);
-    if (param & 15) c.tremolo_depth = param & 15;
+    start_wave(tremolo_of(ci[ch]), param, shift);
 }
 
 void do_tremolo(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
-    c.temp_volume = wave_step(c.volume, c.tremolo_waveform, c.tremolo_pos, c.tremolo_speed, c.tremolo_depth,
-                              c.tremolo_shift);
+    c.temp_volume = wave_step(c.volume, tremolo_of(c));
 }
 
 // No memory: a zero parameter leaves the row without a slide.
@@ -465,4 +482,3 @@ void do_note_delay(int ch)
     }
 }
 
-void lock_qvmod_player2(void) {}

@@ -6,11 +6,9 @@
 
 namespace {
 
-constexpr int kSlideUnit = 4;                 // period units per slide parameter step
 constexpr int kFineMark = 0xF;                // a nibble of 15 marks a fine slide
 constexpr int kExtraFinePorta = 0xE0;         // S3M porta parameters 0xE0..0xEF
 constexpr int kFinePorta = 0xF0;              // and 0xF0..0xFF
-constexpr int kPanStep = 17;
 constexpr int kS3mPanMax = 128;               // X parameters above this do nothing
 constexpr int kVolumeColumnPortaStep = 16;
 
@@ -211,4 +209,3 @@ void parse_note_command(int ch, int note)
     }
 }
 
-void lock_qvmod_player3(void) {}

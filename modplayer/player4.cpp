@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int kSlideUnit = 4;                 // period units per slide parameter step
 constexpr int kXmPortaFloor = 40;             // XM portamento up stops at this period
 constexpr int kExtraFineUp = 1;
 constexpr int kExtraFineDown = 2;
@@ -19,14 +18,27 @@ int nibble_slide(int param)
     return hi != 0 ? hi : -(param & 15);
 }
 
+// A slide's set-up on the row: on, with a new amount unless the parameter is 0 (the last one stays).
+void start_slide(int &on, int &amount, int param, int new_amount)
+{
+    on = kTrue;
+    if (param != 0) amount = new_amount;
+}
+
+// One tick of a slide: the value and its output copy move together.
+void slide_both(int &value, int &temp, int amount)
+{
+    value += amount;
+    temp += amount;
+}
+
 } // namespace
 
 void parse_xm_porta_up(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
-    c.xm_porta_up_on = kTrue;
-    if (param != 0) c.xm_porta_up_amount = -kSlideUnit * param;
+    start_slide(c.xm_porta_up_on, c.xm_porta_up_amount, param, -kSlideUnit * param);
 }
 
 void do_xm_porta_up(int ch)
@@ -40,29 +52,25 @@ void parse_xm_porta_down(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
-    c.xm_porta_down_on = kTrue;
-    if (param != 0) c.xm_porta_down_amount = kSlideUnit * param;
+    start_slide(c.xm_porta_down_on, c.xm_porta_down_amount, param, kSlideUnit * param);
 }
 
 void do_xm_porta_down(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
-    c.period += c.xm_porta_down_amount;
-    c.temp_period += c.xm_porta_down_amount;
+    slide_both(c.period, c.temp_period, c.xm_porta_down_amount);
 }
 
 void parse_xm_volslide(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
-    c.xm_volslide_on = kTrue;
-    if (param != 0) c.xm_volslide_amount = nibble_slide(param);
+    start_slide(c.xm_volslide_on, c.xm_volslide_amount, param, nibble_slide(param));
 }
 
 void do_xm_volslide(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
-    c.volume += c.xm_volslide_amount;
-    c.temp_volume += c.xm_volslide_amount;
+    slide_both(c.volume, c.temp_volume, c.xm_volslide_amount);
 }
 
 void parse_xm_panslide(int ch, int param)
@@ -76,15 +84,13 @@ void parse_xm_panslide(int ch, int param)
 void do_pan_slide(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
-    c.pan += c.pan_slide;
-    c.temp_pan += c.pan_slide;
+    slide_both(c.pan, c.temp_pan, c.pan_slide);
 }
 
 void parse_global_volslide(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
-    c.global_volslide_on = kTrue;
-    if (param != 0) c.global_volslide_amount = nibble_slide(param);
+    start_slide(c.global_volslide_on, c.global_volslide_amount, param, nibble_slide(param));
 }
 
 // Every sliding channel acts on the one global volume.
@@ -203,4 +209,3 @@ void process_envelope(ENVELOPE_STATE *env, int default_value, int key_off)
     env->tick = next_t;
 }
 
-void lock_qvmod_player4(void) {}

@@ -2,9 +2,12 @@
 #ifndef QVMOD_PLAYER_INTERNAL_H
 #define QVMOD_PLAYER_INTERNAL_H
 
-#include "qvmod.h"
+#include "qvmod_common.h"
 
 #include <atomic>
+#include <memory>
+#include <mutex>
+#include <vector>
 
 // ------------------------------------------------------------------ constants
 
@@ -14,41 +17,23 @@ constexpr int kMaxBpm = 255;                     // highest tempo the tempo comm
 constexpr int kMinRatio = 1;                     // speed and pitch ratios, percent
 constexpr int kMaxRatio = 400;
 constexpr int kFullFade = 32768;                 // fade_volume at a note start
-constexpr int kMaxVolume = 64;
-constexpr int kMaxPan = 255;
-constexpr int kMaxGlobalVolume = 64;
 constexpr int kMaxModVolume = 255;
-constexpr int kEnvVolumeDefault = 64;            // envelope output while an envelope is off
-constexpr int kEnvPanDefault = 32;
 constexpr int kMinOutputPeriod = 4;              // the output pass never sends a shorter period
 constexpr int kMaxPeriod = 1 << 24;              // beyond any audible period; keeps endless slides finite
-constexpr int kDefaultC2spd = 8363;              // untuned period-module sample rate
-constexpr int kTremoloShift = 6;
+constexpr int kSlideUnit = 4;                    // period units per slide parameter step
+// Right shifts of a wave point times its depth: the smaller the shift, the deeper the effect.
 constexpr int kVibratoShift = 5;
-constexpr int kFakeSampleFreq = 1000;
-constexpr int kSamplePriority = 192;
-constexpr int kTrue = -1;                        // the player's truth value
-constexpr int kFalse = 0;
+constexpr int kFineVibratoShift = 7;
+constexpr int kTremoloShift = 6;
+constexpr int kS3mTremoloShift = 7;
 
 // ------------------------------------------------------------------ tables
 
 constexpr int kLintabSize = 768;
 constexpr int kLogtabSize = 104;
-constexpr int kNoteGridSize = 12;
 extern const int lintab[kLintabSize];
 extern const unsigned short logtab[kLogtabSize];
-extern const int noteperiod[kNoteGridSize];
-extern const int mod_finetune[16];
 extern const int vib_table[32];
-
-// ------------------------------------------------------------------ errors
-
-// Formats into qvmod_error, cut to fit.
-void qvmod_set_error(const char *format, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
 
 // ------------------------------------------------------------------ exclusion
 
@@ -69,10 +54,11 @@ extern std::atomic<int> qv_paused;
 void set_song_playing(int playing);
 void set_song_paused(int paused);
 
-// ------------------------------------------------------------------ timing
+// ------------------------------------------------------------------ timing (tick_timer.cpp)
 
 int mod_timer_period(int bpm, int speed_ratio);  // clamped, always >= 1
 void update_mod_timer(void);                     // (re)installs the timer at the current tempo
+void remove_mod_timer(void);                     // takes the timer away; waits for a callback in progress
 void set_mod_bpm(int bpm);                       // clamps, stores in mi.bpm, updates the timer
 
 // ------------------------------------------------------------------ song flow
@@ -106,16 +92,51 @@ enum class SongStep {
 SongStep advance_song_position(SONG_STATE &s, const QVMOD &m, CHANNEL_STATE *channels, int loop_channels,
                                int clear_channels);
 
-// ------------------------------------------------------------------ tick engine
+// ------------------------------------------------------------------ ping-pong store (pingpong_store.cpp)
 
-// play_mod for the tick: starts the playing module again from its first order position, with
-// the ping-pong copies it already has, so that a restart allocates and frees nothing.
-void restart_mod(int loop);
+// One module's forward-looping copies of its ping-pong samples: the frames up to the loop end,
+// then the loop's inner frames backwards, looped as a whole. play_mod makes them on the caller's
+// thread the first time the module plays (later changes to its samples are not copied again);
+// they stay with the module until destroy_mod. The tick only reads them, so a restart costs no
+// allocation.
+class PingPongCopies {
+public:
+    PingPongCopies() = default;
+    PingPongCopies(const PingPongCopies &) = delete;
+    PingPongCopies &operator=(const PingPongCopies &) = delete;
+    ~PingPongCopies();
+
+    // A copy that cannot be made leaves that sample to play as a forward loop over its own frames.
+    void make(const QVMOD *m);
+
+    std::vector<SAMPLE> copies;   // by sample number; data null where there is no copy
+};
+
+// play_mod and destroy_mod hold the store across their whole work, so a module's copies are
+// never freed between being found and being handed to the tick.
+std::unique_lock<std::mutex> lock_pingpong_store();
+// The module's copies, made the first time it plays; null when memory ran out (its ping-pong
+// samples then loop forwards). Store locked.
+const PingPongCopies *pingpong_copies_for(const QVMOD *m);
+// Removes the module's copies from the store and hands them over (null if it never played). Store locked.
+std::unique_ptr<PingPongCopies> take_pingpong_copies(const QVMOD *m);
+// The copies of the playing module, which the tick reads; set only while the player is held.
+void set_playing_copies(const PingPongCopies *copies);
+const PingPongCopies *playing_copies();
 
 // The forward-looping copy that plays sample `number` of the playing module when that sample has
 // a ping-pong loop, or null. Allegro's mixer drifts out of a ping-pong loop it crosses more than
 // once per mixing buffer and then reads outside the sample, so the player never asks it for one.
 const SAMPLE *pingpong_copy(int number);
+
+// ------------------------------------------------------------------ tick engine
+
+// One tick of the playing song (player.cpp); mod_interrupt runs it with the player not held.
+void run_mod_tick(void);
+
+// play_mod for the tick: starts the playing module again from its first order position, with
+// the ping-pong copies it already has, so that a restart allocates and frees nothing.
+void restart_mod(int loop);
 
 int calc_volume(int ch);
 int calc_pan(int ch);
@@ -193,14 +214,5 @@ void parse_xm_extra_fine_porta(int ch, int param);
 void start_envelope(ENVELOPE_STATE *env, const int *values, const int *positions, int flags, int points,
                     int loop_start, int loop_end, int sustain_start, int sustain_end);
 void process_envelope(ENVELOPE_STATE *env, int default_value, int key_off);
-
-// ------------------------------------------------------------------ memory-locking hooks
-// Nothing to lock on the supported platforms; kept so install_mod reads as on others.
-
-void lock_qvmod_player(void);
-void lock_qvmod_player2(void);
-void lock_qvmod_player3(void);
-void lock_qvmod_player4(void);
-void lock_qvmod_mod(void);
 
 #endif

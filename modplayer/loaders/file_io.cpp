@@ -1,5 +1,5 @@
 // Module file input: byte-order readers and writers over Allegro packed files, and the allocator.
-#include "loader_util.h"
+#include "loader_common.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,8 +1,7 @@
 // Impulse Tracker modules (IT): recognised and described, but loading is refused.
-#include "loader_util.h"
+#include "loader_common.h"
 
 #include <algorithm>
-#include <cstring>
 
 using namespace qvmod_loader;
 
@@ -10,28 +9,18 @@ namespace {
 
 constexpr int kTitleOffset = 4;
 constexpr int kTitleBytes = 26;
+constexpr FormatInfo kInfo = {QVMOD_TYPE_IT, "IT", QVMOD_TYPE_UMX_IT, "Unreal IT (UMX)", kTitleOffset, kTitleBytes};
 
 } // namespace
 
 extern "C" int detect_it(const char *filename)
 {
-    char sig[4];
-    const int got = peek_file(filename, 0, sig, 4);
-    if (got < 0) return 0;
-    return got == 4 && std::memcmp(sig, "IMPM", 4) == 0 ? 1 : -1;
+    return detect_signature(filename, 0, "IMPM", 4);
 }
 
 extern "C" int get_it_info(const char *filename, int offset, QVMOD_INFO *info)
 {
-    if (!info) return -1;
-    if (peek_file(filename, 0, nullptr, 0) < 0) {
-        set_open_error(filename);
-        return -1;
-    }
-    info->type = offset ? QVMOD_TYPE_UMX_IT : QVMOD_TYPE_IT;
-    std::strcpy(info->type_name, offset ? "Unreal IT (UMX)" : "IT");
-    peek_file(filename, std::max(offset, 0) + kTitleOffset, info->name, kTitleBytes);
-    return 1;
+    return describe_module(filename, offset, info, kInfo);
 }
 
 // The title is read as the format has it, but the library prints nothing: the caller that

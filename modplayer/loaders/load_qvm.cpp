@@ -1,5 +1,5 @@
 // QVM modules: the reader, the signature test and the information query.
-#include "../player_internal.h"
+#include "loader_common.h"
 
 #include <climits>
 #include <cstdio>
@@ -9,9 +9,10 @@
 #include <memory>
 #include <utility>
 
+using namespace qvmod_loader;
+
 namespace {
 
-constexpr int kAmigaClock = 3579546;            // pitch value = kAmigaClock / Amiga period
 constexpr int kTitleBytes = 28;
 constexpr int kInfoTitleBytes = 29;
 constexpr int kRunValues = 0x80;                // control bit: values follow
@@ -20,26 +21,27 @@ constexpr size_t kFirstChunk = 4096;            // arrays grow with the data act
 
 static_assert(sizeof(QVM_SIGNATURE) - 1 == QVM_SIGNATURE_SIZE, "signature is 18 bytes");
 
-// Reads little-endian values and remembers whether the stream ran out.
+// Reads little-endian values from a stream, named as Bytes names them, and remembers whether the
+// stream ran out.
 class Reader {
 public:
     explicit Reader(PACKFILE *f) : f_(f) {}
-    int byte()
+    int u8()
     {
         const int c = qvmod_getc(f_);
         if (c == EOF) { eof_ = true; return 0; }
         return c;
     }
-    int sbyte() { return static_cast<signed char>(byte()); }
-    int word() { const int lo = byte(); return lo | (byte() << 8); }
-    int sword() { return static_cast<short>(word()); }
-    unsigned int ulong()
+    int s8() { return static_cast<signed char>(u8()); }
+    int u16le() { const int lo = u8(); return lo | (u8() << 8); }
+    int s16le() { return static_cast<short>(u16le()); }
+    unsigned int u32le()
     {
         unsigned int v = 0;
-        for (int i = 0; i < 4; i++) v |= static_cast<unsigned int>(byte()) << (8 * i);
+        for (int i = 0; i < 4; i++) v |= static_cast<unsigned int>(u8()) << (8 * i);
         return v;
     }
-    void skip(int n) { for (int i = 0; i < n; i++) byte(); }
+    void skip(int n) { for (int i = 0; i < n; i++) u8(); }
     bool read(void *buffer, int n)
     {
         if (qvmod_fread(buffer, n, f_) != n) eof_ = true;
@@ -49,17 +51,6 @@ public:
 private:
     PACKFILE *f_;
     bool eof_ = false;
-};
-
-// The module being built; destroyed unless handed over.
-struct Building {
-    QVMOD *m = nullptr;
-    ~Building() { if (m) destroy_mod(m); }
-    QVMOD *fail(const char *message)
-    {
-        qvmod_set_error("%s", message);
-        return nullptr;
-    }
 };
 
 // Grows a zero-filled array to hold at least `needed` entries (doubling, at most `limit`).
@@ -78,32 +69,23 @@ bool grow(T *&array, size_t &capacity, size_t needed, size_t limit)
     return true;
 }
 
-bool read_envelope_points(Reader &r, int *positions, int *values)
+// An envelope as stored: the points, then its count, flags, sustain point and loop.
+void read_envelope(Reader &r, const Envelope &e)
 {
-    for (int i = 0; i < QVMOD_MAX_ENV_POINTS; i++) {
-        positions[i] = r.word();
-        values[i] = r.word();
-        if (values[i] > kEnvVolumeDefault) values[i] = kEnvVolumeDefault;  // envelope outputs are 0..64
-    }
-    return !r.eof();
+    read_envelope_points(r, e);
+    e.points = r.u8();
+    e.flags = r.u8();
+    e.sustain_start = e.sustain_end = r.u8();
+    e.loop_start = r.u8();
+    e.loop_end = r.u8();
 }
 
 const char *read_instrument(Reader &r, INSTRUMENT_INFO &in)
 {
-    for (int n = 0; n < QVMOD_NOTES_PER_INSTR; n++) in.sample_number[n] = r.byte();
-    read_envelope_points(r, in.volume_env_pos, in.volume_env_value);
-    in.volume_env_points = r.byte();
-    in.volume_env_flags = r.byte();
-    in.volume_env_sustain_start = in.volume_env_sustain_end = r.byte();
-    in.volume_env_loop_start = r.byte();
-    in.volume_env_loop_end = r.byte();
-    read_envelope_points(r, in.pan_env_pos, in.pan_env_value);
-    in.pan_env_points = r.byte();
-    in.pan_env_flags = r.byte();
-    in.pan_env_sustain_start = in.pan_env_sustain_end = r.byte();
-    in.pan_env_loop_start = r.byte();
-    in.pan_env_loop_end = r.byte();
-    in.volume_fadeout = r.word();
+    for (int n = 0; n < QVMOD_NOTES_PER_INSTR; n++) in.sample_number[n] = r.u8();
+    read_envelope(r, volume_envelope(in));
+    read_envelope(r, pan_envelope(in));
+    in.volume_fadeout = r.u16le();
     if (r.eof()) return "QVM file is truncated (instruments)";
     // Sustain and loop indexes are kept as read, even past the points or a loop running backwards:
     // the player brings them inside the used points when an envelope starts.
@@ -114,28 +96,22 @@ const char *read_instrument(Reader &r, INSTRUMENT_INFO &in)
 
 const char *read_sample(Reader &r, SAMPLE &spl, SAMPLE_INFO &si)
 {
-    const unsigned int len = r.ulong();
-    spl.stereo = 0;
-    spl.freq = kFakeSampleFreq;
-    spl.priority = kSamplePriority;
-    spl.param = -1;
+    const unsigned int len = r.u32le();
+    init_sample(spl, 8);
     if (r.eof()) return "QVM file is truncated (samples)";
     if (len == 0) {
         spl.data = qvmod_calloc(0);
         return spl.data ? nullptr : "Unable to allcate enough memory for sample data";
     }
-    unsigned int loop_start = r.ulong();
-    unsigned int loop_end = r.ulong();
-    si.vibrato_type = r.byte();
-    si.vibrato_sweep = r.byte();
-    si.vibrato_depth = r.byte();
-    si.vibrato_rate = r.byte();
-    si.volume = r.byte();
-    si.pan = r.byte();
-    si.transpose = r.sbyte();
-    si.c2spd = r.word();
-    const int bits = r.byte();
-    si.loop_type = r.byte();
+    unsigned int loop_start = r.u32le();
+    unsigned int loop_end = r.u32le();
+    read_auto_vibrato(r, si);
+    si.volume = r.u8();
+    si.pan = r.u8();
+    si.transpose = r.s8();
+    si.c2spd = r.u16le();
+    const int bits = r.u8();
+    si.loop_type = r.u8();
     if (r.eof()) return "QVM file is truncated (samples)";
     if (bits != 8 && bits != 16) return "QVM sample must have 8 or 16 bits";
     const unsigned long long bytes = static_cast<unsigned long long>(len) * (bits / 8);
@@ -163,17 +139,9 @@ const char *read_sample(Reader &r, SAMPLE &spl, SAMPLE_INFO &si)
 #endif
     spl.data = data;
 
-    // A loop is kept inside the sample; one that covers no frames is no loop.
-    if (loop_end > len) loop_end = len;
-    if (loop_start > loop_end) loop_start = loop_end;
-    if (loop_start == loop_end) si.loop_type = 0;
     spl.bits = bits;
-    spl.len = len;
-    spl.loop_start = loop_start;
-    spl.loop_end = loop_end;
-    si.length = static_cast<int>(len);
-    si.loop_start = static_cast<int>(loop_start);
-    si.loop_end = static_cast<int>(loop_end);
+    // A loop is kept inside the sample; one that covers no frames is no loop.
+    set_sample_frames(spl, si, len, loop_start, loop_end, si.loop_type);
     return nullptr;
 }
 
@@ -185,7 +153,7 @@ const char *read_plane(Reader &r, PATTERN_INFO &pat, size_t &capacity, size_t ce
 {
     size_t cursor = 0;
     while (cursor < cells) {
-        const int c = r.byte();
+        const int c = r.u8();
         if (r.eof()) return "QVM file is truncated (patterns)";
         const size_t n = static_cast<size_t>(c & kRunLength);
         if (cursor + n > cells) return "QVM pattern run passes the end of its plane";
@@ -196,16 +164,16 @@ const char *read_plane(Reader &r, PATTERN_INFO &pat, size_t &capacity, size_t ce
                 switch (plane) {
                 case Plane::Note:
                     if (notes) {
-                        cell.note = r.sbyte();
+                        cell.note = r.s8();
                     } else {
-                        const int p = r.sword();
+                        const int p = r.s16le();
                         cell.note = p > 0 ? kAmigaClock / p : p;
                     }
                     break;
-                case Plane::Sample: cell.sample = r.byte(); break;
-                case Plane::Volume: cell.volume = r.byte(); break;
-                case Plane::Command: cell.command = r.byte(); break;
-                case Plane::Extcommand: cell.extcommand = r.word(); break;
+                case Plane::Sample: cell.sample = r.u8(); break;
+                case Plane::Volume: cell.volume = r.u8(); break;
+                case Plane::Command: cell.command = r.u8(); break;
+                case Plane::Extcommand: cell.extcommand = r.u16le(); break;
                 }
             }
             if (r.eof()) return "QVM file is truncated (patterns)";
@@ -219,27 +187,26 @@ const char *read_plane(Reader &r, PATTERN_INFO &pat, size_t &capacity, size_t ce
 
 extern "C" QVMOD *load_qvm(PACKFILE *f)
 {
-    Building b;
-    b.m = static_cast<QVMOD *>(qvmod_calloc(sizeof(QVMOD)));
-    if (!b.m) return b.fail("Unable to allocate enough memory for QVMOD structure");
-    QVMOD *m = b.m;
+    ModuleBuild b;
+    if (!b.create()) return b.fail("Unable to allocate enough memory for QVMOD structure");
+    QVMOD *m = b.get();
     if (!f) return b.fail("QVM stream is not open");
     Reader r(f);
 
     r.skip(QVM_SIGNATURE_SIZE);
-    for (int i = 0; i < kTitleBytes; i++) m->name[i] = static_cast<char>(r.byte());
+    for (int i = 0; i < kTitleBytes; i++) m->name[i] = static_cast<char>(r.u8());
     r.skip(2);
     // The counts stay 0 until their arrays exist, so a failure frees only what was built.
-    const int order_count = r.word();
-    const int pattern_count = r.word();
-    m->channel_count = r.word();
-    const int instrument_count = r.word();
-    const int sample_count = r.word();
-    m->initial_speed = r.word();
-    m->initial_bpm = r.word();
-    m->initial_global_volume = r.word();
-    m->restart_order = r.word();
-    m->flags = r.word();
+    const int order_count = r.u16le();
+    const int pattern_count = r.u16le();
+    m->channel_count = r.u16le();
+    const int instrument_count = r.u16le();
+    const int sample_count = r.u16le();
+    m->initial_speed = r.u16le();
+    m->initial_bpm = r.u16le();
+    m->initial_global_volume = r.u16le();
+    m->restart_order = r.u16le();
+    m->flags = r.u16le();
     if (r.eof()) return b.fail("QVM file is truncated (header)");
     if (m->channel_count < 1 || m->channel_count > QVMOD_MAX_CHANNELS)
         return b.fail("QVM module must have 1 to 64 channels");
@@ -250,8 +217,8 @@ extern "C" QVMOD *load_qvm(PACKFILE *f)
     if (m->restart_order >= order_count) m->restart_order = 0;
     m->order_count = order_count;
 
-    for (int i = 0; i < m->channel_count; i++) m->channel_pan[i] = r.byte();
-    for (int i = 0; i < order_count; i++) m->order_table[i] = r.byte();
+    for (int i = 0; i < m->channel_count; i++) m->channel_pan[i] = r.u8();
+    for (int i = 0; i < order_count; i++) m->order_table[i] = r.u8();
     if (r.eof()) return b.fail("QVM file is truncated (orders)");
     for (int i = 0; i < order_count; i++)
         if (m->order_table[i] >= pattern_count) return b.fail("QVM order names a pattern beyond the pattern count");
@@ -279,14 +246,12 @@ extern "C" QVMOD *load_qvm(PACKFILE *f)
     }
     m->sample_count = sample_count;
 
-    m->pattern_info = static_cast<PATTERN_INFO *>(qvmod_calloc(sizeof(PATTERN_INFO) * pattern_count));
-    if (!m->pattern_info) return b.fail("Unable to allocate enough memory for PATTERN_INFO");
-    m->pattern_count = pattern_count;
+    if (!b.alloc_patterns(pattern_count)) return b.fail("Unable to allocate enough memory for PATTERN_INFO");
     const bool notes = (m->flags & QVMOD_FLAG_NOTES) != 0;
     const int named = notes ? m->instrument_count : m->sample_count;
     for (int p = 0; p < pattern_count; p++) {
         PATTERN_INFO &pat = m->pattern_info[p];
-        pat.row_count = r.word();
+        pat.row_count = r.u16le();
         if (r.eof()) return b.fail("QVM file is truncated (patterns)");
         if (pat.row_count < 1) return b.fail("QVM pattern has no rows");
         const size_t cells = static_cast<size_t>(pat.row_count) * m->channel_count;
@@ -298,10 +263,7 @@ extern "C" QVMOD *load_qvm(PACKFILE *f)
         for (size_t c = 0; c < cells; c++)
             if (pat.notes[c].sample > named) return b.fail("QVM cell names a sample or instrument beyond the count");
     }
-
-    lock_mod(m);
-    b.m = nullptr;
-    return m;
+    return b.finish();
 }
 
 extern "C" int detect_qvm(const char *filename)

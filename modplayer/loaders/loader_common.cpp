@@ -1,5 +1,5 @@
 // Helpers shared by the format readers: whole-file reading, bounded cursor, module building and checks.
-#include "loader_util.h"
+#include "loader_common.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,10 +9,6 @@ namespace qvmod_loader {
 namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
-
-struct PackCloser {
-    void operator()(PACKFILE *f) const { qvmod_fclose(f); }
-};
 
 } // namespace
 
@@ -143,6 +139,19 @@ void repair_loop(unsigned long len, unsigned long &loop_start, unsigned long &lo
     if (loop_start == loop_end) loop_type = 0;
 }
 
+void set_sample_frames(SAMPLE &s, SAMPLE_INFO &si, unsigned long len, unsigned long loop_start,
+                       unsigned long loop_end, int loop_type)
+{
+    repair_loop(len, loop_start, loop_end, loop_type);
+    s.len = len;
+    s.loop_start = loop_start;
+    s.loop_end = loop_end;
+    si.length = static_cast<int>(len);
+    si.loop_start = static_cast<int>(loop_start);
+    si.loop_end = static_cast<int>(loop_end);
+    si.loop_type = loop_type;
+}
+
 void set_open_error(const char *filename)
 {
     static const char kPrefix[] = "Unable to open ";
@@ -156,6 +165,28 @@ void set_open_error(const char *filename)
         // The end of a path names the file; keep it and mark the cut.
         qvmod_set_error("%s%s%s", kPrefix, kCut, name + len - (room - (sizeof kCut - 1)));
     }
+}
+
+int detect_signature(const char *filename, long offset, const char *signature, int n)
+{
+    char found[kLongestSignature];
+    if (n > kLongestSignature) return -1;
+    const int got = peek_file(filename, offset, found, n);
+    if (got < 0) return 0;
+    return got == n && std::memcmp(found, signature, static_cast<size_t>(n)) == 0 ? 1 : -1;
+}
+
+int describe_module(const char *filename, int offset, QVMOD_INFO *info, const FormatInfo &format)
+{
+    if (!info) return -1;
+    if (peek_file(filename, 0, nullptr, 0) < 0) {
+        set_open_error(filename);
+        return -1;
+    }
+    info->type = offset ? format.umx_type : format.type;
+    std::strcpy(info->type_name, offset ? format.umx_type_name : format.type_name);
+    peek_file(filename, std::max(offset, 0) + format.title_offset, info->name, format.title_bytes);
+    return 1;
 }
 
 const char *check_loaded_module(const QVMOD *m)

@@ -1,9 +1,10 @@
-// Helpers shared by the MOD, S3M, XM and IT readers: the file image in memory, bounded reads, module building.
-#ifndef QVMOD_LOADER_UTIL_H
-#define QVMOD_LOADER_UTIL_H
+// What the format readers share: the library's constants, the file image in memory, bounded reads, module building.
+#ifndef QVMOD_LOADER_COMMON_H
+#define QVMOD_LOADER_COMMON_H
 
-#include "../player_internal.h"
+#include "../qvmod_common.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -11,9 +12,15 @@
 
 namespace qvmod_loader {
 
-constexpr int kAmigaClock = 3579546;        // pitch value = kAmigaClock / Amiga period
 constexpr int kRowsPerPattern = 64;         // MOD and S3M patterns
 constexpr int kMaxCellSample = 255;         // a cell's sample or instrument number is one byte
+constexpr int kLongestSignature = 17;       // XM's "Extended Module: "
+constexpr int kSignFlip = 0x80;             // a signed 8-bit frame <-> Allegro's unsigned form
+
+// Closes an Allegro stream when it goes out of scope.
+struct PackCloser {
+    void operator()(PACKFILE *f) const { qvmod_fclose(f); }
+};
 
 // Bytes read from a file, in one heap block; the wanted ones begin `start` bytes into it.
 struct FileBytes {
@@ -123,8 +130,31 @@ bool make_empty_sample(SAMPLE &s);
 // Clips a loop into [0, len]; a loop that covers no frames is switched off (loop_type 0).
 void repair_loop(unsigned long len, unsigned long &loop_start, unsigned long &loop_end, int &loop_type);
 
+// Length and loop of a sample whose `len` frames are in place, in frames on both records; the
+// loop is repaired first.
+void set_sample_frames(SAMPLE &s, SAMPLE_INFO &si, unsigned long len, unsigned long loop_start,
+                       unsigned long loop_end, int loop_type);
+
 // Puts "Unable to open NAME" into qvmod_error, keeping the end of a name too long to fit.
 void set_open_error(const char *filename);
+
+// 1 when the `n` bytes at `offset` are `signature`, -1 when they are not (or not all there), 0 when
+// the file cannot be opened.
+int detect_signature(const char *filename, long offset, const char *signature, int n);
+
+// How a format describes itself in QVMOD_INFO, plain and inside an Unreal package.
+struct FormatInfo {
+    int type;
+    const char *type_name;
+    int umx_type;
+    const char *umx_type_name;
+    int title_offset;           // into the module
+    int title_bytes;
+};
+
+// Fills `info` for a module of the format that starts `offset` bytes into the file (0: a plain
+// file); 1, or -1 when there is no record or the file cannot be opened.
+int describe_module(const char *filename, int offset, QVMOD_INFO *info, const FormatInfo &format);
 
 // Empty when the module keeps every promise the player relies on, else what is broken.
 const char *check_loaded_module(const QVMOD *m);
@@ -161,6 +191,51 @@ inline void convert_by_tables(int &command, int &param, const signed char (&comm
         command = c;
         param = p;
     }
+}
+
+// One of an instrument's two envelopes, field by field.
+struct Envelope {
+    int *value;
+    int *pos;
+    int &points;
+    int &flags;
+    int &sustain_start;
+    int &sustain_end;
+    int &loop_start;
+    int &loop_end;
+};
+
+inline Envelope volume_envelope(INSTRUMENT_INFO &i)
+{
+    return {i.volume_env_value, i.volume_env_pos, i.volume_env_points, i.volume_env_flags,
+            i.volume_env_sustain_start, i.volume_env_sustain_end, i.volume_env_loop_start, i.volume_env_loop_end};
+}
+
+inline Envelope pan_envelope(INSTRUMENT_INFO &i)
+{
+    return {i.pan_env_value, i.pan_env_pos, i.pan_env_points, i.pan_env_flags,
+            i.pan_env_sustain_start, i.pan_env_sustain_end, i.pan_env_loop_start, i.pan_env_loop_end};
+}
+
+// The points of a stored envelope, a position word and a value word each; values above the
+// envelope range are cut to it. `Source` reads like Bytes.
+template <typename Source>
+void read_envelope_points(Source &in, const Envelope &e)
+{
+    for (int i = 0; i < QVMOD_MAX_ENV_POINTS; i++) {
+        e.pos[i] = in.u16le();
+        e.value[i] = std::min(in.u16le(), kEnvVolumeDefault);
+    }
+}
+
+// A sample's automatic vibrato as XM and QVM store it: type, sweep, depth and rate bytes.
+template <typename Source, typename Target>
+void read_auto_vibrato(Source &in, Target &to)
+{
+    to.vibrato_type = in.u8();
+    to.vibrato_sweep = in.u8();
+    to.vibrato_depth = in.u8();
+    to.vibrato_rate = in.u8();
 }
 
 } // namespace qvmod_loader
