@@ -9,6 +9,25 @@
 namespace {
 
 constexpr int FOOTER_X = 150, FOOTER_Y = 468;
+constexpr int C1 = COL_TEXT, C2 = COL_BUTTON_LIGHT;
+
+// One row of a value: the down arrow, the value between (drawn like a button, never polled) and
+// the up arrow, 30 pixels high from its top-left corner.
+struct Stepper {
+    Stepper(int x, int y, BITMAP *down_face, BITMAP *face, BITMAP *up_face)
+        : down(nullptr, x, y, x + 30, y + 30, C1, C2, down_face),
+          value(nullptr, x + 31, y, x + 179, y + 30, C1, C2, face),
+          up(nullptr, x + 180, y, x + 210, y + 30, C1, C2, up_face)
+    {
+    }
+    void Draw()
+    {
+        down.DrawButton();
+        up.DrawButton();
+        value.DrawButton();
+    }
+    Button down, value, up;
+};
 
 void SetValueLabel(Button &b, int value)
 {
@@ -47,51 +66,38 @@ void Options()
     BITMAP *face = DataBitmap(PIC_BUTTON);
     BITMAP *down = DataBitmap(PIC_DECREASE);
     BITMAP *up = DataBitmap(PIC_INCREASE);
-    constexpr int C1 = COL_TEXT, C2 = COL_BUTTON_LIGHT;
     Button exit("E x i t", 215, 400, 425, 430, C1, C2, face);
     Button sound(SoundToggleLabel(), 80, 100, 290, 130, C1, C2, face);
     Button music(MusicToggleLabel(), 350, 100, 560, 130, C1, C2, face);
-    Button sound_down(nullptr, 80, 200, 110, 230, C1, C2, down);
-    Button sound_up(nullptr, 260, 200, 290, 230, C1, C2, up);
-    Button music_down(nullptr, 350, 200, 380, 230, C1, C2, down);
-    Button music_up(nullptr, 530, 200, 560, 230, C1, C2, up);
-    Button level_down(nullptr, 80, 350, 110, 380, C1, C2, down);
-    Button level_up(nullptr, 260, 350, 290, 380, C1, C2, up);
-    Button blocks_down(nullptr, 350, 350, 380, 380, C1, C2, down);
-    Button blocks_up(nullptr, 530, 350, 560, 380, C1, C2, up);
-    // Displays: drawn like buttons, never polled.
-    Button sound_value(nullptr, 111, 200, 259, 230, C1, C2, face);
-    Button music_value(nullptr, 381, 200, 529, 230, C1, C2, face);
-    Button level_value(nullptr, 111, 350, 259, 380, C1, C2, face);
-    Button blocks_value(nullptr, 381, 350, 529, 380, C1, C2, face);
+    Stepper sound_volume_row(80, 200, down, face, up);
+    Stepper music_volume_row(350, 200, down, face, up);
+    Stepper level_row(80, 350, down, face, up);
+    Stepper blocks_row(350, 350, down, face, up);
     SetToggleLabel(sound, SoundToggleLabel());
     SetToggleLabel(music, MusicToggleLabel());
-    SetValueLabel(sound_value, sound_volume);
-    SetValueLabel(music_value, music_volume);
-    SetValueLabel(level_value, start_level);
-    SetValueLabel(blocks_value, start_blocks);
+    // Indexed by the value an option step changes.
+    Stepper *rows[] = {&sound_volume_row, &music_volume_row, &level_row, &blocks_row};
+    for (OptionValue v : {VALUE_SOUND_VOLUME, VALUE_MUSIC_VOLUME, VALUE_LEVEL, VALUE_BLOCKS}) {
+        SetValueLabel(rows[v]->value, OptionValueOf(v));
+    }
 
     Button *controls[OPTION_CONTROL_COUNT] = {};
     controls[OPT_EXIT] = &exit;
     controls[OPT_SOUND_TOGGLE] = &sound;
     controls[OPT_MUSIC_TOGGLE] = &music;
-    controls[OPT_SOUND_VOLUME_UP] = &sound_up;
-    controls[OPT_SOUND_VOLUME_DOWN] = &sound_down;
-    controls[OPT_MUSIC_VOLUME_UP] = &music_up;
-    controls[OPT_MUSIC_VOLUME_DOWN] = &music_down;
-    controls[OPT_LEVEL_UP] = &level_up;
-    controls[OPT_LEVEL_DOWN] = &level_down;
-    controls[OPT_BLOCKS_UP] = &blocks_up;
-    controls[OPT_BLOCKS_DOWN] = &blocks_down;
-    Button *values[] = {&sound_value, &music_value, &level_value, &blocks_value};
+    controls[OPT_SOUND_VOLUME_UP] = &sound_volume_row.up;
+    controls[OPT_SOUND_VOLUME_DOWN] = &sound_volume_row.down;
+    controls[OPT_MUSIC_VOLUME_UP] = &music_volume_row.up;
+    controls[OPT_MUSIC_VOLUME_DOWN] = &music_volume_row.down;
+    controls[OPT_LEVEL_UP] = &level_row.up;
+    controls[OPT_LEVEL_DOWN] = &level_row.down;
+    controls[OPT_BLOCKS_UP] = &blocks_row.up;
+    controls[OPT_BLOCKS_DOWN] = &blocks_row.down;
 
     PaintOptionsScreen();
     show_mouse(screen);
-    for (Button *b : {&exit, &sound, &music, &sound_down, &sound_up, &music_down, &music_up,
-                      &level_down, &level_up, &blocks_down, &blocks_up, &music_value, &sound_value,
-                      &level_value, &blocks_value}) {
-        b->DrawButton();
-    }
+    for (Button *b : {&exit, &sound, &music}) b->DrawButton();
+    for (Stepper *row : rows) row->Draw();
     show_mouse(nullptr);
     FadeIn(DataPalette(PAL_GAME), 5);
     show_mouse(screen);
@@ -123,7 +129,7 @@ void Options()
             music.DrawButton();
         }
         if (effect.value != VALUE_NONE) {
-            Button &display = *values[effect.value];
+            Button &display = rows[effect.value]->value;
             SetValueLabel(display, OptionValueOf(effect.value));
             display.DrawButton();
         }

@@ -53,38 +53,43 @@ void Edges(const FrameSpec &f)
     }
 }
 
-struct LegendLine {
-    const char *text;
-    int x, y, colour;
+// The key legend, one entry a key: its name, then what it does (on the same line, or on the next
+// for the long first entry), then a separator line before the next key.
+struct LegendEntry {
+    const char *key;
+    const char *action;
+    int action_x;
+    int action_dy;  // 0: beside the key; LEGEND_LINE: on the line below
 };
 
+constexpr int LEGEND_X = 365, LEGEND_Y = 282, LEGEND_LINE = 10;
 #define LEGEND_SEPARATOR "---------------------------"
-constexpr LegendLine LEGEND[] = {
-    {"Left & Right Arrows", 365, 282, COL_LEGEND_KEY},
-    {"[Move piece left & right]", 381, 292, COL_LEGEND_ACTION},
-    {LEGEND_SEPARATOR, 365, 302, COL_SEPARATOR},
-    {"Up Arrow", 365, 312, COL_LEGEND_KEY},
-    {"[Rotate piece]", 470, 312, COL_LEGEND_ACTION},
-    {LEGEND_SEPARATOR, 365, 322, COL_SEPARATOR},
-    {"Down Arrow", 365, 332, COL_LEGEND_KEY},
-    {"[Lower piece]", 478, 332, COL_LEGEND_ACTION},
-    {LEGEND_SEPARATOR, 365, 342, COL_SEPARATOR},
-    {"Space Bar", 365, 352, COL_LEGEND_KEY},
-    {"[Drop piece]", 485, 352, COL_LEGEND_ACTION},
-    {LEGEND_SEPARATOR, 365, 362, COL_SEPARATOR},
-    {"F2", 365, 372, COL_LEGEND_KEY},
-    {"[New Game]", 501, 372, COL_LEGEND_ACTION},
-    {LEGEND_SEPARATOR, 365, 382, COL_SEPARATOR},
-    {"F3", 365, 392, COL_LEGEND_KEY},
-    {"[Screenshot]", 485, 392, COL_LEGEND_ACTION},
-    {LEGEND_SEPARATOR, 365, 402, COL_SEPARATOR},
-    {"P", 365, 412, COL_LEGEND_KEY},
-    {"[Pause Game]", 485, 412, COL_LEGEND_ACTION},
-    {LEGEND_SEPARATOR, 365, 422, COL_SEPARATOR},
-    {"ESC", 365, 432, COL_LEGEND_KEY},
-    {"[Quit Game]", 493, 432, COL_LEGEND_ACTION},
-};
 static_assert(sizeof(LEGEND_SEPARATOR) - 1 == 27, "the separator is 27 hyphens");
+constexpr LegendEntry LEGEND[] = {
+    {"Left & Right Arrows", "[Move piece left & right]", 381, LEGEND_LINE},
+    {"Up Arrow", "[Rotate piece]", 470, 0},
+    {"Down Arrow", "[Lower piece]", 478, 0},
+    {"Space Bar", "[Drop piece]", 485, 0},
+    {"F2", "[New Game]", 501, 0},
+    {"F3", "[Screenshot]", 485, 0},
+    {"P", "[Pause Game]", 485, 0},
+    {"ESC", "[Quit Game]", 493, 0},
+};
+
+void DrawLegend()
+{
+    int y = LEGEND_Y;
+    for (const LegendEntry &e : LEGEND) {
+        if (&e != LEGEND) {
+            textout_ex(screen, font, LEGEND_SEPARATOR, LEGEND_X, y, COL_SEPARATOR, -1);
+            y += LEGEND_LINE;
+        }
+        textout_ex(screen, font, e.key, LEGEND_X, y, COL_LEGEND_KEY, -1);
+        y += e.action_dy;
+        textout_ex(screen, font, e.action, e.action_x, y, COL_LEGEND_ACTION, -1);
+        y += LEGEND_LINE;
+    }
+}
 
 struct Label {
     const char *text;
@@ -127,7 +132,7 @@ void InitGameGraphics()
     textout_ex(screen, DataFont(FONT_TITLE), "Quorvex", 505, 190, COL_HEADING, -1);
     textout_ex(screen, DataFont(FONT_TITLE), "Vastrelon", 500, 205, COL_HEADING, -1);
 
-    for (const LegendLine &line : LEGEND) textout_ex(screen, font, line.text, line.x, line.y, line.colour, -1);
+    DrawLegend();
 
     for (const Label &label : PANEL_LABELS) {
         std::snprintf(text, sizeof text, "%s", label.text);

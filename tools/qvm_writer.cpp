@@ -1,6 +1,7 @@
 // QVM writer: the byte image of a QVMOD module as load_qvm reads it (little-endian, packed planes).
 #include "qvm_writer.h"
 
+#include <initializer_list>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -170,18 +171,17 @@ std::vector<unsigned char> qvm_write(const QVMOD *m)
     for (int i = 0; i < m->instrument_count; i++) {
         const INSTRUMENT_INFO &in = m->instrument_info[i];
         for (int n = 0; n < QVMOD_NOTES_PER_INSTR; n++) out.byte(in.sample_number[n]);
-        for (int k = 0; k < QVMOD_MAX_ENV_POINTS; k++) { out.word(in.volume_env_pos[k]); out.word(in.volume_env_value[k]); }
-        out.byte(in.volume_env_points);
-        out.byte(in.volume_env_flags);
-        out.byte(in.volume_env_sustain_start);
-        out.byte(in.volume_env_loop_start);
-        out.byte(in.volume_env_loop_end);
-        for (int k = 0; k < QVMOD_MAX_ENV_POINTS; k++) { out.word(in.pan_env_pos[k]); out.word(in.pan_env_value[k]); }
-        out.byte(in.pan_env_points);
-        out.byte(in.pan_env_flags);
-        out.byte(in.pan_env_sustain_start);
-        out.byte(in.pan_env_loop_start);
-        out.byte(in.pan_env_loop_end);
+        // Each envelope: its points as (position, value) words, then five bytes of settings.
+        auto envelope = [&out](const auto &pos, const auto &value, std::initializer_list<int> settings) {
+            for (int k = 0; k < QVMOD_MAX_ENV_POINTS; k++) { out.word(pos[k]); out.word(value[k]); }
+            for (int b : settings) out.byte(b);
+        };
+        envelope(in.volume_env_pos, in.volume_env_value,
+                 {in.volume_env_points, in.volume_env_flags, in.volume_env_sustain_start,
+                  in.volume_env_loop_start, in.volume_env_loop_end});
+        envelope(in.pan_env_pos, in.pan_env_value,
+                 {in.pan_env_points, in.pan_env_flags, in.pan_env_sustain_start,
+                  in.pan_env_loop_start, in.pan_env_loop_end});
         out.word(in.volume_fadeout);
     }
 
