@@ -30,11 +30,7 @@ void check_xm_cell(const NOTE_INFO &n, int instrument_count)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    qvx_fuzz::start_player();
-    return 0;
-}
+QVX_FUZZ_PLAYER_HARNESS
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

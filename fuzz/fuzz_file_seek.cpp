@@ -73,11 +73,7 @@ void check_word(PACKFILE *f, Model &model, int which)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    qvx_fuzz::start_player();
-    return 0;
-}
+QVX_FUZZ_PLAYER_HARNESS
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -3,11 +3,7 @@
 
 #include "fuzz_support.h"
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    qvx_fuzz::start_player();
-    return 0;
-}
+QVX_FUZZ_PLAYER_HARNESS
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -38,11 +38,8 @@ std::vector<uint8_t> datafile_image(const uint8_t *data, size_t size)
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    qvx_fuzz::start_player();   // install_mod registers the object type
-    return 0;
-}
+// install_mod registers the object type the datafile reader needs.
+QVX_FUZZ_PLAYER_HARNESS
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

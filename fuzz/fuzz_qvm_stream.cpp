@@ -58,11 +58,7 @@ PACKFILE_VTABLE memory_vtable = {mem_fclose, mem_getc, mem_ungetc, mem_fread, me
 
 } // namespace
 
-extern "C" int LLVMFuzzerInitialize(int *, char ***)
-{
-    qvx_fuzz::start_player();
-    return 0;
-}
+QVX_FUZZ_PLAYER_HARNESS
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -218,70 +218,62 @@ def arrow_face(direction):
 
 # ---------------------------------------------------------------- fill patterns
 
+PATTERN_SIZE = 32   # pixels of one tile of a fill pattern
+
+
+def _pattern(pixel):
+    """A fill-pattern tile with pixel(x, y) giving each pixel's colour."""
+    return from_grid([[pixel(x, y) for x in range(PATTERN_SIZE)] for y in range(PATTERN_SIZE)])
+
+
 def pattern_menu():
     """Embossed diamond plate in deep night blue: lit edges up-left, shaded edges down-right."""
     n = P.RAMP["night"]
-    s = 32
-    rows = []
-    for y in range(s):
-        row = []
-        for x in range(s):
-            a = (x + y) % 16
-            b = (x - y) % 16
-            v = 4
-            if a == 0:
-                v = 9
-            elif a == 15:
-                v = 1
-            if b == 0:
-                v = 9 if v != 1 else 5
-            elif b == 1:
-                v = 1
-            row.append(n[v])
-        rows.append(row)
-    return from_grid(rows)
+
+    def pixel(x, y):
+        a = (x + y) % 16
+        b = (x - y) % 16
+        v = 4
+        if a == 0:
+            v = 9
+        elif a == 15:
+            v = 1
+        if b == 0:
+            v = 9 if v != 1 else 5
+        elif b == 1:
+            v = 1
+        return n[v]
+    return _pattern(pixel)
 
 
 def pattern_screens():
     """Fine steel brickwork, dark enough for text of every colour."""
     st = P.RAMP["steel"]
-    s = 32
-    rows = []
-    for y in range(s):
-        row = []
-        for x in range(s):
-            ox = 0 if (y // 8) % 2 == 0 else 8
-            xx = (x + ox) % 16
-            yy = y % 8
-            if yy == 7 or xx == 15:
-                v = st[0]
-            elif yy == 0 or xx == 0:
-                v = st[3]
-            else:
-                v = st[1] if (x * 7 + y * 3) % 11 else st[2]
-            row.append(v)
-        rows.append(row)
-    return from_grid(rows)
+
+    def pixel(x, y):
+        ox = 0 if (y // 8) % 2 == 0 else 8
+        xx = (x + ox) % 16
+        yy = y % 8
+        if yy == 7 or xx == 15:
+            return st[0]
+        if yy == 0 or xx == 0:
+            return st[3]
+        return st[1] if (x * 7 + y * 3) % 11 else st[2]
+    return _pattern(pixel)
 
 
 def pattern_play():
     """Faint embossed squares behind the play screen."""
     n = P.RAMP["night"]
-    s = 32
-    rows = []
-    for y in range(s):
-        row = []
-        for x in range(s):
-            xx, yy = x % 16, y % 16
-            if xx == 0 or yy == 0:
-                v = n[6]
-            elif xx == 15 or yy == 15:
-                v = n[0]
-            else:
-                v = n[3] if ((x // 16) + (y // 16)) % 2 else n[4]
-            row.append(v)
-        rows.append(row)
-    return from_grid(rows)
+
+    def pixel(x, y):
+        xx, yy = x % 16, y % 16
+        if xx == 0 or yy == 0:
+            return n[6]
+        if xx == 15 or yy == 15:
+            return n[0]
+        return n[3] if ((x // 16) + (y // 16)) % 2 else n[4]
+    return _pattern(pixel)
 
 
 # ---------------------------------------------------------------- logotype
