@@ -9,6 +9,7 @@ struct HelpRow {
     const char *action;
 };
 
+// clang-format off
 constexpr HelpRow HELP_ROWS[] = {
     {"Left & Right Arrow", ": Move The Piece Left & Right"},
     {"Up Arrow", ": Rotate Piece"},
@@ -19,6 +20,7 @@ constexpr HelpRow HELP_ROWS[] = {
     {"F3", ": Screenshot In PCX Format"},
     {"ESC", ": Quit Game And/Or Menu"},
 };
+// clang-format on
 
 constexpr int KEYS_X = 20;
 constexpr int ACTION_X = 330;
@@ -34,11 +36,8 @@ void CopyScreen(BITMAP *from, BITMAP *to)
 
 }  // namespace
 
-void Help()
+void DrawHelpPage()
 {
-    CopyScreen(screen, temp_buffer);
-
-    scare_mouse();
     DrawScreenBackground(PAT_SCREENS, COL_HELP_BORDER);
     textout_centre_ex(screen, DataFont(FONT_TEXT), "HELP", GAME_W / 2, 10, COL_WHITE, -1);
     textout_ex(screen, font, "Keys", 60, 100, COL_HEADING, -1);
@@ -52,6 +51,14 @@ void Help()
         y += ROW_STEP;
     }
     textout_centre_ex(screen, font, "Press ESC To Exit", GAME_W / 2, 450, COL_LEGEND_KEY, -1);
+}
+
+void Help()
+{
+    CopyScreen(screen, temp_buffer);
+
+    scare_mouse();
+    DrawHelpPage();
     unscare_mouse();
 
     // Esc already held when help opens ends it on release.

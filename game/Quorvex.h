@@ -348,6 +348,7 @@ void DrawHighScores();
 void SaveGame();
 void LoadGame();
 void Help();
+void DrawHelpPage();  // the help screen's page, drawn on the screen
 void ViewCredits();
 
 #endif

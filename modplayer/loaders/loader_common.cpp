@@ -10,7 +10,7 @@ namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
 
-} // namespace
+}  // namespace
 
 bool read_file(const char *filename, long offset, FileBytes &out)
 {
@@ -57,6 +57,27 @@ bool Bytes::equals_at(uint64_t offset, const char *text, size_t n) const
     return std::memcmp(data_ + offset, text, n) == 0;
 }
 
+namespace {
+
+// count zeroed records of T from the library's allocator (nullptr when it fails).
+template <typename T>
+T *alloc_records(int count)
+{
+    return static_cast<T *>(qvmod_calloc(static_cast<size_t>(std::max(count, 0)) * sizeof(T)));
+}
+
+// Points records at count new zeroed records and sets their count; false when out of memory.
+template <typename T>
+bool alloc_counted(T *&records, int &record_count, int count)
+{
+    records = alloc_records<T>(count);
+    if (!records) return false;
+    record_count = count;
+    return true;
+}
+
+}  // namespace
+
 bool ModuleBuild::create()
 {
     m_ = static_cast<QVMOD *>(qvmod_calloc(sizeof(QVMOD)));
@@ -71,9 +92,8 @@ QVMOD *ModuleBuild::fail(const char *message)
 
 bool ModuleBuild::alloc_samples(int count)
 {
-    const size_t n = static_cast<size_t>(std::max(count, 0));
-    m_->sample_info = static_cast<SAMPLE_INFO *>(qvmod_calloc(n * sizeof(SAMPLE_INFO)));
-    m_->samples = static_cast<SAMPLE *>(qvmod_calloc(n * sizeof(SAMPLE)));
+    m_->sample_info = alloc_records<SAMPLE_INFO>(count);
+    m_->samples = alloc_records<SAMPLE>(count);
     if (!m_->sample_info || !m_->samples) return false;
     m_->sample_count = count;
     return true;
@@ -81,17 +101,14 @@ bool ModuleBuild::alloc_samples(int count)
 
 bool ModuleBuild::alloc_patterns(int count)
 {
-    m_->pattern_info = static_cast<PATTERN_INFO *>(qvmod_calloc(static_cast<size_t>(count) * sizeof(PATTERN_INFO)));
-    if (!m_->pattern_info) return false;
-    m_->pattern_count = count;
-    return true;
+    return alloc_counted(m_->pattern_info, m_->pattern_count, count);
 }
 
 bool ModuleBuild::alloc_cells(int pattern, int rows)
 {
     PATTERN_INFO &p = m_->pattern_info[pattern];
-    p.notes = static_cast<NOTE_INFO *>(
-        qvmod_calloc(static_cast<size_t>(rows) * static_cast<size_t>(m_->channel_count) * sizeof(NOTE_INFO)));
+    p.notes = static_cast<NOTE_INFO *>(qvmod_calloc(
+        static_cast<size_t>(rows) * static_cast<size_t>(m_->channel_count) * sizeof(NOTE_INFO)));
     if (!p.notes) return false;
     p.row_count = rows;
     return true;
@@ -99,11 +116,7 @@ bool ModuleBuild::alloc_cells(int pattern, int rows)
 
 bool ModuleBuild::alloc_instruments(int count)
 {
-    m_->instrument_info =
-        static_cast<INSTRUMENT_INFO *>(qvmod_calloc(static_cast<size_t>(count) * sizeof(INSTRUMENT_INFO)));
-    if (!m_->instrument_info) return false;
-    m_->instrument_count = count;
-    return true;
+    return alloc_counted(m_->instrument_info, m_->instrument_count, count);
 }
 
 QVMOD *ModuleBuild::finish()
@@ -132,7 +145,8 @@ bool make_empty_sample(SAMPLE &s)
     return s.data != nullptr;
 }
 
-void repair_loop(unsigned long len, unsigned long &loop_start, unsigned long &loop_end, int &loop_type)
+void repair_loop(unsigned long len, unsigned long &loop_start, unsigned long &loop_end,
+                 int &loop_type)
 {
     if (loop_end > len) loop_end = len;
     if (loop_start > loop_end) loop_start = loop_end;
@@ -191,12 +205,15 @@ int describe_module(const char *filename, int offset, QVMOD_INFO *info, const Fo
 
 const char *check_loaded_module(const QVMOD *m)
 {
-    if (m->channel_count < 1 || m->channel_count > QVMOD_MAX_CHANNELS) return "Module channel count out of range";
-    if (m->order_count < 1 || m->order_count > QVMOD_MAX_ORDERS) return "Module order count out of range";
+    if (m->channel_count < 1 || m->channel_count > QVMOD_MAX_CHANNELS)
+        return "Module channel count out of range";
+    if (m->order_count < 1 || m->order_count > QVMOD_MAX_ORDERS)
+        return "Module order count out of range";
     if (m->sample_count < 1 || !m->samples || !m->sample_info) return "Module has no samples";
     if (m->pattern_count < 1 || !m->pattern_info) return "Module has no patterns";
     for (int i = 0; i < m->order_count; i++)
-        if (m->order_table[i] < 0 || m->order_table[i] >= m->pattern_count) return "Module order names a missing pattern";
+        if (m->order_table[i] < 0 || m->order_table[i] >= m->pattern_count)
+            return "Module order names a missing pattern";
     const bool notes = (m->flags & QVMOD_FLAG_NOTES) != 0;
     const int named = notes ? m->instrument_count : m->sample_count;
     for (int p = 0; p < m->pattern_count; p++) {
@@ -204,11 +221,13 @@ const char *check_loaded_module(const QVMOD *m)
         if (pat.row_count < 1 || !pat.notes) return "Module pattern has no rows";
         const size_t cells = static_cast<size_t>(pat.row_count) * m->channel_count;
         for (size_t c = 0; c < cells; c++)
-            if (pat.notes[c].sample < 0 || pat.notes[c].sample > named) return "Module cell names a missing sample";
+            if (pat.notes[c].sample < 0 || pat.notes[c].sample > named)
+                return "Module cell names a missing sample";
     }
     for (int i = 0; i < m->sample_count; i++) {
         const SAMPLE &s = m->samples[i];
-        if (!s.data || s.loop_start > s.loop_end || s.loop_end > s.len) return "Module sample loop outside the sample";
+        if (!s.data || s.loop_start > s.loop_end || s.loop_end > s.len)
+            return "Module sample loop outside the sample";
     }
     return nullptr;
 }
@@ -220,4 +239,4 @@ int patterns_needed(const int *orders, int count)
     return highest + 1;
 }
 
-} // namespace qvmod_loader
+}  // namespace qvmod_loader

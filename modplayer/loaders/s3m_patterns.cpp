@@ -8,13 +8,13 @@ namespace qvmod_loader::s3m {
 
 namespace {
 
-constexpr int kPanChannelBelow = 16;        // settings 0..15 are sample channels
+constexpr int kPanChannelBelow = 16;  // settings 0..15 are sample channels
 constexpr int kLeftChannelBelow = 8;
 constexpr int kPanLeft = 64;
 constexpr int kPanRight = 192;
 constexpr int kPanGiven = 0x20;
 constexpr int kNoteCut = 254;
-constexpr int kVolumeBase = 16;             // S3M volume v is stored as v + 16
+constexpr int kVolumeBase = 16;  // S3M volume v is stored as v + 16
 
 constexpr int kHasNote = 0x20;
 constexpr int kHasVolume = 0x40;
@@ -28,9 +28,10 @@ struct MemorySource {
 };
 
 constexpr signed char kDrop = kDropCommand;
-constexpr int kS3mExtendedCommand = 19;     // S: sub-command in the high nibble
+constexpr int kS3mExtendedCommand = 19;  // S: sub-command in the high nibble
 
 // S3M command number (A = 1) -> command code.
+// clang-format off
 constexpr signed char kS3mCommands[] = {
     kDrop,           CMD_S3M_SPEED,       CMD_POSITION_JUMP,        CMD_PATTERN_BREAK,
     CMD_S3M_VOLSLIDE, CMD_S3M_PORTA_DOWN, CMD_S3M_PORTA_UP,         CMD_TONE_PORTA,
@@ -40,14 +41,17 @@ constexpr signed char kS3mCommands[] = {
     CMD_S3M_BPM,     CMD_FINE_VIBRATO,    CMD_SET_GLOBAL_VOLUME,    kDrop,
     CMD_S3M_SET_PAN,
 };
+// clang-format on
 constexpr int kS3mCommandCount = static_cast<int>(sizeof kS3mCommands);
 static_assert(kS3mCommandCount == 25, "S3M commands 0..24");
 
 // Sub-command of S -> the extended sub-command the player runs (8, C, D and E keep their own).
+// clang-format off
 constexpr signed char kS3mExtended[16] = {
     kDrop, EXT_GLISSANDO, EXT_SET_FINETUNE, EXT_VIBRATO_WAVEFORM, EXT_TREMOLO_WAVEFORM, kDrop, kDrop, kDrop,
     0x8,   kDrop,         EXT_STEREO_CONTROL, EXT_PATTERN_LOOP,   0xC,                  0xD,   0xE,   kDrop,
 };
+// clang-format on
 
 inline void convert_command(int &command, int &param)
 {
@@ -71,15 +75,29 @@ const std::array<int, kNoteBytes> &note_pitches()
     return pitches;
 }
 
-// Marks the enabled channels one pattern uses. False when the data ends before 64 rows.
-template <typename Source>
-bool scan_channels(Source &src, ReadContext &ctx)
+// Walks the entries of one packed pattern: entry(row, what) reads the rest of each entry from src
+// and says whether the data held it. False when the data ends before 64 rows.
+template <typename Source, typename Entry>
+bool walk_pattern(Source &src, Entry entry)
 {
     int row = 0;
     while (row < kRowsPerPattern) {
         const int b = src.next();
         if (b < 0) return false;
-        if (b == 0) { row++; continue; }
+        if (b == 0) {
+            row++;
+            continue;
+        }
+        if (!entry(row, b)) return false;
+    }
+    return true;
+}
+
+// Marks the enabled channels one pattern uses. False when the data ends before 64 rows.
+template <typename Source>
+bool scan_channels(Source &src, ReadContext &ctx)
+{
+    return walk_pattern(src, [&](int, int b) {
         const int ch = b & kChannelMask;
         if (ctx.channel_settings[ch] < kChannelEnabledBelow) ctx.remap[ch] = kUsed;
         int extra = 0;
@@ -88,22 +106,18 @@ bool scan_channels(Source &src, ReadContext &ctx)
         if (b & kHasCommand) extra += 2;
         for (int k = 0; k < extra; k++)
             if (src.next() < 0) return false;
-    }
-    return true;
+        return true;
+    });
 }
 
 // Decodes one pattern into its cells; entries for unused channels are read and dropped.
 // False when the data ends before 64 rows (the rest stays empty).
 template <typename Source>
-bool decode_pattern(Source &src, const signed char (&remap)[kSourceChannels], int sample_count, NOTE_INFO *cells,
-                    int channel_count)
+bool decode_pattern(Source &src, const signed char (&remap)[kSourceChannels], int sample_count,
+                    NOTE_INFO *cells, int channel_count)
 {
     const std::array<int, kNoteBytes> &pitches = note_pitches();
-    int row = 0;
-    while (row < kRowsPerPattern) {
-        const int b = src.next();
-        if (b < 0) return false;
-        if (b == 0) { row++; continue; }
+    return walk_pattern(src, [&](int row, int b) {
         const int ch = remap[b & kChannelMask];
         NOTE_INFO scratch{};
         NOTE_INFO &n = ch >= 0 && ch < channel_count ? cells[row * channel_count + ch] : scratch;
@@ -127,11 +141,11 @@ bool decode_pattern(Source &src, const signed char (&remap)[kSourceChannels], in
             n.command = command;
             n.extcommand = param;
         }
-    }
-    return true;
+        return true;
+    });
 }
 
-} // namespace
+}  // namespace
 
 const char *read_patterns(Bytes &in, ModuleBuild &b, ReadContext &ctx)
 {
@@ -158,13 +172,16 @@ const char *read_patterns(Bytes &in, ModuleBuild &b, ReadContext &ctx)
         const int mc = ctx.remap[ch];
         if (mc < 0 || ctx.channel_settings[ch] >= kPanChannelBelow) continue;
         m->channel_pan[mc] = ctx.channel_settings[ch] < kLeftChannelBelow ? kPanLeft : kPanRight;
-        if (ctx.pan_table && (ctx.pans[ch] & kPanGiven)) m->channel_pan[mc] = (ctx.pans[ch] & 15) * kPanStep;
+        if (ctx.pan_table && (ctx.pans[ch] & kPanGiven))
+            m->channel_pan[mc] = (ctx.pans[ch] & 15) * kPanStep;
     }
 
     const int pattern_count = get_mod_no_pat(m->order_table, m->order_count);
-    if (!b.alloc_patterns(pattern_count)) return "Unable to allocate enough memory for PATTERN_INFO";
+    if (!b.alloc_patterns(pattern_count))
+        return "Unable to allocate enough memory for PATTERN_INFO";
     for (int p = 0; p < pattern_count; p++) {
-        if (!b.alloc_cells(p, kRowsPerPattern)) return "Unable to allocate enough memory for NOTE_INFO";
+        if (!b.alloc_cells(p, kRowsPerPattern))
+            return "Unable to allocate enough memory for NOTE_INFO";
         // Patterns not stored, or stored at parapointer 0, are empty.
         if (p >= ctx.stored_patterns || ctx.pattern_at[p] == 0) continue;
         in.seek(ctx.pattern_at[p] + 2);
@@ -174,7 +191,7 @@ const char *read_patterns(Bytes &in, ModuleBuild &b, ReadContext &ctx)
     return nullptr;
 }
 
-} // namespace qvmod_loader::s3m
+}  // namespace qvmod_loader::s3m
 
 using namespace qvmod_loader;
 using namespace qvmod_loader::s3m;

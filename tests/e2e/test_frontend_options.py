@@ -38,6 +38,16 @@ class OptionsScreen(unittest.TestCase):
             else:
                 self.fail("the value did not change")
 
+    def step_to_top(self, up, value_box):
+        """One step up that changes the value, then presses that no longer do; returns the top."""
+        before = self.shown(value_box)
+        self.step(up, value_box)
+        top = self.shown(value_box)
+        self.assertNotEqual(top, before)
+        self.click(up, 2)
+        self.assertEqual(self.shown(value_box), top)
+        return top
+
     def shown(self, box):
         # The pointer is drawn into the screen: keep it off what is compared.
         self.game.move(630, 470)
@@ -72,12 +82,7 @@ class OptionsScreen(unittest.TestCase):
             self.assertEqual(self.shown(OPTIONS_SOUND_VALUE), zero)
             self.step(OPTIONS_SOUND_UP, OPTIONS_SOUND_VALUE, 24)
             self.assertNotEqual(self.shown(OPTIONS_SOUND_VALUE), zero)
-            before_top = self.shown(OPTIONS_SOUND_VALUE)
-            self.step(OPTIONS_SOUND_UP, OPTIONS_SOUND_VALUE)
-            two_fifty = self.shown(OPTIONS_SOUND_VALUE)
-            self.assertNotEqual(two_fifty, before_top)
-            self.click(OPTIONS_SOUND_UP, 2)
-            self.assertEqual(self.shown(OPTIONS_SOUND_VALUE), two_fifty)
+            two_fifty = self.step_to_top(OPTIONS_SOUND_UP, OPTIONS_SOUND_VALUE)
 
             # Music volume: five clicks from 200 reach 250; twenty-five down reach 0, no further.
             self.step(OPTIONS_MUSIC_UP, OPTIONS_MUSIC_VALUE, 5)
@@ -96,12 +101,7 @@ class OptionsScreen(unittest.TestCase):
             self.click(OPTIONS_LEVEL_UP)
             self.assertEqual(self.shown(OPTIONS_LEVEL_VALUE), twenty)
             self.step(OPTIONS_BLOCKS_UP, OPTIONS_BLOCKS_VALUE, 9)
-            nine = self.shown(OPTIONS_BLOCKS_VALUE)
-            self.step(OPTIONS_BLOCKS_UP, OPTIONS_BLOCKS_VALUE)
-            ten = self.shown(OPTIONS_BLOCKS_VALUE)
-            self.assertNotEqual(ten, nine)
-            self.click(OPTIONS_BLOCKS_UP, 2)
-            self.assertEqual(self.shown(OPTIONS_BLOCKS_VALUE), ten)
+            ten = self.step_to_top(OPTIONS_BLOCKS_UP, OPTIONS_BLOCKS_VALUE)
             self.assertNotEqual(twenty, ten)
 
             # The switches change their label and change it back.

@@ -54,7 +54,7 @@ QVMOD_INFO marked_info()
     return info;
 }
 
-} // namespace
+}  // namespace
 
 TEST(Detectors, AnswerForFilesThatCannotBeOpened)
 {
@@ -137,7 +137,8 @@ TEST(Dispatch, UnknownOrMissingFilesAreRefused)
 TEST(Dispatch, NamesWithHashLoadAlike)
 {
     // A '#' in the name sends the file through Allegro's streams instead of one whole read.
-    for (const ModuleImage &img : {small_xm(), small_s3m(), small_mod(), wrap_unreal(small_s3m(), 16)}) {
+    for (const ModuleImage &img :
+         {small_xm(), small_s3m(), small_mod(), wrap_unreal(small_s3m(), 16)}) {
         TempFile plain(img), hashed(img, "#1");
         ModPtr a(load_mod(plain.path()));
         ModPtr b(load_mod(hashed.path()));
@@ -183,6 +184,7 @@ TEST(ModuleInfo, CodesNamesAndTitleBytesAsStored)
         const char *title;
     };
     ModuleImage s3m = small_s3m();
+    // clang-format off
     const Case cases[] = {
         {small_mod(), QVMOD_TYPE_MOD31, "MOD (31 Samples)", 20, "mod title"},
         {small_s3m(), QVMOD_TYPE_S3M, "S3M", 28, "s3m title"},
@@ -192,6 +194,7 @@ TEST(ModuleInfo, CodesNamesAndTitleBytesAsStored)
         {wrap_unreal(small_xm(), 100), QVMOD_TYPE_UMX_XM, "Unreal XM (UMX)", 20, "xm title"},
         {wrap_unreal(it_image("it title"), 33), QVMOD_TYPE_UMX_IT, "Unreal IT (UMX)", 26, "it title"},
     };
+    // clang-format on
     for (const Case &c : cases) {
         TempFile f(c.image);
         QVMOD_INFO info = marked_info();
@@ -202,7 +205,8 @@ TEST(ModuleInfo, CodesNamesAndTitleBytesAsStored)
         expect.resize(c.title_bytes, '\0');
         EXPECT_EQ(std::string(info.name, c.title_bytes), expect) << c.name;
         // No terminator added: the bytes after the title are untouched.
-        for (size_t i = c.title_bytes; i < sizeof info.name; i++) EXPECT_EQ(info.name[i], 'Z') << c.name << " " << i;
+        for (size_t i = c.title_bytes; i < sizeof info.name; i++)
+            EXPECT_EQ(info.name[i], 'Z') << c.name << " " << i;
     }
 }
 
@@ -217,13 +221,23 @@ TEST(ModuleInfo, ModInfoChecksTheSampleCountFirst)
     EXPECT_EQ(std::string(qvmod_error), std::string("Unable to open ") + kMissing);
 }
 
+// A module wrapped `at` bytes into a package: found there, and loaded with its title.
+ModPtr LoadWrapped(const ModuleImage &module, int at, int (*detect)(const char *),
+                   const char *title)
+{
+    TempFile f(wrap_unreal(module, at));
+    EXPECT_EQ(detect(f.path()), at);
+    ModPtr m(load_mod(f.path()));
+    EXPECT_TRUE(m) << qvmod_error;
+    if (m) {
+        EXPECT_EQ(std::string(m->name), title);
+    }
+    return m;
+}
+
 TEST(Unreal, SignatureIsFoundUpToOffset503)
 {
-    TempFile at503(wrap_unreal(small_xm(), 503));
-    EXPECT_EQ(detect_unreal_xm(at503.path()), 503);
-    ModPtr m(load_mod(at503.path()));
-    ASSERT_TRUE(m) << qvmod_error;
-    EXPECT_EQ(std::string(m->name), "xm title");
+    LoadWrapped(small_xm(), 503, detect_unreal_xm, "xm title");
 
     TempFile at504(wrap_unreal(small_xm(), 504));
     EXPECT_EQ(detect_unreal_xm(at504.path()), -1);
@@ -232,11 +246,8 @@ TEST(Unreal, SignatureIsFoundUpToOffset503)
 
 TEST(Unreal, S3mStartsFortyFourBytesBeforeItsSignature)
 {
-    TempFile f(wrap_unreal(small_s3m(), 16));
-    EXPECT_EQ(detect_unreal_s3m(f.path()), 16);
-    ModPtr m(load_mod(f.path()));
-    ASSERT_TRUE(m) << qvmod_error;
-    EXPECT_EQ(std::string(m->name), "s3m title");
+    ModPtr m = LoadWrapped(small_s3m(), 16, detect_unreal_s3m, "s3m title");
+    ASSERT_TRUE(m);
     EXPECT_EQ(m->samples[0].len, 4u);
 }
 

@@ -17,10 +17,24 @@ namespace {
 using qvx_test::Bytes;
 using qvx_test::TempFile;
 
-void put8(Bytes &b, int v) { b.push_back(static_cast<unsigned char>(v & 0xFF)); }
-void put16(Bytes &b, int v) { put8(b, v); put8(b, v >> 8); }
-void put32(Bytes &b, unsigned int v) { put16(b, static_cast<int>(v & 0xFFFF)); put16(b, static_cast<int>(v >> 16)); }
-void append(Bytes &b, const Bytes &more) { b.insert(b.end(), more.begin(), more.end()); }
+void put8(Bytes &b, int v)
+{
+    b.push_back(static_cast<unsigned char>(v & 0xFF));
+}
+void put16(Bytes &b, int v)
+{
+    put8(b, v);
+    put8(b, v >> 8);
+}
+void put32(Bytes &b, unsigned int v)
+{
+    put16(b, static_cast<int>(v & 0xFFFF));
+    put16(b, static_cast<int>(v >> 16));
+}
+void append(Bytes &b, const Bytes &more)
+{
+    b.insert(b.end(), more.begin(), more.end());
+}
 
 // A QVM image described field by field, so each test can spoil one thing.
 struct RawModule {
@@ -41,7 +55,8 @@ struct RawModule {
         b.insert(b.end(), t.begin(), t.end());
         put8(b, 'Z');  // 29th title byte
         put8(b, 0);
-        for (int v : {orders, patterns, channels, instruments, samples, speed, bpm, global_volume, restart, flags})
+        for (int v : {orders, patterns, channels, instruments, samples, speed, bpm, global_volume,
+                      restart, flags})
             put16(b, v);
         append(b, pans);
         append(b, order_bytes);
@@ -52,20 +67,26 @@ struct RawModule {
     }
 };
 
-Bytes empty_sample() { Bytes b; put32(b, 0); return b; }
+Bytes empty_sample()
+{
+    Bytes b;
+    put32(b, 0);
+    return b;
+}
 
-Bytes sample_block(unsigned int len, int bits, unsigned int loop_start = 0, unsigned int loop_end = 0,
-                   int loop_type = 0, size_t data_bytes = static_cast<size_t>(-1))
+Bytes sample_block(unsigned int len, int bits, unsigned int loop_start = 0,
+                   unsigned int loop_end = 0, int loop_type = 0,
+                   size_t data_bytes = static_cast<size_t>(-1))
 {
     Bytes b;
     put32(b, len);
     put32(b, loop_start);
     put32(b, loop_end);
-    for (int v : {1, 2, 3, 4}) put8(b, v);   // vibrato type, sweep, depth, rate
-    put8(b, 40);                              // volume
-    put8(b, 200);                             // pan
-    put8(b, 0xFD);                            // transpose -3
-    put16(b, 0x9000);                         // c2spd
+    for (int v : {1, 2, 3, 4}) put8(b, v);  // vibrato type, sweep, depth, rate
+    put8(b, 40);                            // volume
+    put8(b, 200);                           // pan
+    put8(b, 0xFD);                          // transpose -3
+    put16(b, 0x9000);                       // c2spd
     put8(b, bits);
     put8(b, loop_type);
     if (data_bytes == static_cast<size_t>(-1)) data_bytes = static_cast<size_t>(len) * bits / 8;
@@ -89,18 +110,16 @@ Bytes instrument_block(int vol_points = 2, int sustain = 0, int loop_start = 0, 
 {
     Bytes b;
     for (int n = 0; n < 96; n++) put8(b, n % 2);
-    for (int p = 0; p < 12; p++) { put16(b, p * 10); put16(b, 64 - p); }
-    put8(b, vol_points);
-    put8(b, 7);
-    put8(b, sustain);
-    put8(b, loop_start);
-    put8(b, loop_end);
-    for (int p = 0; p < 12; p++) { put16(b, p * 5); put16(b, 32 + p); }
-    put8(b, 3);
-    put8(b, 1);
-    put8(b, 2);
-    put8(b, 0);
-    put8(b, 2);
+    for (int p = 0; p < 12; p++) {
+        put16(b, p * 10);
+        put16(b, 64 - p);
+    }
+    for (int v : {vol_points, 7, sustain, loop_start, loop_end}) put8(b, v);
+    for (int p = 0; p < 12; p++) {
+        put16(b, p * 5);
+        put16(b, 32 + p);
+    }
+    for (int v : {3, 1, 2, 0, 2}) put8(b, v);
     put16(b, 0x1234);
     return b;
 }
@@ -149,14 +168,22 @@ TEST(QvmRead, HeaderSamplesAndPlanesOfAPeriodModule)
     Bytes p;
     put16(p, 8);
     // note plane: periods 428, 856, 0 and 0xFFFF, then four empty cells
-    put8(p, 0x84); put16(p, 428); put16(p, 856); put16(p, 0); put16(p, 0xFFFF); put8(p, 0x04);
+    put8(p, 0x84);
+    put16(p, 428);
+    put16(p, 856);
+    put16(p, 0);
+    put16(p, 0xFFFF);
+    put8(p, 0x04);
     // sample plane: cell 0 names sample 2
-    put8(p, 0x81); put8(p, 2); put8(p, 0x07);
+    for (int v : {0x81, 2, 0x07}) put8(p, v);
     // volume plane: 05 00 80 83 0A 0B 0C — the 00 and 80 change nothing
     for (int v : {0x05, 0x00, 0x80, 0x83, 0x0A, 0x0B, 0x0C}) put8(p, v);
     // command plane empty; extcommand plane: words on cells 0 and 1
     put8(p, 0x08);
-    put8(p, 0x82); put16(p, 0x14F); put16(p, 0xFF); put8(p, 0x06);
+    put8(p, 0x82);
+    put16(p, 0x14F);
+    put16(p, 0xFF);
+    put8(p, 0x06);
     r.pattern_blocks = p;
 
     const Bytes image = r.image();
@@ -218,8 +245,7 @@ TEST(QvmRead, InstrumentsAndSignedNotesOfANoteModule)
     r.instrument_blocks = instrument_block(4, 3, 1, 2);
     Bytes p;
     put16(p, 4);
-    put8(p, 0x82); put8(p, 0xFE); put8(p, 0x31); put8(p, 0x02);
-    put8(p, 0x81); put8(p, 1); put8(p, 0x03);
+    for (int v : {0x82, 0xFE, 0x31, 0x02, 0x81, 1, 0x03}) put8(p, v);
     for (int i = 0; i < 3; i++) put8(p, 0x04);
     r.pattern_blocks = p;
     Loaded l(r.image());
@@ -266,7 +292,7 @@ TEST(QvmRead, OutOfRangeValuesAreClipped)
     EXPECT_EQ(l.m->sample_info[0].loop_type, 1);
 
     RawModule z = minimal();
-    z.sample_blocks = sample_block(10, 8, 7, 3, 1);   // loop that covers no frames
+    z.sample_blocks = sample_block(10, 8, 7, 3, 1);  // loop that covers no frames
     Loaded lz(z.image());
     ASSERT_NE(lz.m, nullptr) << qvmod_error;
     EXPECT_EQ(lz.m->sample_info[0].loop_type, 0);
@@ -278,6 +304,7 @@ TEST(QvmRead, OutOfRangeValuesAreClipped)
 TEST(QvmRefuse, CountsBeyondTheRecords)
 {
     using Damage = void (*)(RawModule &);
+    // clang-format off
     const Damage damages[] = {
         [](RawModule &r) {
             r.channels = 65;
@@ -289,6 +316,7 @@ TEST(QvmRefuse, CountsBeyondTheRecords)
         [](RawModule &r) { r.orders = 0; r.order_bytes.clear(); },
         [](RawModule &r) { r.samples = 0; r.sample_blocks.clear(); },
     };
+    // clang-format on
     for (size_t i = 0; i < std::size(damages); i++) {
         RawModule r = minimal();
         damages[i](r);
@@ -300,8 +328,9 @@ TEST(QvmRefuse, CountsBeyondTheRecords)
 // keeps them inside the points); thirteen points do not fit the record.
 TEST(QvmRefuse, EnvelopesWithTooManyPointsButNotStrayIndexes)
 {
-    for (Bytes in : {instrument_block(13, 0, 0, 1), instrument_block(4, 4, 0, 1), instrument_block(4, 0, 2, 1),
-                     instrument_block(4, 0, 0, 4), instrument_block(0, 12, 0, 0), instrument_block(2, 255, 200, 9)}) {
+    for (Bytes in : {instrument_block(13, 0, 0, 1), instrument_block(4, 4, 0, 1),
+                     instrument_block(4, 0, 2, 1), instrument_block(4, 0, 0, 4),
+                     instrument_block(0, 12, 0, 0), instrument_block(2, 255, 200, 9)}) {
         RawModule r = minimal();
         r.flags = QVMOD_FLAG_NOTES;
         r.instruments = 1;
@@ -330,8 +359,8 @@ TEST(QvmRefuse, OrdersAndCellsNamingMissingThings)
         r.flags = flags;
         Bytes p;
         put16(p, 4);
-        put8(p, 0x04);
-        put8(p, 0x81); put8(p, 2); put8(p, 0x03);   // sample/instrument 2 of 1 (or 0)
+        for (int v : {0x04, 0x81, 2}) put8(p, v);
+        put8(p, 0x03);  // sample/instrument 2 of 1 (or 0)
         for (int i = 0; i < 3; i++) put8(p, 0x04);
         r.pattern_blocks = p;
         EXPECT_NE(refusal(r.image()), "") << flags;
@@ -346,7 +375,7 @@ TEST(QvmRefuse, EmptyPatternsAndRunsPastThePlane)
     r = minimal();
     Bytes p;
     put16(p, 4);
-    put8(p, 0x05);   // five cells of four
+    put8(p, 0x05);  // five cells of four
     for (int i = 0; i < 4; i++) put8(p, 0x04);
     r.pattern_blocks = p;
     EXPECT_NE(refusal(r.image()), "");
@@ -359,11 +388,11 @@ TEST(QvmRefuse, SamplesThatCannotBeRead)
     EXPECT_NE(refusal(r.image()), "");
     r.sample_blocks = sample_block(0x80000000u, 16, 0, 0, 0, 0);
     EXPECT_NE(refusal(r.image()), "");
-    r.sample_blocks = sample_block(0x7FFFFFFFu, 16, 0, 0, 0, 0);   // size overflows 32 bits
+    r.sample_blocks = sample_block(0x7FFFFFFFu, 16, 0, 0, 0, 0);  // size overflows 32 bits
     EXPECT_NE(refusal(r.image()), "");
-    r.sample_blocks = sample_block(0x10000000u, 8, 0, 0, 0, 16);   // data far shorter than len
+    r.sample_blocks = sample_block(0x10000000u, 8, 0, 0, 0, 16);  // data far shorter than len
     EXPECT_NE(refusal(r.image()), "");
-    r.sample_blocks = sample_block(1000, 16, 0, 0, 0, 1999);        // one byte short
+    r.sample_blocks = sample_block(1000, 16, 0, 0, 0, 1999);  // one byte short
     r.pattern_blocks.clear();
     EXPECT_NE(refusal(r.image()), "");
 }
@@ -379,8 +408,9 @@ TEST(QvmRefuse, EveryTruncationFailsCleanly)
     append(r.sample_blocks, sample_block(5, 16));
     Bytes p;
     put16(p, 4);
-    put8(p, 0x84); for (int v : {1, 2, 3, 0xFF}) put8(p, v);
-    put8(p, 0x82); put8(p, 1); put8(p, 1); put8(p, 0x02);
+    put8(p, 0x84);
+    for (int v : {1, 2, 3, 0xFF}) put8(p, v);
+    for (int v : {0x82, 1, 1, 0x02}) put8(p, v);
     for (int i = 0; i < 3; i++) put8(p, 0x04);
     r.pattern_blocks = p;
     const Bytes full = r.image();
@@ -407,7 +437,7 @@ TEST(QvmRefuse, FileOfZeroControlBytesEnds)
 
 QVMOD *writer_module(int flags)
 {
-    ModuleShape s{2, 3, 2, 3, 3};   // channels, rows, patterns, orders, samples
+    ModuleShape s{2, 3, 2, 3, 3};  // channels, rows, patterns, orders, samples
     s.flags = flags;
     s.instruments = (flags & QVMOD_FLAG_NOTES) ? 1 : 0;
     s.sample_frames = 6;
@@ -422,7 +452,8 @@ QVMOD *writer_module(int flags)
     m->samples[2].bits = 16;
     std::free(m->samples[2].data);
     m->samples[2].data = qvmod_calloc(12);
-    for (int i = 0; i < 12; i++) static_cast<unsigned char *>(m->samples[2].data)[i] = static_cast<unsigned char>(i + 1);
+    for (int i = 0; i < 12; i++)
+        static_cast<unsigned char *>(m->samples[2].data)[i] = static_cast<unsigned char>(i + 1);
     m->sample_info[2].transpose = -5;
     m->sample_info[2].loop_type = QVMOD_LOOP_FORWARD;
     if (s.instruments) {
@@ -433,14 +464,19 @@ QVMOD *writer_module(int flags)
         in.volume_env_sustain_start = in.volume_env_sustain_end = 1;
         in.volume_env_loop_start = 0;
         in.volume_env_loop_end = 2;
-        for (int k = 0; k < 3; k++) { in.volume_env_pos[k] = 4 * k; in.volume_env_value[k] = 60 - 10 * k; }
+        for (int k = 0; k < 3; k++) {
+            in.volume_env_pos[k] = 4 * k;
+            in.volume_env_value[k] = 60 - 10 * k;
+        }
         in.pan_env_points = 1;
         in.pan_env_value[0] = 40;
         in.volume_fadeout = 300;
     }
-    cell(m, 0, 0, 0) = NOTE_INFO{1, (flags & QVMOD_FLAG_NOTES) ? 49 : 8363, 0x40, CMD_SET_VOLUME, 32};
+    cell(m, 0, 0, 0) =
+        NOTE_INFO{1, (flags & QVMOD_FLAG_NOTES) ? 49 : 8363, 0x40, CMD_SET_VOLUME, 32};
     cell(m, 0, 2, 1) = NOTE_INFO{0, (flags & QVMOD_FLAG_NOTES) ? -2 : -1, 0, CMD_EXTENDED, 0x14F};
-    cell(m, 1, 1, 0) = NOTE_INFO{(flags & QVMOD_FLAG_NOTES) ? 1 : 3, (flags & QVMOD_FLAG_NOTES) ? 96 : 4181, 0, 0, 0};
+    cell(m, 1, 1, 0) = NOTE_INFO{(flags & QVMOD_FLAG_NOTES) ? 1 : 3,
+                                 (flags & QVMOD_FLAG_NOTES) ? 96 : 4181, 0, 0, 0};
     return m;
 }
 
@@ -459,7 +495,9 @@ void expect_same_module(const QVMOD *a, const QVMOD *b)
     EXPECT_EQ(0, std::memcmp(a->order_table, b->order_table, sizeof a->order_table));
     for (int i = 0; i < a->channel_count; i++) EXPECT_EQ(a->channel_pan[i], b->channel_pan[i]);
     for (int i = 0; i < a->instrument_count; i++)
-        EXPECT_EQ(0, std::memcmp(&a->instrument_info[i], &b->instrument_info[i], sizeof(INSTRUMENT_INFO))) << i;
+        EXPECT_EQ(
+            0, std::memcmp(&a->instrument_info[i], &b->instrument_info[i], sizeof(INSTRUMENT_INFO)))
+            << i;
     for (int i = 0; i < a->sample_count; i++) {
         const SAMPLE &x = a->samples[i], &y = b->samples[i];
         EXPECT_EQ(x.len, y.len) << i;
@@ -474,7 +512,8 @@ void expect_same_module(const QVMOD *a, const QVMOD *b)
         ASSERT_EQ(a->pattern_info[p].row_count, b->pattern_info[p].row_count);
         const int cells = a->pattern_info[p].row_count * a->channel_count;
         for (int c = 0; c < cells; c++)
-            EXPECT_EQ(0, std::memcmp(&a->pattern_info[p].notes[c], &b->pattern_info[p].notes[c], sizeof(NOTE_INFO)))
+            EXPECT_EQ(0, std::memcmp(&a->pattern_info[p].notes[c], &b->pattern_info[p].notes[c],
+                                     sizeof(NOTE_INFO)))
                 << "pattern " << p << " cell " << c;
     }
 }
@@ -487,47 +526,47 @@ TEST(QvmWrite, ByteLayout)
     EXPECT_EQ(0, std::memcmp(img.data(), QVM_SIGNATURE, 18));
     EXPECT_EQ(0, std::memcmp(img.data() + 18, "Writer Test", 11));
     auto w = [&](size_t at) { return img[at] | (img[at + 1] << 8); };
-    EXPECT_EQ(w(48), 3);   // orders
-    EXPECT_EQ(w(50), 2);   // patterns
-    EXPECT_EQ(w(52), 2);   // channels
-    EXPECT_EQ(w(54), 1);   // instruments
-    EXPECT_EQ(w(56), 3);   // samples
+    EXPECT_EQ(w(48), 3);  // orders
+    EXPECT_EQ(w(50), 2);  // patterns
+    EXPECT_EQ(w(52), 2);  // channels
+    EXPECT_EQ(w(54), 1);  // instruments
+    EXPECT_EQ(w(56), 3);  // samples
     EXPECT_EQ(w(58), 6);
     EXPECT_EQ(w(60), 125);
     EXPECT_EQ(w(62), 64);
     EXPECT_EQ(w(64), 1);
     EXPECT_EQ(w(66), 5);
-    EXPECT_EQ(img[68], 64);   // channel pans
+    EXPECT_EQ(img[68], 64);  // channel pans
     EXPECT_EQ(img[69], 192);
-    EXPECT_EQ(img[70], 0);    // orders 0 1 0
+    EXPECT_EQ(img[70], 0);  // orders 0 1 0
     EXPECT_EQ(img[71], 1);
     const size_t ins = 73;
     EXPECT_EQ(img[ins + 2], 2);
-    EXPECT_EQ(w(ins + 96 + 4), 4);     // volume point 1: position then value
+    EXPECT_EQ(w(ins + 96 + 4), 4);  // volume point 1: position then value
     EXPECT_EQ(w(ins + 96 + 6), 50);
     EXPECT_EQ(img[ins + 144], 3);
     EXPECT_EQ(img[ins + 145], 3);
-    EXPECT_EQ(img[ins + 146], 1);      // the one sustain byte
+    EXPECT_EQ(img[ins + 146], 1);  // the one sustain byte
     EXPECT_EQ(img[ins + 147], 0);
     EXPECT_EQ(img[ins + 148], 2);
-    EXPECT_EQ(w(ins + 149 + 2), 40);   // pan point 0 value
+    EXPECT_EQ(w(ins + 149 + 2), 40);  // pan point 0 value
     EXPECT_EQ(img[ins + 197], 1);
     EXPECT_EQ(w(ins + 202), 300);
     const size_t smp = ins + 204;
-    EXPECT_EQ(w(smp), 0);              // empty sample: 4 bytes
+    EXPECT_EQ(w(smp), 0);  // empty sample: 4 bytes
     EXPECT_EQ(w(smp + 2), 0);
     const size_t s1 = smp + 4;
     EXPECT_EQ(w(s1), 6);
     EXPECT_EQ(img[s1 + 21], 8);
     const size_t s2 = s1 + 23 + 6;
     EXPECT_EQ(w(s2), 6);
-    EXPECT_EQ(img[s2 + 18], 0xFB);     // transpose -5
+    EXPECT_EQ(img[s2 + 18], 0xFB);  // transpose -5
     EXPECT_EQ(img[s2 + 21], 16);
     EXPECT_EQ(img[s2 + 22], 1);
-    EXPECT_EQ(img[s2 + 23], 1);        // data starts
+    EXPECT_EQ(img[s2 + 23], 1);  // data starts
     const size_t pat = s2 + 23 + 12;
     EXPECT_EQ(w(pat), 3);
-    EXPECT_EQ(img[pat + 2], 0x81);     // note plane: one note byte, then skips
+    EXPECT_EQ(img[pat + 2], 0x81);  // note plane: one note byte, then skips
     EXPECT_EQ(img[pat + 3], 49);
 }
 
@@ -604,7 +643,7 @@ TEST(QvmDetect, SignatureAndInformation)
     EXPECT_EQ(info.type, 6);
     EXPECT_STREQ(info.type_name, "QVM");
     EXPECT_EQ(0, std::memcmp(info.name, "Raw Module", 10));
-    EXPECT_EQ(info.name[28], 'Z');   // the 29th title byte is part of the information
+    EXPECT_EQ(info.name[28], 'Z');  // the 29th title byte is part of the information
 
     std::strcpy(qvmod_error, "unchanged");
     EXPECT_EQ(get_mod_info(good.path(), nullptr), -1);
@@ -633,7 +672,7 @@ TEST(QvmDatafile, LoadsAndUnloadsThroughTheRegisteredType)
     ASSERT_NE(m, nullptr);
     EXPECT_STREQ(m->name, "Raw Module");
     EXPECT_EQ(m->pattern_info[0].row_count, 4);
-    unload_datafile(dat);   // the module goes with it (the leak checker watches)
+    unload_datafile(dat);  // the module goes with it (the leak checker watches)
 }
 
-} // namespace
+}  // namespace
