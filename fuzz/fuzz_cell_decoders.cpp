@@ -12,9 +12,9 @@
 
 namespace {
 
-constexpr size_t kHeaderBytes = 96;         // the S3M header up to the order list
-constexpr size_t kScriptBytes = 28;         // its title
-constexpr size_t kStreamKindAt = 29;        // a byte the reader skips: bit 0 picks Allegro's own stream
+constexpr size_t kHeaderBytes = 96;   // the S3M header up to the order list
+constexpr size_t kScriptBytes = 28;   // its title
+constexpr size_t kStreamKindAt = 29;  // a byte the reader skips: bit 0 picks Allegro's own stream
 constexpr size_t kSignatureAt = 44;
 constexpr int kOperations = 4;
 constexpr int kXmKeyOff = 97;
@@ -23,12 +23,15 @@ enum Operation { kScanChannels, kLoadPattern, kLoadNote, kSkip };
 
 void check_xm_cell(const NOTE_INFO &n, int instrument_count)
 {
-    if (n.sample < 0 || n.sample > instrument_count) qvx_fuzz::fail("XM cell names a missing instrument", n.sample);
-    if (n.note != QVMOD_NOTE_KEY_OFF && (n.note < 0 || n.note >= kXmKeyOff)) qvx_fuzz::fail("XM cell note", n.note);
-    if (n.command < 0 || n.extcommand < 0) qvx_fuzz::fail("XM cell command", n.command, n.extcommand);
+    if (n.sample < 0 || n.sample > instrument_count)
+        qvx_fuzz::fail("XM cell names a missing instrument", n.sample);
+    if (n.note != QVMOD_NOTE_KEY_OFF && (n.note < 0 || n.note >= kXmKeyOff))
+        qvx_fuzz::fail("XM cell note", n.note);
+    if (n.command < 0 || n.extcommand < 0)
+        qvx_fuzz::fail("XM cell command", n.command, n.extcommand);
 }
 
-} // namespace
+}  // namespace
 
 QVX_FUZZ_PLAYER_HARNESS
 
@@ -49,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
 
     qvx_fuzz::ScratchFile stream(data + kHeaderBytes, size - kHeaderBytes);
-    PACKFILE *f = (data[kStreamKindAt] & 1) ? pack_fopen(stream.path(), F_READ) : qvmod_fopen(stream.path(), "rb");
+    PACKFILE *f = (data[kStreamKindAt] & 1) ? pack_fopen(stream.path(), F_READ)
+                                            : qvmod_fopen(stream.path(), "rb");
     if (!f) qvx_fuzz::fail("cannot open the stream");
     // load_note judges instrument numbers by the module's count alone.
     QVMOD xm{};

@@ -14,8 +14,8 @@
 
 namespace {
 
-constexpr size_t kPrefixBytes = 2;          // the stream to start with, the script's length
-constexpr size_t kStepBytes = 3;            // operation, 16-bit signed argument
+constexpr size_t kPrefixBytes = 2;  // the stream to start with, the script's length
+constexpr size_t kStepBytes = 3;    // operation, 16-bit signed argument
 constexpr int kMaxSteps = 32;
 constexpr int kOperations = 8;
 constexpr int kMaxRead = 300;
@@ -71,7 +71,7 @@ void check_word(PACKFILE *f, Model &model, int which)
     model.pos += bytes;
 }
 
-} // namespace
+}  // namespace
 
 QVX_FUZZ_PLAYER_HARNESS
 
@@ -79,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < kPrefixBytes) return 0;
     const bool start_allegro = data[0] & 1;
-    const size_t steps = std::min<size_t>(data[1] % (kMaxSteps + 1), (size - kPrefixBytes) / kStepBytes);
+    const size_t steps =
+        std::min<size_t>(data[1] % (kMaxSteps + 1), (size - kPrefixBytes) / kStepBytes);
     const uint8_t *script = data + kPrefixBytes;
     const size_t file_at = kPrefixBytes + steps * kStepBytes;
     std::vector<uint8_t> disk(data + file_at, data + size);
@@ -111,14 +112,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             break;
         case kSkip: {
             const int r = qvmod_skip(f, arg);
-            if (model.kind == Kind::kNone) expect(r == EOF, "skip on no stream", r);
-            else if (arg < 0) expect(r != 0, "a backward skip was taken", arg);
-            else model.skip(arg);
+            if (model.kind == Kind::kNone)
+                expect(r == EOF, "skip on no stream", r);
+            else if (arg < 0)
+                expect(r != 0, "a backward skip was taken", arg);
+            else
+                model.skip(arg);
             break;
         }
         case kGetc: {
             const int got = qvmod_getc(f);
-            const int want = model.kind != Kind::kNone && model.left() ? model.image[model.pos++] : EOF;
+            const int want =
+                model.kind != Kind::kNone && model.left() ? model.image[model.pos++] : EOF;
             expect(got == want, "getc", got, want);
             break;
         }
@@ -127,9 +132,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             const int n = arg % kMaxRead;
             uint8_t buffer[kMaxRead];
             const int got = qvmod_fread(buffer, n, f);
-            const size_t want = model.kind == Kind::kNone || n <= 0 ? 0 : std::min(static_cast<size_t>(n), model.left());
+            const size_t want = model.kind == Kind::kNone || n <= 0
+                                    ? 0
+                                    : std::min(static_cast<size_t>(n), model.left());
             expect(got == static_cast<int>(want), "fread count", got, static_cast<long>(want));
-            expect(want == 0 || std::memcmp(buffer, model.image.data() + model.pos, want) == 0, "fread bytes", got);
+            expect(want == 0 || std::memcmp(buffer, model.image.data() + model.pos, want) == 0,
+                   "fread bytes", got);
             model.pos += want;
             break;
         }
@@ -138,7 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             // which waits forever for the bytes it was promised at opening.
             if (model.kind == Kind::kAllegro) break;
             disk.resize(static_cast<uint16_t>(arg) % (disk.size() + 1));
-            if (truncate(file.path(), static_cast<off_t>(disk.size())) != 0) qvx_fuzz::fail("cannot cut the file");
+            if (truncate(file.path(), static_cast<off_t>(disk.size())) != 0)
+                qvx_fuzz::fail("cannot cut the file");
             break;
         }
         case kReopenAllegro:

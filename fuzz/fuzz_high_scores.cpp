@@ -12,7 +12,7 @@ bool Terminated(const char *text, size_t size)
     return std::memchr(text, 0, size) != nullptr;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
 {
@@ -26,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
             qvx_fuzz::fail("table row not terminated", i);
         char name[HIGH_SCORE_NAME_SIZE + 1];
         HighScoreName(HighScores[i], name);
-        if (std::strlen(name) > HIGH_SCORE_NAME_SIZE) qvx_fuzz::fail("name longer than its field", i);
+        if (std::strlen(name) > HIGH_SCORE_NAME_SIZE)
+            qvx_fuzz::fail("name longer than its field", i);
     }
     // A finished game with a score taken from the input: its place and its insertion.
     GameState game{};
@@ -45,8 +46,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     if (inserted >= 0) {
         char name[HIGH_SCORE_NAME_MAX + 1] = "";
         int length = 0;
-        for (size_t i = 0; i < size && i < 40; i++) NameEntryKey(name, length, bytes[i], bytes[i] == 8, bytes[i] == 13);
-        if (length < 0 || length > HIGH_SCORE_NAME_MAX || std::strlen(name) != static_cast<size_t>(length))
+        for (size_t i = 0; i < size && i < 40; i++)
+            NameEntryKey(name, length, bytes[i], bytes[i] == 8, bytes[i] == 13);
+        if (length < 0 || length > HIGH_SCORE_NAME_MAX ||
+            std::strlen(name) != static_cast<size_t>(length))
             qvx_fuzz::fail("typed name length", length);
         const HighScoreRow row = FormatHighScoreRow(HighScores[inserted], inserted);
         (void)row;

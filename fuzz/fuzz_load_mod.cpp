@@ -23,14 +23,15 @@ namespace {
 
 // Only files that reach the QVM reader may hold its run-length share.
 constexpr long long kPerByte =
-    (QVX_FUZZ_FORMAT == QVX_FORMAT_ANY || QVX_FUZZ_FORMAT == QVX_FORMAT_QVM) ? qvx_fuzz::kPerByteQvm : qvx_fuzz::kPerByte;
+    (QVX_FUZZ_FORMAT == QVX_FORMAT_ANY || QVX_FUZZ_FORMAT == QVX_FORMAT_QVM) ? qvx_fuzz::kPerByteQvm
+                                                                             : qvx_fuzz::kPerByte;
 
 [[maybe_unused]] void put(std::vector<uint8_t> &bytes, size_t at, const char *text, size_t n)
 {
     if (bytes.size() >= at + n) std::memcpy(bytes.data() + at, text, n);
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {

@@ -14,8 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     std::memset(&info, 0, sizeof info);
     const int r = get_mod_info(file.path(), &info);
     if (r == 1) {
-        if (info.type < QVMOD_TYPE_MOD15 || info.type > QVMOD_TYPE_UMX_IT) qvx_fuzz::fail("format code", info.type);
-        if (std::memchr(info.type_name, 0, sizeof info.type_name) == nullptr) qvx_fuzz::fail("format name not terminated");
+        if (info.type < QVMOD_TYPE_MOD15 || info.type > QVMOD_TYPE_UMX_IT)
+            qvx_fuzz::fail("format code", info.type);
+        if (std::memchr(info.type_name, 0, sizeof info.type_name) == nullptr)
+            qvx_fuzz::fail("format name not terminated");
     } else if (r != -1) {
         qvx_fuzz::fail("get_mod_info answer", r);
     }

@@ -36,7 +36,7 @@ std::vector<uint8_t> datafile_image(const uint8_t *data, size_t size)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 // install_mod registers the object type the datafile reader needs.
 QVX_FUZZ_PLAYER_HARNESS
@@ -55,7 +55,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     if (!dat) qvx_fuzz::fail("datafile refused");
     qvmod_error[0] = '\0';
-    if (dat[0].type != QVMOD_DAT_ID || !dat[0].dat) qvx_fuzz::fail("datafile object is not a module");
+    if (dat[0].type != QVMOD_DAT_ID || !dat[0].dat)
+        qvx_fuzz::fail("datafile object is not a module");
     QVMOD *m = static_cast<QVMOD *>(dat[0].dat);
     qvx_fuzz::check_module(m);
     qvx_fuzz::play_module(m, qvx_fuzz::input_hash(data, size));

@@ -15,7 +15,10 @@ struct Memory {
     size_t pos;
 };
 
-int mem_fclose(void *) { return 0; }
+int mem_fclose(void *)
+{
+    return 0;
+}
 int mem_getc(void *u)
 {
     auto *m = static_cast<Memory *>(u);
@@ -37,8 +40,14 @@ long mem_fread(void *p, long n, void *u)
     m->pos += k;
     return static_cast<long>(k);
 }
-int mem_putc(int, void *) { return EOF; }
-long mem_fwrite(AL_CONST void *, long, void *) { return 0; }
+int mem_putc(int, void *)
+{
+    return EOF;
+}
+long mem_fwrite(AL_CONST void *, long, void *)
+{
+    return 0;
+}
 int mem_fseek(void *u, int offset)
 {
     auto *m = static_cast<Memory *>(u);
@@ -51,12 +60,15 @@ int mem_feof(void *u)
     auto *m = static_cast<Memory *>(u);
     return m->pos >= m->size;
 }
-int mem_ferror(void *) { return 0; }
+int mem_ferror(void *)
+{
+    return 0;
+}
 
-PACKFILE_VTABLE memory_vtable = {mem_fclose, mem_getc, mem_ungetc, mem_fread, mem_putc,
-                                 mem_fwrite, mem_fseek, mem_feof, mem_ferror};
+PACKFILE_VTABLE memory_vtable = {mem_fclose, mem_getc,  mem_ungetc, mem_fread, mem_putc,
+                                 mem_fwrite, mem_fseek, mem_feof,   mem_ferror};
 
-} // namespace
+}  // namespace
 
 QVX_FUZZ_PLAYER_HARNESS
 
@@ -69,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     {
         qvx_fuzz::AllocationMeter meter;
         m = load_qvm(f);
-        meter.check("load_qvm held more than the bound (peak bytes, input bytes)", size, qvx_fuzz::kPerByteQvm);
+        meter.check("load_qvm held more than the bound (peak bytes, input bytes)", size,
+                    qvx_fuzz::kPerByteQvm);
     }
     if (!m && qvmod_error[0] == '\0') qvx_fuzz::fail("refused without a message");
     qvmod_error[0] = '\0';

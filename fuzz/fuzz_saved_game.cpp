@@ -15,8 +15,8 @@ bool PieceInWell()
 {
     for (int c = 0; c < BLOCK_SIZE; c++)
         for (int r = 0; r < BLOCK_SIZE; r++)
-            if (Game.block[c][r] != 0 &&
-                (Game.block_x + c < 0 || Game.block_x + c >= MAP_W || Game.block_y + r < 0 || Game.block_y + r >= MAP_H))
+            if (Game.block[c][r] != 0 && (Game.block_x + c < 0 || Game.block_x + c >= MAP_W ||
+                                          Game.block_y + r < 0 || Game.block_y + r >= MAP_H))
                 return false;
     return true;
 }
@@ -45,7 +45,8 @@ void PlayFrom(const GameState &loaded, uint32_t choice)
                 Generate_New();
             }
         }
-        if (!end_game && !PieceInWell()) qvx_fuzz::fail("piece left the well", Game.block_x, Game.block_y);
+        if (!end_game && !PieceInWell())
+            qvx_fuzz::fail("piece left the well", Game.block_x, Game.block_y);
         for (const auto &column : Game.map)
             for (int32_t cell : column)
                 if (cell < 0 || cell > 8) qvx_fuzz::fail("well cell colour", cell);
@@ -53,11 +54,11 @@ void PlayFrom(const GameState &loaded, uint32_t choice)
     }
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    data = nullptr;     // the rules play no sounds and draw nothing without the datafile
+    data = nullptr;  // the rules play no sounds and draw nothing without the datafile
     return 0;
 }
 
@@ -71,7 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     qvx_fuzz::ScratchFile file(bytes, size);
     const LoadResult result = ReadSavedGame(file.path(), loaded);
     if (result == LoadResult::Loaded) {
-        if (size != SAVED_GAME_SIZE) qvx_fuzz::fail("loaded a file of the wrong size", static_cast<long>(size));
+        if (size != SAVED_GAME_SIZE)
+            qvx_fuzz::fail("loaded a file of the wrong size", static_cast<long>(size));
         if (!IsValidGameState(loaded)) qvx_fuzz::fail("loaded record fails the validation");
         PlayFrom(loaded, choice);
     } else if (std::memcmp(&loaded, &untouched, sizeof loaded) != 0) {
@@ -86,7 +88,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *bytes, size_t size)
     if (DecodeSavedGame(image, sizeof image, record)) {
         unsigned char again[SAVED_GAME_SIZE];
         EncodeSavedGame(record, again);
-        if (std::memcmp(again, image, sizeof image) != 0) qvx_fuzz::fail("an accepted record does not write back the same");
+        if (std::memcmp(again, image, sizeof image) != 0)
+            qvx_fuzz::fail("an accepted record does not write back the same");
         PlayFrom(record, choice);
     }
     return 0;

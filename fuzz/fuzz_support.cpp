@@ -16,8 +16,8 @@
 // Builds without AddressSanitizer (UndefinedBehaviorSanitizer alone, coverage) have no sanitizer
 // allocator: these are then null and the checks that need them are skipped.
 extern "C" {
-__attribute__((weak)) int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void *, size_t),
-                                                                    void (*)(const volatile void *));
+__attribute__((weak)) int __sanitizer_install_malloc_and_free_hooks(
+    void (*)(const volatile void *, size_t), void (*)(const volatile void *));
 __attribute__((weak)) size_t __sanitizer_get_allocated_size(const volatile void *);
 __attribute__((weak)) int __sanitizer_get_ownership(const volatile void *);
 }
@@ -26,12 +26,15 @@ namespace qvx_fuzz {
 
 namespace {
 
-bool have_allocator() { return &__sanitizer_get_ownership != nullptr && &__sanitizer_get_allocated_size != nullptr; }
+bool have_allocator()
+{
+    return &__sanitizer_get_ownership != nullptr && &__sanitizer_get_allocated_size != nullptr;
+}
 
 constexpr int kMixRate = 22050;
-constexpr int kMixChunks = 2;            // mixes after each tick: enough frames to move every voice
-constexpr int kVoices = 64;              // every channel a module may have gets a voice
-constexpr int kTicks = 400;              // a few hundred ticks per module
+constexpr int kMixChunks = 2;  // mixes after each tick: enough frames to move every voice
+constexpr int kVoices = 64;    // every channel a module may have gets a voice
+constexpr int kTicks = 400;    // a few hundred ticks per module
 
 int16_t mix_buffer[manual_mixer::kChunkFrames * 2];
 
@@ -42,7 +45,8 @@ std::atomic<long long> meter_peak{0};
 void meter_malloc(const volatile void *, size_t size)
 {
     if (!meter_on.load(std::memory_order_relaxed)) return;
-    const long long live = meter_live.fetch_add(static_cast<long long>(size)) + static_cast<long long>(size);
+    const long long live =
+        meter_live.fetch_add(static_cast<long long>(size)) + static_cast<long long>(size);
     long long peak = meter_peak.load();
     while (live > peak && !meter_peak.compare_exchange_weak(peak, live)) {}
 }
@@ -50,30 +54,39 @@ void meter_malloc(const volatile void *, size_t size)
 void meter_free(const volatile void *p)
 {
     if (!meter_on.load(std::memory_order_relaxed) || !p) return;
-    meter_live.fetch_sub(static_cast<long long>(__sanitizer_get_allocated_size(const_cast<const void *>(p))));
+    meter_live.fetch_sub(
+        static_cast<long long>(__sanitizer_get_allocated_size(const_cast<const void *>(p))));
 }
 
-} // namespace
+}  // namespace
 
 AllocationMeter::AllocationMeter()
 {
     if (!have_allocator()) return;
-    static const bool installed = __sanitizer_install_malloc_and_free_hooks(meter_malloc, meter_free) != 0;
+    static const bool installed =
+        __sanitizer_install_malloc_and_free_hooks(meter_malloc, meter_free) != 0;
     if (!installed) fail("cannot install the allocation hooks");
     meter_live = 0;
     meter_peak = 0;
     meter_on = true;
 }
 
-AllocationMeter::~AllocationMeter() { meter_on = false; }
+AllocationMeter::~AllocationMeter()
+{
+    meter_on = false;
+}
 
-long long AllocationMeter::peak() const { return meter_peak.load(); }
+long long AllocationMeter::peak() const
+{
+    return meter_peak.load();
+}
 
 void AllocationMeter::check(const char *what, size_t input_size, long long per_byte) const
 {
     const long long bound = per_byte * static_cast<long long>(input_size) + kFixedAllocation;
     if (std::getenv("QVX_FUZZ_TRACE"))
-        std::fprintf(stderr, "held at most %lld bytes for %zu input bytes (bound %lld)\n", peak(), input_size, bound);
+        std::fprintf(stderr, "held at most %lld bytes for %zu input bytes (bound %lld)\n", peak(),
+                     input_size, bound);
     if (peak() > bound) fail(what, static_cast<long>(peak()), static_cast<long>(input_size));
 }
 
@@ -87,9 +100,12 @@ void check_voices(const QVMOD *m, int tick)
         const SAMPLE *s = voice_check(v);
         const int pos = voice_get_position(v);
         if (trace && s)
-            std::fprintf(stderr, "tick %d channel %d: sample %p len %lu loop %lu..%lu pos %d freq %d\n", tick, ch,
-                         static_cast<const void *>(s), s->len, s->loop_start, s->loop_end, pos, voice_get_frequency(v));
-        if (s && pos != -1 && (pos < 0 || (s->len > 0 && static_cast<unsigned long>(pos) >= s->len)))
+            std::fprintf(stderr,
+                         "tick %d channel %d: sample %p len %lu loop %lu..%lu pos %d freq %d\n",
+                         tick, ch, static_cast<const void *>(s), s->len, s->loop_start, s->loop_end,
+                         pos, voice_get_frequency(v));
+        if (s && pos != -1 &&
+            (pos < 0 || (s->len > 0 && static_cast<unsigned long>(pos) >= s->len)))
             fail("voice outside its sample", ch, pos);
     }
 }
@@ -131,7 +147,11 @@ void play_module(QVMOD *m, uint32_t choice)
         case 3: goto_mod_track(static_cast<int>(choice >> 8) % (m->order_count + 2) - 1); break;
         case 4: set_mod_speed(1 + static_cast<int>(choice >> 12) % 400); break;
         case 5: set_mod_pitch(1 + static_cast<int>(choice >> 16) % 400); break;
-        case 6: toggle_pause_mode(); mod_interrupt(); toggle_pause_mode(); break;
+        case 6:
+            toggle_pause_mode();
+            mod_interrupt();
+            toggle_pause_mode();
+            break;
         case 7: set_mod_volume(static_cast<int>(choice >> 20) & 0xFF); break;
         default: break;
         }
@@ -162,4 +182,4 @@ uint32_t input_hash(const uint8_t *data, size_t size)
     return h;
 }
 
-} // namespace qvx_fuzz
+}  // namespace qvx_fuzz

@@ -15,7 +15,6 @@ namespace qvx_fuzz {
 // tick mode. Idempotent; aborts when anything fails (a harness without it tests nothing).
 void start_player();
 
-
 // Aborts with a message naming the broken promise when the module would let the player read
 // outside an array (the tests' loaded-module check).
 void check_module(const QVMOD *m);
@@ -61,14 +60,14 @@ uint32_t input_hash(const uint8_t *data, size_t size);
 
 [[noreturn]] void fail(const char *what, long a = 0, long b = 0);
 
-} // namespace qvx_fuzz
+}  // namespace qvx_fuzz
 
 // A harness that plays modules installs the player once, before its first input.
-#define QVX_FUZZ_PLAYER_HARNESS                                \
-    extern "C" int LLVMFuzzerInitialize(int *, char ***)       \
-    {                                                          \
-        qvx_fuzz::start_player();                              \
-        return 0;                                              \
+#define QVX_FUZZ_PLAYER_HARNESS                          \
+    extern "C" int LLVMFuzzerInitialize(int *, char ***) \
+    {                                                    \
+        qvx_fuzz::start_player();                        \
+        return 0;                                        \
     }
 
 #endif

@@ -69,10 +69,19 @@ Bytes it_module(const char *title)
     return b;
 }
 
-size_t le16(const Bytes &b, size_t at) { return at + 2 <= b.size() ? b[at] | (b[at + 1] << 8) : 0; }
-size_t le32(const Bytes &b, size_t at) { return le16(b, at) | (le16(b, at + 2) << 16); }
+size_t le16(const Bytes &b, size_t at)
+{
+    return at + 2 <= b.size() ? b[at] | (b[at + 1] << 8) : 0;
+}
+size_t le32(const Bytes &b, size_t at)
+{
+    return le16(b, at) | (le16(b, at + 2) << 16);
+}
 
-Bytes tail(const Bytes &b, size_t from) { return from < b.size() ? Bytes(b.begin() + from, b.end()) : Bytes(); }
+Bytes tail(const Bytes &b, size_t from)
+{
+    return from < b.size() ? Bytes(b.begin() + from, b.end()) : Bytes();
+}
 
 // Where an S3M file's first stored pattern begins (after its length word).
 size_t s3m_first_pattern(const Bytes &s3m)
@@ -129,10 +138,12 @@ void seek_seeds(const Bytes &file)
 {
     enum { kSeek, kSeekElsewhere, kSkip, kGetc, kWord, kRead, kCut, kReopenAllegro };
     const std::vector<std::pair<int, int>> walk = {
-        {kSeek, 44}, {kRead, 4}, {kGetc, 0}, {kWord, 0}, {kWord, 3}, {kSeek, 0}, {kSkip, 100},
-        {kCut, 600}, {kSeek, 700}, {kGetc, 0}, {kSeekElsewhere, 1}, {kRead, 10}, {kSeek, 96}, {kRead, 250}};
+        {kSeek, 44},         {kRead, 4},   {kGetc, 0},  {kWord, 0},   {kWord, 3},
+        {kSeek, 0},          {kSkip, 100}, {kCut, 600}, {kSeek, 700}, {kGetc, 0},
+        {kSeekElsewhere, 1}, {kRead, 10},  {kSeek, 96}, {kRead, 250}};
     seek_seed(false, walk, file);
-    std::vector<std::pair<int, int>> allegro = {{kRead, 20}, {kSkip, 30}, {kWord, 1}, {kCut, 300}, {kRead, 280}};
+    std::vector<std::pair<int, int>> allegro = {
+        {kRead, 20}, {kSkip, 30}, {kWord, 1}, {kCut, 300}, {kRead, 280}};
     allegro.insert(allegro.end(), walk.begin(), walk.end());
     allegro.push_back({kReopenAllegro, 0});
     allegro.push_back({kWord, 2});
@@ -195,7 +206,8 @@ GameState fresh_game(int element, int next, int filled_rows, int total_lines)
 void game_seeds()
 {
     unsigned char image[SAVED_GAME_SIZE];
-    for (const GameState &g : {fresh_game(1, 2, 0, 0), fresh_game(14, 7, 6, 37), fresh_game(38, 8, 15, 150)}) {
+    for (const GameState &g :
+         {fresh_game(1, 2, 0, 0), fresh_game(14, 7, 6, 37), fresh_game(38, 8, 15, 150)}) {
         EncodeSavedGame(g, image);
         write_seed("saved_game", Bytes(image, image + sizeof image));
     }
@@ -225,7 +237,7 @@ void high_score_seeds()
     write_seed("high_scores", Bytes(table.begin(), table.begin() + 100));
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -15,7 +15,7 @@ struct Cell {
 };
 
 struct Shape {
-    int w, h;     // bounding box, cells
+    int w, h;  // bounding box, cells
     Cell cells[4];
 };
 
@@ -27,6 +27,7 @@ struct Shape {
 //       XX.       .XX       XX       XXX       XXX       XXX
 //
 // Shapes 1, 2, 7 and 8 repeat after two turns; the square is the same in all four.
+// clang-format off
 constexpr Shape CATALOGUE[4][8] = {
     {   // k = 0: ids 1..8
         {3, 2, {{1, 0}, {2, 0}, {0, 1}, {1, 1}}},
@@ -69,6 +70,7 @@ constexpr Shape CATALOGUE[4][8] = {
         {1, 4, {{0, 0}, {0, 1}, {0, 2}, {0, 3}}},
     },
 };
+// clang-format on
 
 }  // namespace
 

@@ -23,7 +23,7 @@ public:
     int col2;            // raised: light bevel and text; pressed: dark bevel and text shadow
     BITMAP *picture;     // face when the label is empty; owned by the datafile
     char name[NAME_SIZE];
-    int pressed;         // -1 while held down under the pointer
+    int pressed;  // -1 while held down under the pointer
 };
 
 // -1 when the pointer is strictly inside the rectangle (its outer pixels do not count).

@@ -10,7 +10,8 @@ namespace {
 // A whole number from MIN_SCALE to MAX_SCALE, nothing else.
 bool ParseScale(const char *s, int &scale)
 {
-    if (s == nullptr || std::strlen(s) != 1 || s[0] < '0' + MIN_SCALE || s[0] > '0' + MAX_SCALE) return false;
+    if (s == nullptr || std::strlen(s) != 1 || s[0] < '0' + MIN_SCALE || s[0] > '0' + MAX_SCALE)
+        return false;
     scale = s[0] - '0';
     return true;
 }

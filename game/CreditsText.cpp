@@ -1,6 +1,7 @@
 // The credits' lines and their scrolling, apart from their drawing.
 #include "CreditsText.h"
 
+// clang-format off
 const char *const CREDITS_LINES[CREDITS_LINE_COUNT] = {
     "Programming, Graphics, Level Design",
     "Music and Sounds  :  The Quorvex Team",
@@ -21,6 +22,7 @@ const char *const CREDITS_LINES[CREDITS_LINE_COUNT] = {
     " ",
     "Press ESC to continue",
 };
+// clang-format on
 
 int NextCreditsY(int y, int screen_h)
 {

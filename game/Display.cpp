@@ -22,7 +22,7 @@ BITMAP *frame = nullptr;          // window-sized: the stretched picture with th
 BITMAP *arrow = nullptr;          // the library's pointer, drawn scaled by the present step
 BITMAP *no_pointer = nullptr;     // an empty sprite: the library's own pointer draws nothing
 int arrow_focus_x = 0, arrow_focus_y = 0;
-int shown_retrace = -1;           // retrace_count at the last present: at most one per retrace
+int shown_retrace = -1;  // retrace_count at the last present: at most one per retrace
 bool shown_pointer = false;
 int shown_mouse_x = -1, shown_mouse_y = -1;
 bool exit_hook_registered = false;
@@ -42,14 +42,16 @@ void Present(bool force)
     // The game shows its pointer on `screen` (the picture); the library draws it there invisibly.
     const bool pointer = _mouse_screen != nullptr;
     const int mx = mouse_x, my = mouse_y;
-    const bool moved = pointer != shown_pointer || (pointer && (mx != shown_mouse_x || my != shown_mouse_y));
+    const bool moved =
+        pointer != shown_pointer || (pointer && (mx != shown_mouse_x || my != shown_mouse_y));
     if (!force && !moved && !PictureChanged()) return;
 
     blit(picture, shown, 0, 0, 0, 0, GAME_W, GAME_H);
     stretch_blit(picture, frame, 0, 0, GAME_W, GAME_H, 0, 0, frame->w, frame->h);
     if (pointer) {
         const int s = screen_scale;
-        stretch_sprite(frame, arrow, mx - arrow_focus_x * s, my - arrow_focus_y * s, arrow->w * s, arrow->h * s);
+        stretch_sprite(frame, arrow, mx - arrow_focus_x * s, my - arrow_focus_y * s, arrow->w * s,
+                       arrow->h * s);
     }
     blit(frame, window_screen, 0, 0, 0, 0, frame->w, frame->h);
     shown_pointer = pointer;
@@ -120,7 +122,8 @@ int SetUpDisplay(int scale, bool fullscreen)
 
     if (!MakePicture(screen_scale)) {
         ShutDownDisplay();
-        std::snprintf(allegro_error, ALLEGRO_ERROR_SIZE, "Not enough memory for a %dx%d window", w, h);
+        std::snprintf(allegro_error, ALLEGRO_ERROR_SIZE, "Not enough memory for a %dx%d window", w,
+                      h);
         return -1;
     }
     window_screen = screen;

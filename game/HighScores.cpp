@@ -68,7 +68,8 @@ void GetHighScore()
             Yield(1);
         }
         int c = readkey() & 0xFF;
-        NameKey result = NameEntryKey(text, length, c, key[KEY_BACKSPACE] != 0, key[KEY_ENTER] != 0);
+        NameKey result =
+            NameEntryKey(text, length, c, key[KEY_BACKSPACE] != 0, key[KEY_ENTER] != 0);
         if (result == NameKey::Finished) return;
         // The click sounds whether or not sound effects are switched on.
         if (result == NameKey::Appended) PlaySoundA(SND_KEY);

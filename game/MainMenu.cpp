@@ -12,7 +12,8 @@ namespace {
 
 Button *MenuButton(const char *label, int y1)
 {
-    return new Button(label, 200, y1, 440, y1 + 30, COL_TEXT, COL_BUTTON_LIGHT, DataBitmap(PIC_BUTTON));
+    return new Button(label, 200, y1, 440, y1 + 30, COL_TEXT, COL_BUTTON_LIGHT,
+                      DataBitmap(PIC_BUTTON));
 }
 
 // Runs one of the menu's screens after stopping any MIDI song, then redraws the menu (and gives
@@ -65,10 +66,12 @@ void StartGameMenu()
     while (!QuitRequested()) {
         bool go_on = true;
         if (btn_start_game->Clicked()) {
-            go_on = RunSubScreen([] {
-                show_mouse(nullptr);
-                Play_Game();
-            }, false);
+            go_on = RunSubScreen(
+                [] {
+                    show_mouse(nullptr);
+                    Play_Game();
+                },
+                false);
         } else if (btn_prev_menu->Clicked()) {
             break;
         } else if (btn_high_scores->Clicked()) {
@@ -83,7 +86,8 @@ void StartGameMenu()
     }
 
     StopSong();
-    Button **buttons[] = {&btn_start_game, &btn_options, &btn_high_scores, &btn_credits, &btn_prev_menu};
+    Button **buttons[] = {&btn_start_game, &btn_options, &btn_high_scores, &btn_credits,
+                          &btn_prev_menu};
     for (Button **b : buttons) {
         delete *b;
         *b = nullptr;

@@ -36,9 +36,7 @@ OptionEffect ApplyOption(OptionControl control)
 {
     OptionEffect e;
     switch (control) {
-    case OPT_EXIT:
-        e.leave = true;
-        return e;
+    case OPT_EXIT: e.leave = true; return e;
     case OPT_SOUND_TOGGLE:
         // Without a sound device both switches stay off.
         if (!sound_installed) return e;
@@ -63,16 +61,11 @@ OptionEffect ApplyOption(OptionControl control)
         return Stepped(StepUp(music_volume, VOLUME_STEP, VOLUME_MAX), VALUE_MUSIC_VOLUME, true);
     case OPT_MUSIC_VOLUME_DOWN:
         return Stepped(StepDown(music_volume, VOLUME_STEP), VALUE_MUSIC_VOLUME, true);
-    case OPT_LEVEL_UP:
-        return Stepped(StepUp(start_level, 1, LEVEL_MAX), VALUE_LEVEL, false);
-    case OPT_LEVEL_DOWN:
-        return Stepped(StepDown(start_level, 1), VALUE_LEVEL, false);
-    case OPT_BLOCKS_UP:
-        return Stepped(StepUp(start_blocks, 1, BLOCKS_MAX), VALUE_BLOCKS, false);
-    case OPT_BLOCKS_DOWN:
-        return Stepped(StepDown(start_blocks, 1), VALUE_BLOCKS, false);
-    case OPTION_CONTROL_COUNT:
-        break;
+    case OPT_LEVEL_UP: return Stepped(StepUp(start_level, 1, LEVEL_MAX), VALUE_LEVEL, false);
+    case OPT_LEVEL_DOWN: return Stepped(StepDown(start_level, 1), VALUE_LEVEL, false);
+    case OPT_BLOCKS_UP: return Stepped(StepUp(start_blocks, 1, BLOCKS_MAX), VALUE_BLOCKS, false);
+    case OPT_BLOCKS_DOWN: return Stepped(StepDown(start_blocks, 1), VALUE_BLOCKS, false);
+    case OPTION_CONTROL_COUNT: break;
     }
     return e;
 }

@@ -6,12 +6,12 @@
 
 namespace {
 
-constexpr int WELL_X = 40;           // screen position of the well's top-left cell
+constexpr int WELL_X = 40;  // screen position of the well's top-left cell
 constexpr int WELL_Y = 40;
-constexpr int NUMBER_RIGHT = 550;    // the panel numbers end here
-constexpr int PREVIEW_X = 360;       // the preview box's first tile
+constexpr int NUMBER_RIGHT = 550;  // the panel numbers end here
+constexpr int PREVIEW_X = 360;     // the preview box's first tile
 constexpr int PREVIEW_Y = 185;
-constexpr int PREVIEW_ROWS = 2;      // rows of the next piece's box shown
+constexpr int PREVIEW_ROWS = 2;  // rows of the next piece's box shown
 
 // A frame of 20x20 pieces with its corner pieces at (x1, y1) and (x2, y2).
 struct FrameSpec {
@@ -65,6 +65,7 @@ struct LegendEntry {
 constexpr int LEGEND_X = 365, LEGEND_Y = 282, LEGEND_LINE = 10;
 #define LEGEND_SEPARATOR "---------------------------"
 static_assert(sizeof(LEGEND_SEPARATOR) - 1 == 27, "the separator is 27 hyphens");
+// clang-format off
 constexpr LegendEntry LEGEND[] = {
     {"Left & Right Arrows", "[Move piece left & right]", 381, LEGEND_LINE},
     {"Up Arrow", "[Rotate piece]", 470, 0},
@@ -75,6 +76,7 @@ constexpr LegendEntry LEGEND[] = {
     {"P", "[Pause Game]", 485, 0},
     {"ESC", "[Quit Game]", 493, 0},
 };
+// clang-format on
 
 void DrawLegend()
 {
@@ -138,7 +140,6 @@ void InitGameGraphics()
         std::snprintf(text, sizeof text, "%s", label.text);
         textout_ex(screen, DataFont(FONT_TEXT), text, 365, label.y, COL_LABEL, -1);
     }
-
 }
 
 void DrawPreview()
@@ -162,7 +163,8 @@ void Draw_Map()
     for (int c = 0; c < MAP_W; c++) {
         for (int r = 0; r < MAP_H; r++) {
             int v = Game.map[c][r];
-            if (v >= 1 && v <= 8) draw_sprite(buffer, DataBitmap(TILE_1 + v - 1), TILE_SIZE * c, TILE_SIZE * r);
+            if (v >= 1 && v <= 8)
+                draw_sprite(buffer, DataBitmap(TILE_1 + v - 1), TILE_SIZE * c, TILE_SIZE * r);
         }
     }
     for (int c = 0; c < BLOCK_SIZE; c++) {

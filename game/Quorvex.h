@@ -70,7 +70,7 @@ constexpr int COL_WHITE = 255;         // help title
 // ---------------------------------------------------------------------------------------------
 
 enum DataItem {
-    TILE_1 = 0,               // bitmap 20x20: cell of a piece of kind 1 ... kind 8 at TILE_8
+    TILE_1 = 0,  // bitmap 20x20: cell of a piece of kind 1 ... kind 8 at TILE_8
     TILE_2,
     TILE_3,
     TILE_4,
@@ -78,76 +78,92 @@ enum DataItem {
     TILE_6,
     TILE_7,
     TILE_8,
-    ITEM_UNUSED_8 = 8,        // present, not used
-    PIC_BUTTON = 9,           // face of every text button (shown only when its label is empty)
-    PIC_DECREASE = 10,        // face of the options screen's decrease buttons
-    PIC_INCREASE = 11,        // face of the options screen's increase buttons
-    PIC_TITLE_BUTTON = 12,    // face of the two title buttons
-    SND_CLICK = 13,           // sample: button click
-    PIC_CREDITS = 14,         // bitmap 640x480: credits background
-    ITEM_UNUSED_15 = 15,      // present, not used
-    SND_ROWS = 16,            // sample: rows removed
-    PIC_PREVIEW_EMPTY = 17,   // bitmap 20x20: empty cell of the preview box
-    PIC_FRAME_H = 18,         // frame pieces, 20x20 each
+    ITEM_UNUSED_8 = 8,       // present, not used
+    PIC_BUTTON = 9,          // face of every text button (shown only when its label is empty)
+    PIC_DECREASE = 10,       // face of the options screen's decrease buttons
+    PIC_INCREASE = 11,       // face of the options screen's increase buttons
+    PIC_TITLE_BUTTON = 12,   // face of the two title buttons
+    SND_CLICK = 13,          // sample: button click
+    PIC_CREDITS = 14,        // bitmap 640x480: credits background
+    ITEM_UNUSED_15 = 15,     // present, not used
+    SND_ROWS = 16,           // sample: rows removed
+    PIC_PREVIEW_EMPTY = 17,  // bitmap 20x20: empty cell of the preview box
+    PIC_FRAME_H = 18,        // frame pieces, 20x20 each
     PIC_FRAME_V = 19,
     PIC_FRAME_TL = 20,
     PIC_FRAME_TR = 21,
     PIC_FRAME_BL = 22,
     PIC_FRAME_BR = 23,
-    MOD_GAME = 24,            // QVMOD module: music during play
-    PAL_GAME = 25,            // the game's one palette
-    SND_HIGH_SCORE = 26,      // sample: a new high score
-    PIC_LOGO = 27,            // bitmap within 390x70: logo of the menu and the credits
-    MIDI_CREDITS = 28,        // MIDI song of the credits
-    PIC_TITLE = 29,           // bitmap 640x480: title picture
-    PAT_SCREENS = 30,         // fill pattern of the options, table, name-entry and help screens
-    PAT_MENU = 31,            // fill pattern of the main menu
-    PAT_PLAY = 32,            // fill pattern of the play screen
-    FONT_TEXT = 33,           // font: running text
-    FONT_TABLE = 34,          // font: high-score table and panel numbers
-    FONT_TITLE = 35,          // font: button labels, screen titles, name entry
-    SND_KEY = 36,             // sample: name-entry key click
+    MOD_GAME = 24,        // QVMOD module: music during play
+    PAL_GAME = 25,        // the game's one palette
+    SND_HIGH_SCORE = 26,  // sample: a new high score
+    PIC_LOGO = 27,        // bitmap within 390x70: logo of the menu and the credits
+    MIDI_CREDITS = 28,    // MIDI song of the credits
+    PIC_TITLE = 29,       // bitmap 640x480: title picture
+    PAT_SCREENS = 30,     // fill pattern of the options, table, name-entry and help screens
+    PAT_MENU = 31,        // fill pattern of the main menu
+    PAT_PLAY = 32,        // fill pattern of the play screen
+    FONT_TEXT = 33,       // font: running text
+    FONT_TABLE = 34,      // font: high-score table and panel numbers
+    FONT_TITLE = 35,      // font: button labels, screen titles, name entry
+    SND_KEY = 36,         // sample: name-entry key click
     DATA_ITEM_COUNT = 37
 };
 
 // The loaded datafile; items are addressed by the indices above.
 extern DATAFILE *data;
 
-inline BITMAP *DataBitmap(int item) { return static_cast<BITMAP *>(data[item].dat); }
-inline SAMPLE *DataSample(int item) { return static_cast<SAMPLE *>(data[item].dat); }
-inline FONT *DataFont(int item) { return static_cast<FONT *>(data[item].dat); }
-inline MIDI *DataMidi(int item) { return static_cast<MIDI *>(data[item].dat); }
-inline RGB *DataPalette(int item) { return static_cast<RGB *>(data[item].dat); }
+inline BITMAP *DataBitmap(int item)
+{
+    return static_cast<BITMAP *>(data[item].dat);
+}
+inline SAMPLE *DataSample(int item)
+{
+    return static_cast<SAMPLE *>(data[item].dat);
+}
+inline FONT *DataFont(int item)
+{
+    return static_cast<FONT *>(data[item].dat);
+}
+inline MIDI *DataMidi(int item)
+{
+    return static_cast<MIDI *>(data[item].dat);
+}
+inline RGB *DataPalette(int item)
+{
+    return static_cast<RGB *>(data[item].dat);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Settings (the last six are kept in quorvex.cfg between runs, see SettingsFile.h)
 // ---------------------------------------------------------------------------------------------
 
-extern char current_game_name[20];  // file name (no directory) of the last game saved or loaded
-extern int start_level;             // starting stage for new games, 0..20
-extern int start_blocks;            // pre-filled bottom rows for new games, 0..10
-extern int sound_on;                // sound effects: -1 on, 0 off
-extern int music_on;                // music (the credits song and the game's module): -1 on, 0 off
-extern int sound_volume;            // digital volume, 0..250 in steps of 10
-extern int music_volume;            // MIDI volume, 0..250 in steps of 10; also scales the module
-constexpr int DEFAULT_VOLUME = 200; // both volumes at start-up
+extern char current_game_name[20];   // file name (no directory) of the last game saved or loaded
+extern int start_level;              // starting stage for new games, 0..20
+extern int start_blocks;             // pre-filled bottom rows for new games, 0..10
+extern int sound_on;                 // sound effects: -1 on, 0 off
+extern int music_on;                 // music (the credits song and the game's module): -1 on, 0 off
+extern int sound_volume;             // digital volume, 0..250 in steps of 10
+extern int music_volume;             // MIDI volume, 0..250 in steps of 10; also scales the module
+constexpr int DEFAULT_VOLUME = 200;  // both volumes at start-up
 
 // Whether the sound device, MIDI and the module player are installed: -1 yes, 0 with --nosound
 // (then no sound call of any kind is made, and sound and music show as off).
 extern int sound_installed;
 
 // Shared buffers and bitmaps (created at start-up)
-extern BITMAP *buffer;              // 200x400 back buffer of the well
-extern BITMAP *temp_buffer;         // 640x480 full-screen back buffer / saved screen
-extern char text[256];              // scratch text, also the name typed in the high-score entry
-extern char text2[PLATFORM_PATH_MAX]; // path edited in the file selector, as long as the platform allows
-extern char pausetxt[10];           // pause texts
+extern BITMAP *buffer;       // 200x400 back buffer of the well
+extern BITMAP *temp_buffer;  // 640x480 full-screen back buffer / saved screen
+extern char text[256];       // scratch text, also the name typed in the high-score entry
+extern char
+    text2[PLATFORM_PATH_MAX];  // path edited in the file selector, as long as the platform allows
+extern char pausetxt[10];      // pause texts
 extern char pausetxt2[30];
 extern char pausetxt3[32];
 
-extern Button *btn_new_game;        // title screen: "PLAY GAME"
-extern Button *btn_exit;            // title screen: "EXIT"
-extern Button *btn_start_game;      // main menu buttons, alive while the menu runs
+extern Button *btn_new_game;    // title screen: "PLAY GAME"
+extern Button *btn_exit;        // title screen: "EXIT"
+extern Button *btn_start_game;  // main menu buttons, alive while the menu runs
 extern Button *btn_options;
 extern Button *btn_high_scores;
 extern Button *btn_credits;
@@ -157,10 +173,10 @@ extern Button *btn_prev_menu;
 // The game record: a file format (saved games hold it byte for byte)
 // ---------------------------------------------------------------------------------------------
 
-constexpr int MAP_W = 10;           // well columns
-constexpr int MAP_H = 20;           // well rows
-constexpr int BLOCK_SIZE = 4;       // the falling piece's box is 4x4
-constexpr int TILE_SIZE = 20;       // pixels per cell
+constexpr int MAP_W = 10;      // well columns
+constexpr int MAP_H = 20;      // well rows
+constexpr int BLOCK_SIZE = 4;  // the falling piece's box is 4x4
+constexpr int TILE_SIZE = 20;  // pixels per cell
 
 // Cells hold 0 (empty) or a colour code 1..8; arrays are column-major: [column][row].
 struct GameState {
@@ -174,10 +190,10 @@ struct GameState {
     int32_t block_h;                        // bounding-box height of the piece, cells
     int32_t delay;                          // fall delay, game_time ticks (10 ms)
     int32_t score;
-    int32_t lines;                          // rows removed in this game
-    int32_t total_lines;                    // 10 x starting stage + rows removed; /10 is the stage
-    int32_t pieces;                         // pieces locked so far
-    int32_t stage;                          // total_lines / 10 at the last spawn
+    int32_t lines;        // rows removed in this game
+    int32_t total_lines;  // 10 x starting stage + rows removed; /10 is the stage
+    int32_t pieces;       // pieces locked so far
+    int32_t stage;        // total_lines / 10 at the last spawn
 };
 
 constexpr size_t GAME_STATE_SIZE = 912;
@@ -211,10 +227,10 @@ constexpr int HIGH_SCORE_NAME_MAX = 14;  // characters a player may type
 
 struct HighScoreEntry {
     int32_t score;
-    int32_t level;                       // stage reached
+    int32_t level;  // stage reached
     int32_t lines;
     int32_t pieces;
-    char name[HIGH_SCORE_NAME_SIZE];     // NUL-terminated unless all 16 bytes are used
+    char name[HIGH_SCORE_NAME_SIZE];  // NUL-terminated unless all 16 bytes are used
 };
 
 constexpr size_t HIGH_SCORE_ENTRY_SIZE = 32;
@@ -264,7 +280,7 @@ struct PieceBox {
 bool LookUpPiece(int element, PieceBox &out);
 
 // Speed and the end of play.
-constexpr int STAGE_LIMIT = 198;      // a spawn above this stage ends the game
+constexpr int STAGE_LIMIT = 198;          // a spawn above this stage ends the game
 constexpr int32_t FALL_DELAY_START = 55;  // game_time ticks a row at stage 0
 constexpr int32_t FALL_DELAY_MIN = 2;     // the fastest fall
 // The fall delay after total_lines rows (10 a stage): 2 ticks faster a stage, down to the minimum.
@@ -289,13 +305,13 @@ void Play_Game();
 void FillStartingRows(int rows);
 
 // The game's sound calls; none of them makes a sound call without a sound device.
-void Music();                       // the game's module from its start, looping, if music is on
-void PlaySong(int index);           // MIDI item `index` once, if music is on
-void PlaySoundA(int index);         // sample item `index` at the sound volume
+void Music();                // the game's module from its start, looping, if music is on
+void PlaySong(int index);    // MIDI item `index` once, if music is on
+void PlaySoundA(int index);  // sample item `index` at the sound volume
 void PlayEffect(int index, int volume);  // sample item `index` at `volume` (0..255), centred
-void StopSong();                    // the MIDI song, if one plays
-void StopMusic();                   // the game's module, if it plays
-void ApplyVolumes();                // both volumes to the library, the music volume to the module
+void StopSong();                         // the MIDI song, if one plays
+void StopMusic();                        // the game's module, if it plays
+void ApplyVolumes();  // both volumes to the library, the music volume to the module
 // The module's level for a music volume: 200 (the default) gives 60.
 int ModuleVolumeFor(int music_volume);
 
@@ -314,7 +330,7 @@ void DrawPreview();
 // the program to end: every screen loop then returns at once, and the title loop ends the program
 // through its normal shut-down (which writes the high-score table).
 bool QuitRequested();
-void RequestQuit();                 // safe to call from a signal handler
+void RequestQuit();  // safe to call from a signal handler
 // Installs the close-button callback, the signal handlers and the focus-loss callback.
 void InstallQuitAndFocusHandlers();
 // True once for each time the window lost the focus since the last call (the play loop pauses).

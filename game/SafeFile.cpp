@@ -22,18 +22,24 @@ long safe_file_fail_after = -1;
 
 namespace {
 
-constexpr int kTempAttempts = 64;       // unique names tried before giving up
-constexpr size_t kTempNameMin = 8;      // every file system takes a name this short
-constexpr size_t kTempNameMax = 15;     // ".~" + random + ".tmp"
+constexpr int kTempAttempts = 64;    // unique names tried before giving up
+constexpr size_t kTempNameMin = 8;   // every file system takes a name this short
+constexpr size_t kTempNameMax = 15;  // ".~" + random + ".tmp"
 constexpr const char kTempPrefix[] = ".~";
 constexpr const char kTempSuffix[] = ".tmp";
 constexpr auto kLockWait = std::chrono::seconds(5);
 constexpr int kLockPollMs = 20;
 
 #ifdef _WIN32
-constexpr bool IsSeparator(char c) { return c == '/' || c == '\\' || c == ':'; }
+constexpr bool IsSeparator(char c)
+{
+    return c == '/' || c == '\\' || c == ':';
+}
 #else
-constexpr bool IsSeparator(char c) { return c == '/'; }
+constexpr bool IsSeparator(char c)
+{
+    return c == '/';
+}
 #endif
 
 size_t NameStart(const std::string &path)
@@ -59,9 +65,9 @@ std::string OpenableFolder(const std::string &path)
 // system accepts never gets a temporary name it refuses.
 std::string TempPathFor(const std::string &target)
 {
-    static std::mt19937 pick(std::random_device{}() ^
-                               static_cast<unsigned>(
-                                   std::chrono::steady_clock::now().time_since_epoch().count()));
+    static std::mt19937 pick(
+        std::random_device{}() ^
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
     static constexpr char kChars[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     size_t length = target.size() - NameStart(target);
     if (length < kTempNameMin) length = kTempNameMin;
@@ -97,8 +103,8 @@ std::string ResolveTrustedLinks(const std::string &path)
 
 CreateResult CreateNew(const std::string &path, const std::string & /*like*/, Handle &out)
 {
-    out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                      nullptr);
     if (out != kNoHandle) return CreateResult::Created;
     switch (GetLastError()) {
     case ERROR_FILE_EXISTS:
@@ -135,11 +141,26 @@ bool WriteAll(Handle h, const void *bytes, size_t size)
     return allowed == size;
 }
 
-bool Rewind(Handle h) { return SetFilePointer(h, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER; }
-bool CutAtPosition(Handle h) { return SetEndOfFile(h) != 0; }
-bool Sync(Handle h) { return FlushFileBuffers(h) != 0; }
-bool Close(Handle h) { return CloseHandle(h) != 0; }
-void Remove(const std::string &path) { DeleteFileA(path.c_str()); }
+bool Rewind(Handle h)
+{
+    return SetFilePointer(h, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER;
+}
+bool CutAtPosition(Handle h)
+{
+    return SetEndOfFile(h) != 0;
+}
+bool Sync(Handle h)
+{
+    return FlushFileBuffers(h) != 0;
+}
+bool Close(Handle h)
+{
+    return CloseHandle(h) != 0;
+}
+void Remove(const std::string &path)
+{
+    DeleteFileA(path.c_str());
+}
 
 bool Replace(const std::string &source, const std::string &target)
 {
@@ -149,7 +170,10 @@ bool Replace(const std::string &source, const std::string &target)
 
 void SyncFolder(const std::string &) {}  // the write-through move has reached the disk
 
-void PauseForLock() { Sleep(kLockPollMs); }
+void PauseForLock()
+{
+    Sleep(kLockPollMs);
+}
 
 #else
 
@@ -240,21 +264,36 @@ bool WriteAll(Handle fd, const void *bytes, size_t size)
     return allowed == size;
 }
 
-bool Rewind(Handle fd) { return lseek(fd, 0, SEEK_SET) == 0; }
+bool Rewind(Handle fd)
+{
+    return lseek(fd, 0, SEEK_SET) == 0;
+}
 bool CutAtPosition(Handle fd)
 {
     const off_t end = lseek(fd, 0, SEEK_CUR);
     return end >= 0 && ftruncate(fd, end) == 0;
 }
-bool Sync(Handle fd) { return fsync(fd) == 0; }
-bool Close(Handle fd) { return close(fd) == 0; }
-void Remove(const std::string &path) { unlink(path.c_str()); }
+bool Sync(Handle fd)
+{
+    return fsync(fd) == 0;
+}
+bool Close(Handle fd)
+{
+    return close(fd) == 0;
+}
+void Remove(const std::string &path)
+{
+    unlink(path.c_str());
+}
 bool Replace(const std::string &source, const std::string &target)
 {
     return rename(source.c_str(), target.c_str()) == 0;
 }
 
-void PauseForLock() { usleep(kLockPollMs * 1000); }
+void PauseForLock()
+{
+    usleep(kLockPollMs * 1000);
+}
 
 // The rename itself reaches the disk only with the folder's entries.
 void SyncFolder(const std::string &path)
@@ -310,8 +349,8 @@ bool WriteFileAtomically(const char *path, const void *bytes, size_t size)
 FilePtr OpenRegularFile(const char *path)
 {
     FilePtr f(std::fopen(path, "rb"));
-    if (f && GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f.get())))) !=
-                 FILE_TYPE_DISK) {
+    if (f &&
+        GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(f.get())))) != FILE_TYPE_DISK) {
         f.reset();
     }
     return f;

@@ -87,9 +87,7 @@ void LoadGame()
             Game = loaded;
             RememberGameName(text2);
             break;
-        case LoadResult::CannotOpen:
-            Message("Error opening file!", nullptr);
-            break;
+        case LoadResult::CannotOpen: Message("Error opening file!", nullptr); break;
         case LoadResult::NotASavedGame:
             // The running game stays exactly as it was.
             Message("Not a saved game:", get_filename(text2));

@@ -100,11 +100,10 @@ struct MemoryOutput {
     static int NoError(void *) { return 0; }
 };
 
-PACKFILE_VTABLE memory_output_vtable = {MemoryOutput::Close,  MemoryOutput::NoGet,
-                                        MemoryOutput::NoUnget, MemoryOutput::NoRead,
-                                        MemoryOutput::Put,    MemoryOutput::Write,
-                                        MemoryOutput::NoSeek, MemoryOutput::AtEnd,
-                                        MemoryOutput::NoError};
+PACKFILE_VTABLE memory_output_vtable = {
+    MemoryOutput::Close,  MemoryOutput::NoGet, MemoryOutput::NoUnget,
+    MemoryOutput::NoRead, MemoryOutput::Put,   MemoryOutput::Write,
+    MemoryOutput::NoSeek, MemoryOutput::AtEnd, MemoryOutput::NoError};
 
 void SavePicture(BITMAP *picture, const RGB *pal)
 {
@@ -136,4 +135,3 @@ void TakeScreenshot(const RGB *pal)
     SavePicture(sub, pal);
     destroy_bitmap(sub);
 }
-

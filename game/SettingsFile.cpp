@@ -24,6 +24,7 @@ struct Setting {
     int top;  // largest count (Kind::Count)
 };
 
+// clang-format off
 const Setting SETTINGS[] = {
     {"sound", &sound_on, Kind::Switch, 0},
     {"music", &music_on, Kind::Switch, 0},
@@ -32,6 +33,7 @@ const Setting SETTINGS[] = {
     {"start_level", &start_level, Kind::Count, LEVEL_MAX},
     {"start_blocks", &start_blocks, Kind::Count, BLOCKS_MAX},
 };
+// clang-format on
 
 std::string Trim(const std::string &s)
 {
@@ -54,14 +56,15 @@ bool Parse(const Setting &setting, const std::string &text, int &out)
 {
     switch (setting.kind) {
     case Kind::Switch:
-        if (text == "on") out = YES;
-        else if (text == "off") out = NO;
-        else return false;
+        if (text == "on")
+            out = YES;
+        else if (text == "off")
+            out = NO;
+        else
+            return false;
         return true;
-    case Kind::Volume:
-        return Number(text, out) && out <= setting.top && out % VOLUME_STEP == 0;
-    case Kind::Count:
-        return Number(text, out) && out <= setting.top;
+    case Kind::Volume: return Number(text, out) && out <= setting.top && out % VOLUME_STEP == 0;
+    case Kind::Count: return Number(text, out) && out <= setting.top;
     }
     return false;
 }
@@ -94,7 +97,8 @@ std::string FormatSettings()
     for (const Setting &setting : SETTINGS) {
         char line[64];
         if (setting.kind == Kind::Switch) {
-            std::snprintf(line, sizeof line, "%s = %s\n", setting.key, *setting.value ? "on" : "off");
+            std::snprintf(line, sizeof line, "%s = %s\n", setting.key,
+                          *setting.value ? "on" : "off");
         } else {
             std::snprintf(line, sizeof line, "%s = %d\n", setting.key, *setting.value);
         }

@@ -105,17 +105,12 @@ static void TitleLoop()
 static int AnswerCommandLine(const CommandLine &line)
 {
     switch (line.action) {
-    case CommandLine::Action::Help:
-        std::fputs(UsageText(), stdout);
-        return 0;
-    case CommandLine::Action::Version:
-        std::printf("%s\n", GAME_TITLE);
-        return 0;
+    case CommandLine::Action::Help: std::fputs(UsageText(), stdout); return 0;
+    case CommandLine::Action::Version: std::printf("%s\n", GAME_TITLE); return 0;
     case CommandLine::Action::Refuse:
         std::fprintf(stderr, "quorvex: %s\n%s", line.error.c_str(), UsageText());
         return STATUS_BAD_COMMAND_LINE;
-    case CommandLine::Action::Play:
-        break;
+    case CommandLine::Action::Play: break;
     }
     return -1;
 }
@@ -163,9 +158,10 @@ int QuorvexMain(int argc, char *argv[])
     } else {
         if (install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, argv[0]) != 0) {
             ShutDownDisplay();
-            allegro_message("Error initializing sound\n%s\n"
-                            "To play without sound, start the game with --nosound.\n",
-                            allegro_error);
+            allegro_message(
+                "Error initializing sound\n%s\n"
+                "To play without sound, start the game with --nosound.\n",
+                allegro_error);
             return 1;
         }
         // Also registers the module object type, which the datafile below needs.

@@ -15,10 +15,9 @@ QVMOD *of = nullptr;
 SONG_STATE mi;
 CHANNEL_STATE ci[QVMOD_MAX_CHANNELS];
 int voice_table[QVMOD_MAX_CHANNELS] = {
-    -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-    -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-    -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
-    -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
+    -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+    -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1,
+    -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
 SAMPLE *fake_sample = nullptr;
 int mod_init = 0;
 int mod_volume = kMaxModVolume;
@@ -33,7 +32,7 @@ std::atomic<int> qv_paused{0};
 namespace {
 
 bool g_atexit_registered = false;
-bool g_paused_voice[QVMOD_MAX_CHANNELS]; // voices that were sounding when the pause began
+bool g_paused_voice[QVMOD_MAX_CHANNELS];  // voices that were sounding when the pause began
 
 void stop_song()
 {
@@ -58,7 +57,8 @@ void pause_song()
     // Remember the sounding voices once: a second pause would find them all stopped.
     if (mi.paused != kTrue) {
         for (int i = 0; i < QVMOD_MAX_CHANNELS; i++)
-            g_paused_voice[i] = i < mi.voice_count && voice_table[i] >= 0 && voice_get_position(voice_table[i]) >= 0;
+            g_paused_voice[i] = i < mi.voice_count && voice_table[i] >= 0 &&
+                                voice_get_position(voice_table[i]) >= 0;
     }
     set_song_paused(kTrue);
     for (int i = 0; i < mi.voice_count; i++)
@@ -116,7 +116,7 @@ void free_module(QVMOD *m)
     std::free(m);
 }
 
-} // namespace
+}  // namespace
 
 void set_song_playing(int playing)
 {
@@ -273,7 +273,7 @@ void start_song(QVMOD *module, int loop, const PingPongCopies *copies)
     update_mod_timer();
 }
 
-} // namespace
+}  // namespace
 
 extern "C" void play_mod(QVMOD *module, int loop)
 {
@@ -282,7 +282,8 @@ extern "C" void play_mod(QVMOD *module, int loop)
         return;
     }
     const auto store = lock_pingpong_store();
-    const PingPongCopies *copies = pingpong_copies_for(module);   // before the hold: a song playing keeps its ticks
+    const PingPongCopies *copies =
+        pingpong_copies_for(module);  // before the hold: a song playing keeps its ticks
     PlayerHold hold;
     if (of) stop_song();
     start_song(module, loop, copies);
@@ -315,7 +316,7 @@ extern "C" void destroy_mod(QVMOD *module)
         // A stopped voice may still be mixing: every voice on the module's data lets go first.
         release_voices_on(module->samples, static_cast<size_t>(std::max(module->sample_count, 0)));
         if (copies) release_voices_on(copies->copies.data(), copies->copies.size());
-        if (playing_copies() == copies.get()) set_playing_copies(nullptr);   // a song that ended
+        if (playing_copies() == copies.get()) set_playing_copies(nullptr);  // a song that ended
     }
     copies.reset();
     free_module(module);
@@ -336,8 +337,10 @@ extern "C" void resume_mod(void)
 extern "C" void toggle_pause_mode(void)
 {
     PlayerHold hold;
-    if (mi.playing == kTrue && mi.paused == kTrue) resume_song();
-    else pause_song();
+    if (mi.playing == kTrue && mi.paused == kTrue)
+        resume_song();
+    else
+        pause_song();
 }
 
 extern "C" int is_mod_playing(void)
@@ -433,10 +436,12 @@ QVMOD *silent_module()
     m->samples = static_cast<SAMPLE *>(qvmod_calloc(sizeof(SAMPLE)));
     m->pattern_info = static_cast<PATTERN_INFO *>(qvmod_calloc(sizeof(PATTERN_INFO)));
     if (m->samples) m->samples[0].data = qvmod_calloc(0);
-    if (m->pattern_info) m->pattern_info[0].notes = static_cast<NOTE_INFO *>(qvmod_calloc(sizeof(NOTE_INFO)));
+    if (m->pattern_info)
+        m->pattern_info[0].notes = static_cast<NOTE_INFO *>(qvmod_calloc(sizeof(NOTE_INFO)));
     m->sample_count = m->samples ? 1 : 0;
     m->pattern_count = m->pattern_info ? 1 : 0;
-    if (!m->sample_info || !m->samples || !m->samples[0].data || !m->pattern_info || !m->pattern_info[0].notes) {
+    if (!m->sample_info || !m->samples || !m->samples[0].data || !m->pattern_info ||
+        !m->pattern_info[0].notes) {
         free_module(m);
         return nullptr;
     }
@@ -454,7 +459,7 @@ QVMOD *silent_module()
     return m;
 }
 
-} // namespace
+}  // namespace
 
 // Allegro 4.4's load_datafile frees its object table twice when an object's loader returns null,
 // so a damaged module must not fail the load: it becomes a silent module, and qvmod_error keeps

@@ -12,9 +12,9 @@ namespace {
 // and under the mutex; the tick never takes it and reads only g_playing_copies.
 std::mutex g_copies_mutex;
 std::unordered_map<const QVMOD *, std::unique_ptr<PingPongCopies>> g_copies;
-const PingPongCopies *g_playing_copies = nullptr;   // the copies of `of`; changed only while held
+const PingPongCopies *g_playing_copies = nullptr;  // the copies of `of`; changed only while held
 
-} // namespace
+}  // namespace
 
 PingPongCopies::~PingPongCopies()
 {
@@ -30,13 +30,14 @@ void PingPongCopies::make(const QVMOD *m)
         if (!(m->sample_info[i].loop_type & QVMOD_LOOP_BIDIR) || !src.data) continue;
         if (src.loop_end > src.len || src.loop_start >= src.loop_end) continue;
         const size_t frame = src.bits == 16 ? 2 : 1;
-        const size_t ahead = src.loop_end;                              // frames up to the loop end
-        const size_t back = src.loop_end - src.loop_start >= 2 ? src.loop_end - src.loop_start - 2 : 0;
+        const size_t ahead = src.loop_end;  // frames up to the loop end
+        const size_t back =
+            src.loop_end - src.loop_start >= 2 ? src.loop_end - src.loop_start - 2 : 0;
         auto *data = static_cast<unsigned char *>(std::malloc((ahead + back) * frame));
         if (!data) continue;
         const auto *from = static_cast<const unsigned char *>(src.data);
         std::memcpy(data, from, ahead * frame);
-        for (size_t k = 0; k < back; k++)   // loop_end - 2 down to loop_start + 1
+        for (size_t k = 0; k < back; k++)  // loop_end - 2 down to loop_start + 1
             std::memcpy(data + (ahead + k) * frame, from + (src.loop_end - 2 - k) * frame, frame);
         SAMPLE &copy = copies[static_cast<size_t>(i)];
         copy = src;

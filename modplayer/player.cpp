@@ -5,7 +5,10 @@
 
 namespace {
 
-bool note_module() { return (mi.flags & QVMOD_FLAG_NOTES) != 0; }
+bool note_module()
+{
+    return (mi.flags & QVMOD_FLAG_NOTES) != 0;
+}
 
 void silence_voices()
 {
@@ -23,7 +26,10 @@ void stop_voices()
         if (voice_table[i] >= 0) voice_stop(voice_table[i]);
 }
 
-int playing_channels() { return std::min({of->channel_count, mi.voice_count, QVMOD_MAX_CHANNELS}); }
+int playing_channels()
+{
+    return std::min({of->channel_count, mi.voice_count, QVMOD_MAX_CHANNELS});
+}
 
 bool cell_slides(const NOTE_INFO *n)
 {
@@ -48,8 +54,10 @@ void first_row_pass()
         const NOTE_INFO *n = get_note(of, mi.pattern, mi.row, ch);
         c.loop_on = 0;
         if (parse_flow_command(mi, *of, c, *n)) update_mod_timer();
-        if (n->command == CMD_SET_GLOBAL_VOLUME) parse_set_global_volume(n->extcommand);
-        else if (n->command == CMD_GLOBAL_VOLSLIDE) parse_global_volslide(ch, n->extcommand);
+        if (n->command == CMD_SET_GLOBAL_VOLUME)
+            parse_set_global_volume(n->extcommand);
+        else if (n->command == CMD_GLOBAL_VOLSLIDE)
+            parse_global_volslide(ch, n->extcommand);
     }
 }
 
@@ -140,7 +148,8 @@ void row_command(int ch, const NOTE_INFO *n, int s)
     case CMD_SET_ENVELOPE_POS: parse_set_envelope_pos(ch, param); break;
     case CMD_XM_PANSLIDE: parse_xm_panslide(ch, param); break;
     case CMD_XM_EXTRA_FINE_PORTA: parse_xm_extra_fine_porta(ch, param); break;
-    default: break;  // 11, 13, 15, 16, 26, 28, 35 act in the first row pass; unknown codes do nothing
+    default:
+        break;  // 11, 13, 15, 16, 26, 28, 35 act in the first row pass; unknown codes do nothing
     }
 }
 
@@ -166,8 +175,10 @@ void second_row_pass()
             c.porta_target = 0;
             if (c.vibrato_waveform <= 2) c.vibrato_pos = 0;
             if (c.tremolo_waveform <= 2) c.tremolo_pos = 0;
-            if (note_module()) parse_new_note(ch, n->note, s);
-            else parse_old_note(ch, n->note, s);
+            if (note_module())
+                parse_new_note(ch, n->note, s);
+            else
+                parse_old_note(ch, n->note, s);
         }
         if (n->note < 0) parse_note_command(ch, n->note);
         if (n->volume > 15) parse_volume_command(ch, n->volume, n->note);
@@ -259,7 +270,8 @@ void output_pass()
         if (kick) {
             const SAMPLE *spl = &of->samples[c.sample];
             // A loop that covers no frames is played once rather than handed to the mixer.
-            const int loop = spl->loop_end > spl->loop_start ? of->sample_info[c.sample].loop_type : 0;
+            const int loop =
+                spl->loop_end > spl->loop_start ? of->sample_info[c.sample].loop_type : 0;
             // A ping-pong loop plays as the forward loop of its unrolled copy (see pingpong_copy);
             // without a copy it loops forwards over the sample itself.
             if (loop & QVMOD_LOOP_BIDIR)
@@ -267,21 +279,25 @@ void output_pass()
             reallocate_voice(v, spl);
             const bool looped = (loop & (QVMOD_LOOP_FORWARD | QVMOD_LOOP_BIDIR)) != 0;
             if (looped) voice_set_playmode(v, PLAYMODE_LOOP);
-            g_voice_loop_frames[ch] = looped ? static_cast<int>(spl->loop_end - spl->loop_start) : 0;
+            g_voice_loop_frames[ch] =
+                looped ? static_cast<int>(spl->loop_end - spl->loop_start) : 0;
         }
         if (c.set_position == kTrue) {
             // An offset past the end plays the sample's last frame rather than memory beyond it.
             int pos = std::max(c.sample_offset, 0);
             if (sample_ok) {
                 const unsigned long len = of->samples[c.sample].len;
-                if (static_cast<unsigned long>(pos) >= len) pos = len > 0 ? static_cast<int>(len - 1) : 0;
+                if (static_cast<unsigned long>(pos) >= len)
+                    pos = len > 0 ? static_cast<int>(len - 1) : 0;
             }
             voice_set_position(v, pos);
             c.set_position = 0;
         }
         if (c.period > 0) {
-            const long long hz = static_cast<long long>(period2pitch(c.temp_period)) * mi.pitch_ratio / 100;
-            voice_set_frequency(v, static_cast<int>(std::clamp(hz, 0LL, voice_frequency_limit(ch))));
+            const long long hz =
+                static_cast<long long>(period2pitch(c.temp_period)) * mi.pitch_ratio / 100;
+            voice_set_frequency(v,
+                                static_cast<int>(std::clamp(hz, 0LL, voice_frequency_limit(ch))));
         }
         process_envelope(&c.volume_env, kEnvVolumeDefault, c.key_off);
         process_envelope(&c.pan_env, kEnvPanDefault, c.key_off);
@@ -293,7 +309,7 @@ void output_pass()
     }
 }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------- one tick
 
@@ -404,9 +420,9 @@ void parse_new_note(int ch, int note, int s)
         start_envelope(&c.volume_env, in.volume_env_value, in.volume_env_pos, in.volume_env_flags,
                        in.volume_env_points, in.volume_env_loop_start, in.volume_env_loop_end,
                        in.volume_env_sustain_start, in.volume_env_sustain_end);
-        start_envelope(&c.pan_env, in.pan_env_value, in.pan_env_pos, in.pan_env_flags, in.pan_env_points,
-                       in.pan_env_loop_start, in.pan_env_loop_end, in.pan_env_sustain_start,
-                       in.pan_env_sustain_end);
+        start_envelope(&c.pan_env, in.pan_env_value, in.pan_env_pos, in.pan_env_flags,
+                       in.pan_env_points, in.pan_env_loop_start, in.pan_env_loop_end,
+                       in.pan_env_sustain_start, in.pan_env_sustain_end);
     }
 }
 
@@ -414,7 +430,8 @@ int get_qvmod_sample_no(int instrument, int note)
 {
     if (!(mi.flags & QVMOD_FLAG_NOTES)) return instrument;
     const int last = of->sample_count - 1;
-    if (note < 0 || note >= QVMOD_NOTES_PER_INSTR || instrument < 0 || instrument >= of->instrument_count)
+    if (note < 0 || note >= QVMOD_NOTES_PER_INSTR || instrument < 0 ||
+        instrument >= of->instrument_count)
         return last;
     const int k = of->instrument_info[instrument].sample_number[note];
     return (k < 0 || k > last) ? last : k;
@@ -444,4 +461,3 @@ int calc_pan(int ch)
     const int pan = temp_pan + (d * (env - kEnvPanDefault)) / kEnvPanDefault;
     return std::clamp(pan, 0, kMaxPan);
 }
-

@@ -7,6 +7,7 @@
 // ---------------------------------------------------------------- tables
 
 // One octave of linear periods as frequencies in Hz: floor(535232 * 2^(-i/768)).
+// clang-format off
 const int lintab[kLintabSize] = {
     535232, 534749, 534266, 533784, 533303, 532822, 532341, 531861, 531381, 530902, 530423, 529944,
     529466, 528988, 528511, 528034, 527558, 527082, 526607, 526131, 525657, 525183, 524709, 524236,
@@ -73,8 +74,10 @@ const int lintab[kLintabSize] = {
     273476, 273229, 272982, 272736, 272490, 272244, 271999, 271753, 271508, 271263, 271018, 270774,
     270530, 270286, 270042, 269798, 269555, 269312, 269069, 268826, 268583, 268341, 268099, 267857
 };
+// clang-format on
 
 // Finetuned Amiga periods x 32: row = semitone (row 12 is the next octave's C), column = finetune step.
+// clang-format off
 const unsigned short logtab[kLogtabSize] = {
     29024, 28800, 28608, 28384, 28192, 28000, 27776, 27584,
     27392, 27200, 27008, 26816, 26624, 26432, 26240, 26048,
@@ -90,26 +93,29 @@ const unsigned short logtab[kLogtabSize] = {
     15360, 15264, 15168, 15040, 14944, 14816, 14720, 14624,
     14496, 14400, 14304, 14176, 14080, 13984, 13888, 13792,
 };
+// clang-format on
 
 // The lowest octave of the period-module note grid (4 x Amiga periods 1712 .. 907).
-const int noteperiod[kNoteGridSize] = {6848, 6464, 6096, 5760, 5424, 5120, 4832, 4560, 4304, 4064, 3840, 3628};
+const int noteperiod[kNoteGridSize] = {6848, 6464, 6096, 5760, 5424, 5120,
+                                       4832, 4560, 4304, 4064, 3840, 3628};
 
 // c2spd of each MOD finetune nibble (0..7 = 0..+7, 8..15 = -8..-1).
 const int mod_finetune[16] = {8363, 8413, 8463, 8529, 8581, 8651, 8723, 8757,
                               7895, 7941, 7985, 8046, 8107, 8169, 8232, 8280};
 
 // Half a sine wave: floor(255 * sin(pi * i / 32)).
-const int vib_table[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212, 224, 235, 244, 250, 253,
-                           255, 253, 250, 244, 235, 224, 212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
+const int vib_table[32] = {0,   24,  49,  74,  97,  120, 141, 161, 180, 197, 212,
+                           224, 235, 244, 250, 253, 255, 253, 250, 244, 235, 224,
+                           212, 197, 180, 161, 141, 120, 97,  74,  49,  24};
 
 namespace {
 
 constexpr int kAmigaClock4 = 4 * kAmigaClock;
-constexpr int kAmigaTableClock = 14317456;   // the Amiga-table note modules' clock
+constexpr int kAmigaTableClock = 14317456;  // the Amiga-table note modules' clock
 constexpr int kC2spdReference = 8363;
-constexpr int kZeroC2spdRate = 4242;         // rate used for a c2spd of 0
-constexpr int kMaxNote = 118;                // highest note of the note-module tables
-constexpr int kMaxFinetuneC2spd = 255;       // note modules: finetune + 128
+constexpr int kZeroC2spdRate = 4242;    // rate used for a c2spd of 0
+constexpr int kMaxNote = 118;           // highest note of the note-module tables
+constexpr int kMaxFinetuneC2spd = 255;  // note modules: finetune + 128
 constexpr int kLinearBase = 7744;
 constexpr int kUnitsPerSemitone = 64;
 constexpr int kLinearOctave = 768;
@@ -127,7 +133,7 @@ int period_grid(int i)
     return noteperiod[i % kNoteGridSize] >> (i / kNoteGridSize);
 }
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------- conversions
 
@@ -157,7 +163,8 @@ extern "C" int note2period(int note, int c2spd)
 
 extern "C" int period2pitch(int period)
 {
-    if ((mi.flags & (QVMOD_FLAG_NOTES | QVMOD_FLAG_LINEAR)) == (QVMOD_FLAG_NOTES | QVMOD_FLAG_LINEAR)) {
+    if ((mi.flags & (QVMOD_FLAG_NOTES | QVMOD_FLAG_LINEAR)) ==
+        (QVMOD_FLAG_NOTES | QVMOD_FLAG_LINEAR)) {
         period = std::max(period, 0);
         const int shift = period / kLinearOctave;
         if (shift >= 31) return 0;
@@ -243,12 +250,14 @@ struct Wave {
 
 Wave vibrato_of(CHANNEL_STATE &c)
 {
-    return {c.vibrato_on, c.vibrato_waveform, c.vibrato_pos, c.vibrato_speed, c.vibrato_depth, c.vibrato_shift};
+    return {c.vibrato_on,    c.vibrato_waveform, c.vibrato_pos,
+            c.vibrato_speed, c.vibrato_depth,    c.vibrato_shift};
 }
 
 Wave tremolo_of(CHANNEL_STATE &c)
 {
-    return {c.tremolo_on, c.tremolo_waveform, c.tremolo_pos, c.tremolo_speed, c.tremolo_depth, c.tremolo_shift};
+    return {c.tremolo_on,    c.tremolo_waveform, c.tremolo_pos,
+            c.tremolo_speed, c.tremolo_depth,    c.tremolo_shift};
 }
 
 // The row's set-up of vibrato and tremolo: a speed or depth nibble of 0 keeps the last one.
@@ -270,7 +279,7 @@ int wave_step(int base, const Wave &w)
     return p < 0 ? base - delta : base + delta;
 }
 
-} // namespace
+}  // namespace
 
 void parse_arpeggio(int ch, int param)
 {
@@ -325,7 +334,8 @@ void do_slide2period(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     c.period -= c.porta_speed;
-    if ((c.porta_speed >= 1 && c.period < c.porta_target) || (c.porta_speed <= 0 && c.period > c.porta_target))
+    if ((c.porta_speed >= 1 && c.period < c.porta_target) ||
+        (c.porta_speed <= 0 && c.period > c.porta_target))
         c.period = c.porta_target;
     c.temp_period = c.period;
 }
@@ -359,8 +369,10 @@ void parse_pro_volslide(int ch, int param)
     CHANNEL_STATE &c = ci[ch];
     const int hi = (param >> 4) & 15;
     const int lo = param & 15;
-    if (hi != 0) c.volume_slide = hi;
-    else if (lo != 0) c.volume_slide = -lo;
+    if (hi != 0)
+        c.volume_slide = hi;
+    else if (lo != 0)
+        c.volume_slide = -lo;
 }
 
 // x = 0 repeats the last fine slide only if it went the same way.
@@ -368,8 +380,10 @@ void parse_ext_fine_porta_up(int ch, int x)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
-    if (x != 0) c.fine_porta_memory = kSlideUnit * x;
-    else if (c.fine_porta_memory > 0) return;
+    if (x != 0)
+        c.fine_porta_memory = kSlideUnit * x;
+    else if (c.fine_porta_memory > 0)
+        return;
     c.fine_porta_memory = -std::abs(c.fine_porta_memory);
     c.period += c.fine_porta_memory;
 }
@@ -378,8 +392,10 @@ void parse_ext_fine_porta_down(int ch, int x)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
-    if (x != 0) c.fine_porta_memory = kSlideUnit * x;
-    else if (c.fine_porta_memory < 0) return;
+    if (x != 0)
+        c.fine_porta_memory = kSlideUnit * x;
+    else if (c.fine_porta_memory < 0)
+        return;
     c.period += c.fine_porta_memory;
 }
 
@@ -393,7 +409,7 @@ void parse_ext_vibrato_waveform(int ch, int x)
     ci[ch].vibrato_waveform = x;
 }
 
-void parse_ext_set_finetune(int, int) {}          // finetune: no action
+void parse_ext_set_finetune(int, int) {}  // finetune: no action
 
 void parse_ext_tremolo_waveform(int ch, int x)
 {
@@ -481,4 +497,3 @@ void do_note_delay(int ch)
         c.kick = 0;
     }
 }
-

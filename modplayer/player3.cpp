@@ -6,10 +6,10 @@
 
 namespace {
 
-constexpr int kFineMark = 0xF;                // a nibble of 15 marks a fine slide
-constexpr int kExtraFinePorta = 0xE0;         // S3M porta parameters 0xE0..0xEF
-constexpr int kFinePorta = 0xF0;              // and 0xF0..0xFF
-constexpr int kS3mPanMax = 128;               // X parameters above this do nothing
+constexpr int kFineMark = 0xF;         // a nibble of 15 marks a fine slide
+constexpr int kExtraFinePorta = 0xE0;  // S3M porta parameters 0xE0..0xEF
+constexpr int kFinePorta = 0xF0;       // and 0xF0..0xFF
+constexpr int kS3mPanMax = 128;        // X parameters above this do nothing
 constexpr int kVolumeColumnPortaStep = 16;
 
 // Volume change per retrigger for each mode; 6, 7, 14 and 15 scale instead of adding.
@@ -26,7 +26,7 @@ int retrig_volume(int mode, int volume)
     }
 }
 
-} // namespace
+}  // namespace
 
 void parse_set_global_volume(int param)
 {
@@ -90,7 +90,7 @@ void s3m_porta(int ch, int param, int sign)
     c.s3m_porta_on = kTrue;
 }
 
-} // namespace
+}  // namespace
 
 void parse_s3m_porta_down(int ch, int param)
 {
@@ -159,8 +159,10 @@ void do_retrig_volslide(int ch)
 
 void parse_s3m_set_pan(int ch, int param)
 {
-    if (param == 0) ci[ch].pan = 0;
-    else if (param >= 1 && param <= kS3mPanMax) ci[ch].pan = 2 * param - 1;
+    if (param == 0)
+        ci[ch].pan = 0;
+    else if (param >= 1 && param <= kS3mPanMax)
+        ci[ch].pan = 2 * param - 1;
 }
 
 // The volume column runs before the command column, so a command acting on the same field wins.
@@ -169,9 +171,10 @@ void parse_volume_command(int ch, int volume, int note)
     CHANNEL_STATE &c = ci[ch];
     const int lo = volume & 15;
     switch (volume >> 4) {
-    case 0x1: case 0x2: case 0x3: case 0x4:
-        c.volume = volume - 16;
-        break;
+    case 0x1:
+    case 0x2:
+    case 0x3:
+    case 0x4: c.volume = volume - 16; break;
     case 0x5:
         if (volume == 0x50) c.volume = volume - 16;  // 0x51..0x5F do nothing
         break;
@@ -208,4 +211,3 @@ void parse_note_command(int ch, int note)
         if (!(c.volume_env.flags & QVMOD_ENV_ON)) c.volume = 0;
     }
 }
-

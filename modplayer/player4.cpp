@@ -6,10 +6,10 @@
 
 namespace {
 
-constexpr int kXmPortaFloor = 40;             // XM portamento up stops at this period
+constexpr int kXmPortaFloor = 40;  // XM portamento up stops at this period
 constexpr int kExtraFineUp = 1;
 constexpr int kExtraFineDown = 2;
-constexpr int kEnvelopeMax = 64;              // envelope points hold 0..64
+constexpr int kEnvelopeMax = 64;  // envelope points hold 0..64
 
 // hi if set, else -lo: the XM rule for slides with one direction per nibble.
 int nibble_slide(int param)
@@ -32,7 +32,7 @@ void slide_both(int &value, int &temp, int amount)
     temp += amount;
 }
 
-} // namespace
+}  // namespace
 
 void parse_xm_porta_up(int ch, int param)
 {
@@ -96,7 +96,8 @@ void parse_global_volslide(int ch, int param)
 // Every sliding channel acts on the one global volume.
 void do_global_volslide(int ch)
 {
-    mi.global_volume = std::clamp(mi.global_volume + ci[ch].global_volslide_amount, 0, kMaxGlobalVolume);
+    mi.global_volume =
+        std::clamp(mi.global_volume + ci[ch].global_volslide_amount, 0, kMaxGlobalVolume);
 }
 
 void parse_key_off(int ch)
@@ -142,8 +143,8 @@ void parse_xm_extra_fine_porta(int ch, int param)
 
 // Point indexes from a file are brought inside the used points, and a section's start never
 // lies after its end, so advancing can only ever reach points that exist.
-void start_envelope(ENVELOPE_STATE *env, const int *values, const int *positions, int flags, int points,
-                    int loop_start, int loop_end, int sustain_start, int sustain_end)
+void start_envelope(ENVELOPE_STATE *env, const int *values, const int *positions, int flags,
+                    int points, int loop_start, int loop_end, int sustain_start, int sustain_end)
 {
     std::copy(values, values + QVMOD_MAX_ENV_POINTS, env->value_pt);
     std::copy(positions, positions + QVMOD_MAX_ENV_POINTS, env->pos);
@@ -171,10 +172,12 @@ void process_envelope(ENVELOPE_STATE *env, int default_value, int key_off)
     const int points = std::min(env->points, QVMOD_MAX_ENV_POINTS);
     const int a = std::clamp(env->index_a, 0, points - 1);
     const int b = std::clamp(env->index_b, 0, points - 1);
-    const int t = std::min(env->tick, INT_MAX - 1);  // positions come from files: t + 1 must not overflow
+    const int t =
+        std::min(env->tick, INT_MAX - 1);  // positions come from files: t + 1 must not overflow
     // Positions that do not ascend can extrapolate; the output stays in the points' range.
     const int value =
-        a == b ? env->value_pt[b] : interpolate(t, env->pos[a], env->pos[b], env->value_pt[a], env->value_pt[b]);
+        a == b ? env->value_pt[b]
+               : interpolate(t, env->pos[a], env->pos[b], env->value_pt[a], env->value_pt[b]);
     env->value = std::clamp(value, 0, kEnvelopeMax);
 
     int next_a = a;
@@ -208,4 +211,3 @@ void process_envelope(ENVELOPE_STATE *env, int default_value, int key_off)
     env->index_b = next_b;
     env->tick = next_t;
 }
-

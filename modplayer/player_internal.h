@@ -11,16 +11,16 @@
 
 // ------------------------------------------------------------------ constants
 
-constexpr int kTimerUnitsPerMinute = 71590860;   // 60 x Allegro's 1193181 timer units per second
-constexpr int kMinBpm = 32;                      // lowest tempo the tempo commands can set
-constexpr int kMaxBpm = 255;                     // highest tempo the tempo commands can set
-constexpr int kMinRatio = 1;                     // speed and pitch ratios, percent
+constexpr int kTimerUnitsPerMinute = 71590860;  // 60 x Allegro's 1193181 timer units per second
+constexpr int kMinBpm = 32;                     // lowest tempo the tempo commands can set
+constexpr int kMaxBpm = 255;                    // highest tempo the tempo commands can set
+constexpr int kMinRatio = 1;                    // speed and pitch ratios, percent
 constexpr int kMaxRatio = 400;
-constexpr int kFullFade = 32768;                 // fade_volume at a note start
+constexpr int kFullFade = 32768;  // fade_volume at a note start
 constexpr int kMaxModVolume = 255;
-constexpr int kMinOutputPeriod = 4;              // the output pass never sends a shorter period
-constexpr int kMaxPeriod = 1 << 24;              // beyond any audible period; keeps endless slides finite
-constexpr int kSlideUnit = 4;                    // period units per slide parameter step
+constexpr int kMinOutputPeriod = 4;  // the output pass never sends a shorter period
+constexpr int kMaxPeriod = 1 << 24;  // beyond any audible period; keeps endless slides finite
+constexpr int kSlideUnit = 4;        // period units per slide parameter step
 // Right shifts of a wave point times its depth: the smaller the shift, the deeper the effect.
 constexpr int kVibratoShift = 5;
 constexpr int kFineVibratoShift = 7;
@@ -58,8 +58,8 @@ void set_song_paused(int paused);
 
 int mod_timer_period(int bpm, int speed_ratio);  // clamped, always >= 1
 void update_mod_timer(void);                     // (re)installs the timer at the current tempo
-void remove_mod_timer(void);                     // takes the timer away; waits for a callback in progress
-void set_mod_bpm(int bpm);                       // clamps, stores in mi.bpm, updates the timer
+void remove_mod_timer(void);  // takes the timer away; waits for a callback in progress
+void set_mod_bpm(int bpm);    // clamps, stores in mi.bpm, updates the timer
 
 // ------------------------------------------------------------------ song flow
 // The rules that move a song from row to row, on a song state and channel loops given to them:
@@ -79,18 +79,18 @@ void parse_pattern_loop(const SONG_STATE &s, CHANNEL_STATE &c, int x);
 void keep_row_in_pattern(SONG_STATE &s, const QVMOD &m);
 
 enum class SongStep {
-    PatternDelay,   // an idle tick of a pattern delay: nothing else happens
-    SameRow,        // a later tick of the row
-    NewRow,         // tick 0 of a row: the row is read
-    LoopBack,       // tick 0 of a row a pattern loop jumped back to
-    End,            // the song has run past its last order position
+    PatternDelay,  // an idle tick of a pattern delay: nothing else happens
+    SameRow,       // a later tick of the row
+    NewRow,        // tick 0 of a row: the row is read
+    LoopBack,      // tick 0 of a row a pattern loop jumped back to
+    End,           // the song has run past its last order position
 };
 
 // The position part of a tick: the tick count, pattern delay, the row advance with pending jumps
 // and the pattern loops of channels[0 .. loop_channels - 1]; an order change clears the loops of
 // channels[0 .. clear_channels - 1].
-SongStep advance_song_position(SONG_STATE &s, const QVMOD &m, CHANNEL_STATE *channels, int loop_channels,
-                               int clear_channels);
+SongStep advance_song_position(SONG_STATE &s, const QVMOD &m, CHANNEL_STATE *channels,
+                               int loop_channels, int clear_channels);
 
 // ------------------------------------------------------------------ ping-pong store (pingpong_store.cpp)
 
@@ -109,7 +109,7 @@ public:
     // A copy that cannot be made leaves that sample to play as a forward loop over its own frames.
     void make(const QVMOD *m);
 
-    std::vector<SAMPLE> copies;   // by sample number; data null where there is no copy
+    std::vector<SAMPLE> copies;  // by sample number; data null where there is no copy
 };
 
 // play_mod and destroy_mod hold the store across their whole work, so a module's copies are
@@ -181,7 +181,7 @@ void parse_ext_xm_fine_volume_down(int ch, int x);
 
 // ------------------------------------------------------------------ S3M effects
 
-void parse_set_global_volume(int param);         // first row pass
+void parse_set_global_volume(int param);  // first row pass
 void parse_s3m_volslide(int ch, int param);
 void do_s3m_volslide(int ch);
 void parse_s3m_porta_down(int ch, int param);
@@ -206,13 +206,13 @@ void parse_xm_volslide(int ch, int param);
 void do_xm_volslide(int ch);
 void parse_xm_panslide(int ch, int param);
 void do_pan_slide(int ch);
-void parse_global_volslide(int ch, int param);   // first row pass
+void parse_global_volslide(int ch, int param);  // first row pass
 void do_global_volslide(int ch);
 void parse_key_off(int ch);
 void parse_set_envelope_pos(int ch, int param);
 void parse_xm_extra_fine_porta(int ch, int param);
-void start_envelope(ENVELOPE_STATE *env, const int *values, const int *positions, int flags, int points,
-                    int loop_start, int loop_end, int sustain_start, int sustain_end);
+void start_envelope(ENVELOPE_STATE *env, const int *values, const int *positions, int flags,
+                    int points, int loop_start, int loop_end, int sustain_start, int sustain_end);
 void process_envelope(ENVELOPE_STATE *env, int default_value, int key_off);
 
 #endif

@@ -8,22 +8,28 @@
 
 namespace {
 
-constexpr int kRowDigits = 10;                // a break's parameter is two decimal digits
-constexpr int kSpeedBpmSplit = 32;            // code 15: up to here speed, above it BPM
-constexpr int kBpmSetFrom = 32;               // S3M T parameters from here set the tempo
-constexpr int kBpmDownFrom = 16;              // 16..31 slow down by param - 16, below that speed up
+constexpr int kRowDigits = 10;      // a break's parameter is two decimal digits
+constexpr int kSpeedBpmSplit = 32;  // code 15: up to here speed, above it BPM
+constexpr int kBpmSetFrom = 32;     // S3M T parameters from here set the tempo
+constexpr int kBpmDownFrom = 16;    // 16..31 slow down by param - 16, below that speed up
 constexpr int kTimerUnitsPerSecond = 1193181;
 constexpr int kMillisecondsPerSecond = 1000;
-constexpr int kNormalSpeed = 100;             // percent: a song's own tempo
+constexpr int kNormalSpeed = 100;  // percent: a song's own tempo
 // A pass through the song stops here whatever it does: pattern loops can be built never to end.
 constexpr long long kMaxPassMs = 60LL * 60 * kMillisecondsPerSecond;
 constexpr long long kMaxPassUnits = kMaxPassMs * kTimerUnitsPerSecond / kMillisecondsPerSecond;
 
-int row_count_at(const SONG_STATE &s, const QVMOD &m) { return m.pattern_info[s.pattern].row_count; }
+int row_count_at(const SONG_STATE &s, const QVMOD &m)
+{
+    return m.pattern_info[s.pattern].row_count;
+}
 
-void set_song_bpm(SONG_STATE &s, int bpm) { s.bpm = std::clamp(bpm, kMinBpm, kMaxBpm); }
+void set_song_bpm(SONG_STATE &s, int bpm)
+{
+    s.bpm = std::clamp(bpm, kMinBpm, kMaxBpm);
+}
 
-} // namespace
+}  // namespace
 
 // ---------------------------------------------------------------- row-flow commands
 
@@ -76,9 +82,12 @@ bool parse_s3m_bpm(SONG_STATE &s, int param)
 {
     if (param < 0) return false;
     int bpm = s.bpm;
-    if (param >= kBpmSetFrom) bpm = param;
-    else if (param >= kBpmDownFrom) bpm -= param - kBpmDownFrom;
-    else bpm += param;
+    if (param >= kBpmSetFrom)
+        bpm = param;
+    else if (param >= kBpmDownFrom)
+        bpm -= param - kBpmDownFrom;
+    else
+        bpm += param;
     set_song_bpm(s, bpm);
     return true;
 }
@@ -90,10 +99,14 @@ void parse_pattern_loop(const SONG_STATE &s, CHANNEL_STATE &c, int x)
         c.loop_row = s.row;
         return;
     }
-    if (c.loop_count < 1) c.loop_count = x;
-    else c.loop_count--;
-    if (c.loop_count < 1) c.loop_row = s.row + 1;
-    else c.loop_on = kTrue;
+    if (c.loop_count < 1)
+        c.loop_count = x;
+    else
+        c.loop_count--;
+    if (c.loop_count < 1)
+        c.loop_row = s.row + 1;
+    else
+        c.loop_on = kTrue;
 }
 
 bool parse_flow_command(SONG_STATE &s, const QVMOD &m, CHANNEL_STATE &c, const NOTE_INFO &n)
@@ -106,8 +119,10 @@ bool parse_flow_command(SONG_STATE &s, const QVMOD &m, CHANNEL_STATE &c, const N
     case CMD_S3M_SPEED: parse_s3m_speed(s, param); break;
     case CMD_S3M_BPM: return parse_s3m_bpm(s, param);
     case CMD_EXTENDED:
-        if ((param >> 4) == EXT_PATTERN_LOOP) parse_pattern_loop(s, c, param & 15);
-        else if ((param >> 4) == EXT_PATTERN_DELAY) s.pattern_delay = s.speed * (param & 15);
+        if ((param >> 4) == EXT_PATTERN_LOOP)
+            parse_pattern_loop(s, c, param & 15);
+        else if ((param >> 4) == EXT_PATTERN_DELAY)
+            s.pattern_delay = s.speed * (param & 15);
         break;
     default: break;
     }
@@ -118,11 +133,12 @@ bool parse_flow_command(SONG_STATE &s, const QVMOD &m, CHANNEL_STATE &c, const N
 
 void keep_row_in_pattern(SONG_STATE &s, const QVMOD &m)
 {
-    if (s.order_pos >= 0 && s.order_pos < m.order_count) s.row = std::clamp(s.row, 0, row_count_at(s, m) - 1);
+    if (s.order_pos >= 0 && s.order_pos < m.order_count)
+        s.row = std::clamp(s.row, 0, row_count_at(s, m) - 1);
 }
 
-SongStep advance_song_position(SONG_STATE &s, const QVMOD &m, CHANNEL_STATE *channels, int loop_channels,
-                               int clear_channels)
+SongStep advance_song_position(SONG_STATE &s, const QVMOD &m, CHANNEL_STATE *channels,
+                               int loop_channels, int clear_channels)
 {
     s.tick++;
     if (s.tick >= s.speed && s.pattern_delay >= 1) {
@@ -145,12 +161,14 @@ SongStep advance_song_position(SONG_STATE &s, const QVMOD &m, CHANNEL_STATE *cha
                 s.row = 0;
                 s.order_pos++;
                 if (s.order_pos < m.order_count) s.pattern = m.order_table[s.order_pos];
-                for (int ch = 0; ch < clear_channels; ch++) channels[ch].loop_row = channels[ch].loop_count = 0;
+                for (int ch = 0; ch < clear_channels; ch++)
+                    channels[ch].loop_row = channels[ch].loop_count = 0;
             }
         } else {
             s.row = s.pending_row - 1;
             s.order_pos = s.pending_order - 1;
-            if (s.order_pos >= 0 && s.order_pos < m.order_count) s.pattern = m.order_table[s.order_pos];
+            if (s.order_pos >= 0 && s.order_pos < m.order_count)
+                s.pattern = m.order_table[s.order_pos];
             s.pending_row = s.pending_order = 0;
             keep_row_in_pattern(s, m);
         }
@@ -168,7 +186,8 @@ namespace {
 // channels and voices are not touched.
 class SongWalk {
 public:
-    explicit SongWalk(const QVMOD &m) : m_(m), channels_(QVMOD_MAX_CHANNELS), first_row_(m.order_count + 1, 0)
+    explicit SongWalk(const QVMOD &m)
+        : m_(m), channels_(QVMOD_MAX_CHANNELS), first_row_(m.order_count + 1, 0)
     {
         for (int o = 0; o < m.order_count; o++)
             first_row_[o + 1] = first_row_[o] + m.pattern_info[m.order_table[o]].row_count;
@@ -183,7 +202,8 @@ public:
         long long total = 0;
         long long pass_start = 0;
         while (total - pass_start < kMaxPassUnits) {
-            const SongStep step = advance_song_position(s_, m_, channels_.data(), channel_count(), channel_count());
+            const SongStep step =
+                advance_song_position(s_, m_, channels_.data(), channel_count(), channel_count());
             if (step == SongStep::End) {
                 // A looping song restarts at its restart position, through one or two idle ticks;
                 // the return to a played row that follows is what counts as a pass.
@@ -202,7 +222,8 @@ public:
                 for (int ch = 0; ch < channel_count(); ch++) {
                     CHANNEL_STATE &c = channels_[ch];
                     c.loop_on = 0;
-                    parse_flow_command(s_, m_, c, *get_note(const_cast<QVMOD *>(&m_), s_.pattern, s_.row, ch));
+                    parse_flow_command(s_, m_, c,
+                                       *get_note(const_cast<QVMOD *>(&m_), s_.pattern, s_.row, ch));
                 }
             }
             total += tick_units();
@@ -242,9 +263,9 @@ private:
         order = std::clamp(order, 0, QVMOD_MAX_ORDERS);
         if (order >= m_.order_count) return false;
         restart();
-        total += tick_units();                      // the tick that found the end
+        total += tick_units();  // the tick that found the end
         if (order == 0) {
-            total += tick_units();                  // the request for order 0 restarts again
+            total += tick_units();  // the request for order 0 restarts again
             return true;
         }
         s_.order_pos = order;
@@ -255,7 +276,7 @@ private:
     const QVMOD &m_;
     SONG_STATE s_{};
     std::vector<CHANNEL_STATE> channels_;
-    std::vector<int> first_row_;                    // index of each order position's row 0 in played_
+    std::vector<int> first_row_;  // index of each order position's row 0 in played_
     std::vector<unsigned char> played_;
     int last_row_ = 0;
 };
@@ -266,22 +287,25 @@ bool walkable(const QVMOD *m)
         qvmod_set_error("Can't measure a QVMOD pointer with null value");
         return false;
     }
-    bool ok = m->order_count >= 1 && m->order_count <= QVMOD_MAX_ORDERS && m->channel_count >= 1 && m->pattern_info;
+    bool ok = m->order_count >= 1 && m->order_count <= QVMOD_MAX_ORDERS && m->channel_count >= 1 &&
+              m->pattern_info;
     for (int o = 0; ok && o < m->order_count; o++) {
         const int p = m->order_table[o];
-        ok = p >= 0 && p < m->pattern_count && m->pattern_info[p].row_count >= 1 && m->pattern_info[p].notes;
+        ok = p >= 0 && p < m->pattern_count && m->pattern_info[p].row_count >= 1 &&
+             m->pattern_info[p].notes;
     }
     if (!ok) qvmod_set_error("QVMOD module has no song to measure");
     return ok;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int get_mod_length_loops(QVMOD *module, int loops)
 {
     if (!walkable(module)) return -1;
     const long long units = SongWalk(*module).units(std::max(loops, 0));
-    const long long ms = (units * kMillisecondsPerSecond + kTimerUnitsPerSecond / 2) / kTimerUnitsPerSecond;
+    const long long ms =
+        (units * kMillisecondsPerSecond + kTimerUnitsPerSecond / 2) / kTimerUnitsPerSecond;
     return static_cast<int>(std::min<long long>(ms, INT_MAX));
 }
 

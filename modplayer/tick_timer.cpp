@@ -10,13 +10,13 @@ namespace {
 static_assert(std::atomic<int>::is_always_lock_free && std::atomic<bool>::is_always_lock_free,
               "the tick needs lock-free atomics");
 
-std::atomic<int> g_hold{0};             // interface holders; a tick does nothing while > 0
-std::atomic<bool> g_in_tick{false};     // a tick is running
-thread_local bool t_in_tick = false;    // this thread is running the tick
-bool g_manual_ticks = false;            // the host calls mod_interrupt itself
+std::atomic<int> g_hold{0};           // interface holders; a tick does nothing while > 0
+std::atomic<bool> g_in_tick{false};   // a tick is running
+thread_local bool t_in_tick = false;  // this thread is running the tick
+bool g_manual_ticks = false;          // the host calls mod_interrupt itself
 bool g_timer_installed = false;
 
-} // namespace
+}  // namespace
 
 // ------------------------------------------------------------------ exclusion
 
@@ -36,7 +36,7 @@ extern "C" void release_mod_player(void)
 extern "C" void mod_interrupt(void)
 {
     if (t_in_tick) return;
-    if (g_in_tick.exchange(true)) return;      // another thread is ticking
+    if (g_in_tick.exchange(true)) return;  // another thread is ticking
     if (g_hold.load() == 0) {
         t_in_tick = true;
         run_mod_tick();
@@ -79,8 +79,10 @@ extern "C" void set_mod_manual_ticks(int on)
 {
     PlayerHold hold;
     g_manual_ticks = on != 0;
-    if (g_manual_ticks) remove_mod_timer();
-    else if (of) update_mod_timer();
+    if (g_manual_ticks)
+        remove_mod_timer();
+    else if (of)
+        update_mod_timer();
 }
 
 extern "C" int get_mod_manual_ticks(void)

@@ -94,8 +94,9 @@ void BM_libopenmpt(benchmark::State &state, const BenchFile &f)
     for (auto _ : state) {
         std::ifstream in(f.path, std::ios::binary);
         data.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        openmpt_module *m = openmpt_module_create_from_memory2(data.data(), data.size(), nullptr, nullptr, nullptr,
-                                                               nullptr, nullptr, nullptr, nullptr);
+        openmpt_module *m =
+            openmpt_module_create_from_memory2(data.data(), data.size(), nullptr, nullptr, nullptr,
+                                               nullptr, nullptr, nullptr, nullptr);
         if (!m) {
             state.SkipWithError("libopenmpt could not load the file");
             break;
@@ -133,7 +134,8 @@ public:
             if (r.aggregate_name != "median") continue;
             const std::string name = r.run_name.function_name;
             const std::string library = name.substr(0, name.find('/'));
-            const std::string format = name.substr(name.find('/') + 1, name.find(' ') - name.find('/') - 1);
+            const std::string format =
+                name.substr(name.find('/') + 1, name.find(' ') - name.find('/') - 1);
             medians_[format][library] += r.GetAdjustedRealTime();
         }
     }
@@ -141,13 +143,15 @@ public:
     void Finalize() override
     {
         ConsoleReporter::Finalize();
-        std::printf("\nSummed medians per format (us), and QVMOD's time as a share of each peer's:\n");
+        std::printf(
+            "\nSummed medians per format (us), and QVMOD's time as a share of each peer's:\n");
         for (const auto &[format, libs] : medians_) {
             const auto own = libs.find("qvmod");
             if (own == libs.end()) continue;
             std::printf("%-4s qvmod %8.1f", format.c_str(), own->second / 1000.0);
             for (const auto &[lib, t] : libs)
-                if (lib != "qvmod") std::printf("   %s %8.1f (%.2fx)", lib.c_str(), t / 1000.0, own->second / t);
+                if (lib != "qvmod")
+                    std::printf("   %s %8.1f (%.2fx)", lib.c_str(), t / 1000.0, own->second / t);
             std::printf("\n");
         }
     }
@@ -156,7 +160,8 @@ private:
     std::map<std::string, std::map<std::string, double>> medians_;
 };
 
-void add(const std::string &library, void (*fn)(benchmark::State &, const BenchFile &), const BenchFile &f)
+void add(const std::string &library, void (*fn)(benchmark::State &, const BenchFile &),
+         const BenchFile &f)
 {
     constexpr int kRepetitions = 5;
     benchmark::RegisterBenchmark((library + "/" + f.label).c_str(), fn, f)
@@ -164,7 +169,7 @@ void add(const std::string &library, void (*fn)(benchmark::State &, const BenchF
         ->ReportAggregatesOnly(true);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

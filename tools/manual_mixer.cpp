@@ -34,16 +34,28 @@ void mutex_delete(void *m)
     pthread_mutex_destroy(static_cast<pthread_mutex_t *>(m));
     std::free(m);
 }
-void mutex_lock(void *m) { pthread_mutex_lock(static_cast<pthread_mutex_t *>(m)); }
-void mutex_unlock(void *m) { pthread_mutex_unlock(static_cast<pthread_mutex_t *>(m)); }
+void mutex_lock(void *m)
+{
+    pthread_mutex_lock(static_cast<pthread_mutex_t *>(m));
+}
+void mutex_unlock(void *m)
+{
+    pthread_mutex_unlock(static_cast<pthread_mutex_t *>(m));
+}
 
-int digi_detect(int) { return TRUE; }
+int digi_detect(int)
+{
+    return TRUE;
+}
 int digi_init(int, int voices)
 {
     g_driver.voices = voices;
     return _mixer_init(kChunkFrames * 2, g_rate, TRUE, TRUE, &g_driver.voices);
 }
-void digi_exit(int) { _mixer_exit(); }
+void digi_exit(int)
+{
+    _mixer_exit();
+}
 
 _DRIVER_INFO *digi_list()
 {
@@ -52,11 +64,15 @@ _DRIVER_INFO *digi_list()
 }
 _DRIVER_INFO *timer_list()
 {
-    static _DRIVER_INFO list[] = {{TIMERDRV_UNIX_PTHREADS, &timerdrv_unix_pthreads, TRUE}, {0, nullptr, 0}};
+    static _DRIVER_INFO list[] = {{TIMERDRV_UNIX_PTHREADS, &timerdrv_unix_pthreads, TRUE},
+                                  {0, nullptr, 0}};
     return list;
 }
 
-_DRIVER_INFO *sound_driver_list() { return _unix_digi_driver_list; }
+_DRIVER_INFO *sound_driver_list()
+{
+    return _unix_digi_driver_list;
+}
 
 // What the display-less system driver lacks for sound: mutexes (the mixer locks one) and a timer.
 void complete_system_driver()
@@ -104,7 +120,7 @@ void set_up_driver()
     system_none.digi_drivers = digi_list;
 }
 
-} // namespace
+}  // namespace
 
 int start(int rate, int voices)
 {
@@ -145,4 +161,4 @@ void Output::after_tick(int period)
     }
 }
 
-} // namespace manual_mixer
+}  // namespace manual_mixer

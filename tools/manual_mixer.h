@@ -7,11 +7,11 @@
 
 namespace manual_mixer {
 
-constexpr int kTimerClock = 1193181;   // Allegro timer units per second
+constexpr int kTimerClock = 1193181;  // Allegro timer units per second
 constexpr int kDefaultRate = 44100;
 constexpr int kMinRate = 8000;
 constexpr int kMaxRate = 192000;
-constexpr int kChunkFrames = 64;       // frames per mix: a tick's sound starts at most this early
+constexpr int kChunkFrames = 64;  // frames per mix: a tick's sound starts at most this early
 
 // Allegro on its display-less system driver, with a digital driver (16-bit stereo at `rate` Hz,
 // `voices` voices reserved) whose mixer runs only when Output asks. 0, or -1 with allegro_error.
@@ -31,16 +31,16 @@ public:
     explicit Output(int rate);
     // Mixes the sound of one tick that lasts `period` timer units, appended to pcm.
     void after_tick(int period);
-    long frames() const { return mixed_; }   // mixed so far
-    std::vector<int16_t> pcm;   // interleaved left, right; the caller may take and clear it
+    long frames() const { return mixed_; }  // mixed so far
+    std::vector<int16_t> pcm;  // interleaved left, right; the caller may take and clear it
 
 private:
     int rate_;
     std::vector<int16_t> chunk_;
-    double owed_ = 0;           // frames still to mix for the ticks already run
+    double owed_ = 0;  // frames still to mix for the ticks already run
     long mixed_ = 0;
 };
 
-} // namespace manual_mixer
+}  // namespace manual_mixer
 
 #endif

@@ -15,17 +15,19 @@ namespace {
 
 void usage()
 {
-    std::puts("usage: modconv [--m15] IN OUT.qvm\n"
-              "Writes the module IN (QVM, MOD, S3M, XM, or an S3M/XM inside an Unreal package) as a QVM file\n"
-              "and checks that OUT loads back as the same module.\n"
-              "  --m15   also try files without a signature as 15-sample MODs");
+    std::puts(
+        "usage: modconv [--m15] IN OUT.qvm\n"
+        "Writes the module IN (QVM, MOD, S3M, XM, or an S3M/XM inside an Unreal package) as a QVM "
+        "file\n"
+        "and checks that OUT loads back as the same module.\n"
+        "  --m15   also try files without a signature as 15-sample MODs");
 }
 
 struct ModDeleter {
     void operator()(QVMOD *m) const { destroy_mod(m); }
 };
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -63,8 +65,8 @@ int main(int argc, char **argv)
     }
     QVMOD_INFO info{};
     get_mod_info(in, &info);
-    std::printf("%s (%s) -> %s: %d orders, %d patterns, %d channels, %d samples, %d instruments\n", in,
-                info.type_name, out, written->order_count, written->pattern_count, written->channel_count,
-                written->sample_count, written->instrument_count);
+    std::printf("%s (%s) -> %s: %d orders, %d patterns, %d channels, %d samples, %d instruments\n",
+                in, info.type_name, out, written->order_count, written->pattern_count,
+                written->channel_count, written->sample_count, written->instrument_count);
     return 0;
 }

@@ -23,13 +23,13 @@
 namespace {
 
 constexpr int kVolumeStep = 16;
-constexpr int kSpeedStep = 10;     // percent
-constexpr int kPitchStep = 5;      // percent
+constexpr int kSpeedStep = 10;  // percent
+constexpr int kPitchStep = 5;   // percent
 constexpr int kWindowW = 360;
 constexpr int kWindowH = 140;
 constexpr int kPollMs = 20;
 constexpr int kMaxVoices = 64;
-constexpr int kFewerVoices = 32;   // tried when the driver cannot give kMaxVoices
+constexpr int kFewerVoices = 32;  // tried when the driver cannot give kMaxVoices
 
 // Default levels. Allegro's mixer gives each voice its full scale on a hard-panned side, so two of
 // a MOD's four channels on one side could reach twice full scale. A volume-per-voice shift of 2
@@ -41,22 +41,23 @@ constexpr int kDefaultModVolume = 224;
 
 void usage(std::FILE *out)
 {
-    std::fputs("usage: modplay [OPTION]... FILE...\n"
-               "Prints each module's information and plays it (QVM, MOD, S3M, XM, Unreal packages).\n"
-               "  --info            print the information only (no sound needed)\n"
-               "  --duration        print each song's length to its end or first loop (no sound needed)\n"
-               "  --render OUT.wav  write the song of one FILE as a 16-bit stereo WAV file, as fast as\n"
-               "                    the machine allows (no display or sound device needed)\n"
-               "  --rate HZ         sample rate of --render (8000..192000, default 44100)\n"
-               "  --loops N         with --render, play the part that repeats N more times (default 0)\n"
-               "  --volume V        module volume 0..255 (default 224, which keeps 4-channel songs below\n"
-               "                    full scale)\n"
-               "  --m15             also try files without a signature as 15-sample MODs\n"
-               "  --help            this text\n"
-               "Keys while playing (in the window, or in the terminal when there is no display):\n"
-               "Space pause, Left/Right previous/next order position, Up/Down volume, +/- speed,\n"
-               "PgUp/PgDn pitch, Enter next file, Esc or q quit.\n",
-               out);
+    std::fputs(
+        "usage: modplay [OPTION]... FILE...\n"
+        "Prints each module's information and plays it (QVM, MOD, S3M, XM, Unreal packages).\n"
+        "  --info            print the information only (no sound needed)\n"
+        "  --duration        print each song's length to its end or first loop (no sound needed)\n"
+        "  --render OUT.wav  write the song of one FILE as a 16-bit stereo WAV file, as fast as\n"
+        "                    the machine allows (no display or sound device needed)\n"
+        "  --rate HZ         sample rate of --render (8000..192000, default 44100)\n"
+        "  --loops N         with --render, play the part that repeats N more times (default 0)\n"
+        "  --volume V        module volume 0..255 (default 224, which keeps 4-channel songs below\n"
+        "                    full scale)\n"
+        "  --m15             also try files without a signature as 15-sample MODs\n"
+        "  --help            this text\n"
+        "Keys while playing (in the window, or in the terminal when there is no display):\n"
+        "Space pause, Left/Right previous/next order position, Up/Down volume, +/- speed,\n"
+        "PgUp/PgDn pitch, Enter next file, Esc or q quit.\n",
+        out);
 }
 
 struct Options {
@@ -85,16 +86,21 @@ int parse_options(int argc, char **argv, Options &o)
     for (int i = 1; i < argc; i++) {
         const char *a = argv[i];
         const bool has_value = i + 1 < argc;
-        if (std::strcmp(a, "--info") == 0) o.info = true;
-        else if (std::strcmp(a, "--duration") == 0) o.duration = true;
-        else if (std::strcmp(a, "--m15") == 0) enable_m15 = -1;
+        if (std::strcmp(a, "--info") == 0)
+            o.info = true;
+        else if (std::strcmp(a, "--duration") == 0)
+            o.duration = true;
+        else if (std::strcmp(a, "--m15") == 0)
+            enable_m15 = -1;
         else if (std::strcmp(a, "--help") == 0) {
             usage(stdout);
             return -1;
-        } else if (std::strcmp(a, "--render") == 0 && has_value) o.render = argv[++i];
+        } else if (std::strcmp(a, "--render") == 0 && has_value)
+            o.render = argv[++i];
         else if (std::strcmp(a, "--rate") == 0 && has_value) {
             if (!parse_int(argv[++i], manual_mixer::kMinRate, manual_mixer::kMaxRate, &o.rate)) {
-                std::fprintf(stderr, "modplay: --rate takes %d..%d Hz\n", manual_mixer::kMinRate, manual_mixer::kMaxRate);
+                std::fprintf(stderr, "modplay: --rate takes %d..%d Hz\n", manual_mixer::kMinRate,
+                             manual_mixer::kMaxRate);
                 return 2;
             }
         } else if (std::strcmp(a, "--loops") == 0 && has_value) {
@@ -180,16 +186,21 @@ bool print_info(const char *path, QVMOD **loaded)
     QVMOD *m = load_checked(path);
     if (!m) return false;
     const int length = get_mod_length(m);
-    std::printf("  channels:    %d\n  orders:      %d\n  patterns:    %d\n  samples:     %d\n  instruments: %d\n"
-                "  speed/BPM:   %d/%d\n  length:      %s\n",
-                m->channel_count, m->order_count, m->pattern_count, m->sample_count, m->instrument_count,
-                m->initial_speed, m->initial_bpm, clock_text(std::max(length, 0)).c_str());
+    std::printf(
+        "  channels:    %d\n  orders:      %d\n  patterns:    %d\n  samples:     %d\n  "
+        "instruments: %d\n"
+        "  speed/BPM:   %d/%d\n  length:      %s\n",
+        m->channel_count, m->order_count, m->pattern_count, m->sample_count, m->instrument_count,
+        m->initial_speed, m->initial_bpm, clock_text(std::max(length, 0)).c_str());
     std::fflush(stdout);
     *loaded = m;
     return true;
 }
 
-int voices_for(const QVMOD *m) { return std::min(m->channel_count, kMaxVoices); }
+int voices_for(const QVMOD *m)
+{
+    return std::min(m->channel_count, kMaxVoices);
+}
 
 void set_levels(int volume)
 {
@@ -254,21 +265,37 @@ int render(const Options &o)
 
 // ---------------------------------------------------------------- keys
 
-enum class Key { None, Quit, Next, Pause, OrderNext, OrderPrev, VolumeUp, VolumeDown, Faster, Slower, PitchUp, PitchDown };
+enum class Key {
+    None,
+    Quit,
+    Next,
+    Pause,
+    OrderNext,
+    OrderPrev,
+    VolumeUp,
+    VolumeDown,
+    Faster,
+    Slower,
+    PitchUp,
+    PitchDown
+};
 
 Key window_key()
 {
     if (!keypressed()) return Key::None;
     switch (readkey() >> 8) {
-    case KEY_ESC: case KEY_Q: return Key::Quit;
+    case KEY_ESC:
+    case KEY_Q: return Key::Quit;
     case KEY_ENTER: return Key::Next;
     case KEY_SPACE: return Key::Pause;
     case KEY_RIGHT: return Key::OrderNext;
     case KEY_LEFT: return Key::OrderPrev;
     case KEY_UP: return Key::VolumeUp;
     case KEY_DOWN: return Key::VolumeDown;
-    case KEY_PLUS_PAD: case KEY_EQUALS: return Key::Faster;
-    case KEY_MINUS_PAD: case KEY_MINUS: return Key::Slower;
+    case KEY_PLUS_PAD:
+    case KEY_EQUALS: return Key::Faster;
+    case KEY_MINUS_PAD:
+    case KEY_MINUS: return Key::Slower;
     case KEY_PGUP: return Key::PitchUp;
     case KEY_PGDN: return Key::PitchDown;
     default: return Key::None;
@@ -339,17 +366,27 @@ Key terminal_key()
     }
     pending.erase(0, 1);
     switch (c) {
-    case 27: case 'q': case 'Q': return Key::Quit;
-    case '\r': case '\n': return Key::Next;
+    case 27:
+    case 'q':
+    case 'Q': return Key::Quit;
+    case '\r':
+    case '\n': return Key::Next;
     case ' ': return Key::Pause;
-    case '+': case '=': return Key::Faster;
+    case '+':
+    case '=': return Key::Faster;
     case '-': return Key::Slower;
     default: return Key::None;
     }
 }
 #else
-bool raw_terminal() { return false; }
-Key terminal_key() { return Key::None; }
+bool raw_terminal()
+{
+    return false;
+}
+Key terminal_key()
+{
+    return Key::None;
+}
 #endif
 
 // ---------------------------------------------------------------- playing
@@ -408,10 +445,12 @@ void draw_window(const QVMOD *m, const Status &s, const Controls &c)
     clear_to_color(screen, makecol(0, 0, 0));
     const int white = makecol(255, 255, 255);
     textprintf_ex(screen, font, 8, 8, white, -1, "%.40s", m->name);
-    textprintf_ex(screen, font, 8, 24, white, -1, "order %d/%d  row %d", s.order, m->order_count, s.row);
-    textprintf_ex(screen, font, 8, 40, white, -1, "BPM %d  speed %d%s", s.bpm, s.speed, s.paused ? "  paused" : "");
-    textprintf_ex(screen, font, 8, 56, white, -1, "volume %d  tempo %d%%  pitch %d%%", get_mod_volume(), c.speed,
-                  c.pitch);
+    textprintf_ex(screen, font, 8, 24, white, -1, "order %d/%d  row %d", s.order, m->order_count,
+                  s.row);
+    textprintf_ex(screen, font, 8, 40, white, -1, "BPM %d  speed %d%s", s.bpm, s.speed,
+                  s.paused ? "  paused" : "");
+    textprintf_ex(screen, font, 8, 56, white, -1, "volume %d  tempo %d%%  pitch %d%%",
+                  get_mod_volume(), c.speed, c.pitch);
     textprintf_ex(screen, font, 8, 88, white, -1, "Space pause  Left/Right order");
     textprintf_ex(screen, font, 8, 100, white, -1, "Up/Down volume  +/- speed");
     textprintf_ex(screen, font, 8, 112, white, -1, "PgUp/PgDn pitch  Enter next  Esc quit");
@@ -431,14 +470,15 @@ After play_module(QVMOD *m, Input input, int volume)
     set_levels(volume);
     play_mod(m, FALSE);
     After after = After::Next;
-    std::string line;   // the status line shown, written again only when it changes
+    std::string line;  // the status line shown, written again only when it changes
     for (bool go_on = true; go_on && is_mod_playing();) {
         const Status s = read_status();
         char text[160];
         std::snprintf(text, sizeof text,
-                      "order %3d/%-3d pattern %3d row %2d  BPM %3d speed %2d  vol %3d tempo %3d%% pitch %3d%%%s",
-                      s.order, m->order_count, s.pattern, s.row, s.bpm, s.speed, get_mod_volume(), c.speed, c.pitch,
-                      s.paused ? "  [paused]" : "          ");
+                      "order %3d/%-3d pattern %3d row %2d  BPM %3d speed %2d  vol %3d tempo %3d%% "
+                      "pitch %3d%%%s",
+                      s.order, m->order_count, s.pattern, s.row, s.bpm, s.speed, get_mod_volume(),
+                      c.speed, c.pitch, s.paused ? "  [paused]" : "          ");
         if (line != text) {
             line = text;
             std::printf("\r%s", text);
@@ -477,21 +517,27 @@ bool start_playing(Input &input)
     }
     if (window) {
         set_color_depth(desktop_color_depth() > 0 ? desktop_color_depth() : 16);
-        window = install_keyboard() == 0 && set_gfx_mode(GFX_AUTODETECT_WINDOWED, kWindowW, kWindowH, 0, 0) == 0;
+        window = install_keyboard() == 0 &&
+                 set_gfx_mode(GFX_AUTODETECT_WINDOWED, kWindowW, kWindowH, 0, 0) == 0;
         if (window) set_window_title("modplay");
     }
-    if (window) input = Input::Window;
-    else if (raw_terminal()) input = Input::Terminal;
-    else input = Input::None;
+    if (window)
+        input = Input::Window;
+    else if (raw_terminal())
+        input = Input::Terminal;
+    else
+        input = Input::None;
     if (input == Input::Terminal)
-        std::printf("Space pause, Left/Right order, Up/Down volume, +/- speed, PgUp/PgDn pitch, "
-                    "Enter next file, Esc or q quit\n");
+        std::printf(
+            "Space pause, Left/Right order, Up/Down volume, +/- speed, PgUp/PgDn pitch, "
+            "Enter next file, Esc or q quit\n");
     else if (input == Input::None)
-        std::fprintf(stderr, "modplay: no window or terminal for keys; playing to the end (Ctrl-C stops)\n");
+        std::fprintf(
+            stderr, "modplay: no window or terminal for keys; playing to the end (Ctrl-C stops)\n");
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

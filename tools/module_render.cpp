@@ -18,12 +18,13 @@ constexpr int kBlockAlign = kChannels * kBytesPerSample;
 constexpr long kHeaderBytes = 44;
 constexpr long kRiffSizeOffset = 4;
 constexpr long kDataSizeOffset = 40;
-constexpr long kMaxDataBytes = 0x7FFFFFFFL - kHeaderBytes;   // what every WAV reader takes
+constexpr long kMaxDataBytes = 0x7FFFFFFFL - kHeaderBytes;  // what every WAV reader takes
 constexpr std::size_t kFlushSamples = 1 << 16;
 
 void put_le(std::vector<unsigned char> &out, unsigned long v, int bytes)
 {
-    for (int i = 0; i < bytes; i++) out.push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF));
+    for (int i = 0; i < bytes; i++)
+        out.push_back(static_cast<unsigned char>((v >> (8 * i)) & 0xFF));
 }
 
 void put_text(std::vector<unsigned char> &out, const char *text)
@@ -37,8 +38,8 @@ std::vector<unsigned char> wav_header(int rate, unsigned long data_bytes)
     put_text(h, "RIFF");
     put_le(h, data_bytes + kHeaderBytes - 8, 4);
     put_text(h, "WAVEfmt ");
-    put_le(h, 16, 4);                                  // fmt chunk size
-    put_le(h, 1, 2);                                   // PCM
+    put_le(h, 16, 4);  // fmt chunk size
+    put_le(h, 1, 2);   // PCM
     put_le(h, kChannels, 2);
     put_le(h, static_cast<unsigned long>(rate), 4);
     put_le(h, static_cast<unsigned long>(rate) * kBlockAlign, 4);
@@ -62,8 +63,10 @@ class WavFile {
 public:
     WavFile(const char *path, int rate) : f_(std::fopen(path, "wb")), rate_(rate)
     {
-        if (f_) write(wav_header(rate_, 0));
-        else error();
+        if (f_)
+            write(wav_header(rate_, 0));
+        else
+            error();
     }
     ~WavFile()
     {
@@ -76,11 +79,13 @@ public:
     {
         data_bytes_ += count * kBytesPerSample;
         if (little_endian()) {
-            if (f_ && err_ == 0 && std::fwrite(samples, kBytesPerSample, count, f_) != count) error();
+            if (f_ && err_ == 0 && std::fwrite(samples, kBytesPerSample, count, f_) != count)
+                error();
             return;
         }
         bytes_.clear();
-        for (std::size_t i = 0; i < count; i++) put_le(bytes_, static_cast<uint16_t>(samples[i]), kBytesPerSample);
+        for (std::size_t i = 0; i < count; i++)
+            put_le(bytes_, static_cast<uint16_t>(samples[i]), kBytesPerSample);
         write(bytes_);
     }
 
@@ -91,8 +96,10 @@ public:
     {
         if (f_ && err_ == 0) {
             const std::vector<unsigned char> h = wav_header(rate_, data_bytes_);
-            if (std::fseek(f_, kRiffSizeOffset, SEEK_SET) != 0 || std::fwrite(&h[kRiffSizeOffset], 1, 4, f_) != 4 ||
-                std::fseek(f_, kDataSizeOffset, SEEK_SET) != 0 || std::fwrite(&h[kDataSizeOffset], 1, 4, f_) != 4)
+            if (std::fseek(f_, kRiffSizeOffset, SEEK_SET) != 0 ||
+                std::fwrite(&h[kRiffSizeOffset], 1, 4, f_) != 4 ||
+                std::fseek(f_, kDataSizeOffset, SEEK_SET) != 0 ||
+                std::fwrite(&h[kDataSizeOffset], 1, 4, f_) != 4)
                 this->error();
         }
         if (f_ && std::fclose(f_) != 0 && err_ == 0) this->error();
@@ -115,14 +122,15 @@ private:
     std::vector<unsigned char> bytes_;
 };
 
-} // namespace
+}  // namespace
 
 long frames_of(long ms, int rate)
 {
     return static_cast<long>((static_cast<long long>(ms) * rate + 500) / 1000);
 }
 
-bool render_wav(QVMOD *module, bool loop, long frames, int rate, const char *path, std::string &error)
+bool render_wav(QVMOD *module, bool loop, long frames, int rate, const char *path,
+                std::string &error)
 {
     errno = 0;
     WavFile wav(path, rate);

@@ -9,7 +9,8 @@
 // Plays `module` from its start (looping as play_mod's `loop` says) and writes its first `frames`
 // frames as 16-bit stereo at `rate` Hz, the rate manual_mixer::start was given; install_mod must
 // have succeeded. False with the reason in `error` when the file cannot be written.
-bool render_wav(QVMOD *module, bool loop, long frames, int rate, const char *path, std::string &error);
+bool render_wav(QVMOD *module, bool loop, long frames, int rate, const char *path,
+                std::string &error);
 
 // Frames of `ms` milliseconds at `rate` Hz.
 long frames_of(long ms, int rate);

@@ -12,16 +12,34 @@ class Out {
 public:
     explicit Out(ModuleImage &b) : b_(b) {}
     void byte(int v) { b_.push_back(static_cast<unsigned char>(v & 0xFF)); }
-    void wle(int v) { byte(v); byte(v >> 8); }
-    void wbe(int v) { byte(v >> 8); byte(v); }
-    void lle(uint32_t v) { wle(static_cast<int>(v & 0xFFFF)); wle(static_cast<int>(v >> 16)); }
+    void wle(int v)
+    {
+        byte(v);
+        byte(v >> 8);
+    }
+    void wbe(int v)
+    {
+        byte(v >> 8);
+        byte(v);
+    }
+    void lle(uint32_t v)
+    {
+        wle(static_cast<int>(v & 0xFFFF));
+        wle(static_cast<int>(v >> 16));
+    }
     void text(const std::string &s, size_t n)
     {
         for (size_t i = 0; i < n; i++) byte(i < s.size() ? s[i] : 0);
     }
     void raw(const ModuleImage &d) { b_.insert(b_.end(), d.begin(), d.end()); }
-    void pad_to(size_t n) { while (b_.size() < n) byte(0); }
-    void align(size_t unit) { while (b_.size() % unit) byte(0); }
+    void pad_to(size_t n)
+    {
+        while (b_.size() < n) byte(0);
+    }
+    void align(size_t unit)
+    {
+        while (b_.size() % unit) byte(0);
+    }
     size_t size() const { return b_.size(); }
     void put_wle(size_t at, int v)
     {
@@ -29,11 +47,12 @@ public:
         b_[at + 1] = static_cast<unsigned char>((v >> 8) & 0xFF);
     }
     void put_byte(size_t at, int v) { b_[at] = static_cast<unsigned char>(v & 0xFF); }
+
 private:
     ModuleImage &b_;
 };
 
-} // namespace
+}  // namespace
 
 // ------------------------------------------------------------------ MOD
 
@@ -43,7 +62,8 @@ ModuleImage write_mod(const ModSpec &desc)
     Out o(img);
     o.text(desc.title, 20);
     for (int i = 0; i < desc.samples; i++) {
-        const ModSampleSpec s = i < static_cast<int>(desc.sample_list.size()) ? desc.sample_list[i] : ModSampleSpec{};
+        const ModSampleSpec s =
+            i < static_cast<int>(desc.sample_list.size()) ? desc.sample_list[i] : ModSampleSpec{};
         o.text("", 22);
         o.wbe(s.length_words >= 0 ? s.length_words : static_cast<int>(s.data.size() / 2));
         o.byte(s.finetune);
@@ -91,23 +111,30 @@ ModuleImage pack_s3m_pattern(const S3mPattern &p)
             if (e.volume >= 0) b |= 0x40;
             if (e.command >= 0) b |= 0x80;
             o.byte(b);
-            if (e.note >= 0) { o.byte(e.note); o.byte(e.instrument); }
+            if (e.note >= 0) {
+                o.byte(e.note);
+                o.byte(e.instrument);
+            }
             if (e.volume >= 0) o.byte(e.volume);
-            if (e.command >= 0) { o.byte(e.command); o.byte(e.param); }
+            if (e.command >= 0) {
+                o.byte(e.command);
+                o.byte(e.param);
+            }
         }
         o.byte(0);
     }
     return d;
 }
 
-} // namespace
+}  // namespace
 
 ModuleImage write_s3m(const S3mSpec &desc)
 {
     ModuleImage img;
     Out o(img);
     const int ins = static_cast<int>(desc.sample_list.size());
-    const int pats = desc.header_patterns >= 0 ? desc.header_patterns : static_cast<int>(desc.patterns.size());
+    const int pats =
+        desc.header_patterns >= 0 ? desc.header_patterns : static_cast<int>(desc.patterns.size());
     o.text(desc.title, 28);
     o.byte(0x1A);
     o.byte(16);
@@ -144,7 +171,8 @@ ModuleImage write_s3m(const S3mSpec &desc)
         o.byte(0);
         o.wle(0);
         const int frame_bytes = s.sixteen_bit ? 2 : 1;
-        o.lle(s.length != UINT32_MAX ? s.length : static_cast<uint32_t>(s.data.size() / frame_bytes));
+        o.lle(s.length != UINT32_MAX ? s.length
+                                     : static_cast<uint32_t>(s.data.size() / frame_bytes));
         o.lle(s.loop_start);
         o.lle(s.loop_end);
         o.byte(s.volume);
@@ -179,7 +207,11 @@ ModuleImage pack_xm_cell(const XmCell &c)
     Out o(d);
     const bool full = c.note && c.instrument && c.volume && c.effect && c.param;
     if (full && c.note < 0x80) {
-        o.byte(c.note); o.byte(c.instrument); o.byte(c.volume); o.byte(c.effect); o.byte(c.param);
+        o.byte(c.note);
+        o.byte(c.instrument);
+        o.byte(c.volume);
+        o.byte(c.effect);
+        o.byte(c.param);
         return d;
     }
     int mask = 0x80;
@@ -202,7 +234,8 @@ namespace {
 void write_envelope_points(Out &o, const XmEnvelope &e)
 {
     for (int i = 0; i < 12; i++) {
-        const auto pt = i < static_cast<int>(e.points.size()) ? e.points[i] : std::pair<int, int>{0, 0};
+        const auto pt =
+            i < static_cast<int>(e.points.size()) ? e.points[i] : std::pair<int, int>{0, 0};
         o.wle(pt.first);
         o.wle(pt.second);
     }
@@ -217,13 +250,15 @@ ModuleImage xm_sample_bytes(const XmSampleSpec &s)
     for (int v : s.frames) {
         const int delta = v - prev;
         prev = v;
-        if (s.sixteen_bit) o.wle(delta);
-        else o.byte(delta);
+        if (s.sixteen_bit)
+            o.wle(delta);
+        else
+            o.byte(delta);
     }
     return d;
 }
 
-} // namespace
+}  // namespace
 
 ModuleImage write_xm(const XmSpec &desc)
 {
@@ -235,16 +270,20 @@ ModuleImage write_xm(const XmSpec &desc)
     o.text("QVMOD writer", 20);
     o.wle(0x0104);
     o.lle(20 + 256);
-    const int song_length = desc.song_length >= 0 ? desc.song_length : static_cast<int>(desc.orders.size());
+    const int song_length =
+        desc.song_length >= 0 ? desc.song_length : static_cast<int>(desc.orders.size());
     o.wle(song_length);
     o.wle(desc.restart);
     o.wle(desc.channels);
-    o.wle(desc.header_patterns >= 0 ? desc.header_patterns : static_cast<int>(desc.patterns.size()));
-    o.wle(desc.header_instruments >= 0 ? desc.header_instruments : static_cast<int>(desc.instruments.size()));
+    o.wle(desc.header_patterns >= 0 ? desc.header_patterns
+                                    : static_cast<int>(desc.patterns.size()));
+    o.wle(desc.header_instruments >= 0 ? desc.header_instruments
+                                       : static_cast<int>(desc.instruments.size()));
     o.wle(desc.linear ? 1 : 0);
     o.wle(desc.speed);
     o.wle(desc.bpm);
-    for (int i = 0; i < 256; i++) o.byte(i < static_cast<int>(desc.orders.size()) ? desc.orders[i] : 0);
+    for (int i = 0; i < 256; i++)
+        o.byte(i < static_cast<int>(desc.orders.size()) ? desc.orders[i] : 0);
 
     for (const XmPattern &p : desc.patterns) {
         ModuleImage data = p.raw;
@@ -275,7 +314,9 @@ ModuleImage write_xm(const XmSpec &desc)
         for (unsigned char m : ins.map) o.byte(m);
         write_envelope_points(o, ins.volume_env);
         write_envelope_points(o, ins.pan_env);
-        const auto count = [](const XmEnvelope &e) { return e.count >= 0 ? e.count : static_cast<int>(e.points.size()); };
+        const auto count = [](const XmEnvelope &e) {
+            return e.count >= 0 ? e.count : static_cast<int>(e.points.size());
+        };
         o.byte(count(ins.volume_env));
         o.byte(count(ins.pan_env));
         o.byte(ins.volume_env.sustain);
@@ -338,22 +379,26 @@ std::vector<int> wave(std::mt19937 &rng, int frames, int amplitude)
     for (int i = 0; i < frames; i++) {
         const int tri = (i % period) * 4 * amplitude / period;
         const int base = tri < 2 * amplitude ? tri - amplitude : 3 * amplitude - tri;
-        v[static_cast<size_t>(i)] = std::clamp(base * (frames - i) / frames + noise(rng), -amplitude, amplitude - 1);
+        v[static_cast<size_t>(i)] =
+            std::clamp(base * (frames - i) / frames + noise(rng), -amplitude, amplitude - 1);
     }
     return v;
 }
 
-} // namespace
+}  // namespace
 
 ModSpec realistic_mod(unsigned seed, int patterns, int channels, int sample_bytes)
 {
     std::mt19937 rng(seed);
     ModSpec s;
     s.title = "benchmark module";
-    s.signature = channels == 4 ? "M.K." : (channels < 10 ? std::to_string(channels) + "CHN" : std::to_string(channels) + "CH");
+    s.signature = channels == 4 ? "M.K."
+                                : (channels < 10 ? std::to_string(channels) + "CHN"
+                                                 : std::to_string(channels) + "CH");
     s.channels = channels;
     s.song_length = std::min(patterns * 2, 128);
-    for (int i = 0; i < s.song_length; i++) s.orders[static_cast<size_t>(i)] = static_cast<unsigned char>(i % patterns);
+    for (int i = 0; i < s.song_length; i++)
+        s.orders[static_cast<size_t>(i)] = static_cast<unsigned char>(i % patterns);
     for (int p = 0; p < patterns; p++) {
         std::vector<ModCell> cells(static_cast<size_t>(64 * channels));
         for (ModCell &c : cells) {
@@ -387,18 +432,20 @@ ModSpec song_mod(unsigned seed, int patterns)
 {
     constexpr int kRows = 64;
     constexpr int kSongChannels = 4;
-    constexpr int kWaveBytes = 64;                  // one cycle of each tonal waveform
+    constexpr int kWaveBytes = 64;  // one cycle of each tonal waveform
     constexpr int kDrumBytes = 3000;
-    enum { kBass = 1, kLead, kPad, kDrum };         // sample numbers
+    enum { kBass = 1, kLead, kPad, kDrum };  // sample numbers
     std::mt19937 rng(seed);
     ModSpec s;
     s.title = "song module";
     s.song_length = std::min(patterns * 2, 128);
-    for (int i = 0; i < s.song_length; i++) s.orders[static_cast<size_t>(i)] = static_cast<unsigned char>(i % patterns);
+    for (int i = 0; i < s.song_length; i++)
+        s.orders[static_cast<size_t>(i)] = static_cast<unsigned char>(i % patterns);
     const double pi = 3.14159265358979;
     auto tonal = [&](auto shape) {
         ModSampleSpec sm;
-        for (int i = 0; i < kWaveBytes; i++) sm.data.push_back(static_cast<signed char>(shape(2 * pi * i / kWaveBytes)));
+        for (int i = 0; i < kWaveBytes; i++)
+            sm.data.push_back(static_cast<signed char>(shape(2 * pi * i / kWaveBytes)));
         sm.repeat_start_words = 0;
         sm.repeat_length_words = kWaveBytes / 2;
         return sm;
@@ -409,20 +456,28 @@ ModSpec song_mod(unsigned seed, int patterns)
     ModSampleSpec drum;
     for (int i = 0; i < kDrumBytes; i++) {
         const double decay = 1.0 - static_cast<double>(i) / kDrumBytes;
-        drum.data.push_back(static_cast<signed char>(std::clamp(
-            120 * decay * std::sin(2 * pi * i / (20 + i / 100)) + (static_cast<int>(rng() % 41) - 20) * decay, -127.0, 127.0)));
+        drum.data.push_back(static_cast<signed char>(
+            std::clamp(120 * decay * std::sin(2 * pi * i / (20 + i / 100)) +
+                           (static_cast<int>(rng() % 41) - 20) * decay,
+                       -127.0, 127.0)));
     }
     s.sample_list.push_back(drum);
-    auto note = [&](int lo, int hi) { return kModPeriods[lo + static_cast<int>(rng() % static_cast<unsigned>(hi - lo))]; };
+    auto note = [&](int lo, int hi) {
+        return kModPeriods[lo + static_cast<int>(rng() % static_cast<unsigned>(hi - lo))];
+    };
     for (int p = 0; p < patterns; p++) {
         std::vector<ModCell> cells(static_cast<size_t>(kRows * kSongChannels));
         for (int r = 0; r < kRows; r++) {
             ModCell *row = &cells[static_cast<size_t>(r * kSongChannels)];
             if (r % 4 == 0) row[0] = {kBass, note(0, 12), 0, 0};
-            if (r % 2 == 0 && rng() % 3 != 0) row[1] = {kLead, note(12, 24), rng() % 2 ? 4 : 0, 0x46};
-            else if (rng() % 4 == 0) row[1].effect = 0xA, row[1].param = 0x02;
-            if (r % 8 == 0) row[2] = {kPad, note(6, 18), 0, rng() % 2 ? 0x37 : 0x47};
-            else row[2] = {0, 0, 0, rng() % 2 ? 0x37 : 0x47};
+            if (r % 2 == 0 && rng() % 3 != 0)
+                row[1] = {kLead, note(12, 24), rng() % 2 ? 4 : 0, 0x46};
+            else if (rng() % 4 == 0)
+                row[1].effect = 0xA, row[1].param = 0x02;
+            if (r % 8 == 0)
+                row[2] = {kPad, note(6, 18), 0, rng() % 2 ? 0x37 : 0x47};
+            else
+                row[2] = {0, 0, 0, rng() % 2 ? 0x37 : 0x47};
             if (r % 4 == 0 || rng() % 5 == 0) row[3] = {kDrum, 428, 0xC, r % 8 == 0 ? 64 : 40};
         }
         s.patterns.push_back(std::move(cells));
@@ -435,12 +490,15 @@ S3mSpec realistic_s3m(unsigned seed, int patterns, int channels, int sample_fram
     std::mt19937 rng(seed);
     S3mSpec s;
     s.title = "benchmark module";
-    for (int i = 0; i < 32; i++) s.channel_settings[static_cast<size_t>(i)] = i < channels ? static_cast<unsigned char>(i % 16) : 255;
+    for (int i = 0; i < 32; i++)
+        s.channel_settings[static_cast<size_t>(i)] =
+            i < channels ? static_cast<unsigned char>(i % 16) : 255;
     for (int i = 0; i < patterns * 2 && i < 200; i++) s.orders.push_back(i % patterns);
     s.orders.push_back(255);
     s.sample_format = 1;
     s.pan_table = true;
-    for (int i = 0; i < 32; i++) s.pans[static_cast<size_t>(i)] = static_cast<unsigned char>(0x20 | (i * 5 % 16));
+    for (int i = 0; i < 32; i++)
+        s.pans[static_cast<size_t>(i)] = static_cast<unsigned char>(0x20 | (i * 5 % 16));
     for (int p = 0; p < patterns; p++) {
         S3mPattern pat;
         for (auto &row : pat.rows) {
@@ -448,9 +506,15 @@ S3mSpec realistic_s3m(unsigned seed, int patterns, int channels, int sample_fram
                 if (rng() % 2) continue;
                 S3mEntry e;
                 e.channel = ch;
-                if (rng() % 2) { e.note = static_cast<int>((2 + rng() % 5) << 4 | rng() % 12); e.instrument = 1 + static_cast<int>(rng() % 24); }
+                if (rng() % 2) {
+                    e.note = static_cast<int>((2 + rng() % 5) << 4 | rng() % 12);
+                    e.instrument = 1 + static_cast<int>(rng() % 24);
+                }
                 if (rng() % 3 == 0) e.volume = static_cast<int>(rng() % 65);
-                if (rng() % 3 == 0) { e.command = 1 + static_cast<int>(rng() % 24); e.param = static_cast<int>(rng() % 256); }
+                if (rng() % 3 == 0) {
+                    e.command = 1 + static_cast<int>(rng() % 24);
+                    e.param = static_cast<int>(rng() % 256);
+                }
                 row.push_back(e);
             }
         }
@@ -462,8 +526,11 @@ S3mSpec realistic_s3m(unsigned seed, int patterns, int channels, int sample_fram
         sm.sixteen_bit = wide;
         const int frames = sample_frames / 24 * (1 + static_cast<int>(rng() % 2)) / 2 + 32;
         for (int v : wave(rng, frames, wide ? 32768 : 128)) {
-            if (wide) { sm.data.push_back(static_cast<unsigned char>(v & 0xFF)); sm.data.push_back(static_cast<unsigned char>((v >> 8) & 0xFF)); }
-            else sm.data.push_back(static_cast<unsigned char>(v & 0xFF));
+            if (wide) {
+                sm.data.push_back(static_cast<unsigned char>(v & 0xFF));
+                sm.data.push_back(static_cast<unsigned char>((v >> 8) & 0xFF));
+            } else
+                sm.data.push_back(static_cast<unsigned char>(v & 0xFF));
         }
         sm.loop = rng() % 2;
         sm.loop_start = static_cast<uint32_t>(frames / 4);
@@ -493,7 +560,10 @@ XmSpec realistic_xm(unsigned seed, int patterns, int channels, int instruments, 
                 c.instrument = 1 + static_cast<int>(rng() % static_cast<unsigned>(instruments));
             }
             if (rng() % 3 == 0) c.volume = 0x10 + static_cast<int>(rng() % 0x41);
-            if (rng() % 3 == 0) { c.effect = static_cast<int>(rng() % 16); c.param = static_cast<int>(rng() % 256); }
+            if (rng() % 3 == 0) {
+                c.effect = static_cast<int>(rng() % 16);
+                c.param = static_cast<int>(rng() % 256);
+            }
         }
         s.patterns.push_back(std::move(pat));
     }
@@ -503,7 +573,8 @@ XmSpec realistic_xm(unsigned seed, int patterns, int channels, int instruments, 
         for (int k = 0; k < n; k++) {
             XmSampleSpec sm;
             sm.sixteen_bit = (i + k) % 3 == 0;
-            const int frames = sample_frames / instruments / 2 * (1 + static_cast<int>(rng() % 2)) / n + 32;
+            const int frames =
+                sample_frames / instruments / 2 * (1 + static_cast<int>(rng() % 2)) / n + 32;
             sm.frames = wave(rng, frames, sm.sixteen_bit ? 32768 : 128);
             const int fb = sm.sixteen_bit ? 2 : 1;
             sm.loop_type = static_cast<int>(rng() % 3);
@@ -515,7 +586,8 @@ XmSpec realistic_xm(unsigned seed, int patterns, int channels, int instruments, 
             sm.relative_note = static_cast<int>(rng() % 25) - 12;
             ins.samples.push_back(std::move(sm));
         }
-        for (int k = 0; k < 96; k++) ins.map[static_cast<size_t>(k)] = static_cast<unsigned char>(k * n / 96);
+        for (int k = 0; k < 96; k++)
+            ins.map[static_cast<size_t>(k)] = static_cast<unsigned char>(k * n / 96);
         ins.volume_env.points = {{0, 64}, {10, 48}, {40, 32}, {90, 0}};
         ins.volume_env.flags = 1 | 2;
         ins.volume_env.sustain = 1;

@@ -13,9 +13,9 @@ using ModuleImage = std::vector<unsigned char>;
 // ------------------------------------------------------------------ MOD
 
 struct ModCell {
-    int sample = 0;     // 0..255 (the file has room for 8 bits)
-    int period = 0;     // 12 bits
-    int effect = 0;     // 4 bits
+    int sample = 0;  // 0..255 (the file has room for 8 bits)
+    int period = 0;  // 12 bits
+    int effect = 0;  // 4 bits
     int param = 0;
 };
 
@@ -25,19 +25,19 @@ struct ModSampleSpec {
     int finetune = 0;               // the raw byte
     int volume = 64;
     int repeat_start_words = 0;
-    int repeat_length_words = 1;    // 1 = no loop
+    int repeat_length_words = 1;  // 1 = no loop
 };
 
 struct ModSpec {
     std::string title;
-    int samples = 31;                       // 15 or 31
-    std::string signature = "M.K.";         // 31 samples only
-    int channels = 4;                       // cells per row written
+    int samples = 31;                // 15 or 31
+    std::string signature = "M.K.";  // 31 samples only
+    int channels = 4;                // cells per row written
     int song_length = 1;
     int restart = 0;
     std::array<unsigned char, 128> orders{};
-    std::vector<std::vector<ModCell>> patterns;   // each 64 x channels cells, row by row
-    std::vector<ModSampleSpec> sample_list;       // up to `samples`; the rest are empty
+    std::vector<std::vector<ModCell>> patterns;  // each 64 x channels cells, row by row
+    std::vector<ModSampleSpec> sample_list;      // up to `samples`; the rest are empty
 };
 
 ModuleImage write_mod(const ModSpec &desc);
@@ -45,45 +45,45 @@ ModuleImage write_mod(const ModSpec &desc);
 // ------------------------------------------------------------------ S3M
 
 struct S3mEntry {
-    int channel = 0;    // source channel 0..31
-    int note = -1;      // -1: no note/instrument bytes
+    int channel = 0;  // source channel 0..31
+    int note = -1;    // -1: no note/instrument bytes
     int instrument = 0;
-    int volume = -1;    // -1: no volume byte
-    int command = -1;   // -1: no command bytes
+    int volume = -1;   // -1: no volume byte
+    int command = -1;  // -1: no command bytes
     int param = 0;
 };
 
 struct S3mPattern {
     std::array<std::vector<S3mEntry>, 64> rows;
-    ModuleImage raw;          // when not empty, written instead of the rows (after the length word)
+    ModuleImage raw;  // when not empty, written instead of the rows (after the length word)
 };
 
 struct S3mSampleSpec {
-    int type = 1;                   // 1 sample; anything else is not loaded
-    ModuleImage data;                     // frames exactly as stored
+    int type = 1;      // 1 sample; anything else is not loaded
+    ModuleImage data;  // frames exactly as stored
     bool sixteen_bit = false;
     bool loop = false;
-    uint32_t length = UINT32_MAX;   // frames; UINT32_MAX: from data
+    uint32_t length = UINT32_MAX;  // frames; UINT32_MAX: from data
     uint32_t loop_start = 0;
     uint32_t loop_end = 0;
     int volume = 64;
     uint32_t c2spd = 8363;
-    bool tag = true;                // "SCRS"
+    bool tag = true;  // "SCRS"
 };
 
 struct S3mSpec {
     std::string title;
-    std::vector<int> orders;                // bytes, 254/255 markers allowed
+    std::vector<int> orders;  // bytes, 254/255 markers allowed
     std::array<unsigned char, 32> channel_settings;
     int speed = 6;
     int tempo = 125;
     int global_volume = 64;
-    int sample_format = 2;                  // 1 signed, 2 unsigned
+    int sample_format = 2;  // 1 signed, 2 unsigned
     bool pan_table = false;
     std::array<unsigned char, 32> pans{};
     std::vector<S3mPattern> patterns;
     std::vector<S3mSampleSpec> sample_list;
-    int header_patterns = -1;               // -1: patterns.size()
+    int header_patterns = -1;  // -1: patterns.size()
     S3mSpec();
 };
 
@@ -101,17 +101,17 @@ struct XmCell {
 
 struct XmPattern {
     int rows = 64;
-    std::vector<XmCell> cells;      // rows x channels; empty: all empty (packed size 0)
-    ModuleImage raw;                      // when not empty, written as the packed data
+    std::vector<XmCell> cells;  // rows x channels; empty: all empty (packed size 0)
+    ModuleImage raw;            // when not empty, written as the packed data
 };
 
 struct XmSampleSpec {
-    std::vector<int> frames;        // signed values (8- or 16-bit), delta-coded by the writer
-    ModuleImage raw;                      // when not empty, written as stored (already delta-coded)
+    std::vector<int> frames;  // signed values (8- or 16-bit), delta-coded by the writer
+    ModuleImage raw;          // when not empty, written as stored (already delta-coded)
     bool sixteen_bit = false;
-    int loop_type = 0;              // 1 forward, 2 ping-pong
-    uint32_t loop_start = 0;        // bytes
-    uint32_t loop_length = 0;       // bytes
+    int loop_type = 0;         // 1 forward, 2 ping-pong
+    uint32_t loop_start = 0;   // bytes
+    uint32_t loop_length = 0;  // bytes
     int volume = 64;
     int finetune = 0;
     int panning = 128;
@@ -119,8 +119,8 @@ struct XmSampleSpec {
 };
 
 struct XmEnvelope {
-    std::vector<std::pair<int, int>> points;    // (tick, value)
-    int count = -1;                             // points written as the count; -1: points.size()
+    std::vector<std::pair<int, int>> points;  // (tick, value)
+    int count = -1;                           // points written as the count; -1: points.size()
     int flags = 0;
     int sustain = 0;
     int loop_start = 0;
@@ -134,22 +134,22 @@ struct XmInstrument {
     XmEnvelope pan_env;
     int vibrato_type = 0, vibrato_sweep = 0, vibrato_depth = 0, vibrato_rate = 0;
     int fadeout = 0;
-    uint32_t size = 0;              // instrument header size; 0: 263 (29 without samples)
+    uint32_t size = 0;  // instrument header size; 0: 263 (29 without samples)
 };
 
 struct XmSpec {
     std::string title;
     int channels = 4;
     std::vector<int> orders{0};
-    int song_length = -1;           // -1: orders.size()
+    int song_length = -1;  // -1: orders.size()
     int restart = 0;
     bool linear = true;
     int speed = 6;
     int bpm = 125;
     std::vector<XmPattern> patterns;
     std::vector<XmInstrument> instruments;
-    int header_patterns = -1;       // -1: patterns.size()
-    int header_instruments = -1;    // -1: instruments.size()
+    int header_patterns = -1;     // -1: patterns.size()
+    int header_instruments = -1;  // -1: instruments.size()
 };
 
 ModuleImage write_xm(const XmSpec &desc);

@@ -16,14 +16,23 @@ constexpr int kMaxStoredPeriod = 0x7FFF;    // periods are signed words
 class Out {
 public:
     void byte(int v) { bytes_.push_back(static_cast<unsigned char>(v & 0xFF)); }
-    void word(int v) { byte(v); byte(v >> 8); }
-    void lng(long v) { word(static_cast<int>(v & 0xFFFF)); word(static_cast<int>((v >> 16) & 0xFFFF)); }
+    void word(int v)
+    {
+        byte(v);
+        byte(v >> 8);
+    }
+    void lng(long v)
+    {
+        word(static_cast<int>(v & 0xFFFF));
+        word(static_cast<int>((v >> 16) & 0xFFFF));
+    }
     void raw(const void *p, size_t n)
     {
         const unsigned char *b = static_cast<const unsigned char *>(p);
         bytes_.insert(bytes_.end(), b, b + n);
     }
     std::vector<unsigned char> take() { return std::move(bytes_); }
+
 private:
     std::vector<unsigned char> bytes_;
 };
@@ -44,22 +53,32 @@ void write_plane(Out &out, int cells, Width width, Get get)
         } else {
             out.byte(kRunValues | n);
             for (int k = 0; k < n; k++) {
-                if (width == Width::Byte) out.byte(get(i + k));
-                else out.word(get(i + k));
+                if (width == Width::Byte)
+                    out.byte(get(i + k));
+                else
+                    out.word(get(i + k));
             }
         }
         i += n;
     }
 }
 
-bool fits_byte(int v) { return v >= 0 && v <= 0xFF; }
-bool fits_word(int v) { return v >= 0 && v <= 0xFFFF; }
+bool fits_byte(int v)
+{
+    return v >= 0 && v <= 0xFF;
+}
+bool fits_word(int v)
+{
+    return v >= 0 && v <= 0xFFFF;
+}
 
 std::string check_envelope(const char *what, int points, int sustain_start, int sustain_end,
                            int loop_start, int loop_end, const int *values, const int *positions)
 {
-    if (points < 0 || points > QVMOD_MAX_ENV_POINTS) return std::string(what) + " envelope has too many points";
-    if (sustain_start != sustain_end) return std::string(what) + " envelope sustain must be a single point";
+    if (points < 0 || points > QVMOD_MAX_ENV_POINTS)
+        return std::string(what) + " envelope has too many points";
+    if (sustain_start != sustain_end)
+        return std::string(what) + " envelope sustain must be a single point";
     // Indexes past the points (or a loop backwards) load and play safely, so any byte is written.
     if (!fits_byte(sustain_start) || !fits_byte(loop_start) || !fits_byte(loop_end))
         return std::string(what) + " envelope index does not fit a byte";
@@ -69,7 +88,7 @@ std::string check_envelope(const char *what, int points, int sustain_start, int 
     return {};
 }
 
-} // namespace
+}  // namespace
 
 int qvm_pitch_to_period(int pitch)
 {
@@ -78,7 +97,10 @@ int qvm_pitch_to_period(int pitch)
     if (p < 1) p = 1;
     // Prefer a period that loads back to exactly this pitch.
     for (int c : {p, p + 1, p - 1}) {
-        if (c >= 1 && kAmigaClock / c == pitch) { p = c; break; }
+        if (c >= 1 && kAmigaClock / c == pitch) {
+            p = c;
+            break;
+        }
     }
     return p > kMaxStoredPeriod ? kMaxStoredPeriod : p;
 }
@@ -86,33 +108,41 @@ int qvm_pitch_to_period(int pitch)
 std::string qvm_check(const QVMOD *m)
 {
     if (!m) return "null module";
-    if (m->channel_count < 1 || m->channel_count > QVMOD_MAX_CHANNELS) return "channel count out of range";
+    if (m->channel_count < 1 || m->channel_count > QVMOD_MAX_CHANNELS)
+        return "channel count out of range";
     if (m->order_count < 1 || m->order_count > QVMOD_MAX_ORDERS) return "order count out of range";
-    if (m->pattern_count < 1 || !fits_word(m->pattern_count) || !m->pattern_info) return "no patterns";
-    if (m->sample_count < 1 || !fits_word(m->sample_count) || !m->samples || !m->sample_info) return "no samples";
+    if (m->pattern_count < 1 || !fits_word(m->pattern_count) || !m->pattern_info)
+        return "no patterns";
+    if (m->sample_count < 1 || !fits_word(m->sample_count) || !m->samples || !m->sample_info)
+        return "no samples";
     if (!fits_word(m->instrument_count) || (m->instrument_count > 0 && !m->instrument_info))
         return "instrument count out of range";
-    if (!fits_word(m->initial_speed) || !fits_word(m->initial_bpm) || !fits_word(m->restart_order) ||
-        !fits_word(m->flags) || m->initial_global_volume < 0 || m->initial_global_volume > 64)
+    if (!fits_word(m->initial_speed) || !fits_word(m->initial_bpm) ||
+        !fits_word(m->restart_order) || !fits_word(m->flags) || m->initial_global_volume < 0 ||
+        m->initial_global_volume > 64)
         return "header value out of range";
     if (m->restart_order >= m->order_count) return "restart order beyond the order list";
     for (int i = 0; i < m->channel_count; i++)
         if (!fits_byte(m->channel_pan[i])) return "channel pan out of range";
     for (int i = 0; i < m->order_count; i++)
-        if (m->order_table[i] < 0 || m->order_table[i] >= m->pattern_count || m->order_table[i] > 0xFF)
+        if (m->order_table[i] < 0 || m->order_table[i] >= m->pattern_count ||
+            m->order_table[i] > 0xFF)
             return "order names a missing pattern";
     for (int i = 0; i < m->instrument_count; i++) {
         const INSTRUMENT_INFO &in = m->instrument_info[i];
         for (int n = 0; n < QVMOD_NOTES_PER_INSTR; n++)
             if (!fits_byte(in.sample_number[n])) return "instrument sample map out of range";
-        std::string e = check_envelope("volume", in.volume_env_points, in.volume_env_sustain_start,
-                                       in.volume_env_sustain_end, in.volume_env_loop_start,
-                                       in.volume_env_loop_end, in.volume_env_value, in.volume_env_pos);
+        std::string e =
+            check_envelope("volume", in.volume_env_points, in.volume_env_sustain_start,
+                           in.volume_env_sustain_end, in.volume_env_loop_start,
+                           in.volume_env_loop_end, in.volume_env_value, in.volume_env_pos);
         if (e.empty())
-            e = check_envelope("pan", in.pan_env_points, in.pan_env_sustain_start, in.pan_env_sustain_end,
-                               in.pan_env_loop_start, in.pan_env_loop_end, in.pan_env_value, in.pan_env_pos);
+            e = check_envelope("pan", in.pan_env_points, in.pan_env_sustain_start,
+                               in.pan_env_sustain_end, in.pan_env_loop_start, in.pan_env_loop_end,
+                               in.pan_env_value, in.pan_env_pos);
         if (!e.empty()) return e;
-        if (!fits_byte(in.volume_env_flags) || !fits_byte(in.pan_env_flags) || !fits_word(in.volume_fadeout))
+        if (!fits_byte(in.volume_env_flags) || !fits_byte(in.pan_env_flags) ||
+            !fits_word(in.volume_fadeout))
             return "instrument value out of range";
     }
     for (int i = 0; i < m->sample_count; i++) {
@@ -122,10 +152,12 @@ std::string qvm_check(const QVMOD *m)
         if (s.stereo) return "stereo samples cannot be stored";
         if (s.bits != 8 && s.bits != 16) return "samples must have 8 or 16 bits";
         if (s.len > 0x7FFFFFFFul / 2 || !s.data) return "sample too long";
-        if (s.loop_start > s.loop_end || s.loop_end > s.len) return "sample loop outside the sample";
-        if (!fits_byte(si.vibrato_type) || !fits_byte(si.vibrato_sweep) || !fits_byte(si.vibrato_depth) ||
-            !fits_byte(si.vibrato_rate) || !fits_byte(si.volume) || !fits_byte(si.pan) ||
-            si.transpose < -128 || si.transpose > 127 || !fits_word(si.c2spd) || !fits_byte(si.loop_type))
+        if (s.loop_start > s.loop_end || s.loop_end > s.len)
+            return "sample loop outside the sample";
+        if (!fits_byte(si.vibrato_type) || !fits_byte(si.vibrato_sweep) ||
+            !fits_byte(si.vibrato_depth) || !fits_byte(si.vibrato_rate) || !fits_byte(si.volume) ||
+            !fits_byte(si.pan) || si.transpose < -128 || si.transpose > 127 ||
+            !fits_word(si.c2spd) || !fits_byte(si.loop_type))
             return "sample value out of range";
     }
     const bool notes = (m->flags & QVMOD_FLAG_NOTES) != 0;
@@ -136,8 +168,10 @@ std::string qvm_check(const QVMOD *m)
         const long cells = static_cast<long>(pat.row_count) * m->channel_count;
         for (long c = 0; c < cells; c++) {
             const NOTE_INFO &n = pat.notes[c];
-            if (n.sample < 0 || n.sample > named || n.sample > 0xFF) return "cell names a missing sample or instrument";
-            if (notes ? (n.note < -128 || n.note > 127) : (n.note < -0x8000)) return "cell note out of range";
+            if (n.sample < 0 || n.sample > named || n.sample > 0xFF)
+                return "cell names a missing sample or instrument";
+            if (notes ? (n.note < -128 || n.note > 127) : (n.note < -0x8000))
+                return "cell note out of range";
             if (!fits_byte(n.volume) || !fits_byte(n.command) || !fits_word(n.extcommand))
                 return "cell value out of range";
         }
@@ -172,8 +206,12 @@ std::vector<unsigned char> qvm_write(const QVMOD *m)
         const INSTRUMENT_INFO &in = m->instrument_info[i];
         for (int n = 0; n < QVMOD_NOTES_PER_INSTR; n++) out.byte(in.sample_number[n]);
         // Each envelope: its points as (position, value) words, then five bytes of settings.
-        auto envelope = [&out](const auto &pos, const auto &value, std::initializer_list<int> settings) {
-            for (int k = 0; k < QVMOD_MAX_ENV_POINTS; k++) { out.word(pos[k]); out.word(value[k]); }
+        auto envelope = [&out](const auto &pos, const auto &value,
+                               std::initializer_list<int> settings) {
+            for (int k = 0; k < QVMOD_MAX_ENV_POINTS; k++) {
+                out.word(pos[k]);
+                out.word(value[k]);
+            }
             for (int b : settings) out.byte(b);
         };
         envelope(in.volume_env_pos, in.volume_env_value,
@@ -207,7 +245,10 @@ std::vector<unsigned char> qvm_write(const QVMOD *m)
 #ifdef ALLEGRO_BIG_ENDIAN
         // 16-bit frames are native in memory and little-endian in the file.
         if (s.bits == 16) {
-            for (size_t k = 0; k + 1 < bytes; k += 2) { out.byte(frames[k + 1]); out.byte(frames[k]); }
+            for (size_t k = 0; k + 1 < bytes; k += 2) {
+                out.byte(frames[k + 1]);
+                out.byte(frames[k]);
+            }
             continue;
         }
 #endif
@@ -220,8 +261,11 @@ std::vector<unsigned char> qvm_write(const QVMOD *m)
         const NOTE_INFO *c = pat.notes;
         const int cells = pat.row_count * m->channel_count;
         out.word(pat.row_count);
-        if (notes) write_plane(out, cells, Width::Byte, [c](int i) { return c[i].note; });
-        else write_plane(out, cells, Width::Word, [c](int i) { return qvm_pitch_to_period(c[i].note); });
+        if (notes)
+            write_plane(out, cells, Width::Byte, [c](int i) { return c[i].note; });
+        else
+            write_plane(out, cells, Width::Word,
+                        [c](int i) { return qvm_pitch_to_period(c[i].note); });
         write_plane(out, cells, Width::Byte, [c](int i) { return c[i].sample; });
         write_plane(out, cells, Width::Byte, [c](int i) { return c[i].volume; });
         write_plane(out, cells, Width::Byte, [c](int i) { return c[i].command; });
@@ -234,7 +278,9 @@ bool qvm_write_file(const QVMOD *m, const char *path)
 {
     const std::vector<unsigned char> image = qvm_write(m);
     if (image.empty() || !path) return false;
-    struct Closer { void operator()(std::FILE *f) const { std::fclose(f); } };
+    struct Closer {
+        void operator()(std::FILE *f) const { std::fclose(f); }
+    };
     std::unique_ptr<std::FILE, Closer> f(std::fopen(path, "wb"));
     if (!f) return false;
     if (std::fwrite(image.data(), 1, image.size(), f.get()) != image.size()) return false;

@@ -38,15 +38,19 @@ void render_song(benchmark::State &state, int rate)
     const std::string out = "/tmp/qvmod-render-bench.wav";
     std::string error;
     for (auto _ : state)
-        if (!render_wav(m, true, frames_of(ms, rate), rate, out.c_str(), error)) state.SkipWithError(error.c_str());
-    state.counters["realtime_x"] =
-        benchmark::Counter(ms / 1000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+        if (!render_wav(m, true, frames_of(ms, rate), rate, out.c_str(), error))
+            state.SkipWithError(error.c_str());
+    state.counters["realtime_x"] = benchmark::Counter(
+        ms / 1000.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     remove_mod();
     destroy_mod(m);
     std::remove(out.c_str());
 }
 
-void BM_Render4ChannelMod44k(benchmark::State &state) { render_song(state, manual_mixer::kDefaultRate); }
+void BM_Render4ChannelMod44k(benchmark::State &state)
+{
+    render_song(state, manual_mixer::kDefaultRate);
+}
 BENCHMARK(BM_Render4ChannelMod44k)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The song's length walk alone, which --duration and --render run first.
@@ -58,7 +62,7 @@ void BM_SongLength(benchmark::State &state)
 }
 BENCHMARK(BM_SongLength)->Unit(benchmark::kMicrosecond);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -22,14 +22,15 @@
 namespace {
 
 constexpr size_t kUnknownSizeChunk = 64 * 1024;
-constexpr size_t kNativeNameBytes = 1024;   // as much as Allegro converts for its own opens
+constexpr size_t kNativeNameBytes = 1024;  // as much as Allegro converts for its own opens
 
 // Opens a file for binary reading, the name converted as Allegro converts it for its own opens.
 // The one platform-dependent spot of the file input.
 std::FILE *open_for_reading(const char *filename)
 {
     char native[kNativeNameBytes];
-    const char *name = uconvert(filename, U_CURRENT, native, get_filename_encoding(), sizeof native);
+    const char *name =
+        uconvert(filename, U_CURRENT, native, get_filename_encoding(), sizeof native);
     std::FILE *f = nullptr;
 #ifdef _WIN32
     if (get_filename_encoding() == U_UNICODE)
@@ -86,7 +87,7 @@ WholeFile read_whole_file(const char *filename, qvmod_loader::FileBytes &out)
 }
 
 struct MemoryStream {
-    qvmod_loader::FileBytes bytes;      // `start` is the read position
+    qvmod_loader::FileBytes bytes;  // `start` is the read position
     std::string name;
 
     size_t left() const { return bytes.held - bytes.start; }
@@ -151,8 +152,9 @@ int memory_ferror(void *)
     return 0;
 }
 
-const PACKFILE_VTABLE kMemoryVtable = {memory_fclose, memory_getc,   memory_ungetc, memory_fread, memory_putc,
-                                       memory_fwrite, memory_fseek, memory_feof,   memory_ferror};
+const PACKFILE_VTABLE kMemoryVtable = {memory_fclose, memory_getc, memory_ungetc,
+                                       memory_fread,  memory_putc, memory_fwrite,
+                                       memory_fseek,  memory_feof, memory_ferror};
 
 MemoryStream *as_memory(PACKFILE *f)
 {
@@ -177,7 +179,7 @@ PACKFILE *open_memory(const char *filename, bool &no_room)
     return f;
 }
 
-} // namespace
+}  // namespace
 
 namespace qvmod_loader {
 
@@ -211,7 +213,7 @@ int peek_file(const char *filename, long offset, void *buffer, int n)
     return static_cast<int>(got);
 }
 
-} // namespace qvmod_loader
+}  // namespace qvmod_loader
 
 extern "C" PACKFILE *qvmod_fopen(const char *filename, const char *mode)
 {

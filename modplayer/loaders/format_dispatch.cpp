@@ -9,9 +9,9 @@ using namespace qvmod_loader;
 namespace {
 
 constexpr unsigned char kUnrealTag[4] = {0xC1, 0x83, 0x2A, 0x9E};
-constexpr int kSearchFirst = 4;             // first offset searched for an embedded module
-constexpr int kSearchPositions = 500;       // offsets 4 .. 503
-constexpr int kS3mSignatureOffset = 44;     // "SCRM" stands 44 bytes into an S3M
+constexpr int kSearchFirst = 4;          // first offset searched for an embedded module
+constexpr int kSearchPositions = 500;    // offsets 4 .. 503
+constexpr int kS3mSignatureOffset = 44;  // "SCRM" stands 44 bytes into an S3M
 constexpr char kUnsupported[] = "Unsupported MOD type or unable to open file";
 
 // The embedded module's signature offset in an Unreal package: -1 none, 0 cannot open.
@@ -19,8 +19,9 @@ int find_in_unreal(const char *filename, const char *signature)
 {
     const size_t n = std::strlen(signature);
     unsigned char window[kSearchFirst + kSearchPositions + kLongestSignature];
-    std::memset(window, 0xFF, sizeof window);   // past the end of the file nothing matches
-    const int got = peek_file(filename, 0, window, static_cast<int>(kSearchFirst + kSearchPositions - 1 + n));
+    std::memset(window, 0xFF, sizeof window);  // past the end of the file nothing matches
+    const int got =
+        peek_file(filename, 0, window, static_cast<int>(kSearchFirst + kSearchPositions - 1 + n));
     if (got < 0) return 0;
     if (got < 4 || std::memcmp(window, kUnrealTag, 4) != 0) return -1;
     for (int p = kSearchFirst; p < kSearchFirst + kSearchPositions; p++)
@@ -28,7 +29,7 @@ int find_in_unreal(const char *filename, const char *signature)
     return -1;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int detect_unreal_it(const char *filename)
 {
@@ -69,10 +70,22 @@ int get_qvm_file_info(const char *filename, int, QVMOD_INFO *info)
     return get_qvm_info(f.get(), info);
 }
 
-QVMOD *load_m31(const char *filename, int) { return load_m(filename, 31); }
-QVMOD *load_m15(const char *filename, int) { return load_m(filename, 15); }
-int get_m31_info(const char *filename, int, QVMOD_INFO *info) { return get_m_info(filename, 31, info); }
-int get_m15_info(const char *filename, int, QVMOD_INFO *info) { return get_m_info(filename, 15, info); }
+QVMOD *load_m31(const char *filename, int)
+{
+    return load_m(filename, 31);
+}
+QVMOD *load_m15(const char *filename, int)
+{
+    return load_m(filename, 15);
+}
+int get_m31_info(const char *filename, int, QVMOD_INFO *info)
+{
+    return get_m_info(filename, 31, info);
+}
+int get_m15_info(const char *filename, int, QVMOD_INFO *info)
+{
+    return get_m_info(filename, 15, info);
+}
 
 // A 15-sample MOD has no signature: only tried when the host asks for it.
 int detect_enabled_m15(const char *filename)
@@ -82,12 +95,13 @@ int detect_enabled_m15(const char *filename)
 
 struct Detector {
     int (*detect)(const char *filename);
-    bool embedded;          // detect gives the module's offset inside an Unreal package, else 1 for a match
+    bool embedded;  // detect gives the module's offset inside an Unreal package, else 1 for a match
     QVMOD *(*load)(const char *filename, int offset);
     int (*info)(const char *filename, int offset, QVMOD_INFO *info);
 };
 
 // Tried in this order: a file is of the first format whose detector accepts it.
+// clang-format off
 constexpr Detector kDetectors[] = {
     {detect_qvm, false, load_qvm_file, get_qvm_file_info},
     {detect_it, false, load_it, get_it_info},
@@ -99,6 +113,7 @@ constexpr Detector kDetectors[] = {
     {detect_unreal_s3m, true, load_s3m, get_s3m_info},
     {detect_enabled_m15, false, load_m15, get_m15_info},
 };
+// clang-format on
 
 // The format of the file and the module's offset in it, or null (qvmod_error then says so).
 const Detector *find_format(const char *filename, int &offset)
@@ -114,7 +129,7 @@ const Detector *find_format(const char *filename, int &offset)
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" QVMOD *load_mod(const char *filename)
 {

@@ -9,9 +9,10 @@ namespace {
 
 constexpr int kTitleOffset = 4;
 constexpr int kTitleBytes = 26;
-constexpr FormatInfo kInfo = {QVMOD_TYPE_IT, "IT", QVMOD_TYPE_UMX_IT, "Unreal IT (UMX)", kTitleOffset, kTitleBytes};
+constexpr FormatInfo kInfo = {QVMOD_TYPE_IT,     "IT",         QVMOD_TYPE_UMX_IT,
+                              "Unreal IT (UMX)", kTitleOffset, kTitleBytes};
 
-} // namespace
+}  // namespace
 
 extern "C" int detect_it(const char *filename)
 {

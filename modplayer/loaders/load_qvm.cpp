@@ -15,9 +15,9 @@ namespace {
 
 constexpr int kTitleBytes = 28;
 constexpr int kInfoTitleBytes = 29;
-constexpr int kRunValues = 0x80;                // control bit: values follow
+constexpr int kRunValues = 0x80;  // control bit: values follow
 constexpr int kRunLength = 0x7F;
-constexpr size_t kFirstChunk = 4096;            // arrays grow with the data actually read
+constexpr size_t kFirstChunk = 4096;  // arrays grow with the data actually read
 
 static_assert(sizeof(QVM_SIGNATURE) - 1 == QVM_SIGNATURE_SIZE, "signature is 18 bytes");
 
@@ -29,11 +29,18 @@ public:
     int u8()
     {
         const int c = qvmod_getc(f_);
-        if (c == EOF) { eof_ = true; return 0; }
+        if (c == EOF) {
+            eof_ = true;
+            return 0;
+        }
         return c;
     }
     int s8() { return static_cast<signed char>(u8()); }
-    int u16le() { const int lo = u8(); return lo | (u8() << 8); }
+    int u16le()
+    {
+        const int lo = u8();
+        return lo | (u8() << 8);
+    }
     int s16le() { return static_cast<short>(u16le()); }
     unsigned int u32le()
     {
@@ -41,13 +48,17 @@ public:
         for (int i = 0; i < 4; i++) v |= static_cast<unsigned int>(u8()) << (8 * i);
         return v;
     }
-    void skip(int n) { for (int i = 0; i < n; i++) u8(); }
+    void skip(int n)
+    {
+        for (int i = 0; i < n; i++) u8();
+    }
     bool read(void *buffer, int n)
     {
         if (qvmod_fread(buffer, n, f_) != n) eof_ = true;
         return !eof_;
     }
     bool eof() const { return eof_; }
+
 private:
     PACKFILE *f_;
     bool eof_ = false;
@@ -135,7 +146,8 @@ const char *read_sample(Reader &r, SAMPLE &spl, SAMPLE_INFO &si)
 #ifdef ALLEGRO_BIG_ENDIAN
     // 16-bit frames are little-endian in the file and native in memory.
     if (bits == 16)
-        for (size_t i = 0; i + 1 < static_cast<size_t>(bytes); i += 2) std::swap(data[i], data[i + 1]);
+        for (size_t i = 0; i + 1 < static_cast<size_t>(bytes); i += 2)
+            std::swap(data[i], data[i + 1]);
 #endif
     spl.data = data;
 
@@ -149,7 +161,8 @@ enum class Plane { Note, Sample, Volume, Command, Extcommand };
 
 // One plane of a pattern. The cells grow with the note plane's runs (the first plane), so a
 // pattern claiming many rows in a truncated file costs only what its runs cover.
-const char *read_plane(Reader &r, PATTERN_INFO &pat, size_t &capacity, size_t cells, Plane plane, bool notes)
+const char *read_plane(Reader &r, PATTERN_INFO &pat, size_t &capacity, size_t cells, Plane plane,
+                       bool notes)
 {
     size_t cursor = 0;
     while (cursor < cells) {
@@ -157,7 +170,8 @@ const char *read_plane(Reader &r, PATTERN_INFO &pat, size_t &capacity, size_t ce
         if (r.eof()) return "QVM file is truncated (patterns)";
         const size_t n = static_cast<size_t>(c & kRunLength);
         if (cursor + n > cells) return "QVM pattern run passes the end of its plane";
-        if (!grow(pat.notes, capacity, cursor + n, cells)) return "Unable to allocate enough memory for NOTE_INFO";
+        if (!grow(pat.notes, capacity, cursor + n, cells))
+            return "Unable to allocate enough memory for NOTE_INFO";
         if (c & kRunValues) {
             for (size_t k = 0; k < n; k++) {
                 NOTE_INFO &cell = pat.notes[cursor + k];
@@ -183,7 +197,7 @@ const char *read_plane(Reader &r, PATTERN_INFO &pat, size_t &capacity, size_t ce
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" QVMOD *load_qvm(PACKFILE *f)
 {
@@ -210,7 +224,8 @@ extern "C" QVMOD *load_qvm(PACKFILE *f)
     if (r.eof()) return b.fail("QVM file is truncated (header)");
     if (m->channel_count < 1 || m->channel_count > QVMOD_MAX_CHANNELS)
         return b.fail("QVM module must have 1 to 64 channels");
-    if (order_count < 1 || order_count > QVMOD_MAX_ORDERS) return b.fail("QVM module must have 1 to 256 orders");
+    if (order_count < 1 || order_count > QVMOD_MAX_ORDERS)
+        return b.fail("QVM module must have 1 to 256 orders");
     if (pattern_count < 1) return b.fail("QVM module has no patterns");
     if (sample_count < 1) return b.fail("QVM module has no samples");
     if (m->initial_global_volume > kMaxGlobalVolume) m->initial_global_volume = kMaxGlobalVolume;
@@ -221,13 +236,15 @@ extern "C" QVMOD *load_qvm(PACKFILE *f)
     for (int i = 0; i < order_count; i++) m->order_table[i] = r.u8();
     if (r.eof()) return b.fail("QVM file is truncated (orders)");
     for (int i = 0; i < order_count; i++)
-        if (m->order_table[i] >= pattern_count) return b.fail("QVM order names a pattern beyond the pattern count");
+        if (m->order_table[i] >= pattern_count)
+            return b.fail("QVM order names a pattern beyond the pattern count");
 
     size_t capacity = 0;
     m->instrument_info = static_cast<INSTRUMENT_INFO *>(qvmod_calloc(0));
     if (!m->instrument_info) return b.fail("Unable to allocate enough memory for INSTRUMENT_INFO");
     for (int i = 0; i < instrument_count; i++) {
-        if (!grow(m->instrument_info, capacity, static_cast<size_t>(i) + 1, static_cast<size_t>(instrument_count)))
+        if (!grow(m->instrument_info, capacity, static_cast<size_t>(i) + 1,
+                  static_cast<size_t>(instrument_count)))
             return b.fail("Unable to allocate enough memory for INSTRUMENT_INFO");
         if (const char *e = read_instrument(r, m->instrument_info[i])) return b.fail(e);
     }
@@ -246,7 +263,8 @@ extern "C" QVMOD *load_qvm(PACKFILE *f)
     }
     m->sample_count = sample_count;
 
-    if (!b.alloc_patterns(pattern_count)) return b.fail("Unable to allocate enough memory for PATTERN_INFO");
+    if (!b.alloc_patterns(pattern_count))
+        return b.fail("Unable to allocate enough memory for PATTERN_INFO");
     const bool notes = (m->flags & QVMOD_FLAG_NOTES) != 0;
     const int named = notes ? m->instrument_count : m->sample_count;
     for (int p = 0; p < pattern_count; p++) {
@@ -258,10 +276,13 @@ extern "C" QVMOD *load_qvm(PACKFILE *f)
         size_t cell_capacity = 0;
         pat.notes = static_cast<NOTE_INFO *>(qvmod_calloc(0));
         if (!pat.notes) return b.fail("Unable to allocate enough memory for NOTE_INFO");
-        for (Plane plane : {Plane::Note, Plane::Sample, Plane::Volume, Plane::Command, Plane::Extcommand})
-            if (const char *e = read_plane(r, pat, cell_capacity, cells, plane, notes)) return b.fail(e);
+        for (Plane plane :
+             {Plane::Note, Plane::Sample, Plane::Volume, Plane::Command, Plane::Extcommand})
+            if (const char *e = read_plane(r, pat, cell_capacity, cells, plane, notes))
+                return b.fail(e);
         for (size_t c = 0; c < cells; c++)
-            if (pat.notes[c].sample > named) return b.fail("QVM cell names a sample or instrument beyond the count");
+            if (pat.notes[c].sample > named)
+                return b.fail("QVM cell names a sample or instrument beyond the count");
     }
     return b.finish();
 }
@@ -273,7 +294,9 @@ extern "C" int detect_qvm(const char *filename)
     char sig[QVM_SIGNATURE_SIZE];
     const int got = qvmod_fread(sig, QVM_SIGNATURE_SIZE, f);
     qvmod_fclose(f);
-    return got == QVM_SIGNATURE_SIZE && std::memcmp(sig, QVM_SIGNATURE, QVM_SIGNATURE_SIZE) == 0 ? 1 : -1;
+    return got == QVM_SIGNATURE_SIZE && std::memcmp(sig, QVM_SIGNATURE, QVM_SIGNATURE_SIZE) == 0
+               ? 1
+               : -1;
 }
 
 extern "C" int get_qvm_info(PACKFILE *f, QVMOD_INFO *info)

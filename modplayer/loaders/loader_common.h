@@ -12,10 +12,10 @@
 
 namespace qvmod_loader {
 
-constexpr int kRowsPerPattern = 64;         // MOD and S3M patterns
-constexpr int kMaxCellSample = 255;         // a cell's sample or instrument number is one byte
-constexpr int kLongestSignature = 17;       // XM's "Extended Module: "
-constexpr int kSignFlip = 0x80;             // a signed 8-bit frame <-> Allegro's unsigned form
+constexpr int kRowsPerPattern = 64;    // MOD and S3M patterns
+constexpr int kMaxCellSample = 255;    // a cell's sample or instrument number is one byte
+constexpr int kLongestSignature = 17;  // XM's "Extended Module: "
+constexpr int kSignFlip = 0x80;        // a signed 8-bit frame <-> Allegro's unsigned form
 
 // Closes an Allegro stream when it goes out of scope.
 struct PackCloser {
@@ -62,12 +62,23 @@ public:
 
     int u8()
     {
-        if (pos_ >= size_) { ran_out_ = true; return 0; }
+        if (pos_ >= size_) {
+            ran_out_ = true;
+            return 0;
+        }
         return data_[pos_++];
     }
     int s8() { return static_cast<signed char>(u8()); }
-    int u16le() { const int lo = u8(); return lo | (u8() << 8); }
-    int u16be() { const int hi = u8(); return (hi << 8) | u8(); }
+    int u16le()
+    {
+        const int lo = u8();
+        return lo | (u8() << 8);
+    }
+    int u16be()
+    {
+        const int hi = u8();
+        return (hi << 8) | u8();
+    }
     uint32_t u32le()
     {
         uint32_t v = 0;
@@ -98,11 +109,14 @@ private:
 class ModuleBuild {
 public:
     ModuleBuild() = default;
-    ~ModuleBuild() { if (m_) destroy_mod(m_); }
+    ~ModuleBuild()
+    {
+        if (m_) destroy_mod(m_);
+    }
     ModuleBuild(const ModuleBuild &) = delete;
     ModuleBuild &operator=(const ModuleBuild &) = delete;
 
-    bool create();                               // the zeroed QVMOD
+    bool create();  // the zeroed QVMOD
     QVMOD *get() const { return m_; }
     QVMOD *operator->() const { return m_; }
     // Sets qvmod_error to the message and gives null.
@@ -128,7 +142,8 @@ void init_sample(SAMPLE &s, int bits);
 bool make_empty_sample(SAMPLE &s);
 
 // Clips a loop into [0, len]; a loop that covers no frames is switched off (loop_type 0).
-void repair_loop(unsigned long len, unsigned long &loop_start, unsigned long &loop_end, int &loop_type);
+void repair_loop(unsigned long len, unsigned long &loop_start, unsigned long &loop_end,
+                 int &loop_type);
 
 // Length and loop of a sample whose `len` frames are in place, in frames on both records; the
 // loop is repaired first.
@@ -148,7 +163,7 @@ struct FormatInfo {
     const char *type_name;
     int umx_type;
     const char *umx_type_name;
-    int title_offset;           // into the module
+    int title_offset;  // into the module
     int title_bytes;
 };
 
@@ -176,8 +191,8 @@ constexpr signed char kDropCommand = -1;
 // parameter goes through `extended` (kDropCommand drops the whole command). Tables instead of
 // switches: cells come by the tens of thousands, their commands in no order.
 template <size_t N>
-inline void convert_by_tables(int &command, int &param, const signed char (&commands)[N], int extended_command,
-                              const signed char (&extended)[16])
+inline void convert_by_tables(int &command, int &param, const signed char (&commands)[N],
+                              int extended_command, const signed char (&extended)[16])
 {
     const int p = param & 0xFF;
     const int c = command >= 0 && command < static_cast<int>(N) ? commands[command] : kDropCommand;
@@ -207,14 +222,16 @@ struct Envelope {
 
 inline Envelope volume_envelope(INSTRUMENT_INFO &i)
 {
-    return {i.volume_env_value, i.volume_env_pos, i.volume_env_points, i.volume_env_flags,
-            i.volume_env_sustain_start, i.volume_env_sustain_end, i.volume_env_loop_start, i.volume_env_loop_end};
+    return {i.volume_env_value,      i.volume_env_pos,           i.volume_env_points,
+            i.volume_env_flags,      i.volume_env_sustain_start, i.volume_env_sustain_end,
+            i.volume_env_loop_start, i.volume_env_loop_end};
 }
 
 inline Envelope pan_envelope(INSTRUMENT_INFO &i)
 {
-    return {i.pan_env_value, i.pan_env_pos, i.pan_env_points, i.pan_env_flags,
-            i.pan_env_sustain_start, i.pan_env_sustain_end, i.pan_env_loop_start, i.pan_env_loop_end};
+    return {i.pan_env_value,      i.pan_env_pos,           i.pan_env_points,
+            i.pan_env_flags,      i.pan_env_sustain_start, i.pan_env_sustain_end,
+            i.pan_env_loop_start, i.pan_env_loop_end};
 }
 
 // The points of a stored envelope, a position word and a value word each; values above the
@@ -238,6 +255,6 @@ void read_auto_vibrato(Source &in, Target &to)
     to.vibrato_rate = in.u8();
 }
 
-} // namespace qvmod_loader
+}  // namespace qvmod_loader
 
 #endif

@@ -14,6 +14,7 @@ struct ModType {
 };
 
 // The signatures at offset 1080 of a 31-sample MOD; the last entry only ends the table.
+// clang-format off
 constexpr ModType modtypes[] = {
     {"M.K.", 4}, {"M!K!", 4}, {"FLT4", 4}, {"1CHN", 1}, {"2CHN", 2}, {"3CHN", 3}, {"4CHN", 4}, {"5CHN", 5},
     {"6CHN", 6}, {"7CHN", 7}, {"8CHN", 8}, {"9CHN", 9}, {"10CH", 10}, {"11CH", 11}, {"12CH", 12}, {"13CH", 13},
@@ -25,6 +26,7 @@ constexpr ModType modtypes[] = {
     {"54CH", 54}, {"55CH", 55}, {"56CH", 56}, {"57CH", 57}, {"58CH", 58}, {"59CH", 59}, {"60CH", 60}, {"61CH", 61},
     {"62CH", 62}, {"63CH", 63}, {"64CH", 64}, {"CD81", 8}, {"OKTA", 8}, {"16CN", 16}, {"32CN", 32}, {"32FW", 4},
 };
+// clang-format on
 constexpr int kModTypeCount = static_cast<int>(sizeof modtypes / sizeof modtypes[0]);
 static_assert(kModTypeCount == 72, "the signature table has 72 entries, the end entry included");
 constexpr int kEndEntry = kModTypeCount - 1;
@@ -35,16 +37,18 @@ constexpr int kSampleNameBytes = 22;
 constexpr int kOrderBytes = 128;
 constexpr int kSignatureOffset = 1080;
 constexpr int kSignatureBytes = 4;
-constexpr int kFinetuneMask = 0x0F;         // ProTracker keeps the finetune in the low nibble
+constexpr int kFinetuneMask = 0x0F;  // ProTracker keeps the finetune in the low nibble
 constexpr int kDefaultChannels = 4;
 constexpr int kPanPattern[4] = {0, 255, 255, 0};
 
-static_assert(20 + 31 * kSampleHeaderBytes + 2 + kOrderBytes == kSignatureOffset, "31-sample header layout");
+static_assert(20 + 31 * kSampleHeaderBytes + 2 + kOrderBytes == kSignatureOffset,
+              "31-sample header layout");
 static_assert(20 + 15 * kSampleHeaderBytes + 2 + kOrderBytes == 600, "15-sample header layout");
 
 int header_bytes(int samples)
 {
-    return kTitleBytes + samples * kSampleHeaderBytes + 2 + kOrderBytes + (samples == 31 ? kSignatureBytes : 0);
+    return kTitleBytes + samples * kSampleHeaderBytes + 2 + kOrderBytes +
+           (samples == 31 ? kSignatureBytes : 0);
 }
 
 // The table entry of a 31-sample signature, or null.
@@ -55,10 +59,10 @@ const ModType *find_modtype(const char *sig)
     return nullptr;
 }
 
-} // namespace
+}  // namespace
 
-void qvmod_loader::mod::read_header(Bytes &in, QVMOD &m, int samples, SampleHeader (&heads)[kMaxSamples],
-                                    int &pattern_count)
+void qvmod_loader::mod::read_header(Bytes &in, QVMOD &m, int samples,
+                                    SampleHeader (&heads)[kMaxSamples], int &pattern_count)
 {
     m.initial_global_volume = kMaxGlobalVolume;
     m.initial_speed = kDefaultSpeed;
@@ -152,7 +156,8 @@ extern "C" QVMOD *load_m(const char *filename, int samples)
     if (!b.create()) return b.fail("Unable to allocate enough memory for QVMOD structure");
     QVMOD *m = b.get();
     m->sample_info = static_cast<SAMPLE_INFO *>(qvmod_calloc(samples * sizeof(SAMPLE_INFO)));
-    if (!m->sample_info) return b.fail("Unable to allocate enough memory for SAMPLE_INFO structure");
+    if (!m->sample_info)
+        return b.fail("Unable to allocate enough memory for SAMPLE_INFO structure");
     m->samples = static_cast<SAMPLE *>(qvmod_calloc(samples * sizeof(SAMPLE)));
     if (!m->samples) return b.fail("Unable to allocate enough memory for SAMPLE structure");
     m->sample_count = samples;
@@ -162,7 +167,8 @@ extern "C" QVMOD *load_m(const char *filename, int samples)
         set_open_error(filename);
         return nullptr;
     }
-    if (image.size() < static_cast<size_t>(header_bytes(samples))) return b.fail("MOD file is too short for its header");
+    if (image.size() < static_cast<size_t>(header_bytes(samples)))
+        return b.fail("MOD file is too short for its header");
     Bytes in(image);
     SampleHeader heads[kMaxSamples];
     int pattern_count = 0;

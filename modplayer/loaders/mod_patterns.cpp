@@ -7,14 +7,16 @@ namespace {
 
 constexpr int kCellBytes = 4;
 
-} // namespace
+}  // namespace
 
 const char *read_patterns(Bytes &in, ModuleBuild &b, int pattern_count, int samples)
 {
     QVMOD *m = b.get();
-    if (!b.alloc_patterns(pattern_count)) return "Unable to allocate enough memory for PATTERN_INFO";
+    if (!b.alloc_patterns(pattern_count))
+        return "Unable to allocate enough memory for PATTERN_INFO";
     for (int p = 0; p < pattern_count; p++) {
-        if (!b.alloc_cells(p, kRowsPerPattern)) return "Unable to allocate enough memory for NOTE_INFO";
+        if (!b.alloc_cells(p, kRowsPerPattern))
+            return "Unable to allocate enough memory for NOTE_INFO";
         // Cells the file no longer holds stay empty.
         NOTE_INFO *cells = m->pattern_info[p].notes;
         const int count = kRowsPerPattern * m->channel_count;
@@ -33,4 +35,4 @@ const char *read_patterns(Bytes &in, ModuleBuild &b, int pattern_count, int samp
     return nullptr;
 }
 
-} // namespace qvmod_loader::mod
+}  // namespace qvmod_loader::mod

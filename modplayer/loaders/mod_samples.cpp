@@ -28,7 +28,7 @@ const char *read_samples(Bytes &in, ModuleBuild &b, const SampleHeader (&heads)[
             s.loop_start = loop_start;
             s.loop_end = loop_end;
             si.loop_start = static_cast<int>(loop_start);
-            si.loop_end = static_cast<int>(loop_end - loop_start);   // the repeat length, in bytes
+            si.loop_end = static_cast<int>(loop_end - loop_start);  // the repeat length, in bytes
         } else {
             s.loop_start = 0;
             s.loop_end = len;
@@ -40,4 +40,4 @@ const char *read_samples(Bytes &in, ModuleBuild &b, const SampleHeader (&heads)[
     return nullptr;
 }
 
-} // namespace qvmod_loader::mod
+}  // namespace qvmod_loader::mod

@@ -24,9 +24,9 @@ struct ReadContext {
     bool pan_table = false;
     unsigned char pans[kSourceChannels] = {};
     unsigned char channel_settings[kSourceChannels] = {};
-    std::vector<uint64_t> instrument_at;    // absolute offsets
-    std::vector<uint64_t> pattern_at;       // absolute offsets; 0 = not stored
-    signed char remap[kSourceChannels];     // source channel -> module channel, or kUnused
+    std::vector<uint64_t> instrument_at;  // absolute offsets
+    std::vector<uint64_t> pattern_at;     // absolute offsets; 0 = not stored
+    signed char remap[kSourceChannels];   // source channel -> module channel, or kUnused
 };
 
 // The song header, the orders, the parapointers and the pans.
@@ -37,7 +37,7 @@ const char *read_patterns(Bytes &in, ModuleBuild &b, ReadContext &ctx);
 // Reads one instrument header at `at`, and its frames, into sample i. False when memory ran out.
 bool read_sample(Bytes &in, uint64_t at, int sample_format, SAMPLE &s, SAMPLE_INFO &si);
 
-} // namespace s3m
-} // namespace qvmod_loader
+}  // namespace s3m
+}  // namespace qvmod_loader
 
 #endif

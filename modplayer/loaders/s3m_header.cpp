@@ -14,19 +14,21 @@ namespace {
 
 constexpr int kTitleBytes = 28;
 constexpr int kSignatureOffset = 44;
-constexpr int kHeaderBytes = 96;            // up to the order list
+constexpr int kHeaderBytes = 96;  // up to the order list
 constexpr int kChannelSettingsOffset = 64;
 constexpr int kPanTableFlag = 0xFC;
 constexpr int kOrderMarker = 254;
 constexpr int kOrderEnd = 255;
-constexpr int kMaxSamples = 255;            // a cell names samples 1..255
+constexpr int kMaxSamples = 255;  // a cell names samples 1..255
 
-static_assert(kChannelSettingsOffset + kSourceChannels == kHeaderBytes, "orders follow the channel settings");
+static_assert(kChannelSettingsOffset + kSourceChannels == kHeaderBytes,
+              "orders follow the channel settings");
 static_assert(kTitleBytes + 4 + 6 * 2 == kSignatureOffset, "SCRM follows the six header words");
 
-constexpr FormatInfo kInfo = {QVMOD_TYPE_S3M, "S3M", QVMOD_TYPE_UMX_S3M, "Unreal S3M (UMX)", 0, kTitleBytes};
+constexpr FormatInfo kInfo = {QVMOD_TYPE_S3M,     "S3M", QVMOD_TYPE_UMX_S3M,
+                              "Unreal S3M (UMX)", 0,     kTitleBytes};
 
-} // namespace
+}  // namespace
 
 void qvmod_loader::s3m::read_header(Bytes &in, QVMOD &m, ReadContext &ctx)
 {
@@ -85,17 +87,20 @@ extern "C" QVMOD *load_s3m(const char *filename, int offset)
     ModuleBuild b;
     if (!b.create()) return b.fail("Unable to allocate enough memory for QVMOD structure");
     QVMOD *m = b.get();
-    if (image.size() < static_cast<size_t>(kHeaderBytes)) return b.fail("S3M file is too short for its header");
+    if (image.size() < static_cast<size_t>(kHeaderBytes))
+        return b.fail("S3M file is too short for its header");
     Bytes in(image);
     ReadContext ctx;
     read_header(in, *m, ctx);
 
     // Samples beyond what a cell can name are never played; a module without any gets one empty sample.
     const int sample_count = std::clamp(ctx.instrument_count, 1, kMaxSamples);
-    if (!b.alloc_samples(sample_count)) return b.fail("Unable to allocate enough memory for SAMPLE or SAMPLE_INFO");
+    if (!b.alloc_samples(sample_count))
+        return b.fail("Unable to allocate enough memory for SAMPLE or SAMPLE_INFO");
     for (int i = 0; i < sample_count; i++) {
         const bool stored = i < ctx.instrument_count;
-        if (!(stored ? read_sample(in, ctx.instrument_at[i], ctx.sample_format, m->samples[i], m->sample_info[i])
+        if (!(stored ? read_sample(in, ctx.instrument_at[i], ctx.sample_format, m->samples[i],
+                                   m->sample_info[i])
                      : make_empty_sample(m->samples[i])))
             return b.fail("Unable to allocate enough memory for data sample");
     }

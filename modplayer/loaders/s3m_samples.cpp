@@ -14,7 +14,7 @@ constexpr int kSample16Bit = 4;
 
 static_assert(kTagOffset + 4 == kInstrumentHeaderBytes, "SCRS ends the instrument header");
 
-} // namespace
+}  // namespace
 
 bool read_sample(Bytes &in, uint64_t at, int sample_format, SAMPLE &s, SAMPLE_INFO &si)
 {
@@ -25,7 +25,8 @@ bool read_sample(Bytes &in, uint64_t at, int sample_format, SAMPLE &s, SAMPLE_IN
     in.skip(12);
     const int hi = in.u8();
     const int lo = in.u16le();
-    const uint64_t data_at = ((static_cast<uint64_t>(hi) << 16) + static_cast<uint64_t>(lo)) * kParaUnit;
+    const uint64_t data_at =
+        ((static_cast<uint64_t>(hi) << 16) + static_cast<uint64_t>(lo)) * kParaUnit;
     const uint32_t length = in.u32le();
     uint32_t loop_start = in.u32le();
     uint32_t loop_end = in.u32le();
@@ -65,8 +66,9 @@ bool read_sample(Bytes &in, uint64_t at, int sample_format, SAMPLE &s, SAMPLE_IN
     if (sample_format == kFormatSigned)
         for (unsigned long k = 0; k < frames; k++) out[k] ^= kSignFlip;
 
-    set_sample_frames(s, si, frames, loop_start, loop_end, (flags & kSampleLoop) ? QVMOD_LOOP_FORWARD : 0);
+    set_sample_frames(s, si, frames, loop_start, loop_end,
+                      (flags & kSampleLoop) ? QVMOD_LOOP_FORWARD : 0);
     return true;
 }
 
-} // namespace qvmod_loader::s3m
+}  // namespace qvmod_loader::s3m

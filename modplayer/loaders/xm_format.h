@@ -9,15 +9,15 @@
 namespace qvmod_loader {
 namespace xm {
 
-constexpr int kDefaultRows = 64;            // rows of the appended pattern and of a 0-row pattern
-constexpr int kMaxSamples = 255;            // plus the silent one: every sample index fits a byte
+constexpr int kDefaultRows = 64;  // rows of the appended pattern and of a 0-row pattern
+constexpr int kMaxSamples = 255;  // plus the silent one: every sample index fits a byte
 
 // What the header tells the later parts.
 struct Header {
-    uint64_t first_pattern;     // absolute offset of the first pattern header
+    uint64_t first_pattern;  // absolute offset of the first pattern header
     int stored_patterns;
-    int instrument_count;       // instruments read (at most a cell can name)
-    bool extra_pattern;         // an order names a pattern not stored: an empty one is appended
+    int instrument_count;  // instruments read (at most a cell can name)
+    bool extra_pattern;    // an order names a pattern not stored: an empty one is appended
 };
 
 // A sample header with its instrument's automatic vibrato.
@@ -34,7 +34,7 @@ struct Wave {
     int vibrato_sweep;
     int vibrato_depth;
     int vibrato_rate;
-    uint64_t data_at;           // absolute offset of the data in the module image
+    uint64_t data_at;  // absolute offset of the data in the module image
 };
 
 // Each part gives null or the error the load fails with.
@@ -45,11 +45,12 @@ const char *read_header(Bytes &in, QVMOD &m, Header &h);
 const char *read_patterns(Bytes &in, ModuleBuild &b, const Header &h, uint64_t &at);
 // The instruments from `at` on: their envelopes and note maps into the module, their sample
 // headers onto `waves`; a note map names 1 + an index into `waves`, or 0 for no sample.
-const char *read_instruments(Bytes &in, ModuleBuild &b, const Header &h, uint64_t at, std::vector<Wave> &waves);
+const char *read_instruments(Bytes &in, ModuleBuild &b, const Header &h, uint64_t at,
+                             std::vector<Wave> &waves);
 // The samples of `waves` and the silent one after them; the note maps then name samples.
 const char *read_samples(Bytes &in, ModuleBuild &b, const std::vector<Wave> &waves);
 
-} // namespace xm
-} // namespace qvmod_loader
+}  // namespace xm
+}  // namespace qvmod_loader
 
 #endif

@@ -14,18 +14,21 @@ static_assert(sizeof kSignature - 1 == kSignatureBytes, "XM signature is 17 byte
 constexpr int kTitleBytes = 20;
 constexpr int kTitleOffset = 17;
 constexpr int kHeaderSizeOffset = 60;
-constexpr int kHeaderBytes = 80;            // up to the order table
+constexpr int kHeaderBytes = 80;  // up to the order table
 constexpr int kOrderTableBytes = 256;
 constexpr int kLinearFlag = 1;
 constexpr int kMaxPatterns = 256;
-constexpr int kMaxInstruments = 255;        // a cell names instruments 1..255
+constexpr int kMaxInstruments = 255;  // a cell names instruments 1..255
 
-static_assert(kTitleOffset + kTitleBytes + 1 + 22 == kHeaderSizeOffset, "header size follows the tracker name and version");
-static_assert(kHeaderSizeOffset + 4 + 8 * 2 == kHeaderBytes, "the order table follows eight header words");
+static_assert(kTitleOffset + kTitleBytes + 1 + 22 == kHeaderSizeOffset,
+              "header size follows the tracker name and version");
+static_assert(kHeaderSizeOffset + 4 + 8 * 2 == kHeaderBytes,
+              "the order table follows eight header words");
 
-constexpr FormatInfo kInfo = {QVMOD_TYPE_XM, "XM", QVMOD_TYPE_UMX_XM, "Unreal XM (UMX)", kTitleOffset, kTitleBytes};
+constexpr FormatInfo kInfo = {QVMOD_TYPE_XM,     "XM",         QVMOD_TYPE_UMX_XM,
+                              "Unreal XM (UMX)", kTitleOffset, kTitleBytes};
 
-} // namespace
+}  // namespace
 
 const char *qvmod_loader::xm::read_header(Bytes &in, QVMOD &m, Header &h)
 {
@@ -42,7 +45,8 @@ const char *qvmod_loader::xm::read_header(Bytes &in, QVMOD &m, Header &h)
     m.initial_speed = in.u16le();
     m.initial_bpm = in.u16le();
     for (int i = 0; i < kOrderTableBytes; i++) m.order_table[i] = in.u8();
-    if (channels < 1 || channels > QVMOD_MAX_CHANNELS) return "XM module must have 1 to 64 channels";
+    if (channels < 1 || channels > QVMOD_MAX_CHANNELS)
+        return "XM module must have 1 to 64 channels";
     if (h.stored_patterns > kMaxPatterns) return "XM module has more than 256 patterns";
     m.channel_count = channels;
     m.flags = QVMOD_FLAG_NOTES | ((flags & kLinearFlag) ? QVMOD_FLAG_LINEAR : QVMOD_FLAG_AMIGA);
@@ -83,7 +87,8 @@ extern "C" QVMOD *load_xm(const char *filename, int offset)
         set_open_error(filename);
         return nullptr;
     }
-    if (image.size() < static_cast<size_t>(kHeaderBytes)) return b.fail("XM file is too short for its header");
+    if (image.size() < static_cast<size_t>(kHeaderBytes))
+        return b.fail("XM file is too short for its header");
     Bytes in(image);
     Header h{};
     uint64_t at = 0;

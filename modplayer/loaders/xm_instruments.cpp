@@ -11,7 +11,8 @@ constexpr int kSampleHeaderBytes = 40;
 constexpr int kSampleTypeBits = 0x1F;
 constexpr int kEnvFlagBits = 7;
 
-static_assert(33 + 96 + 2 * 12 * 4 + 16 == kInstrumentHeaderBytes, "instrument header up to the fadeout word");
+static_assert(33 + 96 + 2 * 12 * 4 + 16 == kInstrumentHeaderBytes,
+              "instrument header up to the fadeout word");
 
 // An envelope as stored made safe: at most 12 points, the first at tick 0, positions that never
 // go backwards, point indexes inside the points, a loop that runs forwards.
@@ -35,12 +36,13 @@ void repair_envelope(const Envelope &e, int empty_value)
     }
 }
 
-} // namespace
+}  // namespace
 
 const char *read_instruments(Bytes &in, ModuleBuild &b, const Header &h, uint64_t at,
-                                               std::vector<Wave> &waves)
+                             std::vector<Wave> &waves)
 {
-    if (!b.alloc_instruments(h.instrument_count)) return "Unable to allocate enough memory for INSTRUMENT_INFO";
+    if (!b.alloc_instruments(h.instrument_count))
+        return "Unable to allocate enough memory for INSTRUMENT_INFO";
     waves.reserve(kMaxSamples);
     for (int i = 0; i < h.instrument_count; i++) {
         INSTRUMENT_INFO &ins = b->instrument_info[i];
@@ -54,7 +56,8 @@ const char *read_instruments(Bytes &in, ModuleBuild &b, const Header &h, uint64_
             continue;
         }
         in.skip(4);
-        unsigned char map[QVMOD_NOTES_PER_INSTR] = {};   // a map cut off by the end of the file reads as 0
+        unsigned char map[QVMOD_NOTES_PER_INSTR] =
+            {};  // a map cut off by the end of the file reads as 0
         in.read(map, sizeof map);
         const Envelope volume = volume_envelope(ins);
         const Envelope pan = pan_envelope(ins);
@@ -103,4 +106,4 @@ const char *read_instruments(Bytes &in, ModuleBuild &b, const Header &h, uint64_
     return nullptr;
 }
 
-} // namespace qvmod_loader::xm
+}  // namespace qvmod_loader::xm

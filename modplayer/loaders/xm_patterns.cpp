@@ -8,7 +8,7 @@ namespace qvmod_loader::xm {
 namespace {
 
 constexpr int kMaxRows = 256;
-constexpr int kEmptyPatternCellBudget = 1 << 20;   // cells the file describes without bytes (~20 MB)
+constexpr int kEmptyPatternCellBudget = 1 << 20;  // cells the file describes without bytes (~20 MB)
 constexpr int kKeyOff = 97;
 
 constexpr int kMaskFlag = 0x80;
@@ -27,6 +27,7 @@ struct MemorySource {
 constexpr signed char kDrop = kDropCommand;
 
 // XM effect number -> command code.
+// clang-format off
 constexpr signed char kXmCommands[] = {
     CMD_ARPEGGIO,          CMD_XM_PORTA_UP,      CMD_XM_PORTA_DOWN,       CMD_TONE_PORTA,
     CMD_VIBRATO,           CMD_XM_TONE_PORTA_VOLSLIDE, CMD_XM_VIBRATO_VOLSLIDE, CMD_TREMOLO,
@@ -38,15 +39,18 @@ constexpr signed char kXmCommands[] = {
     kDrop,                 CMD_TREMOR,           kDrop,                   kDrop,
     kDrop,                 CMD_XM_EXTRA_FINE_PORTA,
 };
+// clang-format on
 constexpr int kXmCommandCount = static_cast<int>(sizeof kXmCommands);
 static_assert(kXmCommandCount == 34, "XM effects 0..33");
 constexpr int kXmExtendedEffect = 14;
 
 // Sub-command of effect 14 -> the sub-command the player runs; ProTracker's own ones stay.
+// clang-format off
 constexpr signed char kXmExtended[16] = {
     kDrop, EXT_XM_FINE_PORTA_UP, EXT_XM_FINE_PORTA_DOWN, 0x3, 0x4, kDrop, 0x6, 0x7,
     kDrop, 0x9, EXT_XM_FINE_VOLUME_UP, EXT_XM_FINE_VOLUME_DOWN, 0xC, 0xD, 0xE, kDrop,
 };
+// clang-format on
 
 inline void convert_command(int &command, int &param)
 {
@@ -54,12 +58,14 @@ inline void convert_command(int &command, int &param)
 }
 
 // Converts one cell's five stored values into the cell.
-inline void store_cell(int note, int instrument, int volume, int effect, int param, int instrument_count,
-                       NOTE_INFO &n)
+inline void store_cell(int note, int instrument, int volume, int effect, int param,
+                       int instrument_count, NOTE_INFO &n)
 {
     if (instrument > instrument_count) instrument = note = 0;
-    if (note == kKeyOff) note = QVMOD_NOTE_KEY_OFF;
-    else if (note > kKeyOff) note = instrument = 0;
+    if (note == kKeyOff)
+        note = QVMOD_NOTE_KEY_OFF;
+    else if (note > kKeyOff)
+        note = instrument = 0;
     convert_command(effect, param);
     n.note = note;
     n.sample = instrument;
@@ -72,7 +78,10 @@ inline void store_cell(int note, int instrument, int volume, int effect, int par
 template <typename Source>
 void read_cell(Source &src, int instrument_count, NOTE_INFO &n)
 {
-    auto byte = [&src]() { const int v = src.next(); return v < 0 ? 0 : v; };
+    auto byte = [&src]() {
+        const int v = src.next();
+        return v < 0 ? 0 : v;
+    };
     int note = 0, instrument = 0, volume = 0, effect = 0, param = 0;
     const int b = byte();
     if (b & kMaskFlag) {
@@ -119,14 +128,15 @@ constexpr std::array<PackedLayout, kFieldSets> make_layouts()
 }
 
 constexpr std::array<PackedLayout, kFieldSets> kLayouts = make_layouts();
-static_assert(kMaskNote == 1 && kMaskInstrument == 2 && kMaskVolume == 4 && kMaskEffect == 8 && kMaskParam == 16,
+static_assert(kMaskNote == 1 && kMaskInstrument == 2 && kMaskVolume == 4 && kMaskEffect == 8 &&
+                  kMaskParam == 16,
               "the field bits index the layouts");
 
 // Decodes the cells of one pattern from its packed bytes; cells past the bytes stay empty.
-void decode_pattern(const unsigned char *p, const unsigned char *end, int instrument_count, NOTE_INFO *cells,
-                    long long count)
+void decode_pattern(const unsigned char *p, const unsigned char *end, int instrument_count,
+                    NOTE_INFO *cells, long long count)
 {
-    constexpr ptrdiff_t kLongestCell = 6;       // mask byte and five fields
+    constexpr ptrdiff_t kLongestCell = 6;  // mask byte and five fields
     long long c = 0;
     for (; c < count && end - p >= kLongestCell; c++) {
         const int b = p[0];
@@ -145,7 +155,7 @@ void decode_pattern(const unsigned char *p, const unsigned char *end, int instru
     for (; c < count && src.p < src.end; c++) read_cell(src, instrument_count, cells[c]);
 }
 
-} // namespace
+}  // namespace
 
 const char *read_patterns(Bytes &in, ModuleBuild &b, const Header &h, uint64_t &at)
 {
@@ -168,10 +178,12 @@ const char *read_patterns(Bytes &in, ModuleBuild &b, const Header &h, uint64_t &
         const size_t present = std::min<size_t>(static_cast<size_t>(packed), in.left());
         // Every cell stored takes at least one byte; cells without bytes come from a fixed budget.
         const long long cells = static_cast<long long>(rows) * channels;
-        if (cells > static_cast<long long>(present)) budget -= cells - static_cast<long long>(present);
+        if (cells > static_cast<long long>(present))
+            budget -= cells - static_cast<long long>(present);
         if (budget < 0) return "XM patterns are larger than the file can hold";
         if (!b.alloc_cells(p, rows)) return "Unable to allocate enough memroy for NOTE_INFO";
-        decode_pattern(in.here(), in.here() + present, h.instrument_count, m->pattern_info[p].notes, cells);
+        decode_pattern(in.here(), in.here() + present, h.instrument_count, m->pattern_info[p].notes,
+                       cells);
         at = data_at + packed;
     }
     if (h.extra_pattern && !b.alloc_cells(h.stored_patterns, kDefaultRows))
@@ -179,7 +191,7 @@ const char *read_patterns(Bytes &in, ModuleBuild &b, const Header &h, uint64_t &
     return nullptr;
 }
 
-} // namespace qvmod_loader::xm
+}  // namespace qvmod_loader::xm
 
 using namespace qvmod_loader;
 using namespace qvmod_loader::xm;

@@ -28,7 +28,7 @@ void decode_frames(const unsigned char *src, size_t frames, bool wide, unsigned 
     }
 }
 
-} // namespace
+}  // namespace
 
 const char *read_samples(Bytes &in, ModuleBuild &b, const std::vector<Wave> &waves)
 {
@@ -50,8 +50,8 @@ const char *read_samples(Bytes &in, ModuleBuild &b, const std::vector<Wave> &wav
         decode_frames(in.here(), frames, wide, static_cast<unsigned char *>(s.data));
         const uint64_t loop_end_bytes = static_cast<uint64_t>(w.loop_start) + w.loop_length;
         unsigned long ls = wide ? w.loop_start / 2 : w.loop_start;
-        unsigned long le = static_cast<unsigned long>(std::min<uint64_t>(wide ? loop_end_bytes / 2 : loop_end_bytes,
-                                                                        ULONG_MAX));
+        unsigned long le = static_cast<unsigned long>(
+            std::min<uint64_t>(wide ? loop_end_bytes / 2 : loop_end_bytes, ULONG_MAX));
         int loop_type = w.type & kLoopBits;
         repair_loop(frames, ls, le, loop_type);
         s.len = frames;
@@ -74,10 +74,11 @@ const char *read_samples(Bytes &in, ModuleBuild &b, const std::vector<Wave> &wav
     }
     // The silent sample, last of all, for notes that lead to no sample.
     const int silent = real_samples;
-    if (!make_empty_sample(m->samples[silent])) return "Unable to allocate enough memory for sample data";
+    if (!make_empty_sample(m->samples[silent]))
+        return "Unable to allocate enough memory for sample data";
     for (int i = 0; i < m->instrument_count; i++)
         for (int &v : m->instrument_info[i].sample_number) v = v >= 1 ? v - 1 : silent;
     return nullptr;
 }
 
-} // namespace qvmod_loader::xm
+}  // namespace qvmod_loader::xm

@@ -14,8 +14,8 @@
 #include <unistd.h>
 
 #define SLOW_FILES 16
-#define RENAME_PAUSE_BYTES 50   /* a rename pauses as long as writing this many bytes */
-#define SLOW_WRITE_MAX 2048     /* larger writes (pictures) go at full speed */
+#define RENAME_PAUSE_BYTES 50 /* a rename pauses as long as writing this many bytes */
+#define SLOW_WRITE_MAX 2048   /* larger writes (pictures) go at full speed */
 #define SLOW_FDS 64
 
 static FILE *slow_files[SLOW_FILES];
@@ -34,7 +34,10 @@ static int ends_with(const char *path, const char *suffix)
     return n > k && strcmp(path + n - k, suffix) == 0;
 }
 
-static int is_temporary(const char *path) { return ends_with(path, ".tmp"); }
+static int is_temporary(const char *path)
+{
+    return ends_with(path, ".tmp");
+}
 
 static int is_slowed(const char *path)
 {
@@ -45,8 +48,14 @@ static void remember(FILE *f, int on)
 {
     pthread_mutex_lock(&slow_lock);
     for (int i = 0; i < SLOW_FILES; i++) {
-        if (on && slow_files[i] == NULL) { slow_files[i] = f; break; }
-        if (!on && slow_files[i] == f) { slow_files[i] = NULL; break; }
+        if (on && slow_files[i] == NULL) {
+            slow_files[i] = f;
+            break;
+        }
+        if (!on && slow_files[i] == f) {
+            slow_files[i] = NULL;
+            break;
+        }
     }
     pthread_mutex_unlock(&slow_lock);
 }
@@ -63,7 +72,8 @@ static int is_slow(FILE *f)
 
 static FILE *open_with(const char *name, const char *path, const char *mode)
 {
-    FILE *(*real)(const char *, const char *) = (FILE *(*)(const char *, const char *))dlsym(RTLD_NEXT, name);
+    FILE *(*real)(const char *, const char *) =
+        (FILE * (*)(const char *, const char *)) dlsym(RTLD_NEXT, name);
     FILE *f = real(path, mode);
     if (f != NULL && is_slowed(path)) remember(f, 1);
     return f;
@@ -81,14 +91,14 @@ static int open_fd_with(const char *name, const char *path, int flags, mode_t mo
 }
 
 /* open and open64 alike: the mode is there only when a file may be created. */
-#define OPEN_HOOK(name)                                                            \
-    int name(const char *path, int flags, ...)                                     \
-    {                                                                              \
-        va_list ap;                                                                \
-        va_start(ap, flags);                                                       \
-        mode_t mode = (flags & O_CREAT) ? (mode_t)va_arg(ap, int) : 0;             \
-        va_end(ap);                                                                \
-        return open_fd_with(#name, path, flags, mode);                             \
+#define OPEN_HOOK(name)                                                \
+    int name(const char *path, int flags, ...)                         \
+    {                                                                  \
+        va_list ap;                                                    \
+        va_start(ap, flags);                                           \
+        mode_t mode = (flags & O_CREAT) ? (mode_t)va_arg(ap, int) : 0; \
+        va_end(ap);                                                    \
+        return open_fd_with(#name, path, flags, mode);                 \
     }
 
 OPEN_HOOK(open)
@@ -97,7 +107,7 @@ OPEN_HOOK(open64)
 ssize_t write(int fd, const void *data, size_t size)
 {
     static ssize_t (*real)(int, const void *, size_t);
-    if (real == NULL) real = (ssize_t (*)(int, const void *, size_t))dlsym(RTLD_NEXT, "write");
+    if (real == NULL) real = (ssize_t(*)(int, const void *, size_t))dlsym(RTLD_NEXT, "write");
     if (fd < 0 || fd >= SLOW_FDS || !slow_fds[fd] || size == 0 || size > SLOW_WRITE_MAX)
         return real(fd, data, size);
     const unsigned char *bytes = (const unsigned char *)data;
@@ -118,13 +128,20 @@ int close(int fd)
     return real(fd);
 }
 
-FILE *fopen(const char *path, const char *mode) { return open_with("fopen", path, mode); }
-FILE *fopen64(const char *path, const char *mode) { return open_with("fopen64", path, mode); }
+FILE *fopen(const char *path, const char *mode)
+{
+    return open_with("fopen", path, mode);
+}
+FILE *fopen64(const char *path, const char *mode)
+{
+    return open_with("fopen64", path, mode);
+}
 
 size_t fwrite(const void *data, size_t size, size_t count, FILE *f)
 {
     static size_t (*real)(const void *, size_t, size_t, FILE *);
-    if (real == NULL) real = (size_t (*)(const void *, size_t, size_t, FILE *))dlsym(RTLD_NEXT, "fwrite");
+    if (real == NULL)
+        real = (size_t(*)(const void *, size_t, size_t, FILE *))dlsym(RTLD_NEXT, "fwrite");
     if (!is_slow(f) || size == 0) return real(data, size, count, f);
     const unsigned char *bytes = (const unsigned char *)data;
     const useconds_t us = pause_us();

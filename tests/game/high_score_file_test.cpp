@@ -22,10 +22,7 @@ protected:
         ASSERT_FALSE(dir_.empty());
         path_ = dir_ + "/quorvex.hsc";
     }
-    void TearDown() override
-    {
-        safe_file_fail_after = -1;
-    }
+    void TearDown() override { safe_file_fail_after = -1; }
     qvx_test::TempDir scratch_;
     std::string dir_ = scratch_.path(), path_;
 };
@@ -75,9 +72,9 @@ TEST_F(HighScoreFile, ReadBackRestoresTheTable)
 TEST_F(HighScoreFile, ShortFileLeavesUncoveredEntriesZero)
 {
     std::vector<unsigned char> bytes(32 * 2 + 20, 0);
-    bytes[0] = 100;       // entry 0 score
-    bytes[32] = 50;       // entry 1 score
-    bytes[64] = 25;       // entry 2 is cut short and does not count
+    bytes[0] = 100;  // entry 0 score
+    bytes[32] = 50;  // entry 1 score
+    bytes[64] = 25;  // entry 2 is cut short and does not count
     std::memcpy(&bytes[16], "ANNA", 5);
     qvx_test::write_file(path_, bytes);
     SetDefaultHighScores();

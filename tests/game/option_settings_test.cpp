@@ -120,6 +120,7 @@ struct SettingsCase {
 TEST_F(OptionSettings, SettingsFileKeepsWhatIsValidAndIgnoresTheRest)
 {
     constexpr std::array<int, 6> defaults = {YES, YES, 200, 200, 0, 0};
+    // clang-format off
     const SettingsCase cases[] = {
         {"[quorvex]\nsound = off\nmusic=off\nsound_volume = 120\nmusic_volume = 0\nstart_level = 20\nstart_blocks = 10\n",
          {NO, NO, 120, 0, 20, 10}},
@@ -130,12 +131,14 @@ TEST_F(OptionSettings, SettingsFileKeepsWhatIsValidAndIgnoresTheRest)
         {"[quorvex]\r\n; comment\r\nstart_level = 7\r\nstart_blocks = 0x3\r\n", {YES, YES, 200, 200, 7, 0}},
         {"\x89PNG\r\n\x1a\n[quorvex]\x00sound = off", defaults},
     };
+    // clang-format on
     for (const SettingsCase &c : cases) {
         sound_on = music_on = YES;
         sound_volume = music_volume = 200;
         start_level = start_blocks = 0;
         ParseSettings(c.text, std::strlen(c.text));
-        const std::array<int, 6> got = {sound_on, music_on, sound_volume, music_volume, start_level, start_blocks};
+        const std::array<int, 6> got = {sound_on,     music_on,    sound_volume,
+                                        music_volume, start_level, start_blocks};
         EXPECT_EQ(got, c.expected) << c.text;
     }
 
@@ -162,6 +165,7 @@ TEST(CommandLineOptions, OptionsAreTakenAndAnythingElseIsRefused)
         int scale;
     };
     using A = CommandLine::Action;
+    // clang-format off
     const Case cases[] = {
         {{"quorvex"}, A::Play, false, false, 1},
         {{"quorvex", "--nosound", "--scale", "3"}, A::Play, true, false, 3},
@@ -173,6 +177,7 @@ TEST(CommandLineOptions, OptionsAreTakenAndAnythingElseIsRefused)
         {{"quorvex", "--nosound", "--help"}, A::Help, true, false, 1},
         {{"quorvex", "--version", "--bogus"}, A::Version, false, false, 1},
     };
+    // clang-format on
     for (const Case &c : cases) {
         int argc = 0;
         while (argc < 4 && c.args[argc]) argc++;

@@ -95,7 +95,8 @@ TEST_F(PlayField, PanelNumbersEndAtTheSameEdgeUpToSevenDigits)
     clear_to_color(screen, BACKGROUND);
     Game.score = 12345678;
     Draw_Map();
-    EXPECT_EQ(getpixel(screen, 550 - 8 * width - 1, 42), BACKGROUND) << "one character further left";
+    EXPECT_EQ(getpixel(screen, 550 - 8 * width - 1, 42), BACKGROUND)
+        << "one character further left";
     EXPECT_NE(getpixel(screen, 550 - 8 * width, 42), BACKGROUND);
 }
 

@@ -146,7 +146,8 @@ TEST_F(Rules, ScoreTableAtSeveralStages)
 
 TEST_F(Rules, DelayShrinksWithTheStageDownToTwo)
 {
-    for (auto [total, delay] : {std::pair{0, 55}, {100, 35}, {200, 15}, {260, 3}, {270, 2}, {1000, 2}}) {
+    for (auto [total, delay] :
+         {std::pair{0, 55}, {100, 35}, {200, 15}, {260, 3}, {270, 2}, {1000, 2}}) {
         SetUp();
         Game.total_lines = total;
         Put_Block();

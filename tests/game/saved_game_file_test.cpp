@@ -135,8 +135,8 @@ TEST_F(SavedGameFile, LoadingRestoresTheIdenticalRecord)
 
 TEST_F(SavedGameFile, PiecesAtTheEdgesOfTheWellAreValid)
 {
-    for (int id : {1, 2, 3, 4, 5, 6, 7, 8, 11, 12, 13, 14, 15, 16, 17, 18, 21, 22, 23, 24, 25, 26,
-                   27, 28, 31, 32, 33, 34, 35, 36, 37, 38}) {
+    for (int id : {1,  2,  3,  4,  5,  6,  7,  8,  11, 12, 13, 14, 15, 16, 17, 18,
+                   21, 22, 23, 24, 25, 26, 27, 28, 31, 32, 33, 34, 35, 36, 37, 38}) {
         GameState g = InProgress();
         Game = g;
         Generate_Block(id);

@@ -13,7 +13,8 @@ inline int TemporaryFilesIn(const std::string &dir)
     DIR *d = opendir(dir.c_str());
     while (dirent *e = d ? readdir(d) : nullptr) {
         const std::string name = e->d_name;
-        if (name.rfind(".~", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".tmp") n++;
+        if (name.rfind(".~", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == ".tmp")
+            n++;
     }
     if (d) closedir(d);
     return n;

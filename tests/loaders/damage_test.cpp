@@ -22,9 +22,18 @@ void expect_safe(const ModuleImage &img, const Loader &load, const std::string &
     }
 }
 
-ModuleImage mod_image() { return write_mod(realistic_mod(11, 3, 4, 3000)); }
-ModuleImage s3m_image() { return write_s3m(realistic_s3m(12, 3, 6, 3000)); }
-ModuleImage xm_image() { return write_xm(realistic_xm(13, 3, 6, 4, 3000)); }
+ModuleImage mod_image()
+{
+    return write_mod(realistic_mod(11, 3, 4, 3000));
+}
+ModuleImage s3m_image()
+{
+    return write_s3m(realistic_s3m(12, 3, 6, 3000));
+}
+ModuleImage xm_image()
+{
+    return write_xm(realistic_xm(13, 3, 6, 4, 3000));
+}
 
 const Loader kMod = [](const char *p) { return load_m(p, 31); };
 const Loader kS3m = [](const char *p) { return load_s3m(p, 0); };
@@ -47,7 +56,8 @@ void corruptions(const ModuleImage &full, const Loader &load, const char *name, 
         const int hits = 1 + static_cast<int>(rng() % 12);
         for (int k = 0; k < hits; k++) {
             // Headers are where damage does the most, so most hits land early.
-            const size_t at = rng() % 2 ? rng() % std::min<size_t>(img.size(), 1200) : rng() % img.size();
+            const size_t at =
+                rng() % 2 ? rng() % std::min<size_t>(img.size(), 1200) : rng() % img.size();
             const unsigned choice = rng() % 3;
             img[at] = choice == 0 ? 0xFF : choice == 1 ? 0x00 : static_cast<unsigned char>(rng());
         }
@@ -66,7 +76,7 @@ void put32le(ModuleImage &img, size_t at, uint32_t v)
     for (int i = 0; i < 4; i++) img[at + i] = static_cast<unsigned char>(v >> (8 * i));
 }
 
-} // namespace
+}  // namespace
 
 TEST(DamagedFiles, TruncatedAnywhere)
 {
@@ -112,13 +122,20 @@ TEST(DamagedFiles, S3mCountsAtTheirLargest)
 
 TEST(DamagedFiles, XmHeaderValuesAtTheirLargest)
 {
-    struct Field { size_t at; int size; uint32_t value; };
-    const Field fields[] = {{60, 4, 0xFFFFFFFF}, {60, 4, 0}, {64, 2, 0xFFFF}, {66, 2, 0xFFFF}, {68, 2, 64},
-                            {70, 2, 256},       {72, 2, 0xFFFF}, {76, 2, 0xFFFF}, {78, 2, 0xFFFF}};
+    struct Field {
+        size_t at;
+        int size;
+        uint32_t value;
+    };
+    const Field fields[] = {{60, 4, 0xFFFFFFFF}, {60, 4, 0},      {64, 2, 0xFFFF},
+                            {66, 2, 0xFFFF},     {68, 2, 64},     {70, 2, 256},
+                            {72, 2, 0xFFFF},     {76, 2, 0xFFFF}, {78, 2, 0xFFFF}};
     for (const Field &f : fields) {
         ModuleImage img = xm_image();
-        if (f.size == 2) put16le(img, f.at, static_cast<int>(f.value));
-        else put32le(img, f.at, f.value);
+        if (f.size == 2)
+            put16le(img, f.at, static_cast<int>(f.value));
+        else
+            put32le(img, f.at, f.value);
         expect_safe(img, kXm, "XM header field at " + std::to_string(f.at));
     }
 }

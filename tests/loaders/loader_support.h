@@ -32,8 +32,8 @@ inline NOTE_INFO &cell_at(QVMOD *m, int pattern, int row, int channel)
 }
 
 // As the MOD, S3M and XM readers must leave a module for the player.
-inline ::testing::AssertionResult keeps_player_promises(const QVMOD *m,
-                                                        qvx_test::Promises level = qvx_test::Promises::Readers)
+inline ::testing::AssertionResult keeps_player_promises(
+    const QVMOD *m, qvx_test::Promises level = qvx_test::Promises::Readers)
 {
     const std::string broken = qvx_test::broken_promise(m, level);
     if (broken.empty()) return ::testing::AssertionSuccess();
@@ -76,7 +76,8 @@ template <typename Spec, typename Load>
 void expect_orders(Spec s, Load load, std::initializer_list<OrderCase> cases)
 {
     for (const OrderCase &c : cases) {
-        SCOPED_TRACE("song length " + std::to_string(c.song_length) + ", restart " + std::to_string(c.restart));
+        SCOPED_TRACE("song length " + std::to_string(c.song_length) + ", restart " +
+                     std::to_string(c.restart));
         s.song_length = c.song_length;
         if (c.restart >= 0) s.restart = c.restart;
         ModPtr m(load(s));

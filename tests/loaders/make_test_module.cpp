@@ -12,7 +12,8 @@ namespace {
 bool save(const std::string &path, const ModuleImage &bytes)
 {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char *>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return static_cast<bool>(out);
 }
 
@@ -27,7 +28,9 @@ ModuleImage timed_mod(int patterns, const std::vector<std::array<int, 5>> &flow)
         s.patterns.emplace_back(64 * 4);
     }
     s.patterns[0][4] = ModCell{1, 428, 0, 0};
-    for (const auto &f : flow) s.patterns[static_cast<size_t>(f[0])][static_cast<size_t>(f[1] * 4 + f[2])] = {0, 0, f[3], f[4]};
+    for (const auto &f : flow)
+        s.patterns[static_cast<size_t>(f[0])][static_cast<size_t>(f[1] * 4 + f[2])] = {0, 0, f[3],
+                                                                                       f[4]};
     ModSampleSpec level;
     level.data.assign(64, 64);
     level.repeat_length_words = 32;
@@ -35,7 +38,7 @@ ModuleImage timed_mod(int patterns, const std::vector<std::array<int, 5>> &flow)
     return write_mod(s);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -44,14 +47,15 @@ int main(int argc, char **argv)
         return 2;
     }
     const std::string dir = argv[1];
-    const bool ok = save(dir + "/test.mod", write_mod(realistic_mod(1, 6, 4, 20000))) &&
-                    save(dir + "/test.s3m", write_s3m(realistic_s3m(2, 6, 8, 20000))) &&
-                    save(dir + "/test.xm", write_xm(realistic_xm(3, 6, 8, 6, 20000))) &&
-                    save(dir + "/test.umx", wrap_unreal(write_xm(realistic_xm(4, 2, 4, 2, 2000)), 200)) &&
-                    // 64 rows x 6 ticks at 125 BPM, then 64 rows x 3 ticks at 250 BPM
-                    save(dir + "/timing.mod", timed_mod(2, {{1, 0, 1, 0xF, 3}, {1, 0, 2, 0xF, 0xFA}})) &&
-                    // orders 0, 1, then 2 up to row 40, which jumps back to order 1
-                    save(dir + "/jumpback.mod", timed_mod(3, {{2, 40, 1, 0xB, 1}})) &&
-                    save(dir + "/song.mod", write_mod(song_mod(1, 2)));
+    const bool ok =
+        save(dir + "/test.mod", write_mod(realistic_mod(1, 6, 4, 20000))) &&
+        save(dir + "/test.s3m", write_s3m(realistic_s3m(2, 6, 8, 20000))) &&
+        save(dir + "/test.xm", write_xm(realistic_xm(3, 6, 8, 6, 20000))) &&
+        save(dir + "/test.umx", wrap_unreal(write_xm(realistic_xm(4, 2, 4, 2, 2000)), 200)) &&
+        // 64 rows x 6 ticks at 125 BPM, then 64 rows x 3 ticks at 250 BPM
+        save(dir + "/timing.mod", timed_mod(2, {{1, 0, 1, 0xF, 3}, {1, 0, 2, 0xF, 0xFA}})) &&
+        // orders 0, 1, then 2 up to row 40, which jumps back to order 1
+        save(dir + "/jumpback.mod", timed_mod(3, {{2, 40, 1, 0xB, 1}})) &&
+        save(dir + "/song.mod", write_mod(song_mod(1, 2)));
     return ok ? 0 : 1;
 }

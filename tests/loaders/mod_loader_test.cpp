@@ -18,12 +18,20 @@ ModPtr load_spec(const ModSpec &s)
     return ModPtr(load_m(f.path(), s.samples));
 }
 
-} // namespace
+}  // namespace
 
 TEST(ModSignatures, GiveTheChannelCount)
 {
-    for (auto [sig, channels] : {std::pair<const char *, int>{"8CHN", 8}, {"FLT4", 4}, {"32CH", 32}, {"M!K!", 4},
-                                 {"1CHN", 1}, {"64CH", 64}, {"OKTA", 8}, {"CD81", 8}, {"16CN", 16}, {"32CN", 32}}) {
+    for (auto [sig, channels] : {std::pair<const char *, int>{"8CHN", 8},
+                                 {"FLT4", 4},
+                                 {"32CH", 32},
+                                 {"M!K!", 4},
+                                 {"1CHN", 1},
+                                 {"64CH", 64},
+                                 {"OKTA", 8},
+                                 {"CD81", 8},
+                                 {"16CN", 16},
+                                 {"32CN", 32}}) {
         ModSpec s = one_pattern(sig, channels);
         TempFile f(write_mod(s));
         EXPECT_EQ(detect_m31(f.path()), 1) << sig;
@@ -118,7 +126,7 @@ TEST(ModSamples, FinetuneVolumeAndSignedFrames)
     s.sample_list[0].volume = 40;
     s.sample_list[1].finetune = 15;
     s.sample_list[2].finetune = 8;
-    s.sample_list[3].finetune = 0x1F;   // only the low nibble counts
+    s.sample_list[3].finetune = 0x1F;  // only the low nibble counts
     s.sample_list[3].volume = 99;
     ModPtr m(load_spec(s));
     ASSERT_TRUE(m);
@@ -149,7 +157,7 @@ TEST(ModSamples, OneWordLengthsAndLoopsMeanNothing)
 {
     ModSpec s = one_pattern();
     s.sample_list.resize(3);
-    s.sample_list[0].length_words = 1;      // an empty sample, though two bytes follow in the file
+    s.sample_list[0].length_words = 1;  // an empty sample, though two bytes follow in the file
     s.sample_list[0].data = {5, 5};
     s.sample_list[1].data = std::vector<signed char>(16, 1);
     s.sample_list[1].repeat_start_words = 2;
@@ -174,7 +182,7 @@ TEST(ModSamples, OneWordLengthsAndLoopsMeanNothing)
     EXPECT_EQ(c.loop_start, 4u);
     EXPECT_EQ(c.loop_end, 12u);
     EXPECT_EQ(m->sample_info[2].loop_start, 4);
-    EXPECT_EQ(m->sample_info[2].loop_end, 8);    // the repeat length, in bytes
+    EXPECT_EQ(m->sample_info[2].loop_end, 8);  // the repeat length, in bytes
     EXPECT_TRUE(keeps_player_promises(m.get()));
 }
 
@@ -186,7 +194,7 @@ TEST(ModSamples, LoopsReachingPastTheSampleAreCut)
     s.sample_list[0].repeat_start_words = 4;
     s.sample_list[0].repeat_length_words = 100;
     s.sample_list[1].data = std::vector<signed char>(20, 1);
-    s.sample_list[1].repeat_start_words = 50;    // starts beyond the end: no loop
+    s.sample_list[1].repeat_start_words = 50;  // starts beyond the end: no loop
     s.sample_list[1].repeat_length_words = 4;
     ModPtr m(load_spec(s));
     ASSERT_TRUE(m);
@@ -224,8 +232,9 @@ TEST(ModOrders, EveryOrderEntryCountsForThePatterns)
 
 TEST(ModOrders, SongLengthAndRestartAreKeptInRange)
 {
-    expect_orders(one_pattern(), load_spec,
-                  {{0, -1, 1, -1}, {255, -1, 128, -1}, {40, 200, -1, 0}, {40, 40, -1, 40}, {40, 39, -1, 39}});
+    expect_orders(
+        one_pattern(), load_spec,
+        {{0, -1, 1, -1}, {255, -1, 128, -1}, {40, 200, -1, 0}, {40, 40, -1, 40}, {40, 39, -1, 39}});
 }
 
 TEST(ModFiles, TruncatedFilesLoadWhatIsThere)
@@ -248,7 +257,7 @@ TEST(ModFiles, TruncatedFilesLoadWhatIsThere)
     ModPtr p(load_image(in_patterns));
     ASSERT_TRUE(p) << qvmod_error;
     EXPECT_EQ(cell_at(p.get(), 1, 0, 1).sample, 1);
-    EXPECT_EQ(cell_at(p.get(), 1, 0, 2).sample, 0);   // only half of it is there
+    EXPECT_EQ(cell_at(p.get(), 1, 0, 2).sample, 0);  // only half of it is there
     EXPECT_EQ(cell_at(p.get(), 1, 63, 3).command, 0);
     EXPECT_EQ(p->samples[0].len, 0u);
     EXPECT_TRUE(keeps_player_promises(p.get()));

@@ -22,7 +22,7 @@ void expect_round_trip(const ModuleImage &source, const char *what)
     EXPECT_EQ(compare_modules(a.get(), b.get()), "") << what;
 }
 
-} // namespace
+}  // namespace
 
 TEST(QvmConversion, ModulesOfEveryFormatSurvive)
 {

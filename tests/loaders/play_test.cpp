@@ -23,8 +23,10 @@ bool play_for_a_while(QVMOD *m)
         hold_mod_player();
         const int position = mi.order_pos * 1000 + mi.row;
         release_mod_player();
-        if (t == 0) first = position;
-        else if (position != first && t < kTicks / 3) moved = true;   // before any jump asked for
+        if (t == 0)
+            first = position;
+        else if (position != first && t < kTicks / 3)
+            moved = true;  // before any jump asked for
         if (t == kTicks / 3) next_mod_track();
         if (t == kTicks / 2) goto_mod_track(m->order_count - 1);
     }
@@ -39,7 +41,7 @@ std::vector<ModuleImage> sources()
             write_s3m(realistic_s3m(33, 4, 12, 6000)), write_xm(realistic_xm(34, 4, 12, 6, 6000))};
 }
 
-} // namespace
+}  // namespace
 
 TEST(PlayLoaded, ModulesOfEveryFormat)
 {
@@ -59,10 +61,12 @@ TEST(PlayLoaded, DamagedModulesThatStillLoad)
         for (int round = 0; round < 12; round++) {
             ModuleImage img = src;
             if (round % 3 == 2) img.resize(img.size() / 2 + rng() % (img.size() / 2));
-            for (int k = 0; k < 8; k++) img[rng() % std::min<size_t>(img.size(), 2000)] = static_cast<unsigned char>(rng());
+            for (int k = 0; k < 8; k++)
+                img[rng() % std::min<size_t>(img.size(), 2000)] = static_cast<unsigned char>(rng());
             ModPtr m(load_image(img));
             if (!m) continue;
-            EXPECT_TRUE(keeps_player_promises(m.get(), qvx_test::Promises::Player)) << "round " << round;
+            EXPECT_TRUE(keeps_player_promises(m.get(), qvx_test::Promises::Player))
+                << "round " << round;
             play_for_a_while(m.get());
             played++;
         }

@@ -39,7 +39,7 @@ protected:
     void TearDown() override { fast_loading = -1; }
 };
 
-} // namespace
+}  // namespace
 
 TEST(S3mHeader, TitleDefaultsAndVolumes)
 {
@@ -78,7 +78,7 @@ TEST(S3mOrders, MoreThan256AreCutAndNoneMeansOne)
     S3mSpec s = basic();
     s.orders.assign(300, 0);
     s.orders[255] = 1;
-    s.orders[256] = 7;      // beyond what the module holds
+    s.orders[256] = 7;  // beyond what the module holds
     s.patterns.resize(2);
     ModPtr m(load_spec(s));
     ASSERT_TRUE(m);
@@ -121,7 +121,7 @@ TEST_F(FastLoading, UsedChannelsAreNumberedInSourceOrderWithPans)
     EXPECT_EQ(m->channel_pan[2], 64);
     EXPECT_EQ(cell_at(m.get(), 0, 0, 0).note, 8363);
     EXPECT_EQ(cell_at(m.get(), 0, 0, 1).note, pitch(0x41));
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 2).note, pitch(0x43));   // source channel 2 was dropped
+    EXPECT_EQ(cell_at(m.get(), 0, 0, 2).note, pitch(0x43));  // source channel 2 was dropped
 }
 
 TEST_F(FastLoading, OffFindsOnlyChannelsThePatternsUse)
@@ -162,10 +162,10 @@ TEST(S3mPans, PanTableOverridesWhereItsBitIsSet)
     s.channel_settings[0] = 0;
     s.channel_settings[1] = 9;
     s.channel_settings[2] = 1;
-    s.channel_settings[3] = 16;      // an AdLib channel: used, no pan set
+    s.channel_settings[3] = 16;  // an AdLib channel: used, no pan set
     s.pan_table = true;
     s.pans[0] = 0x20 | 10;
-    s.pans[1] = 3;                  // bit 5 clear: keeps its default
+    s.pans[1] = 3;  // bit 5 clear: keeps its default
     s.pans[2] = 0x20 | 15;
     s.pans[3] = 0x20 | 5;
     ModPtr m(load_spec(s));
@@ -202,7 +202,7 @@ TEST(S3mNotes, CellsFromTheFile)
     EXPECT_EQ(a.command, CMD_S3M_SPEED);
     EXPECT_EQ(a.extcommand, 5);
     EXPECT_EQ(cell_at(m.get(), 0, 0, 1).note, -1);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 2).sample, 0);   // instrument 3 of 2
+    EXPECT_EQ(cell_at(m.get(), 0, 0, 2).sample, 0);  // instrument 3 of 2
     EXPECT_EQ(cell_at(m.get(), 0, 0, 2).note, 4430);
     EXPECT_EQ(cell_at(m.get(), 0, 63, 0).volume, 26);
     EXPECT_EQ(cell_at(m.get(), 0, 63, 0).note, 0);
@@ -211,15 +211,29 @@ TEST(S3mNotes, CellsFromTheFile)
 
 TEST(S3mCommands, LettersToInternalCodes)
 {
-    const std::pair<int, int> table[] = {
-        {1, CMD_S3M_SPEED}, {2, CMD_POSITION_JUMP}, {3, CMD_PATTERN_BREAK}, {4, CMD_S3M_VOLSLIDE},
-        {5, CMD_S3M_PORTA_DOWN}, {6, CMD_S3M_PORTA_UP}, {7, CMD_TONE_PORTA}, {8, CMD_VIBRATO},
-        {9, CMD_TREMOR}, {10, CMD_S3M_ARPEGGIO}, {11, CMD_S3M_VIBRATO_VOLSLIDE},
-        {12, CMD_S3M_TONE_PORTA_VOLSLIDE}, {15, CMD_SAMPLE_OFFSET}, {17, CMD_RETRIG_VOLSLIDE},
-        {18, CMD_S3M_TREMOLO}, {20, CMD_S3M_BPM}, {21, CMD_FINE_VIBRATO}, {22, CMD_SET_GLOBAL_VOLUME},
-        {24, CMD_S3M_SET_PAN}};
-    for (auto [letter, code] : table) EXPECT_EQ(command(letter, 0x37), std::make_pair(code, 0x37)) << letter;
-    for (int letter : {0, 13, 14, 16, 23, 25, 26, 27, 200}) EXPECT_EQ(command(letter, 0x37), std::make_pair(0, 0)) << letter;
+    const std::pair<int, int> table[] = {{1, CMD_S3M_SPEED},
+                                         {2, CMD_POSITION_JUMP},
+                                         {3, CMD_PATTERN_BREAK},
+                                         {4, CMD_S3M_VOLSLIDE},
+                                         {5, CMD_S3M_PORTA_DOWN},
+                                         {6, CMD_S3M_PORTA_UP},
+                                         {7, CMD_TONE_PORTA},
+                                         {8, CMD_VIBRATO},
+                                         {9, CMD_TREMOR},
+                                         {10, CMD_S3M_ARPEGGIO},
+                                         {11, CMD_S3M_VIBRATO_VOLSLIDE},
+                                         {12, CMD_S3M_TONE_PORTA_VOLSLIDE},
+                                         {15, CMD_SAMPLE_OFFSET},
+                                         {17, CMD_RETRIG_VOLSLIDE},
+                                         {18, CMD_S3M_TREMOLO},
+                                         {20, CMD_S3M_BPM},
+                                         {21, CMD_FINE_VIBRATO},
+                                         {22, CMD_SET_GLOBAL_VOLUME},
+                                         {24, CMD_S3M_SET_PAN}};
+    for (auto [letter, code] : table)
+        EXPECT_EQ(command(letter, 0x37), std::make_pair(code, 0x37)) << letter;
+    for (int letter : {0, 13, 14, 16, 23, 25, 26, 27, 200})
+        EXPECT_EQ(command(letter, 0x37), std::make_pair(0, 0)) << letter;
 }
 
 TEST(S3mCommands, SpecialSubCommandsAreRewritten)
@@ -231,8 +245,10 @@ TEST(S3mCommands, SpecialSubCommandsAreRewritten)
     EXPECT_EQ(command(19, 0x32), std::make_pair(CMD_EXTENDED, 0x42));
     EXPECT_EQ(command(19, 0x41), std::make_pair(CMD_EXTENDED, 0x71));
     EXPECT_EQ(command(19, 0xA4), std::make_pair(CMD_EXTENDED, 0x104));
-    for (int kept : {0x85, 0xC2, 0xD3, 0xE4}) EXPECT_EQ(command(19, kept), std::make_pair(CMD_EXTENDED, kept));
-    for (int dropped : {0x01, 0x5F, 0x63, 0x7F, 0xF0}) EXPECT_EQ(command(19, dropped), std::make_pair(0, 0));
+    for (int kept : {0x85, 0xC2, 0xD3, 0xE4})
+        EXPECT_EQ(command(19, kept), std::make_pair(CMD_EXTENDED, kept));
+    for (int dropped : {0x01, 0x5F, 0x63, 0x7F, 0xF0})
+        EXPECT_EQ(command(19, dropped), std::make_pair(0, 0));
 }
 
 TEST(S3mSamples, SignedUnsignedAndSixteenBitFrames)
@@ -242,7 +258,7 @@ TEST(S3mSamples, SignedUnsignedAndSixteenBitFrames)
     s.sample_list[0].data = {0x00, 0x7F, 0x80, 0xFF};
     s.sample_list[1].sixteen_bit = true;
     s.sample_list[1].data = {0x34, 0x12, 0x00, 0x80};
-    s.sample_list[1].c2spd = 0x12345;   // only the low 16 bits count
+    s.sample_list[1].c2spd = 0x12345;  // only the low 16 bits count
     ModPtr m(load_spec(s));
     ASSERT_TRUE(m);
     const unsigned char *a = static_cast<const unsigned char *>(m->samples[0].data);
@@ -277,11 +293,11 @@ TEST(S3mSamples, LoopsVolumesTagsAndTypes)
     s.sample_list[1].data = ModuleImage(100, 0x80);
     s.sample_list[1].loop = true;
     s.sample_list[1].loop_start = 10;
-    s.sample_list[1].loop_end = 500;     // cut at the end
+    s.sample_list[1].loop_end = 500;  // cut at the end
     s.sample_list[2].data = ModuleImage(100, 0x80);
     s.sample_list[2].loop = true;
     s.sample_list[2].loop_start = 60;
-    s.sample_list[2].loop_end = 20;      // backwards: no loop
+    s.sample_list[2].loop_end = 20;  // backwards: no loop
     s.sample_list[3].data = ModuleImage(100, 0x80);
     s.sample_list[3].tag = false;
     s.sample_list[3].loop = true;
@@ -319,7 +335,7 @@ TEST(S3mDamage, PatternDataEndingEarlyStopsAtTheEndOfTheFile)
 {
     S3mSpec s = basic();
     S3mPattern &p = s.patterns[0];
-    p.raw = {0x20, 0x40, 0x01, 0x00, 0x20, 0x31};    // one row, then an entry cut off
+    p.raw = {0x20, 0x40, 0x01, 0x00, 0x20, 0x31};  // one row, then an entry cut off
     ModPtr m(load_spec(s));
     ASSERT_TRUE(m) << qvmod_error;
     EXPECT_EQ(cell_at(m.get(), 0, 0, 0).note, 8363);

@@ -41,7 +41,7 @@ std::pair<int, int> command(int c, int p)
     return {c, p};
 }
 
-} // namespace
+}  // namespace
 
 TEST(XmHeader, FlagsDefaultsAndPans)
 {
@@ -94,9 +94,9 @@ TEST(XmCells, PackedAndFullCells)
 {
     XmSpec s = basic();
     s.instruments.push_back(instrument(1));
-    s.patterns[0].raw = {0x83, 0x31, 0x02,                  // note 49, instrument 2
-                         0x61, 0x01, 0x40, 0x0E, 0x1F,      // a full cell: note 97 (key off)
-                         0x81, 98,                          // note above 97
+    s.patterns[0].raw = {0x83, 0x31, 0x02,              // note 49, instrument 2
+                         0x61, 0x01, 0x40, 0x0E, 0x1F,  // a full cell: note 97 (key off)
+                         0x81, 98,                      // note above 97
                          0x9F, 0x10, 0x01, 0x20, 0x0E, 0x53};
     ModPtr m(load_spec(s));
     ASSERT_TRUE(m);
@@ -137,14 +137,30 @@ TEST(XmCommands, EffectsToInternalCodes)
 {
     EXPECT_EQ(command(0, 0x37), std::make_pair(CMD_ARPEGGIO, 0x37));
     EXPECT_EQ(command(0, 0), std::make_pair(CMD_ARPEGGIO, 0));
-    const std::pair<int, int> table[] = {
-        {1, CMD_XM_PORTA_UP}, {2, CMD_XM_PORTA_DOWN}, {3, CMD_TONE_PORTA}, {4, CMD_VIBRATO},
-        {5, CMD_XM_TONE_PORTA_VOLSLIDE}, {6, CMD_XM_VIBRATO_VOLSLIDE}, {7, CMD_TREMOLO}, {8, CMD_SET_PAN},
-        {9, CMD_SAMPLE_OFFSET}, {10, CMD_XM_VOLSLIDE}, {11, CMD_POSITION_JUMP}, {12, CMD_SET_VOLUME},
-        {13, CMD_PATTERN_BREAK}, {15, CMD_PRO_SPEED_BPM}, {16, CMD_SET_GLOBAL_VOLUME},
-        {17, CMD_GLOBAL_VOLSLIDE}, {20, CMD_KEY_OFF}, {21, CMD_SET_ENVELOPE_POS}, {25, CMD_XM_PANSLIDE},
-        {27, CMD_RETRIG_VOLSLIDE}, {29, CMD_TREMOR}, {33, CMD_XM_EXTRA_FINE_PORTA}};
-    for (auto [effect, code] : table) EXPECT_EQ(command(effect, 0x12), std::make_pair(code, 0x12)) << effect;
+    const std::pair<int, int> table[] = {{1, CMD_XM_PORTA_UP},
+                                         {2, CMD_XM_PORTA_DOWN},
+                                         {3, CMD_TONE_PORTA},
+                                         {4, CMD_VIBRATO},
+                                         {5, CMD_XM_TONE_PORTA_VOLSLIDE},
+                                         {6, CMD_XM_VIBRATO_VOLSLIDE},
+                                         {7, CMD_TREMOLO},
+                                         {8, CMD_SET_PAN},
+                                         {9, CMD_SAMPLE_OFFSET},
+                                         {10, CMD_XM_VOLSLIDE},
+                                         {11, CMD_POSITION_JUMP},
+                                         {12, CMD_SET_VOLUME},
+                                         {13, CMD_PATTERN_BREAK},
+                                         {15, CMD_PRO_SPEED_BPM},
+                                         {16, CMD_SET_GLOBAL_VOLUME},
+                                         {17, CMD_GLOBAL_VOLSLIDE},
+                                         {20, CMD_KEY_OFF},
+                                         {21, CMD_SET_ENVELOPE_POS},
+                                         {25, CMD_XM_PANSLIDE},
+                                         {27, CMD_RETRIG_VOLSLIDE},
+                                         {29, CMD_TREMOR},
+                                         {33, CMD_XM_EXTRA_FINE_PORTA}};
+    for (auto [effect, code] : table)
+        EXPECT_EQ(command(effect, 0x12), std::make_pair(code, 0x12)) << effect;
     for (int effect : {18, 19, 22, 23, 24, 26, 28, 30, 31, 32, 34, 35, 36, 255})
         EXPECT_EQ(command(effect, 0x12), std::make_pair(0, 0)) << effect;
 }
@@ -157,7 +173,8 @@ TEST(XmCommands, ExtendedRewrites)
     EXPECT_EQ(command(14, 0xB5), std::make_pair(CMD_EXTENDED, 0x145));
     for (int kept : {0x31, 0x42, 0x63, 0x74, 0x95, 0xC6, 0xD7, 0xE8})
         EXPECT_EQ(command(14, kept), std::make_pair(CMD_EXTENDED, kept)) << kept;
-    for (int dropped : {0x01, 0x53, 0x88, 0xF1}) EXPECT_EQ(command(14, dropped), std::make_pair(0, 0)) << dropped;
+    for (int dropped : {0x01, 0x53, 0x88, 0xF1})
+        EXPECT_EQ(command(14, dropped), std::make_pair(0, 0)) << dropped;
 }
 
 TEST(XmInstruments, SampleNumbersRunAcrossInstruments)
@@ -181,7 +198,7 @@ TEST(XmInstruments, NoSamplesMapEveryNoteToTheSilentSample)
     XmSpec s = basic();
     s.instruments = {instrument(1), instrument(0), instrument(2)};
     s.instruments[2].map[0] = 1;
-    s.instruments[2].map[1] = 5;        // names a slot the instrument does not have
+    s.instruments[2].map[1] = 5;  // names a slot the instrument does not have
     ModPtr m(load_spec(s));
     ASSERT_TRUE(m);
     ASSERT_EQ(m->sample_count, 4);
@@ -202,7 +219,7 @@ TEST(XmInstruments, ShortHeadersAreEmptyInstruments)
 {
     XmSpec s = basic();
     s.instruments = {instrument(1), instrument(1), instrument(1)};
-    s.instruments[1].size = 29;     // below 30: the samples are not read
+    s.instruments[1].size = 29;  // below 30: the samples are not read
     ModuleImage img = write_xm(s);
     ModPtr m(load_image(img));
     ASSERT_TRUE(m) << qvmod_error;
@@ -224,7 +241,7 @@ TEST(XmInstruments, EnvelopeRepairs)
     p.count = 20;
     s.instruments[0].fadeout = 1234;
     s.instruments.push_back(instrument(1));
-    s.instruments[1].volume_env.flags = 1;   // on, without points
+    s.instruments[1].volume_env.flags = 1;  // on, without points
     s.instruments[1].pan_env.flags = 1;
     ModPtr m(load_spec(s));
     ASSERT_TRUE(m);
@@ -232,13 +249,13 @@ TEST(XmInstruments, EnvelopeRepairs)
     EXPECT_EQ(a.volume_env_points, 3);
     EXPECT_EQ(a.volume_env_pos[0], 0);
     EXPECT_EQ(a.volume_env_pos[1], 20);
-    EXPECT_EQ(a.volume_env_pos[2], 20);     // never backwards
-    EXPECT_EQ(a.volume_env_value[1], 64);   // values stay 0..64
+    EXPECT_EQ(a.volume_env_pos[2], 20);    // never backwards
+    EXPECT_EQ(a.volume_env_value[1], 64);  // values stay 0..64
     EXPECT_EQ(a.volume_env_sustain_start, 2);
     EXPECT_EQ(a.volume_env_sustain_end, 2);
     EXPECT_EQ(a.volume_env_loop_start, 1);
     EXPECT_EQ(a.volume_env_loop_end, 1);
-    EXPECT_EQ(a.volume_env_flags, 1 | 2);   // a backwards loop is switched off
+    EXPECT_EQ(a.volume_env_flags, 1 | 2);  // a backwards loop is switched off
     EXPECT_EQ(a.pan_env_points, 12);
     EXPECT_EQ(a.pan_env_pos[0], 0);
     EXPECT_EQ(a.volume_fadeout, 1234);
@@ -294,7 +311,8 @@ TEST(XmSamples, SixteenBitDataBecomesEightBitFrames)
 TEST(XmSamples, RecordsAndLoopRepair)
 {
     XmSpec s = basic();
-    s.instruments[0].samples = {sample8(std::vector<int>(100, 0)), sample8(std::vector<int>(100, 0)),
+    s.instruments[0].samples = {sample8(std::vector<int>(100, 0)),
+                                sample8(std::vector<int>(100, 0)),
                                 sample8(std::vector<int>(100, 0))};
     XmSampleSpec &a = s.instruments[0].samples[0];
     a.loop_type = 2;
@@ -306,12 +324,12 @@ TEST(XmSamples, RecordsAndLoopRepair)
     a.relative_note = -12;
     XmSampleSpec &b = s.instruments[0].samples[1];
     b.loop_type = 1;
-    b.loop_start = 150;          // starts beyond the end
+    b.loop_start = 150;  // starts beyond the end
     b.loop_length = 10;
     XmSampleSpec &c = s.instruments[0].samples[2];
     c.loop_type = 1 | 4;
     c.loop_start = 10;
-    c.loop_length = 0;           // covers nothing
+    c.loop_length = 0;  // covers nothing
     c.volume = 90;
     s.instruments[0].vibrato_type = 2;
     s.instruments[0].vibrato_sweep = 3;
@@ -345,7 +363,8 @@ TEST(XmSamples, AtMost255SamplesAreKept)
     s.instruments.clear();
     for (int i = 0; i < 17; i++) {
         s.instruments.push_back(instrument(16));
-        for (int n = 0; n < 96; n++) s.instruments.back().map[static_cast<size_t>(n)] = static_cast<unsigned char>(n % 16);
+        for (int n = 0; n < 96; n++)
+            s.instruments.back().map[static_cast<size_t>(n)] = static_cast<unsigned char>(n % 16);
     }
     ModPtr m(load_spec(s));
     ASSERT_TRUE(m) << qvmod_error;
@@ -419,7 +438,7 @@ TEST(XmEntryPoints, LoadNoteReadsOneCellFromAPackedFile)
     ASSERT_TRUE(pf);
     NOTE_INFO a{}, b{};
     load_note(m.get(), pf, &a);
-    load_note(m.get(), pf, &b);     // the mask promises bytes the file no longer has
+    load_note(m.get(), pf, &b);  // the mask promises bytes the file no longer has
     pack_fclose(pf);
     EXPECT_EQ(a.note, 49);
     EXPECT_EQ(a.sample, 1);

@@ -20,11 +20,11 @@ Bytes header_only()
 {
     Bytes b(QVM_SIGNATURE, QVM_SIGNATURE + QVM_SIGNATURE_SIZE);
     b.resize(68, 0);
-    b[48] = 1;   // one order, then the file ends
+    b[48] = 1;  // one order, then the file ends
     return b;
 }
 
-} // namespace
+}  // namespace
 
 TEST(QvmDatafileDamage, RefusedModuleDataLoadsAsASilentModule)
 {
@@ -53,6 +53,6 @@ TEST(QvmDatafileDamage, RefusedModuleDataLoadsAsASilentModule)
         // The objects after it are read as usual.
         ASSERT_EQ(dat[1].type, DAT_DATA);
         EXPECT_EQ(std::memcmp(dat[1].dat, "after", 5), 0);
-        unload_datafile(dat);   // the silent module goes with it (the leak checker watches)
+        unload_datafile(dat);  // the silent module goes with it (the leak checker watches)
     }
 }

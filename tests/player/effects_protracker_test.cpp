@@ -39,11 +39,11 @@ TEST_F(ProTrackerEffects, FinePortamentoRepeatsOnlyInItsOwnDirection)
     ModuleHolder m(period_module(2, 8, 2));
     put(m.get(), 0, 0, 1, kPitch428, 0, 0, 0);
     put(m.get(), 1, 0, 0, 0, 0, CMD_EXTENDED, 0x24);
-    put(m.get(), 2, 0, 0, 0, 0, CMD_EXTENDED, 0x10);   // last slide went down: nothing
-    put(m.get(), 3, 0, 0, 0, 0, CMD_EXTENDED, 0x20);   // repeats +16
+    put(m.get(), 2, 0, 0, 0, 0, CMD_EXTENDED, 0x10);  // last slide went down: nothing
+    put(m.get(), 3, 0, 0, 0, 0, CMD_EXTENDED, 0x20);  // repeats +16
     put(m.get(), 4, 0, 0, 0, 0, CMD_EXTENDED, 0x12);
-    put(m.get(), 5, 0, 0, 0, 0, CMD_EXTENDED, 0x20);   // last went up: nothing
-    put(m.get(), 6, 0, 0, 0, 0, CMD_EXTENDED, 0x10);   // repeats -8
+    put(m.get(), 5, 0, 0, 0, 0, CMD_EXTENDED, 0x20);  // last went up: nothing
+    put(m.get(), 6, 0, 0, 0, 0, CMD_EXTENDED, 0x10);  // repeats -8
     play_mod(m.get(), kTrue);
     V periods;
     for (int row = 0; row < 7; row++) {
@@ -59,7 +59,7 @@ TEST_F(ProTrackerEffects, TonePortamentoSlidesWithMemoryAndStopsOnTheTarget)
 {
     ModuleHolder m(period_module(2, 8, 3));
     put(m.get(), 0, 0, 1, kPitch428, 0, 0, 0);
-    put(m.get(), 1, 0, 0, 4181, 0, CMD_TONE_PORTA, 0x10);   // target 14318184 / 4180 = 3425
+    put(m.get(), 1, 0, 0, 4181, 0, CMD_TONE_PORTA, 0x10);  // target 14318184 / 4180 = 3425
     put(m.get(), 2, 0, 0, 0, 0, CMD_TONE_PORTA, 0x00);
     put(m.get(), 3, 0, 0, 0, 0, CMD_TONE_PORTA, 0xFF);
     play_mod(m.get(), kTrue);
@@ -69,7 +69,7 @@ TEST_F(ProTrackerEffects, TonePortamentoSlidesWithMemoryAndStopsOnTheTarget)
     EXPECT_EQ(temp_periods(0, 3), (V{1840, 1904, 1968}));
     EXPECT_EQ(temp_periods(0, 3), (V{1968, 2988, 3425}));
     EXPECT_NEAR(freq(0), period_hz(3425), 2);
-    EXPECT_EQ(playing_sample(0), &m->samples[0]);   // slid, never retriggered
+    EXPECT_EQ(playing_sample(0), &m->samples[0]);  // slid, never retriggered
 }
 
 TEST_F(ProTrackerEffects, TonePortamentoTargetEndsAtTheNextTriggeredNote)
@@ -79,7 +79,7 @@ TEST_F(ProTrackerEffects, TonePortamentoTargetEndsAtTheNextTriggeredNote)
     put(m.get(), 1, 0, 0, 4181, 0, CMD_TONE_PORTA, 0x10);
     put(m.get(), 2, 0, 1, kPitch428, 0, 0, 0);
     put(m.get(), 3, 0, 0, 0, 0, CMD_TONE_PORTA, 0x00);
-    put(m.get(), 0, 1, 0, 4181, 0, CMD_TONE_PORTA, 0x10);   // channel 1 never played
+    put(m.get(), 0, 1, 0, 4181, 0, CMD_TONE_PORTA, 0x10);  // channel 1 never played
     play_mod(m.get(), kTrue);
     ticks(9);
     EXPECT_EQ(ci[0].porta_target, 0);
@@ -131,7 +131,7 @@ TEST_F(ProTrackerEffects, VibratoRandomWaveformStaysWithinTheDepth)
     play_mod(m.get(), kTrue);
     ticks(32);
     for (int p : temp_periods(0, 32)) {
-        EXPECT_GE(p, 1712 - 119);   // 254 x 15 >> 5
+        EXPECT_GE(p, 1712 - 119);  // 254 x 15 >> 5
         EXPECT_LE(p, 1712 + 119);
     }
 }
@@ -139,15 +139,15 @@ TEST_F(ProTrackerEffects, VibratoRandomWaveformStaysWithinTheDepth)
 TEST_F(ProTrackerEffects, VibratoPositionResetsOnANoteUnlessTheWaveformKeepsIt)
 {
     ModuleHolder m(period_module());
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_EXTENDED, 0x44);   // sine, position kept
-    put(m.get(), 0, 1, 1, kPitch428, 0, CMD_EXTENDED, 0x40);   // sine, position reset
+    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_EXTENDED, 0x44);  // sine, position kept
+    put(m.get(), 0, 1, 1, kPitch428, 0, CMD_EXTENDED, 0x40);  // sine, position reset
     for (int ch = 0; ch < 2; ch++) {
         put(m.get(), 1, ch, 0, 0, 0, CMD_VIBRATO, 0x48);
         put(m.get(), 2, ch, 1, kPitch428, 0, CMD_VIBRATO, 0x00);
     }
     play_mod(m.get(), kTrue);
     ticks(13);
-    EXPECT_EQ(ci[0].temp_period, 1770);   // position 80 carried over the new note
+    EXPECT_EQ(ci[0].temp_period, 1770);  // position 80 carried over the new note
     EXPECT_EQ(ci[1].temp_period, 1712);
 }
 
@@ -159,9 +159,10 @@ TEST_F(ProTrackerEffects, TremoloMovesOnlyTheTickVolume)
     put(m.get(), 0, 1, 1, kPitch428, 0, CMD_S3M_TREMOLO, 0x48);
     play_mod(m.get(), kTrue);
     const auto [shift6, shift7, voice0] = record_all(
-        6, [] { return ci[0].temp_volume; }, [] { return ci[1].temp_volume; }, [] { return vol(0); });
+        6, [] { return ci[0].temp_volume; }, [] { return ci[1].temp_volume; },
+        [] { return vol(0); });
     EXPECT_EQ(shift6, (V{32, 32, 44, 54, 61, 63}));
-    EXPECT_EQ(voice0, (V{127, 127, 175, 215, 243, 251}));   // the tick volume x 4 x 255 / 256
+    EXPECT_EQ(voice0, (V{127, 127, 175, 215, 243, 251}));  // the tick volume x 4 x 255 / 256
     EXPECT_EQ(shift7, (V{32, 32, 38, 43, 46, 47}));
     EXPECT_EQ(ci[0].volume, 32);
 }
@@ -170,14 +171,14 @@ TEST_F(ProTrackerEffects, TremoloWaveformSubCommand)
 {
     ModuleHolder m(period_module(2, 8, 3));
     m->sample_info[0].volume = 32;
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_EXTENDED, 0x72);   // square
-    put(m.get(), 0, 1, 1, kPitch428, 0, CMD_EXTENDED, 0x71);   // ramp
+    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_EXTENDED, 0x72);  // square
+    put(m.get(), 0, 1, 1, kPitch428, 0, CMD_EXTENDED, 0x71);  // ramp
     for (int ch = 0; ch < 2; ch++) put(m.get(), 1, ch, 0, 0, 0, CMD_TREMOLO, 0x48);
     play_mod(m.get(), kTrue);
     ticks(3);
     const auto [square, ramp] = both_channels(3, Field::Volume);
-    EXPECT_EQ(square, (V{63, 63, 63}));   // 32 + (255 x 8 >> 6)
-    EXPECT_EQ(ramp, (V{32, 32, 36}));     // 32 + (32 x 8 >> 6) at position 16
+    EXPECT_EQ(square, (V{63, 63, 63}));  // 32 + (255 x 8 >> 6)
+    EXPECT_EQ(ramp, (V{32, 32, 36}));    // 32 + (32 x 8 >> 6) at position 16
 }
 
 TEST_F(ProTrackerEffects, SetPanAndSetVolume)
@@ -189,7 +190,7 @@ TEST_F(ProTrackerEffects, SetPanAndSetVolume)
     play_mod(m.get(), kTrue);
     ticks(1);
     EXPECT_EQ(pan(0), 192);
-    EXPECT_EQ(ci[1].volume, 64);   // 80 held to the top
+    EXPECT_EQ(ci[1].volume, 64);  // 80 held to the top
     ticks(2);
     EXPECT_EQ(ci[1].volume, 32);
     EXPECT_EQ(vol(1), 127);
@@ -208,12 +209,12 @@ TEST_F(ProTrackerEffects, SampleOffsetWithMemoryOnlyWithANote)
     EXPECT_LT(voice_get_position(voice(0)), 100000);
     ticks(1);
     voice_set_position(voice(0), 150000);
-    ticks(1);   // restarted at the remembered offset, not at 0 and not left at 150000
+    ticks(1);  // restarted at the remembered offset, not at 0 and not left at 150000
     EXPECT_GE(voice_get_position(voice(0)), 512);
     EXPECT_LT(voice_get_position(voice(0)), 100000);
     ticks(1);
     voice_set_position(voice(0), 150000);
-    ticks(1);   // no note, no sample: nothing
+    ticks(1);  // no note, no sample: nothing
     EXPECT_GE(voice_get_position(voice(0)), 150000);
     EXPECT_EQ(ci[0].sample_offset, 512);
 }
@@ -250,7 +251,7 @@ TEST_F(ProTrackerEffects, NoteDelayStartsOnItsTickOrNever)
         EXPECT_EQ(playing_sample(1), &m->samples[0]) << "tick " << t;
         EXPECT_NEAR(freq(1), 8363, 1) << "tick " << t;
     }
-    ticks(1);   // the next row sends the new pitch but never starts the delayed sample
+    ticks(1);  // the next row sends the new pitch but never starts the delayed sample
     EXPECT_EQ(playing_sample(1), &m->samples[0]);
 }
 
@@ -268,7 +269,7 @@ TEST_F(ProTrackerEffects, NoteCutAtOnceOrOnItsTick)
     ticks(1);
     EXPECT_EQ(vol(1), 0);
     EXPECT_EQ(ci[1].volume, 0);
-    EXPECT_TRUE(sounding(1));   // cut silences, the voice runs on
+    EXPECT_TRUE(sounding(1));  // cut silences, the voice runs on
 }
 
 TEST_F(ProTrackerEffects, RetriggerRestartsEveryXTicksAfterTheFirst)
@@ -280,8 +281,10 @@ TEST_F(ProTrackerEffects, RetriggerRestartsEveryXTicksAfterTheFirst)
     for (int t = 1; t < 7; t++) {
         voice_set_position(voice(0), 150000);
         ticks(1);
-        if (t % 3 == 0) EXPECT_LT(voice_get_position(voice(0)), 100000) << "tick " << t;
-        else EXPECT_GE(voice_get_position(voice(0)), 150000) << "tick " << t;
+        if (t % 3 == 0)
+            EXPECT_LT(voice_get_position(voice(0)), 100000) << "tick " << t;
+        else
+            EXPECT_GE(voice_get_position(voice(0)), 150000) << "tick " << t;
     }
 }
 
@@ -289,7 +292,7 @@ TEST_F(ProTrackerEffects, PanVolumeAndSwitchSubCommands)
 {
     ModuleHolder m(period_module(4, 8, 2));
     put(m.get(), 0, 0, 1, kPitch428, 0, CMD_EXTENDED, 0x88);
-    put(m.get(), 0, 1, 1, kPitch428, 0, CMD_EXTENDED, 0x100);   // stereo control 0
+    put(m.get(), 0, 1, 1, kPitch428, 0, CMD_EXTENDED, 0x100);  // stereo control 0
     put(m.get(), 0, 2, 1, kPitch428, 0, CMD_EXTENDED, 0x108);
     put(m.get(), 0, 3, 1, kPitch428, 0, CMD_EXTENDED, 0x10F);
     put(m.get(), 1, 0, 0, 0, 0, CMD_EXTENDED, 0xB4);
@@ -297,7 +300,7 @@ TEST_F(ProTrackerEffects, PanVolumeAndSwitchSubCommands)
     put(m.get(), 1, 2, 0, 0, 0, CMD_EXTENDED, 0x57);
     put(m.get(), 2, 0, 0, 0, 0, CMD_EXTENDED, 0xA2);
     put(m.get(), 2, 1, 0, 0, 0, CMD_EXTENDED, 0x30);
-    put(m.get(), 2, 2, 0, 0, 0, CMD_EXTENDED, 0x0F);   // sub-commands 0x0 and 0xF do nothing
+    put(m.get(), 2, 2, 0, 0, 0, CMD_EXTENDED, 0x0F);  // sub-commands 0x0 and 0xF do nothing
     put(m.get(), 2, 3, 0, 0, 0, CMD_EXTENDED, 0xF5);
     play_mod(m.get(), kTrue);
     ticks(1);
@@ -309,9 +312,9 @@ TEST_F(ProTrackerEffects, PanVolumeAndSwitchSubCommands)
     ticks(2);
     EXPECT_EQ(ci[0].volume, 60);
     EXPECT_EQ(ci[1].glissando, kTrue);
-    EXPECT_EQ(ci[2].period, kPeriod428);   // finetune: nothing
+    EXPECT_EQ(ci[2].period, kPeriod428);  // finetune: nothing
     ticks(1);
-    EXPECT_EQ(ci[0].volume, 60);           // once per row
+    EXPECT_EQ(ci[0].volume, 60);  // once per row
     ticks(1);
     EXPECT_EQ(ci[0].volume, 62);
     EXPECT_EQ(ci[1].glissando, 0);
@@ -324,6 +327,7 @@ TEST_F(ProTrackerEffects, PanVolumeAndSwitchSubCommands)
 
 using ProTrackerScripts = ScriptTest;
 
+// clang-format off
 const Script kProTrackerScripts[] = {
     {"ArpeggioNeedsAParameterAndAPlayedNote", false, 6, nullptr,
      {{0, 0, 1, kPitch428, 0, CMD_ARPEGGIO, 0}, {0, 1, 0, 0, 0, CMD_ARPEGGIO, 0x47}},   // channel 1 never played
@@ -364,11 +368,13 @@ const Script kProTrackerScripts[] = {
          EXPECT_NEAR(voice_get_frequency(voice_table[0]), period_hz(1688), 2);
      }},
 };
+// clang-format on
 
 TEST_P(ProTrackerScripts, TicksAsScripted)
 {
     run_script();
 }
-INSTANTIATE_TEST_SUITE_P(Effects, ProTrackerScripts, ::testing::ValuesIn(kProTrackerScripts), script_name);
+INSTANTIATE_TEST_SUITE_P(Effects, ProTrackerScripts, ::testing::ValuesIn(kProTrackerScripts),
+                         script_name);
 
-} // namespace
+}  // namespace

@@ -16,8 +16,9 @@ TEST_F(S3mEffects, VolumeSlideFineAndCoarseForms)
     ModuleHolder m(period_module(4, 8, 3));
     m->sample_info[0].volume = 40;
     const int params[4] = {0x0F, 0xF0, 0xFF, 0x23};
-    for (int ch = 0; ch < 4; ch++) put(m.get(), 0, ch, 1, kPitch428, 0, CMD_S3M_VOLSLIDE, params[ch]);
-    put(m.get(), 1, 2, 0, 0, 0, CMD_S3M_VOLSLIDE, 0x00);   // repeats the fine slide of DFF
+    for (int ch = 0; ch < 4; ch++)
+        put(m.get(), 0, ch, 1, kPitch428, 0, CMD_S3M_VOLSLIDE, params[ch]);
+    put(m.get(), 1, 2, 0, 0, 0, CMD_S3M_VOLSLIDE, 0x00);  // repeats the fine slide of DFF
     put(m.get(), 1, 3, 0, 0, 0, CMD_S3M_VOLSLIDE, 0xF2);
     put(m.get(), 2, 3, 0, 0, 0, CMD_S3M_VOLSLIDE, 0x00);
     play_mod(m.get(), kTrue);
@@ -41,7 +42,8 @@ TEST_F(S3mEffects, TremorRhythmRunsOnAcrossRows)
     put(m.get(), 0, 1, 1, kPitch428, 0, CMD_TREMOR, 0x21);
     play_mod(m.get(), kTrue);
     const auto [on_off, i21, voice0] = record_all(
-        12, [] { return ci[0].temp_volume; }, [] { return ci[1].temp_volume; }, [] { return vol(0); });
+        12, [] { return ci[0].temp_volume; }, [] { return ci[1].temp_volume; },
+        [] { return vol(0); });
     EXPECT_EQ(on_off, (V{64, 64, 64, 0, 0, 64, 64, 64, 0, 0, 64, 64}));
     EXPECT_EQ(voice0, (V{255, 255, 255, 0, 0, 255, 255, 255, 0, 0, 255, 255}));
     EXPECT_EQ(V(i21.begin(), i21.begin() + 6), (V{64, 64, 64, 64, 0, 0}));
@@ -52,15 +54,17 @@ TEST_F(S3mEffects, RetriggerEveryThirdTickKeepsTheVolume)
 {
     ModuleHolder m(period_module(2, 8, 7));
     put(m.get(), 0, 0, 1, kPitch428, 0, CMD_RETRIG_VOLSLIDE, 0x83);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_RETRIG_VOLSLIDE, 0x00);   // repeats the last values
+    put(m.get(), 1, 0, 0, 0, 0, CMD_RETRIG_VOLSLIDE, 0x00);  // repeats the last values
     play_mod(m.get(), kTrue);
     ticks(1);
     for (int t = 1; t < 14; t++) {
         voice_set_position(voice(0), 150000);
         ticks(1);
         const bool restart = mi.tick != 0 && mi.tick % 3 == 0;
-        if (restart) EXPECT_LT(voice_get_position(voice(0)), 100000) << "tick " << t;
-        else EXPECT_GE(voice_get_position(voice(0)), 150000) << "tick " << t;
+        if (restart)
+            EXPECT_LT(voice_get_position(voice(0)), 100000) << "tick " << t;
+        else
+            EXPECT_GE(voice_get_position(voice(0)), 150000) << "tick " << t;
         EXPECT_EQ(ci[0].volume, 64);
     }
 }
@@ -129,14 +133,15 @@ TEST_F(S3mEffects, PanningCommand)
 {
     ModuleHolder m(period_module(4, 8, 2));
     const int params[4] = {0x00, 0x40, 0x80, 0x81};
-    for (int ch = 0; ch < 4; ch++) put(m.get(), 0, ch, 1, kPitch428, 0, CMD_S3M_SET_PAN, params[ch]);
+    for (int ch = 0; ch < 4; ch++)
+        put(m.get(), 0, ch, 1, kPitch428, 0, CMD_S3M_SET_PAN, params[ch]);
     play_mod(m.get(), kTrue);
     ticks(1);
     EXPECT_EQ(ci[0].pan, 0);
     EXPECT_EQ(ci[1].pan, 127);
     EXPECT_EQ(ci[2].pan, 255);
     EXPECT_EQ(pan(2), 255);
-    EXPECT_EQ(ci[3].pan, 192);   // the channel's own pan is left
+    EXPECT_EQ(ci[3].pan, 192);  // the channel's own pan is left
 }
 
 TEST_F(S3mEffects, VibratoAndTonePortamentoWithVolumeSlide)
@@ -192,7 +197,7 @@ TEST_F(VolumeColumn, SetVolumeRangeAndTheGapAbove)
     EXPECT_EQ(ci[0].volume, 0);
     EXPECT_EQ(ci[1].volume, 32);
     EXPECT_EQ(ci[2].volume, 64);
-    EXPECT_EQ(ci[3].volume, 40);   // 0x55 does nothing
+    EXPECT_EQ(ci[3].volume, 40);  // 0x55 does nothing
     EXPECT_EQ(vol(1), 127);
     ticks(2);
     EXPECT_EQ(ci[0].volume, 0);
@@ -203,8 +208,9 @@ TEST_F(VolumeColumn, SlidesAndOnceChanges)
 {
     ModuleHolder m(volume_column_module(3, {0x63, 0x72, 0x84, 0x95}));
     play_mod(m.get(), kTrue);
-    const auto vols = record_all(3, [] { return ci[0].temp_volume; }, [] { return ci[1].temp_volume; },
-                                 [] { return ci[2].temp_volume; }, [] { return ci[3].temp_volume; });
+    const auto vols = record_all(
+        3, [] { return ci[0].temp_volume; }, [] { return ci[1].temp_volume; },
+        [] { return ci[2].temp_volume; }, [] { return ci[3].temp_volume; });
     EXPECT_EQ(vols[0], (V{40, 37, 34}));
     EXPECT_EQ(vols[1], (V{40, 42, 44}));
     EXPECT_EQ(vols[2], (V{36, 36, 36}));
@@ -216,8 +222,8 @@ TEST_F(VolumeColumn, ChangesAreClampedBeforeTheCommand)
     ModuleHolder m(period_module(2, 8, 3));
     m->sample_info[0].volume = 60;
     m->sample_info[1].volume = 5;
-    put(m.get(), 0, 0, 1, kPitch428, 0x9F, CMD_EXTENDED, 0xB4);   // 64 - 4, not 75 - 4
-    put(m.get(), 0, 1, 2, kPitch428, 0x8F, CMD_EXTENDED, 0xA5);   // 0 + 5, not -10 + 5
+    put(m.get(), 0, 0, 1, kPitch428, 0x9F, CMD_EXTENDED, 0xB4);  // 64 - 4, not 75 - 4
+    put(m.get(), 0, 1, 2, kPitch428, 0x8F, CMD_EXTENDED, 0xA5);  // 0 + 5, not -10 + 5
     play_mod(m.get(), kTrue);
     ticks(1);
     EXPECT_EQ(ci[0].volume, 60);
@@ -232,7 +238,7 @@ TEST_F(VolumeColumn, TheCommandColumnWinsOnTheSameField)
     play_mod(m.get(), kTrue);
     ticks(1);
     EXPECT_EQ(ci[0].volume, 16);
-    EXPECT_EQ(temp_volumes(1, 2), (V{64, 64}));   // +2 won over -3
+    EXPECT_EQ(temp_volumes(1, 2), (V{64, 64}));  // +2 won over -3
     EXPECT_EQ(ci[1].volume_slide, 2);
 }
 
@@ -242,7 +248,7 @@ TEST_F(VolumeColumn, VibratoSpeedAndDepth)
     put(m.get(), 0, 0, 1, kPitch428, 0xA4, 0, 0);
     put(m.get(), 1, 0, 0, 0, 0xB8, 0, 0);
     play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_periods(0, 6), (V{1712, 1712, 1712, 1712, 1712, 1712}));   // speed only
+    EXPECT_EQ(temp_periods(0, 6), (V{1712, 1712, 1712, 1712, 1712, 1712}));  // speed only
     EXPECT_EQ(ci[0].vibrato_speed, 16);
     EXPECT_EQ(ci[0].vibrato_on, 0);
     EXPECT_EQ(temp_periods(0, 6), (V{1712, 1712, 1736, 1757, 1770, 1775}));
@@ -252,19 +258,20 @@ TEST_F(VolumeColumn, TonePortamentoTargetsTheTransposedNote)
 {
     ModuleHolder m(note_module(2, 8, 3));
     m->sample_info[0].transpose = 12;
-    put(m.get(), 0, 0, 1, 49, 0, 0, 0);      // 48 + 12: period 7744 - 64 x 60 - 64 = 3840
-    put(m.get(), 1, 0, 0, 37, 0xF1, 0, 0);   // target 36 + 12: 4608, at 64 per tick
+    put(m.get(), 0, 0, 1, 49, 0, 0, 0);     // 48 + 12: period 7744 - 64 x 60 - 64 = 3840
+    put(m.get(), 1, 0, 0, 37, 0xF1, 0, 0);  // target 36 + 12: 4608, at 64 per tick
     put(m.get(), 2, 0, 0, 0, 0xF0, 0, 0);
     play_mod(m.get(), kTrue);
     ticks(3);
     EXPECT_EQ(temp_periods(0, 3), (V{3840, 3904, 3968}));
     EXPECT_EQ(ci[0].porta_target, 4608);
     EXPECT_EQ(temp_periods(0, 3), (V{3968, 4032, 4096}));
-    EXPECT_EQ(ci[0].note, 48);   // a target, not a trigger
+    EXPECT_EQ(ci[0].note, 48);  // a target, not a trigger
 }
 
 using S3mScripts = ScriptTest;
 
+// clang-format off
 const Script kS3mScripts[] = {
     {"VolumeSlideWithTwoOrdinaryNibblesIsNotSwitchedOn", false, 3, nullptr,
      {{0, 0, 1, kPitch428, 0, CMD_S3M_VOLSLIDE, 0x0F}, {1, 0, 0, 0, 0, CMD_S3M_VOLSLIDE, 0x23}},
@@ -294,6 +301,7 @@ const Script kS3mScripts[] = {
      Field::Pan, 0, {{136, 136, 136}, {136, 133, 130}, {130, 127, 124}, {124, 126, 128}, {128, 130, 132}},
      [](QVMOD *) { EXPECT_EQ(voice_get_pan(voice_table[0]), 132); }},
 };
+// clang-format on
 
 TEST_P(S3mScripts, TicksAsScripted)
 {
@@ -301,4 +309,4 @@ TEST_P(S3mScripts, TicksAsScripted)
 }
 INSTANTIATE_TEST_SUITE_P(Effects, S3mScripts, ::testing::ValuesIn(kS3mScripts), script_name);
 
-} // namespace
+}  // namespace

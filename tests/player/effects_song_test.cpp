@@ -12,7 +12,7 @@ namespace {
 
 using namespace effects;
 using SongPosition = PlayerTest;
-using Visit = std::pair<int, int>;   // order position, row
+using Visit = std::pair<int, int>;  // order position, row
 using Visits = std::vector<Visit>;
 
 // Orders 0 .. patterns-1 play patterns 0 .. patterns-1; speed 1, so every tick starts a row.
@@ -44,11 +44,11 @@ TEST_F(SongPosition, LoopsBreaksAndACombinedJumpAcrossASong)
     put_at(m.get(), 0, 2, 0, CMD_EXTENDED, 0x60);
     put_at(m.get(), 0, 3, 0, CMD_EXTENDED, 0x62);
     put_at(m.get(), 0, 5, 1, CMD_PATTERN_BREAK, 0x03);
-    put_at(m.get(), 1, 4, 0, CMD_PATTERN_BREAK, 0x02);   // row from the break,
-    put_at(m.get(), 1, 4, 1, CMD_POSITION_JUMP, 3);      // order from the jump
+    put_at(m.get(), 1, 4, 0, CMD_PATTERN_BREAK, 0x02);  // row from the break,
+    put_at(m.get(), 1, 4, 1, CMD_POSITION_JUMP, 3);     // order from the jump
     play_mod(m.get(), kFalse);
-    const Visits want = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 2}, {0, 3}, {0, 2}, {0, 3}, {0, 4}, {0, 5},
-                         {1, 3}, {1, 4}, {3, 2}, {3, 3}};
+    const Visits want = {{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 2}, {0, 3}, {0, 2},
+                         {0, 3}, {0, 4}, {0, 5}, {1, 3}, {1, 4}, {3, 2}, {3, 3}};
     EXPECT_EQ(play_rows(), want);
     EXPECT_EQ(is_mod_playing(), 0);
 }
@@ -72,12 +72,13 @@ struct SongScript {
     const char *name;
     int patterns, rows;
     std::vector<std::array<int, 5>> commands;
-    bool last_order_jumps;   // enable_lasttrk_loop
+    bool last_order_jumps;  // enable_lasttrk_loop
     int max_rows;
     Visits visits;
     bool ends;
 };
 
+// clang-format off
 const SongScript kSongScripts[] = {
     {"JumpBeforeBreakInTheSameRowCombinesAlike", 4, 8,
      {{0, 1, 0, CMD_POSITION_JUMP, 2}, {0, 1, 1, CMD_PATTERN_BREAK, 0x05},
@@ -100,6 +101,7 @@ const SongScript kSongScripts[] = {
     {"JumpOnTheLastOrderIsObeyedWhenLastTrackLoopingIsOn", 2, 2, {{1, 1, 0, CMD_POSITION_JUMP, 0}},
      true, 6, {{0, 0}, {0, 1}, {1, 0}, {1, 1}, {0, 0}, {0, 1}}, false},
 };
+// clang-format on
 
 class SongScripts : public PlayerTest, public ::testing::WithParamInterface<SongScript> {};
 
@@ -107,14 +109,17 @@ TEST_P(SongScripts, VisitsTheScriptedRows)
 {
     const SongScript &s = GetParam();
     ModuleHolder m(song(s.patterns, s.rows));
-    for (const auto &[pattern, row, ch, command, param] : s.commands) put_at(m.get(), pattern, row, ch, command, param);
+    for (const auto &[pattern, row, ch, command, param] : s.commands)
+        put_at(m.get(), pattern, row, ch, command, param);
     enable_lasttrk_loop = s.last_order_jumps ? kTrue : kFalse;
     play_mod(m.get(), kFalse);
     EXPECT_EQ(play_rows(s.max_rows), s.visits);
     EXPECT_EQ(is_mod_playing() == 0, s.ends);
 }
 INSTANTIATE_TEST_SUITE_P(Effects, SongScripts, ::testing::ValuesIn(kSongScripts),
-                         [](const ::testing::TestParamInfo<SongScript> &info) { return std::string(info.param.name); });
+                         [](const ::testing::TestParamInfo<SongScript> &info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST_F(SongPosition, BreaksFarBeyondThePatternStayInside)
 {
@@ -138,8 +143,9 @@ TEST_F(SongPosition, LoopingSongWrapsJumpsAndBreaksPastTheEndToTheFirstOrder)
     // Order 0 row 1 jumps past the end: order 0 again, row 0.
     EXPECT_EQ(play_rows(3), (Visits{{0, 0}, {0, 1}, {0, 0}}));
     cell(m.get(), 0, 1, 0) = NOTE_INFO{};
-    put_at(m.get(), 2, 3, 0, CMD_PATTERN_BREAK, 0x02);   // break on the last order: order 0, row 2
-    EXPECT_EQ(play_rows(8), (Visits{{0, 1}, {0, 2}, {1, 2}, {1, 3}, {2, 0}, {2, 1}, {2, 2}, {2, 3}}));
+    put_at(m.get(), 2, 3, 0, CMD_PATTERN_BREAK, 0x02);  // break on the last order: order 0, row 2
+    EXPECT_EQ(play_rows(8),
+              (Visits{{0, 1}, {0, 2}, {1, 2}, {1, 3}, {2, 0}, {2, 1}, {2, 2}, {2, 3}}));
     EXPECT_EQ(play_rows(1), (Visits{{0, 2}}));
 }
 
@@ -160,8 +166,14 @@ TEST_F(SongPosition, PatternDelayHoldsTheRow)
 // ---------------------------------------------------------------- song length
 
 constexpr long long kTimerHz = 1193181;
-long long ms_of(long long units) { return (units * 1000 + kTimerHz / 2) / kTimerHz; }
-long long tick_units(int bpm) { return 71590860 / (24 * bpm); }
+long long ms_of(long long units)
+{
+    return (units * 1000 + kTimerHz / 2) / kTimerHz;
+}
+long long tick_units(int bpm)
+{
+    return 71590860 / (24 * bpm);
+}
 
 // Milliseconds the tick engine plays a song that stops, counted tick by tick.
 long long played_ms(QVMOD *m)
@@ -179,14 +191,27 @@ using SongLength = PlayerTest;
 
 TEST_F(SongLength, MatchesTheTickEngineThroughTempoDelaysLoopsAndBreaks)
 {
-    struct Case { int pattern, row, ch, command, param; };
+    struct Case {
+        int pattern, row, ch, command, param;
+    };
     const std::vector<std::vector<Case>> songs = {
-        {{0, 0, 0, CMD_PRO_SPEED_BPM, 3}, {0, 2, 1, CMD_PRO_SPEED_BPM, 0x8C}, {1, 1, 0, CMD_S3M_BPM, 0x15},
-         {1, 2, 0, CMD_S3M_SPEED, 9}, {2, 3, 1, CMD_S3M_BPM, 0x05}},
-        {{0, 1, 0, CMD_EXTENDED, 0xE2}, {0, 1, 1, CMD_PRO_SPEED_BPM, 4}, {1, 5, 0, CMD_EXTENDED, 0xEF}},
-        {{0, 2, 0, CMD_EXTENDED, 0x60}, {0, 5, 0, CMD_EXTENDED, 0x63}, {0, 3, 1, CMD_PRO_SPEED_BPM, 0x40},
-         {1, 0, 1, CMD_EXTENDED, 0x61}, {1, 6, 1, CMD_PATTERN_BREAK, 0x04}, {2, 7, 0, CMD_EXTENDED, 0x62}},
-        {{0, 3, 0, CMD_POSITION_JUMP, 2}, {0, 3, 1, CMD_PATTERN_BREAK, 0x05}, {2, 7, 1, CMD_POSITION_JUMP, 9}},
+        {{0, 0, 0, CMD_PRO_SPEED_BPM, 3},
+         {0, 2, 1, CMD_PRO_SPEED_BPM, 0x8C},
+         {1, 1, 0, CMD_S3M_BPM, 0x15},
+         {1, 2, 0, CMD_S3M_SPEED, 9},
+         {2, 3, 1, CMD_S3M_BPM, 0x05}},
+        {{0, 1, 0, CMD_EXTENDED, 0xE2},
+         {0, 1, 1, CMD_PRO_SPEED_BPM, 4},
+         {1, 5, 0, CMD_EXTENDED, 0xEF}},
+        {{0, 2, 0, CMD_EXTENDED, 0x60},
+         {0, 5, 0, CMD_EXTENDED, 0x63},
+         {0, 3, 1, CMD_PRO_SPEED_BPM, 0x40},
+         {1, 0, 1, CMD_EXTENDED, 0x61},
+         {1, 6, 1, CMD_PATTERN_BREAK, 0x04},
+         {2, 7, 0, CMD_EXTENDED, 0x62}},
+        {{0, 3, 0, CMD_POSITION_JUMP, 2},
+         {0, 3, 1, CMD_PATTERN_BREAK, 0x05},
+         {2, 7, 1, CMD_POSITION_JUMP, 9}},
     };
     for (size_t i = 0; i < songs.size(); i++) {
         ModuleHolder m(song(3, 8));
@@ -195,17 +220,17 @@ TEST_F(SongLength, MatchesTheTickEngineThroughTempoDelaysLoopsAndBreaks)
         EXPECT_EQ(length, played_ms(m.get())) << "song " << i;
         EXPECT_EQ(get_mod_length_loops(m.get(), 0), length) << "song " << i;
     }
-    ModuleHolder quick(song(2, 4));   // speed 0: a row every tick, row 0 skipped
+    ModuleHolder quick(song(2, 4));  // speed 0: a row every tick, row 0 skipped
     quick->initial_speed = 0;
     EXPECT_EQ(get_mod_length(quick.get()), played_ms(quick.get()));
 }
 
 TEST_F(SongLength, EndsAtTheFirstReturnAndRepeatsThePartThatLoops)
 {
-    ModuleHolder m(song(3, 8));   // speed 1 at 125 BPM: a row per tick
+    ModuleHolder m(song(3, 8));  // speed 1 at 125 BPM: a row per tick
     put_at(m.get(), 2, 3, 0, CMD_POSITION_JUMP, 1);
     put_at(m.get(), 1, 2, 0, CMD_EXTENDED, 0x60);
-    put_at(m.get(), 1, 4, 0, CMD_EXTENDED, 0x61);   // rows 2-4 again: a loop, not a return
+    put_at(m.get(), 1, 4, 0, CMD_EXTENDED, 0x61);  // rows 2-4 again: a loop, not a return
     const long long intro = 8 * tick_units(125);
     const long long part = (8 + 3 + 4) * tick_units(125);
     EXPECT_EQ(get_mod_length(m.get()), ms_of(intro + part));
@@ -217,7 +242,7 @@ TEST_F(SongLength, EndsAtTheFirstReturnAndRepeatsThePartThatLoops)
     EXPECT_EQ(get_mod_length(ends.get()), ms_of(24 * tick_units(125)));
     EXPECT_EQ(get_mod_length_loops(ends.get(), 1), ms_of((24 + 1 + 16) * tick_units(125)));
 
-    enable_lasttrk_loop = kFalse;   // the jump on the last order is ignored: the song ends
+    enable_lasttrk_loop = kFalse;  // the jump on the last order is ignored: the song ends
     ModuleHolder last(song(2, 4));
     put_at(last.get(), 1, 3, 0, CMD_POSITION_JUMP, 0);
     EXPECT_EQ(get_mod_length(last.get()), ms_of(8 * tick_units(125)));
@@ -241,4 +266,4 @@ TEST_F(SongLength, LeavesThePlayingSongAlone)
     EXPECT_STREQ(qvmod_error, "Can't measure a QVMOD pointer with null value");
 }
 
-} // namespace
+}  // namespace

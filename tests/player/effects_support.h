@@ -11,14 +11,14 @@
 
 namespace effects {
 
-constexpr int kPitch428 = 8363;      // pitch value of Amiga period 428 (period 1712)
+constexpr int kPitch428 = 8363;  // pitch value of Amiga period 428 (period 1712)
 constexpr int kPeriod428 = 1712;
 constexpr int kLongSample = 200000;  // frames: seconds of sound, so a restart shows in the position
 
 // A module of long samples; orders play patterns 0, 1, ...; with QVMOD_FLAG_NOTES one instrument.
 inline QVMOD *effects_module(int channels, int rows, int speed, int patterns, int flags)
 {
-    ModuleShape s{channels, rows, patterns, patterns};   // channels, rows, patterns, orders
+    ModuleShape s{channels, rows, patterns, patterns};  // channels, rows, patterns, orders
     s.speed = speed;
     s.flags = flags;
     s.instruments = (flags & QVMOD_FLAG_NOTES) ? 1 : 0;
@@ -81,19 +81,21 @@ struct Cell {
 enum class Field { Period, Volume, Pan };
 struct Script {
     const char *name;
-    bool notes;   // an XM-kind note module, else a period module
+    bool notes;  // an XM-kind note module, else a period module
     int speed;
-    std::function<void(QVMOD *)> setup;   // sample values before the song starts
+    std::function<void(QVMOD *)> setup;  // sample values before the song starts
     std::vector<Cell> cells;
     Field field;
-    int skip;   // ticks run before the first group is read
+    int skip;  // ticks run before the first group is read
     std::vector<std::vector<int>> groups;
     std::function<void(QVMOD *)> after;
 };
 
 inline int tick_value(int ch, Field f)
 {
-    return f == Field::Period ? ci[ch].temp_period : f == Field::Volume ? ci[ch].temp_volume : ci[ch].temp_pan;
+    return f == Field::Period   ? ci[ch].temp_period
+           : f == Field::Volume ? ci[ch].temp_volume
+                                : ci[ch].temp_pan;
 }
 
 // Several readings over n ticks, one list each.
@@ -112,7 +114,8 @@ std::array<std::vector<int>, sizeof...(F)> record_all(int n, F... readings)
 // The field of channels 0 and 1 over n ticks.
 inline std::array<std::vector<int>, 2> both_channels(int n, Field f)
 {
-    return record_all(n, [f] { return tick_value(0, f); }, [f] { return tick_value(1, f); });
+    return record_all(
+        n, [f] { return tick_value(0, f); }, [f] { return tick_value(1, f); });
 }
 
 inline std::string script_name(const ::testing::TestParamInfo<Script> &info)
@@ -127,16 +130,19 @@ protected:
         const Script &s = GetParam();
         ModuleHolder m(s.notes ? note_module(2, 8, s.speed) : period_module(2, 8, s.speed));
         if (s.setup) s.setup(m.get());
-        for (const Cell &c : s.cells) put(m.get(), c.row, c.channel, c.sample, c.note, c.volume, c.command, c.param);
+        for (const Cell &c : s.cells)
+            put(m.get(), c.row, c.channel, c.sample, c.note, c.volume, c.command, c.param);
         play_mod(m.get(), kTrue);
         ticks(s.skip);
         for (size_t g = 0; g < s.groups.size(); g++)
-            EXPECT_EQ(record(static_cast<int>(s.groups[g].size()), [&s] { return tick_value(0, s.field); }), s.groups[g])
+            EXPECT_EQ(record(static_cast<int>(s.groups[g].size()),
+                             [&s] { return tick_value(0, s.field); }),
+                      s.groups[g])
                 << "group " << g;
         if (s.after) s.after(m.get());
     }
 };
 
-} // namespace effects
+}  // namespace effects
 
 #endif

@@ -14,7 +14,7 @@ using XmEffects = PlayerTest;
 using Envelopes = PlayerTest;
 using V = std::vector<int>;
 
-constexpr int kNote48 = 49;          // cell note of 0-based note 48: period 4608 on the linear table
+constexpr int kNote48 = 49;  // cell note of 0-based note 48: period 4608 on the linear table
 constexpr int kPeriod48 = 4608;
 
 // The volume envelope of instrument 0 from (position, value) points.
@@ -59,7 +59,7 @@ TEST_F(XmEffects, GlobalVolumeSlidesOfTwoChannelsAddUp)
     m->initial_global_volume = 10;
     put(m.get(), 0, 0, 1, kNote48, 0, CMD_GLOBAL_VOLSLIDE, 0x10);
     put(m.get(), 0, 1, 1, kNote48, 0, CMD_GLOBAL_VOLSLIDE, 0x20);
-    put(m.get(), 1, 0, 0, 0, 0, CMD_GLOBAL_VOLSLIDE, 0x00);   // ch 0 repeats, ch 1 stops
+    put(m.get(), 1, 0, 0, 0, 0, CMD_GLOBAL_VOLSLIDE, 0x00);  // ch 0 repeats, ch 1 stops
     play_mod(m.get(), kTrue);
     EXPECT_EQ(record(6, [] { return mi.global_volume; }), (V{10, 13, 16, 16, 17, 18}));
     EXPECT_EQ(vol(0), 71);
@@ -71,14 +71,15 @@ TEST_F(XmEffects, FinePortamentoAndFineVolumeKeepOwnMemories)
     m->sample_info[0].volume = 40;
     put(m.get(), 0, 0, 1, kNote48, 0, CMD_EXTENDED, 0x113);
     put(m.get(), 1, 0, 0, 0, 0, CMD_EXTENDED, 0x124);
-    put(m.get(), 2, 0, 0, 0, 0, CMD_EXTENDED, 0x110);   // the upward memory, not the last slide
+    put(m.get(), 2, 0, 0, 0, 0, CMD_EXTENDED, 0x110);  // the upward memory, not the last slide
     put(m.get(), 3, 0, 0, 0, 0, CMD_EXTENDED, 0x120);
     put(m.get(), 0, 1, 1, kNote48, 0, CMD_EXTENDED, 0x132);
     put(m.get(), 1, 1, 0, 0, 0, CMD_EXTENDED, 0x143);
     put(m.get(), 2, 1, 0, 0, 0, CMD_EXTENDED, 0x130);
     put(m.get(), 3, 1, 0, 0, 0, CMD_EXTENDED, 0x140);
     play_mod(m.get(), kTrue);
-    const auto [periods, volumes] = record_all(8, [] { return ci[0].temp_period; }, [] { return ci[1].temp_volume; });
+    const auto [periods, volumes] = record_all(
+        8, [] { return ci[0].temp_period; }, [] { return ci[1].temp_volume; });
     EXPECT_EQ(periods, (V{4596, 4596, 4612, 4612, 4600, 4600, 4616, 4616}));
     EXPECT_EQ(volumes, (V{42, 42, 39, 39, 41, 41, 38, 38}));
 }
@@ -88,17 +89,18 @@ TEST_F(XmEffects, TonePortamentoWithVolumeSlideAndVibratoWithVolumeSlide)
     ModuleHolder m(note_module(2, 8, 3));
     m->sample_info[0].volume = 40;
     m->sample_info[0].transpose = 12;
-    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);                          // 60: period 3840
-    put(m.get(), 1, 0, 0, 37, 0, CMD_XM_TONE_PORTA_VOLSLIDE, 0x02);   // target 4608 at the last speed: 0
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);  // 60: period 3840
+    put(m.get(), 1, 0, 0, 37, 0, CMD_XM_TONE_PORTA_VOLSLIDE,
+        0x02);  // target 4608 at the last speed: 0
     put(m.get(), 0, 1, 1, kNote48, 0, CMD_VIBRATO, 0x48);
     put(m.get(), 1, 1, 0, 0, 0, CMD_XM_VIBRATO_VOLSLIDE, 0x30);
     play_mod(m.get(), kTrue);
     ticks(3);
     const auto [periods0, periods1] = both_channels(3, Field::Period);
     EXPECT_EQ(ci[0].porta_target, 4608);
-    EXPECT_EQ(periods0, (V{3840, 3840, 3840}));   // below the target at speed 0: stays
+    EXPECT_EQ(periods0, (V{3840, 3840, 3840}));  // below the target at speed 0: stays
     EXPECT_EQ(ci[0].volume, 36);
-    EXPECT_EQ(periods1, (V{3840 + 45, 3840 + 45, 3840 + 58}));   // vibrato position runs on
+    EXPECT_EQ(periods1, (V{3840 + 45, 3840 + 45, 3840 + 58}));  // vibrato position runs on
     EXPECT_EQ(ci[1].volume, 46);
 }
 
@@ -132,7 +134,8 @@ TEST_F(Envelopes, FallingLineHoldsItsLastPoint)
         return ci[0].volume_env.value;
     });
     EXPECT_EQ(values, V(kFalling.begin(), kFalling.end()));
-    EXPECT_EQ(voice, (V{255, 231, 207, 179, 155, 127, 103, 79, 51, 27, 0, 0, 0, 0}));   // value x 255 / 64
+    EXPECT_EQ(voice,
+              (V{255, 231, 207, 179, 155, 127, 103, 79, 51, 27, 0, 0, 0, 0}));  // value x 255 / 64
 }
 
 TEST_F(Envelopes, SustainHoldsUntilKeyOff)
@@ -144,7 +147,7 @@ TEST_F(Envelopes, SustainHoldsUntilKeyOff)
     play_mod(m.get(), kTrue);
     EXPECT_EQ(envelope_values(0, 8), V(8, 64));
     EXPECT_EQ(envelope_values(0, 13), V(kFalling.begin(), kFalling.begin() + 13));
-    EXPECT_EQ(ci[0].volume, 64);   // with a volume envelope, key off does not silence
+    EXPECT_EQ(ci[0].volume, 64);  // with a volume envelope, key off does not silence
 }
 
 TEST_F(Envelopes, SustainSectionRepeatsUntilKeyOffThenRunsOn)
@@ -161,7 +164,8 @@ TEST_F(Envelopes, SustainSectionRepeatsUntilKeyOffThenRunsOn)
 TEST_F(Envelopes, LoopRepeatsBeforeAndAfterKeyOff)
 {
     ModuleHolder m(note_module(2, 8, 6));
-    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 0}}, QVMOD_ENV_ON | QVMOD_ENV_LOOP, {0, 0}, {1, 2});
+    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 0}}, QVMOD_ENV_ON | QVMOD_ENV_LOOP, {0, 0},
+                    {1, 2});
     put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
     put(m.get(), 2, 0, 0, QVMOD_NOTE_KEY_OFF, 0, 0, 0);
     play_mod(m.get(), kTrue);
@@ -174,8 +178,8 @@ TEST_F(Envelopes, LoopRepeatsBeforeAndAfterKeyOff)
 TEST_F(Envelopes, SustainComesBeforeTheLoopUntilKeyOff)
 {
     ModuleHolder m(note_module(2, 8, 6));
-    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 0}}, QVMOD_ENV_ON | QVMOD_ENV_SUSTAIN | QVMOD_ENV_LOOP, {1, 1},
-                    {0, 2});
+    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 0}},
+                    QVMOD_ENV_ON | QVMOD_ENV_SUSTAIN | QVMOD_ENV_LOOP, {1, 1}, {0, 2});
     put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
     put(m.get(), 1, 0, 0, 0, 0, CMD_KEY_OFF, 0);
     play_mod(m.get(), kTrue);
@@ -203,7 +207,8 @@ TEST_F(Envelopes, FadeOutAfterKeyOff)
         put(m.get(), 1, ch, 0, 0, 0, CMD_KEY_OFF, 0);
     }
     // One instrument per fade-out: 0 never fades, 32768 is silent on the next tick, 8192 in four.
-    INSTRUMENT_INFO *more = static_cast<INSTRUMENT_INFO *>(qvmod_calloc(3 * sizeof(INSTRUMENT_INFO)));
+    INSTRUMENT_INFO *more =
+        static_cast<INSTRUMENT_INFO *>(qvmod_calloc(3 * sizeof(INSTRUMENT_INFO)));
     for (int i = 0; i < 3; i++) more[i] = m->instrument_info[0];
     more[1].volume_fadeout = 32768;
     more[2].volume_fadeout = 8192;
@@ -213,7 +218,8 @@ TEST_F(Envelopes, FadeOutAfterKeyOff)
     for (int ch = 0; ch < 3; ch++) cell(m.get(), 0, 0, ch).sample = ch + 1;
     play_mod(m.get(), kTrue);
     ticks(2);
-    const auto [v0, v1, v2] = record_all(6, [] { return vol(0); }, [] { return vol(1); }, [] { return vol(2); });
+    const auto [v0, v1, v2] = record_all(
+        6, [] { return vol(0); }, [] { return vol(1); }, [] { return vol(2); });
     EXPECT_EQ(v0, V(6, 255));
     EXPECT_EQ(v1, (V{255, 0, 0, 0, 0, 0}));
     EXPECT_EQ(v2, (V{255, 191, 127, 63, 0, 0}));
@@ -245,8 +251,8 @@ TEST_F(Envelopes, SetPositionL99LandsOnTheLastPoint)
     put(m.get(), 1, 1, 0, 0, 0, CMD_SET_ENVELOPE_POS, 5);
     play_mod(m.get(), kTrue);
     ticks(3);
-    const auto [last, five] =
-        record_all(4, [] { return ci[0].volume_env.value; }, [] { return ci[1].volume_env.value; });
+    const auto [last, five] = record_all(
+        4, [] { return ci[0].volume_env.value; }, [] { return ci[1].volume_env.value; });
     EXPECT_EQ(last, V(4, 16));
     EXPECT_EQ(ci[0].volume_env.tick, 40);
     EXPECT_EQ(five, (V{56, 55, 53, 52}));
@@ -259,7 +265,7 @@ TEST_F(Envelopes, PointIndexesFromAFileStayInsideThePoints)
     for (int i = 0; i < QVMOD_MAX_ENV_POINTS; i++) {
         in.volume_env_pos[i] = 2 * i;
         in.volume_env_value[i] = 4 * i;
-        in.pan_env_pos[i] = 12 - i;   // not ascending
+        in.pan_env_pos[i] = 12 - i;  // not ascending
         in.pan_env_value[i] = 5 * i;
     }
     in.volume_env_points = 40;
@@ -296,6 +302,7 @@ TEST_F(Envelopes, PointIndexesFromAFileStayInsideThePoints)
 
 using XmScripts = ScriptTest;
 
+// clang-format off
 const Script kXmScripts[] = {
     {"PortamentoUpStopsAtPeriod40", true, 3, nullptr,
      {{0, 0, 1, 96, 0, CMD_XM_PORTA_UP, 0xFF},   // 0-based 95: period 1600
@@ -321,6 +328,7 @@ const Script kXmScripts[] = {
       {4, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x10}, {5, 0, 0, 0, 0, CMD_XM_EXTRA_FINE_PORTA, 0x35}},
      Field::Period, 0, {{4605, 4605, 4602, 4602, 4604, 4604, 4606, 4606, 4603, 4603, 4603, 4603}}, nullptr},
 };
+// clang-format on
 
 TEST_P(XmScripts, TicksAsScripted)
 {
@@ -328,4 +336,4 @@ TEST_P(XmScripts, TicksAsScripted)
 }
 INSTANTIATE_TEST_SUITE_P(Effects, XmScripts, ::testing::ValuesIn(kXmScripts), script_name);
 
-} // namespace
+}  // namespace

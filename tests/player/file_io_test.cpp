@@ -15,7 +15,8 @@ using qvx_test::TempFile;
 
 TEST(FileInput, ReadsBothByteOrders)
 {
-    TempFile file({0x34, 0x12, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 0x12, 0x34, 0x56, 0x78, 0xFF, 0xFF, 0xFF, 0xFF});
+    TempFile file({0x34, 0x12, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 0x12, 0x34, 0x56, 0x78, 0xFF,
+                   0xFF, 0xFF, 0xFF});
     PACKFILE *f = qvmod_fopen(file.path(), "rb");
     ASSERT_NE(f, nullptr);
     EXPECT_EQ(qvmod_igetw(f), 0x1234);
@@ -124,7 +125,8 @@ TEST(FileInput, WritersAreLittleEndian)
     const char tail[2] = {'o', 'k'};
     EXPECT_EQ(qvmod_fwrite(tail, 2, f), 2);
     qvmod_fclose(f);
-    EXPECT_EQ(file.bytes(), (std::vector<unsigned char>{0xAB, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 'o', 'k'}));
+    EXPECT_EQ(file.bytes(),
+              (std::vector<unsigned char>{0xAB, 0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 'o', 'k'}));
 }
 
 TEST(FileInput, AllocatorZeroFillsAndAcceptsZero)
@@ -138,4 +140,4 @@ TEST(FileInput, AllocatorZeroFillsAndAcceptsZero)
     std::free(p);
 }
 
-} // namespace
+}  // namespace

@@ -100,16 +100,16 @@ TEST_F(Interface, PlayingNullKeepsTheSong)
 TEST_F(Interface, PauseStateRules)
 {
     pause_mod();
-    EXPECT_EQ(is_mod_paused(), 0);   // nothing plays
+    EXPECT_EQ(is_mod_paused(), 0);  // nothing plays
     ModuleHolder m(looping_module());
     play_mod(m.get(), kTrue);
-    EXPECT_EQ(is_mod_paused(), 0);   // play_mod clears the pause
+    EXPECT_EQ(is_mod_paused(), 0);  // play_mod clears the pause
     ticks(1);
     pause_mod();
     EXPECT_EQ(is_mod_paused(), kTrue);
     const int row = mi.row, tick = mi.tick;
     ticks(10);
-    EXPECT_EQ(mi.row, row);          // paused ticks do nothing
+    EXPECT_EQ(mi.row, row);  // paused ticks do nothing
     EXPECT_EQ(mi.tick, tick);
     toggle_pause_mode();
     EXPECT_EQ(is_mod_paused(), 0);
@@ -129,7 +129,7 @@ TEST_F(Interface, ResumeRestartsExactlyTheVoicesThatWereSounding)
     EXPECT_TRUE(before[1]);
     pause_mod();
     for (int ch = 0; ch < kVoices; ch++) EXPECT_FALSE(sounding(ch)) << ch;
-    pause_mod();   // a second pause must not forget what was sounding
+    pause_mod();  // a second pause must not forget what was sounding
     resume_mod();
     for (int ch = 0; ch < kVoices; ch++) EXPECT_EQ(sounding(ch), before[ch]) << ch;
     EXPECT_EQ(playing_sample(0), &m->samples[0]);
@@ -162,21 +162,21 @@ TEST_F(Interface, TrackRequestsDuringPlay)
     EXPECT_EQ(mi.order_pos, 1);
     EXPECT_EQ(mi.row, 0);
     EXPECT_EQ(mi.tick, 0);
-    EXPECT_EQ(ci[0].period, 1712);   // row 0 of the new position was read on that tick
+    EXPECT_EQ(ci[0].period, 1712);  // row 0 of the new position was read on that tick
 
     ticks(2);
-    prev_mod_track();                // back to order 0: a full restart
+    prev_mod_track();  // back to order 0: a full restart
     ci[2].volume = 33;
     ticks(1);
     EXPECT_EQ(mi.tick, -1);
     EXPECT_EQ(mi.order_pos, 0);
-    EXPECT_EQ(ci[2].volume, 0);      // channel state was reset
+    EXPECT_EQ(ci[2].volume, 0);  // channel state was reset
     EXPECT_EQ(ci[0].period, 0);
     ticks(1);
     EXPECT_EQ(mi.row, 0);
     EXPECT_EQ(mi.tick, 0);
 
-    goto_mod_track(200);             // beyond the order list: the song ends and loops
+    goto_mod_track(200);  // beyond the order list: the song ends and loops
     ticks(1);
     EXPECT_EQ(is_mod_playing(), kTrue);
     EXPECT_EQ(mi.request_order, m->restart_order + 1);
@@ -204,7 +204,7 @@ TEST_F(Interface, DestroyingThePlayingModuleStopsIt)
     EXPECT_EQ(of, nullptr);
     EXPECT_EQ(is_mod_playing(), 0);
     EXPECT_FALSE(sounding(0));
-    ticks(5);   // nothing left to read
+    ticks(5);  // nothing left to read
     EXPECT_EQ(is_mod_playing(), 0);
     destroy_mod(nullptr);
 }
@@ -219,7 +219,7 @@ TEST_F(Interface, StopSilencesAndIdles)
     EXPECT_EQ(mi.order_pos, 0);
     EXPECT_FALSE(sounding(0));
     EXPECT_EQ(vol(0), 0);
-    stop_mod();   // with nothing playing it does nothing
+    stop_mod();  // with nothing playing it does nothing
 }
 
 TEST_F(Interface, RemoveReleasesTheVoices)
@@ -231,7 +231,7 @@ TEST_F(Interface, RemoveReleasesTheVoices)
     EXPECT_EQ(mod_init, 0);
     EXPECT_EQ(of, nullptr);
     for (int i = 0; i < QVMOD_MAX_CHANNELS; i++) EXPECT_EQ(voice_table[i], -1);
-    EXPECT_NE(fake_sample, nullptr);   // kept for the next installation
+    EXPECT_NE(fake_sample, nullptr);  // kept for the next installation
 }
 
 TEST_F(Interface, InstallRegistersTheDatafileType)
@@ -250,9 +250,9 @@ TEST_F(Interface, InstallRegistersTheDatafileType)
     EXPECT_EQ(loaded->order_count, m->order_count);
     play_mod(loaded, kTrue);
     ticks(1);
-    unload_datafile(dat);   // destroys the playing module, which stops first
+    unload_datafile(dat);  // destroys the playing module, which stops first
     EXPECT_EQ(of, nullptr);
     EXPECT_EQ(is_mod_playing(), 0);
 }
 
-} // namespace
+}  // namespace

@@ -14,6 +14,7 @@ protected:
     static void period_module() { mi.flags = 0; }
     static void linear_module() { mi.flags = QVMOD_FLAG_NOTES | QVMOD_FLAG_LINEAR; }
     static void amiga_module() { mi.flags = QVMOD_FLAG_NOTES | QVMOD_FLAG_AMIGA; }
+
 private:
     int saved_ = 0;
 };
@@ -24,7 +25,8 @@ TEST_F(Pitch, TablesHoldTheirDefiningValues)
     EXPECT_EQ(lintab[384], 378466);
     EXPECT_EQ(lintab[767], 267857);
     for (int i = 0; i < kLintabSize; i++)
-        ASSERT_EQ(lintab[i], static_cast<int>(std::floor(535232.0 * std::pow(2.0, -i / 768.0)))) << i;
+        ASSERT_EQ(lintab[i], static_cast<int>(std::floor(535232.0 * std::pow(2.0, -i / 768.0))))
+            << i;
     EXPECT_EQ(logtab[0], 29024);
     EXPECT_EQ(logtab[7], 27584);
     EXPECT_EQ(logtab[8 * 5 + 1], 21600);
@@ -35,7 +37,8 @@ TEST_F(Pitch, TablesHoldTheirDefiningValues)
     EXPECT_EQ(mod_finetune[8], 7895);
     EXPECT_EQ(mod_finetune[15], 8280);
     for (int i = 0; i < 32; i++)
-        ASSERT_EQ(vib_table[i], static_cast<int>(std::floor(255.0 * std::sin(M_PI * i / 32.0)))) << i;
+        ASSERT_EQ(vib_table[i], static_cast<int>(std::floor(255.0 * std::sin(M_PI * i / 32.0))))
+            << i;
 }
 
 TEST_F(Pitch, PeriodModuleNotes)
@@ -123,4 +126,4 @@ TEST_F(Pitch, FindLowerPeriodOnTheNoteGrid)
     EXPECT_EQ(find_lower_period(4600, 0), note2period(50, 0));
 }
 
-} // namespace
+}  // namespace

@@ -32,7 +32,8 @@ protected:
     }
 
     // Puts the cells (row, channel, cell) in pattern 0, starts the module looping and plays n ticks.
-    static void play_cells(QVMOD *m, std::initializer_list<std::tuple<int, int, NOTE_INFO>> cells, int n = 1)
+    static void play_cells(QVMOD *m, std::initializer_list<std::tuple<int, int, NOTE_INFO>> cells,
+                           int n = 1)
     {
         for (const auto &[row, ch, c] : cells) cell(m, 0, row, ch) = c;
         play_mod(m, kTrue);

@@ -47,8 +47,16 @@ QVMOD *busy_module(std::mt19937 &rng)
         m->samples[i].loop_start = static_cast<unsigned long>(s.sample_frames / 4);
         m->samples[i].loop_end = static_cast<unsigned long>(s.sample_frames / 2 + 1);
     }
-    const int commands[] = {0, CMD_VIBRATO, CMD_TREMOLO, CMD_S3M_BPM, CMD_POSITION_JUMP, CMD_PATTERN_BREAK,
-                            CMD_PRO_PORTA_UP, CMD_PRO_PORTA_DOWN, CMD_SET_VOLUME, CMD_EXTENDED};
+    const int commands[] = {0,
+                            CMD_VIBRATO,
+                            CMD_TREMOLO,
+                            CMD_S3M_BPM,
+                            CMD_POSITION_JUMP,
+                            CMD_PATTERN_BREAK,
+                            CMD_PRO_PORTA_UP,
+                            CMD_PRO_PORTA_DOWN,
+                            CMD_SET_VOLUME,
+                            CMD_EXTENDED};
     for (int p = 0; p < s.patterns; p++)
         for (int r = 0; r < s.rows; r++)
             for (int c = 0; c < s.channels; c++) {
@@ -57,13 +65,13 @@ QVMOD *busy_module(std::mt19937 &rng)
                 if (command == CMD_S3M_BPM) param = 200 + static_cast<int>(rng() % 56);
                 if (command == CMD_POSITION_JUMP) param = static_cast<int>(rng() % 8);
                 cell(m, p, r, c) = NOTE_INFO{1 + static_cast<int>(rng() % s.samples),
-                                             2000 + static_cast<int>(rng() % 60000), 0x10 + static_cast<int>(rng() % 65),
-                                             command, param};
+                                             2000 + static_cast<int>(rng() % 60000),
+                                             0x10 + static_cast<int>(rng() % 65), command, param};
             }
     return m;
 }
 
-} // namespace
+}  // namespace
 
 TEST(LongStress, EveryInterfaceFunctionInRandomOrderAgainstTheTimer)
 {
@@ -93,11 +101,17 @@ TEST(LongStress, EveryInterfaceFunctionInRandomOrderAgainstTheTimer)
         switch (rng() % 24) {
         case 0: play_mod(m, static_cast<int>(rng() % 2)); break;
         case 1: stop_mod(); break;
-        case 2: destroy_mod(m); m = busy_module(rng); break;   // often the playing module
+        case 2:
+            destroy_mod(m);
+            m = busy_module(rng);
+            break;  // often the playing module
         case 3: pause_mod(); break;
         case 4: resume_mod(); break;
         case 5: toggle_pause_mode(); break;
-        case 6: (void)is_mod_playing(); (void)is_mod_paused(); break;
+        case 6:
+            (void)is_mod_playing();
+            (void)is_mod_paused();
+            break;
         case 7: set_mod_volume(static_cast<int>(rng() % 300) - 20); break;
         case 8: (void)get_mod_volume(); break;
         case 9: set_mod_speed(static_cast<int>(rng() % 450)); break;
@@ -106,14 +120,28 @@ TEST(LongStress, EveryInterfaceFunctionInRandomOrderAgainstTheTimer)
         case 12: prev_mod_track(); break;
         case 13: goto_mod_track(static_cast<int>(rng() % 12) - 2); break;
         case 14: (void)get_qvmod_sample(m, static_cast<int>(rng() % 6) - 1); break;
-        case 15: hold_mod_player(); (void)song_position(); release_mod_player(); break;
-        case 16: (void)get_mod_timer_period(); (void)get_mod_manual_ticks(); break;
-        case 17: set_mod_manual_ticks(kTrue); mod_interrupt(); set_mod_manual_ticks(kFalse); break;
+        case 15:
+            hold_mod_player();
+            (void)song_position();
+            release_mod_player();
+            break;
+        case 16:
+            (void)get_mod_timer_period();
+            (void)get_mod_manual_ticks();
+            break;
+        case 17:
+            set_mod_manual_ticks(kTrue);
+            mod_interrupt();
+            set_mod_manual_ticks(kFalse);
+            break;
         case 18: mod_interrupt(); break;
         case 19: lock_mod(m); break;
-        case 20: play_mod(m, kTrue); std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000)); break;
+        case 20:
+            play_mod(m, kTrue);
+            std::this_thread::sleep_for(std::chrono::microseconds(rng() % 3000));
+            break;
         case 21: (void)song_position(); break;
-        case 22:   // the whole player taken down and brought back while the timer runs
+        case 22:  // the whole player taken down and brought back while the timer runs
             remove_mod();
             ASSERT_EQ(install_mod(kVoices), 1) << qvmod_error;
             set_mod_manual_ticks(kFalse);

@@ -23,7 +23,7 @@ constexpr auto kProgressBound = std::chrono::seconds(20);
 
 QVMOD *busy_module(int seed)
 {
-    ModuleShape s{8, 4, 3, 5, 3};   // channels, rows, patterns, orders, samples
+    ModuleShape s{8, 4, 3, 5, 3};  // channels, rows, patterns, orders, samples
     s.speed = 1 + seed % 2;
     s.bpm = 255;
     QVMOD *m = build_module(s);
@@ -31,9 +31,10 @@ QVMOD *busy_module(int seed)
     for (int p = 0; p < s.patterns; p++)
         for (int r = 0; r < s.rows; r++)
             for (int c = 0; c < s.channels; c++)
-                cell(m, p, r, c) = NOTE_INFO{1 + (p + r + c) % s.samples, 4000 + 500 * ((r + c + seed) % 8),
-                                             (r == 2) ? 0x30 : 0, (c == 3 && r == 1) ? CMD_EXTENDED : 0,
-                                             (c == 3 && r == 1) ? 0xE1 : 0};
+                cell(m, p, r, c) =
+                    NOTE_INFO{1 + (p + r + c) % s.samples, 4000 + 500 * ((r + c + seed) % 8),
+                              (r == 2) ? 0x30 : 0, (c == 3 && r == 1) ? CMD_EXTENDED : 0,
+                              (c == 3 && r == 1) ? 0xE1 : 0};
     return m;
 }
 
@@ -76,15 +77,28 @@ TEST_F(Stress, InterfaceRacesTheTimer)
         case 5: set_mod_speed(100 + i % 300); break;
         case 6: play_mod(b, i % 2); break;
         case 7: prev_mod_track(); break;
-        case 8: destroy_mod(b); b = busy_module(i); break;   // often the playing module
+        case 8:
+            destroy_mod(b);
+            b = busy_module(i);
+            break;  // often the playing module
         case 9: toggle_pause_mode(); break;
         case 10: goto_mod_track(i % 7); break;
         case 11: set_mod_pitch(50 + i % 300); break;
         case 12: stop_mod(); break;
         case 13: play_mod(b, kTrue); break;
-        case 14: (void)is_mod_playing(); (void)is_mod_paused(); (void)song_position(); break;
-        case 15: destroy_mod(a); a = busy_module(i + 1); break;
-        case 16: toggle_pause_mode(); play_mod(a, kTrue); break;
+        case 14:
+            (void)is_mod_playing();
+            (void)is_mod_paused();
+            (void)song_position();
+            break;
+        case 15:
+            destroy_mod(a);
+            a = busy_module(i + 1);
+            break;
+        case 16:
+            toggle_pause_mode();
+            play_mod(a, kTrue);
+            break;
         }
         if (i % 8 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
@@ -120,22 +134,24 @@ TEST_F(Stress, HandDrivenTicksBesideTheTimer)
 // The driver's software mixer run by a thread of the test without pause and with long buffers,
 // while the interface frees what the voices play. Each huge sample is unmapped when freed (the
 // address sanitizer's quarantine is off for these tests), so a mix still reading it crashes.
-constexpr int kMixFrames = 1 << 19;                // milliseconds inside each voice
-constexpr int kDriverVoices = 16;                  // what the test entry reserves for the real driver
+constexpr int kMixFrames = 1 << 19;  // milliseconds inside each voice
+constexpr int kDriverVoices = 16;    // what the test entry reserves for the real driver
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-constexpr unsigned long kHugeFrames = 1ul << 20;   // the sanitizers map every block past 128 KiB alone
+constexpr unsigned long kHugeFrames = 1ul
+                                      << 20;  // the sanitizers map every block past 128 KiB alone
 #else
 constexpr unsigned long kHugeFrames = 40ul << 20;  // past glibc's highest mmap threshold, 32 MiB
 #endif
 
 DIGI_DRIVER g_hand_mixed;
-_DRIVER_INFO g_hand_mixed_list[] = {{AL_ID('H', 'M', 'I', 'X'), &g_hand_mixed, FALSE}, {0, nullptr, 0}};
+_DRIVER_INFO g_hand_mixed_list[] = {{AL_ID('H', 'M', 'I', 'X'), &g_hand_mixed, FALSE},
+                                    {0, nullptr, 0}};
 
 class MixingThread : public Stress {
 protected:
     void SetUp() override
     {
-        g_hand_mixed = *digi_driver;   // the real driver's voices, on the mixer of this test
+        g_hand_mixed = *digi_driver;  // the real driver's voices, on the mixer of this test
         g_hand_mixed.id = g_hand_mixed_list[0].id;
         g_hand_mixed.detect = [](int input) { return input ? 0 : 1; };
         g_hand_mixed.init = [](int, int voices) {
@@ -144,17 +160,19 @@ protected:
         };
         g_hand_mixed.exit = [](int) { _mixer_exit(); };
         remove_sound();
-        real_drivers_ = std::exchange(system_driver->digi_drivers, [] { return g_hand_mixed_list; });
+        real_drivers_ =
+            std::exchange(system_driver->digi_drivers, [] { return g_hand_mixed_list; });
         reserve_voices(kStressVoices, 0);
         ASSERT_EQ(install_sound(g_hand_mixed.id, MIDI_NONE, nullptr), 0) << allegro_error;
         Stress::SetUp();
         set_mod_manual_ticks(kTrue);
-        set_mod_volume(255);   // a silent voice is not read
+        set_mod_volume(255);  // a silent voice is not read
         set_mod_pitch(100);
-        mi.request_row = mi.request_order = 0;   // nothing left over from an earlier test
+        mi.request_row = mi.request_order = 0;  // nothing left over from an earlier test
         mixer_ = std::thread([this] {
             std::vector<short> out(kMixFrames * 2);
-            for (; !stop_; mixes_++) _mix_some_samples(reinterpret_cast<uintptr_t>(out.data()), 0, TRUE);
+            for (; !stop_; mixes_++)
+                _mix_some_samples(reinterpret_cast<uintptr_t>(out.data()), 0, TRUE);
         });
     }
     void TearDown() override
@@ -173,7 +191,8 @@ protected:
     {
         const long until = mixes_ + 2;
         const auto deadline = std::chrono::steady_clock::now() + kProgressBound;
-        while (mixes_ < until && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+        while (mixes_ < until && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
         return mixes_ >= until;
     }
 
@@ -201,7 +220,8 @@ TEST_F(MixingThread, ModulesFreedWhileTheirVoicesAreMixed)
         spl.len = spl.loop_end = kHugeFrames;
         spl.loop_start = round % 2 ? kHugeFrames - 1000 : 0;
         m->sample_info[0].loop_type = round % 2 ? QVMOD_LOOP_BIDIR : QVMOD_LOOP_FORWARD;
-        for (int c = 0; c < s.channels; c++) cell(m.get(), 0, 0, c) = NOTE_INFO{1, 8363 + 4000 * c, 0x50, 0, 0};
+        for (int c = 0; c < s.channels; c++)
+            cell(m.get(), 0, 0, c) = NOTE_INFO{1, 8363 + 4000 * c, 0x50, 0, 0};
         play_mod(m.get(), kTrue);
         for (int t = 0; t < (round % 2 ? 12 : 1); t++) {
             mod_interrupt();
@@ -214,8 +234,8 @@ TEST_F(MixingThread, ModulesFreedWhileTheirVoicesAreMixed)
             const SAMPLE *left = voice_check(voice_table[ch]);
             EXPECT_TRUE(!left || left == fake_sample) << "a voice kept a freed sample";
         }
-        ASSERT_TRUE(mixed()) << "the mixer stopped";   // before anything is mapped there again
+        ASSERT_TRUE(mixed()) << "the mixer stopped";  // before anything is mapped there again
     }
 }
 
-} // namespace
+}  // namespace

@@ -24,11 +24,26 @@ extern "C" void *__libc_realloc(void *, size_t);
 namespace {
 long g_allocations = 0;
 thread_local bool g_counting = false;
-void note_allocation() { if (g_counting) g_allocations++; }
-} // namespace
-extern "C" void *malloc(size_t n) { note_allocation(); return __libc_malloc(n); }
-extern "C" void *calloc(size_t n, size_t s) { note_allocation(); return __libc_calloc(n, s); }
-extern "C" void *realloc(void *p, size_t n) { note_allocation(); return __libc_realloc(p, n); }
+void note_allocation()
+{
+    if (g_counting) g_allocations++;
+}
+}  // namespace
+extern "C" void *malloc(size_t n)
+{
+    note_allocation();
+    return __libc_malloc(n);
+}
+extern "C" void *calloc(size_t n, size_t s)
+{
+    note_allocation();
+    return __libc_calloc(n, s);
+}
+extern "C" void *realloc(void *p, size_t n)
+{
+    note_allocation();
+    return __libc_realloc(p, n);
+}
 #endif
 
 namespace {
@@ -48,7 +63,8 @@ QVMOD *dense_module(int channels, int speed)
     for (int p = 0; p < s.patterns; p++)
         for (int r = 0; r < s.rows; r++)
             for (int c = 0; c < channels; c++)
-                cell(m, p, r, c) = NOTE_INFO{1 + (r + c) % s.samples, 3000 + 97 * ((r * 7 + c) % 40), 0x40, 0, 0};
+                cell(m, p, r, c) =
+                    NOTE_INFO{1 + (r + c) % s.samples, 3000 + 97 * ((r * 7 + c) % 40), 0x40, 0, 0};
     return m;
 }
 
@@ -73,19 +89,26 @@ void tick_cost(benchmark::State &state, int speed)
     state.counters["allocations"] = static_cast<double>(g_allocations);
     if (g_allocations != 0) state.SkipWithError("a tick allocated memory");
 #endif
-    state.counters["per_channel"] = benchmark::Counter(static_cast<double>(state.iterations()) * channels,
-                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["per_channel"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * channels,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     destroy_mod(m);
     remove_mod();
 }
 
-void BM_TickEveryRowNew(benchmark::State &state) { tick_cost(state, 1); }
-void BM_TickWithinRows(benchmark::State &state) { tick_cost(state, 6); }
+void BM_TickEveryRowNew(benchmark::State &state)
+{
+    tick_cost(state, 1);
+}
+void BM_TickWithinRows(benchmark::State &state)
+{
+    tick_cost(state, 6);
+}
 
 BENCHMARK(BM_TickEveryRowNew)->Arg(1)->Arg(4)->Arg(16)->Arg(32);
 BENCHMARK(BM_TickWithinRows)->Arg(1)->Arg(4)->Arg(16)->Arg(32);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -36,7 +36,7 @@ QVMOD *note_module(int flags = QVMOD_FLAG_NOTES | QVMOD_FLAG_LINEAR)
     m->sample_info[1].volume = 30;
     m->sample_info[1].transpose = 12;
     for (int n = 0; n < 96; n++) m->instrument_info[1].sample_number[n] = 1;
-    m->instrument_info[1].sample_number[10] = 200;   // out of range: plays the last sample
+    m->instrument_info[1].sample_number[10] = 200;  // out of range: plays the last sample
     return m;
 }
 
@@ -110,10 +110,10 @@ TEST_F(Tick, EndOfSongWithLoopRestartsAtTheRestartOrder)
     m->restart_order = 1;
     cell(m.get(), 1, 0, 0) = NOTE_INFO{1, 8363, 0, 0, 0};
     play_mod(m.get(), kTrue);
-    ticks(6);   // orders 0, 1, 2, two rows each
+    ticks(6);  // orders 0, 1, 2, two rows each
     EXPECT_EQ(mi.order_pos, 2);
     EXPECT_EQ(mi.row, 1);
-    ticks(1);   // falls off the end: restart requested
+    ticks(1);  // falls off the end: restart requested
     EXPECT_EQ(is_mod_playing(), kTrue);
     EXPECT_EQ(mi.request_order, 2);
     ticks(1);
@@ -128,8 +128,8 @@ TEST_F(Tick, PeriodModuleNoteSetsPitchVolumeAndPan)
     play_cells(m.get(), {{0, 0, NOTE_INFO{1, 8363, 0, 0, 0}}, {0, 1, NOTE_INFO{2, 8363, 0, 0, 0}}});
     EXPECT_EQ(ci[0].period, 1712);
     EXPECT_NEAR(freq(0), 8363, 1);
-    EXPECT_EQ(vol(0), 255);                 // full channel, global and master volume
-    EXPECT_EQ(pan(0), 64);                  // the channel's initial pan
+    EXPECT_EQ(vol(0), 255);  // full channel, global and master volume
+    EXPECT_EQ(pan(0), 64);   // the channel's initial pan
     EXPECT_EQ(playing_sample(0), &m->samples[0]);
     EXPECT_TRUE(sounding(0));
     EXPECT_EQ(ci[1].volume, 20);
@@ -148,7 +148,7 @@ TEST_F(Tick, SampleOnlyCellRestartsAtTheOldPitch)
     ticks(1);
     EXPECT_EQ(ci[0].sample, 1);
     EXPECT_EQ(ci[0].volume, 20);
-    EXPECT_EQ(ci[0].period, 1712);          // the old pitch
+    EXPECT_EQ(ci[0].period, 1712);  // the old pitch
     EXPECT_EQ(playing_sample(0), &m->samples[1]);
     EXPECT_NEAR(freq(0), 8363, 1);
 }
@@ -159,11 +159,11 @@ TEST_F(Tick, TonePortamentoCellOnlyResetsTheVolume)
     cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 8363, 0, 0, 0};
     cell(m.get(), 0, 1, 0) = NOTE_INFO{2, 4181, 0, CMD_TONE_PORTA, 0};
     cell(m.get(), 0, 2, 0) = NOTE_INFO{0, 0, 0, CMD_SET_VOLUME, 10};
-    cell(m.get(), 0, 3, 0) = NOTE_INFO{2, 4181, 0xF0, 0, 0};   // volume-column portamento
+    cell(m.get(), 0, 3, 0) = NOTE_INFO{2, 4181, 0xF0, 0, 0};  // volume-column portamento
     play_mod(m.get(), kTrue);
     ticks(4);
-    EXPECT_EQ(ci[0].volume, 20);            // sample 2's volume
-    EXPECT_EQ(ci[0].sample, 0);             // no trigger: same sample, same pitch
+    EXPECT_EQ(ci[0].volume, 20);  // sample 2's volume
+    EXPECT_EQ(ci[0].sample, 0);   // no trigger: same sample, same pitch
     EXPECT_EQ(ci[0].period, 1712);
     EXPECT_EQ(playing_sample(0), &m->samples[0]);
     ticks(3);
@@ -176,7 +176,10 @@ TEST_F(Tick, TonePortamentoCellOnlyResetsTheVolume)
 TEST_F(Tick, NoteDelayKeepsTheOldSound)
 {
     ModuleHolder m(period_module(4, 1, 6));
-    play_cells(m.get(), {{0, 0, NOTE_INFO{1, 8363, 0, 0, 0}}, {1, 0, NOTE_INFO{1, 4181, 0, CMD_EXTENDED, 0xD3}}}, 6);
+    play_cells(
+        m.get(),
+        {{0, 0, NOTE_INFO{1, 8363, 0, 0, 0}}, {1, 0, NOTE_INFO{1, 4181, 0, CMD_EXTENDED, 0xD3}}},
+        6);
     ASSERT_NEAR(freq(0), 8363, 1);
     for (int t = 0; t < 3; t++) {
         ticks(1);
@@ -189,10 +192,10 @@ TEST_F(Tick, NoteDelayKeepsTheOldSound)
 TEST_F(Tick, NoteModuleTriggers)
 {
     ModuleHolder m(note_module());
-    cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 49, 0, 0, 0};    // instrument 1, note 48: sample 0
-    cell(m.get(), 0, 0, 1) = NOTE_INFO{2, 49, 0, 0, 0};    // instrument 2: sample 1, transpose 12
-    cell(m.get(), 0, 0, 2) = NOTE_INFO{2, 11, 0, 0, 0};    // maps to 200: the last sample
-    cell(m.get(), 0, 1, 0) = NOTE_INFO{0, 61, 0, 0, 0};    // note without instrument
+    cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 49, 0, 0, 0};  // instrument 1, note 48: sample 0
+    cell(m.get(), 0, 0, 1) = NOTE_INFO{2, 49, 0, 0, 0};  // instrument 2: sample 1, transpose 12
+    cell(m.get(), 0, 0, 2) = NOTE_INFO{2, 11, 0, 0, 0};  // maps to 200: the last sample
+    cell(m.get(), 0, 1, 0) = NOTE_INFO{0, 61, 0, 0, 0};  // note without instrument
     play_mod(m.get(), kTrue);
     EXPECT_EQ(ci[0].c2spd, 0);
     ticks(1);
@@ -207,7 +210,7 @@ TEST_F(Tick, NoteModuleTriggers)
     ci[0].volume = 17;
     ticks(3);
     EXPECT_EQ(ci[0].note, 60);
-    EXPECT_EQ(ci[0].volume, 17);            // volume and pan stay without an instrument
+    EXPECT_EQ(ci[0].volume, 17);  // volume and pan stay without an instrument
     EXPECT_EQ(ci[0].period, 7744 - 64 * 60 - 64);
     EXPECT_NEAR(freq(0), 2 * 8363, 2);
 }
@@ -225,7 +228,7 @@ TEST_F(Tick, NoteCommandsCutAndReleaseNotes)
     EXPECT_EQ(ci[0].volume, 0);
     EXPECT_EQ(vol(0), 0);
     EXPECT_EQ(ci[1].key_off, kTrue);
-    EXPECT_EQ(ci[1].volume, 0);             // no volume envelope: silent at once
+    EXPECT_EQ(ci[1].volume, 0);  // no volume envelope: silent at once
     EXPECT_EQ(ci[1].fade_volume, 32768 - 1000);
 }
 
@@ -249,7 +252,7 @@ TEST_F(Tick, PanFollowsThePanEnvelope)
         ci[0].pan_env.value = env;
         EXPECT_EQ(calc_pan(0), want) << env;
     }
-    ci[0].temp_pan = 200;   // 56 from the right end
+    ci[0].temp_pan = 200;  // 56 from the right end
     ci[0].pan_env.value = 0;
     EXPECT_EQ(calc_pan(0), 144);
     ci[0].pan_env.value = 64;
@@ -262,7 +265,7 @@ TEST_F(Tick, BreakRowsBeyondThePatternStayInside)
     ModuleHolder m(period_module(4, 2, 1));
     play_mod(m.get(), kTrue);
     ticks(1);
-    mi.pending_row = 50;   // as a pattern break far past the next pattern's end would leave it
+    mi.pending_row = 50;  // as a pattern break far past the next pattern's end would leave it
     mi.pending_order = 2;
     ticks(1);
     EXPECT_EQ(mi.order_pos, 1);
@@ -302,7 +305,8 @@ TEST_F(Tick, TimerThreadMakesNoHeapCall)
 {
 #if defined(__SANITIZE_ADDRESS__)
     static const int hooked = __sanitizer_install_malloc_and_free_hooks(
-        [](const volatile void *, size_t) { count_heap_call(); }, [](const volatile void *) { count_heap_call(); });
+        [](const volatile void *, size_t) { count_heap_call(); },
+        [](const volatile void *) { count_heap_call(); });
     ASSERT_NE(hooked, 0);
 #else
     GTEST_SKIP() << "heap calls are counted by the address sanitizer's hooks";
@@ -321,9 +325,10 @@ TEST_F(Tick, TimerThreadMakesNoHeapCall)
     set_mod_speed(400);
     install_int_ex(probe_song, BPS_TO_TIMER(2000));
     for (QVMOD *m : {period.get(), notes.get()}) {
-        play_mod(m, kTrue);   // the copies are made here, on the caller's thread
+        play_mod(m, kTrue);  // the copies are made here, on the caller's thread
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (g_timer_thread.load() == std::thread::id() && std::chrono::steady_clock::now() < deadline) {}
+        while (g_timer_thread.load() == std::thread::id() &&
+               std::chrono::steady_clock::now() < deadline) {}
         g_heap_calls = g_restarts = 0;
         for (int i = 0; g_restarts < 30 && std::chrono::steady_clock::now() < deadline; i++) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -335,4 +340,4 @@ TEST_F(Tick, TimerThreadMakesNoHeapCall)
     remove_int(probe_song);
 }
 
-} // namespace
+}  // namespace

@@ -12,7 +12,8 @@ using VoiceBounds = PlayerTest;
 
 constexpr int kFrames = 64;
 constexpr auto kListenBound = std::chrono::seconds(3);
-constexpr int kMaxVoiceFrequency = (1 << 19) - 1;   // the mixer's frequency turns negative from 2^19 Hz
+constexpr int kMaxVoiceFrequency =
+    (1 << 19) - 1;  // the mixer's frequency turns negative from 2^19 Hz
 
 // One channel playing sample 1 at the pitch value `note`; the sample loops over [start, end).
 QVMOD *looping_module(int loop_type, int start, int end, int c2spd, int note)
@@ -40,7 +41,8 @@ bool positions_stay_inside(int ch, int wanted, int &seen)
 {
     std::set<int> positions;
     const auto deadline = std::chrono::steady_clock::now() + kListenBound;
-    while (static_cast<int>(positions.size()) < wanted && std::chrono::steady_clock::now() < deadline) {
+    while (static_cast<int>(positions.size()) < wanted &&
+           std::chrono::steady_clock::now() < deadline) {
         const int pos = voice_get_position(voice_table[ch]);
         const SAMPLE *spl = voice_check(voice_table[ch]);
         if (pos < -1 || (spl && pos >= static_cast<int>(spl->len))) return false;
@@ -51,7 +53,7 @@ bool positions_stay_inside(int ch, int wanted, int &seen)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(VoiceBounds, ShortPingPongLoopNeverLeavesTheSample)
 {
@@ -72,7 +74,8 @@ TEST_F(VoiceBounds, ShortPingPongLoopNeverLeavesTheSample)
 TEST_F(VoiceBounds, PingPongLoopPlaysForwardsThenBackwards)
 {
     ModuleHolder m(looping_module(QVMOD_LOOP_BIDIR, 16, 48, 8363, 8363));
-    for (int i = 0; i < kFrames; i++) static_cast<unsigned char *>(m->samples[0].data)[i] = static_cast<unsigned char>(i);
+    for (int i = 0; i < kFrames; i++)
+        static_cast<unsigned char *>(m->samples[0].data)[i] = static_cast<unsigned char>(i);
     play_mod(m.get(), kTrue);
     ticks(1);
     const SAMPLE *spl = playing_sample(0);

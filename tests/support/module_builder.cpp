@@ -42,12 +42,14 @@ QVMOD *build_module(const ModuleShape &s)
         si.c2spd = (s.flags & QVMOD_FLAG_NOTES) ? 128 : 8363;
     }
     if (s.instruments > 0) {
-        m->instrument_info = static_cast<INSTRUMENT_INFO *>(qvmod_calloc(sizeof(INSTRUMENT_INFO) * s.instruments));
+        m->instrument_info =
+            static_cast<INSTRUMENT_INFO *>(qvmod_calloc(sizeof(INSTRUMENT_INFO) * s.instruments));
     }
     m->pattern_info = static_cast<PATTERN_INFO *>(qvmod_calloc(sizeof(PATTERN_INFO) * s.patterns));
     for (int p = 0; p < s.patterns; p++) {
         m->pattern_info[p].row_count = s.rows;
-        m->pattern_info[p].notes = static_cast<NOTE_INFO *>(qvmod_calloc(sizeof(NOTE_INFO) * s.rows * s.channels));
+        m->pattern_info[p].notes =
+            static_cast<NOTE_INFO *>(qvmod_calloc(sizeof(NOTE_INFO) * s.rows * s.channels));
     }
     return m;
 }
@@ -57,7 +59,8 @@ NOTE_INFO &cell(QVMOD *m, int pattern, int row, int channel)
     return *get_note(m, pattern, row, channel);
 }
 
-bool write_module_datafile(const char *path, const std::vector<unsigned char> &module, const char *data_after)
+bool write_module_datafile(const char *path, const std::vector<unsigned char> &module,
+                           const char *data_after)
 {
     PACKFILE *f = pack_fopen(path, F_WRITE_NOPACK);
     if (!f) return false;

@@ -42,7 +42,13 @@ public:
     ModuleHolder &operator=(const ModuleHolder &) = delete;
     QVMOD *get() const { return m_; }
     QVMOD *operator->() const { return m_; }
-    QVMOD *release() { QVMOD *m = m_; m_ = nullptr; return m; }
+    QVMOD *release()
+    {
+        QVMOD *m = m_;
+        m_ = nullptr;
+        return m;
+    }
+
 private:
     QVMOD *m_;
 };

@@ -23,6 +23,6 @@ enum class Promises {
 // sample blocks are also measured against the lengths that claim them.
 std::string broken_promise(const QVMOD *m, Promises level = Promises::Player);
 
-} // namespace qvx_test
+}  // namespace qvx_test
 
 #endif

@@ -19,7 +19,7 @@ std::string scratch_folder()
     return access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
 }
 
-} // namespace
+}  // namespace
 
 Bytes read_file(const std::string &path)
 {
@@ -57,4 +57,4 @@ TempDir::TempDir()
     if (mkdtemp(name.data())) path_ = name;
 }
 
-} // namespace qvx_test
+}  // namespace qvx_test

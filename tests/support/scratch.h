@@ -36,7 +36,10 @@ protected:
 class TempFile : public ScratchPath {
 public:
     TempFile(const void *data, size_t size, const char *suffix = "");
-    explicit TempFile(const Bytes &bytes, const char *suffix = "") : TempFile(bytes.data(), bytes.size(), suffix) {}
+    explicit TempFile(const Bytes &bytes, const char *suffix = "")
+        : TempFile(bytes.data(), bytes.size(), suffix)
+    {
+    }
     bool written() const { return written_; }
     Bytes bytes() const { return read_file(path_); }
 
@@ -51,6 +54,6 @@ public:
     std::string file(const std::string &name) const { return path_ + "/" + name; }
 };
 
-} // namespace qvx_test
+}  // namespace qvx_test
 
 #endif

@@ -46,13 +46,13 @@ bool start_allegro()
     return false;
 #else
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return false;
-    set_color_depth(8);   // the game's bitmaps are 8-bit and stay as stored
+    set_color_depth(8);  // the game's bitmaps are 8-bit and stay as stored
     set_color_conversion(COLORCONV_NONE);
     return true;
 #endif
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

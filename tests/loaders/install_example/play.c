@@ -9,7 +9,10 @@ int main(int argc, char **argv)
     reserve_voices(32, -1);
     if (install_sound(DIGI_AUTODETECT, MIDI_NONE, NULL) != 0) return 1;
     QVMOD *song = load_mod(argv[1]);
-    if (!song || install_mod(song->channel_count) != 1) { allegro_message("%s\n", qvmod_error); return 1; }
+    if (!song || install_mod(song->channel_count) != 1) {
+        allegro_message("%s\n", qvmod_error);
+        return 1;
+    }
     play_mod(song, FALSE);
     while (is_mod_playing()) rest(100);
     destroy_mod(song);
