@@ -39,9 +39,12 @@ run_one() {
   shift 2
   local corpus="$build/corpus/$name" artifacts="$build/artifacts/$name/" log="$build/logs/$name.log"
   mkdir -p "$corpus" "$artifacts" "$build/logs"
+  # The committed corpus grown by earlier long runs is read too (new finds go to $corpus only).
+  local grown=()
+  [ -d "$src/fuzz/corpus/$name" ] && grown=("$src/fuzz/corpus/$name")
   # shellcheck disable=SC2046
   "$build/fuzz_$name" $(bounds "$name") -max_total_time="$seconds" -print_final_stats=1 -close_fd_mask=1 \
-    -artifact_prefix="$artifacts" "$@" "$corpus" "$build/seeds/$name" >"$log" 2>&1
+    -artifact_prefix="$artifacts" "$@" "$corpus" "$build/seeds/$name" "${grown[@]}" >"$log" 2>&1
 }
 
 summary() {
