@@ -9,19 +9,6 @@
 #include "LittleEndian.h"
 #include "SafeFile.h"
 
-void SetDefaultHighScores()
-{
-    static_assert(sizeof(DEFAULT_HIGH_SCORE_NAME) - 1 == HIGH_SCORE_NAME_SIZE,
-                  "the default name fills the whole field");
-    for (HighScoreEntry &e : HighScores) {
-        e.score = 0;
-        e.level = 1;
-        e.lines = 0;
-        e.pieces = 0;
-        std::memcpy(e.name, DEFAULT_HIGH_SCORE_NAME, HIGH_SCORE_NAME_SIZE);
-    }
-}
-
 namespace {
 
 // Reads the file into table; entries past a short file's end are zero.
@@ -74,12 +61,4 @@ bool MergeHighScoreFile(const char *path)
     HighScoreEntry on_disk[HIGH_SCORE_COUNT];
     if (ReadTable(path, on_disk)) MergeHighScores(on_disk);
     return WriteTable(path);
-}
-
-void HighScoreName(const HighScoreEntry &entry, char *out)
-{
-    size_t n = 0;
-    while (n < HIGH_SCORE_NAME_SIZE && entry.name[n] != '\0') n++;
-    std::memcpy(out, entry.name, n);
-    out[n] = '\0';
 }

@@ -58,6 +58,27 @@ int CountIdentical(const HighScoreEntry *table, int count, const HighScoreEntry 
 
 }  // namespace
 
+void SetDefaultHighScores()
+{
+    static_assert(sizeof(DEFAULT_HIGH_SCORE_NAME) - 1 == HIGH_SCORE_NAME_SIZE,
+                  "the default name fills the whole field");
+    for (HighScoreEntry &e : HighScores) {
+        e.score = 0;
+        e.level = 1;
+        e.lines = 0;
+        e.pieces = 0;
+        std::memcpy(e.name, DEFAULT_HIGH_SCORE_NAME, HIGH_SCORE_NAME_SIZE);
+    }
+}
+
+void HighScoreName(const HighScoreEntry &entry, char *out)
+{
+    size_t n = 0;
+    while (n < HIGH_SCORE_NAME_SIZE && entry.name[n] != '\0') n++;
+    std::memcpy(out, entry.name, n);
+    out[n] = '\0';
+}
+
 int HighScorePlace(int32_t score)
 {
     return PlaceIn(HighScores, score);
