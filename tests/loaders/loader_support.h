@@ -67,13 +67,13 @@ inline void expect_start(const QVMOD *m, const SongStart &want)
 }
 
 // A stored song length and restart (-1: as before), and the order count and restart order the
-// reader makes of them (-1: not checked). The cases change one spec in turn.
+// reader makes of them (-1: not checked). Each case changes one module description in turn.
 struct OrderCase {
     int song_length, restart, order_count, restart_order;
 };
 
-template <typename Spec, typename Load>
-void expect_orders(Spec s, Load load, std::initializer_list<OrderCase> cases)
+template <typename Description, typename Load>
+void expect_orders(Description s, Load load, std::initializer_list<OrderCase> cases)
 {
     for (const OrderCase &c : cases) {
         SCOPED_TRACE("song length " + std::to_string(c.song_length) + ", restart " +
