@@ -10,6 +10,7 @@ pkgs=(
   sox freepats
   desktop-file-utils appstream groff-base
   clang libclang-rt-14-dev
+  clang-format pyflakes3 shellcheck
 )
 missing=()
 for p in "${pkgs[@]}"; do
