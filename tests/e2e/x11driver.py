@@ -94,15 +94,15 @@ def read_xwd_rgb(raw):
     if bits_per_pixel != 32:
         raise DriverError("unsupported xwd depth %d" % bits_per_pixel)
     offset = header_size + ncolors * 12
+    if len(raw) < offset + (height - 1) * bytes_per_line + 4 * width:
+        raise DriverError("xwd dump shorter than its %dx%d pixels" % (width, height))
+    # A pixel is 0x00RRGGBB in the dump's byte order: B G R 0 when least significant byte first.
+    red, green, blue = (2, 1, 0) if byte_order == 0 else (1, 2, 3)
     rows = []
-    fmt = "<I" if byte_order == 0 else ">I"
     for y in range(height):
-        row = []
         base = offset + y * bytes_per_line
-        for x in range(width):
-            (p,) = struct.unpack_from(fmt, raw, base + 4 * x)
-            row.append(((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF))
-        rows.append(row)
+        end = base + 4 * width
+        rows.append(list(zip(raw[base + red:end:4], raw[base + green:end:4], raw[base + blue:end:4])))
     return width, height, rows
 
 
