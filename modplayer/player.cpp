@@ -45,20 +45,23 @@ int porta_target(int ch, const NOTE_INFO *n)
 
 // ---------------------------------------------------------------- row passes
 
-void first_row_pass()
+// True when a cell set the tempo.
+bool first_row_pass()
 {
+    bool tempo_set = false;
     const int channels = std::min(of->channel_count, QVMOD_MAX_CHANNELS);
     for (int ch = 0; ch < channels; ch++) {
         CHANNEL_STATE &c = ci[ch];
         c.global_volslide_on = 0;
         const NOTE_INFO *n = get_note(of, mi.pattern, mi.row, ch);
         c.loop_on = 0;
-        if (parse_flow_command(mi, *of, c, *n)) update_mod_timer();
+        if (parse_flow_command(mi, *of, c, *n)) tempo_set = true;
         if (n->command == CMD_SET_GLOBAL_VOLUME)
             parse_set_global_volume(n->extcommand);
         else if (n->command == CMD_GLOBAL_VOLSLIDE)
             parse_global_volslide(ch, n->extcommand);
     }
+    return tempo_set;
 }
 
 void extended_command(int ch, int param)
@@ -313,9 +316,9 @@ void output_pass()
 
 // ---------------------------------------------------------------- one tick
 
-void run_mod_tick(void)
+bool run_mod_tick(void)
 {
-    if (!of || mi.busy == kTrue || mi.paused == kTrue) return;
+    if (!of || mi.busy == kTrue || mi.paused == kTrue) return false;
 
     if (mi.request_row != 0) {
         mi.row = mi.request_row - 1;
@@ -331,35 +334,37 @@ void run_mod_tick(void)
         silence_voices();
         if (mi.order_pos == 0) {
             restart_mod(mi.loop);
-            return;
+            return true;
         }
         if (mi.order_pos < of->order_count) mi.pattern = of->order_table[mi.order_pos];
         keep_row_in_pattern(mi, *of);
     }
 
     const SongStep step = advance_song_position(mi, *of, ci, playing_channels(), mi.voice_count);
-    if (step == SongStep::PatternDelay) return;
+    if (step == SongStep::PatternDelay) return false;
     if (step == SongStep::End) {
         stop_voices();
         if (mi.loop == kFalse) {
             of = nullptr;
             set_song_playing(kFalse);
-        } else {
-            const int restart = of->restart_order;
-            restart_mod(kTrue);
-            goto_mod_track(restart);
+            return false;
         }
-        return;
+        const int restart = of->restart_order;
+        restart_mod(kTrue);
+        request_track(std::clamp(restart, 0, QVMOD_MAX_ORDERS));
+        return true;
     }
 
+    bool tempo_set = false;
     if (mi.tick == 0) {
-        first_row_pass();
+        tempo_set = first_row_pass();
         second_row_pass();
     } else {
         first_effect_pass();
     }
     second_effect_pass();
     output_pass();
+    return tempo_set;
 }
 
 // ---------------------------------------------------------------- note triggers

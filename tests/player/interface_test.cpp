@@ -1,6 +1,7 @@
 // Player interface: installation limits, clamps, null modules, pause and resume, track requests,
 // sample lookup and destroying the playing module.
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "player_fixture.h"
@@ -72,16 +73,15 @@ TEST_F(Interface, TimerPeriodStaysPositiveAndFinite)
     EXPECT_EQ(mod_timer_period(0, 100), mod_timer_period(32, 100));
     EXPECT_EQ(mod_timer_period(100000, 100), mod_timer_period(255, 100));
     EXPECT_GT(mod_timer_period(255, 400), 1000);
-    set_mod_bpm(0);
-    EXPECT_EQ(mi.bpm, 32);
-    set_mod_bpm(9999);
-    EXPECT_EQ(mi.bpm, 255);
 
+    // A module's own tempo is held to 32..255 BPM when it starts: 71590860 / (24 x BPM) units.
     ModuleHolder m(looping_module());
-    m->initial_bpm = 0;
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(mi.bpm, 32);
-    EXPECT_GT(get_mod_timer_period(), 0);
+    for (const auto &c : {std::pair{0, 93217}, std::pair{9999, 11697}}) {
+        m->initial_bpm = c.first;
+        play_mod(m.get(), kTrue);
+        EXPECT_EQ(mi.bpm, c.first == 0 ? 32 : 255);
+        EXPECT_EQ(get_mod_timer_period(), c.second) << c.first;
+    }
 }
 
 TEST_F(Interface, PlayingNullKeepsTheSong)
