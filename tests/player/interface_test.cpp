@@ -1,7 +1,6 @@
 // Player interface: installation limits, clamps, null modules, pause and resume, track requests,
 // sample lookup and destroying the playing module.
 #include <cstring>
-#include <utility>
 #include <vector>
 
 #include "player_fixture.h"
@@ -75,12 +74,15 @@ TEST_F(Interface, TimerPeriodStaysPositiveAndFinite)
     EXPECT_GT(mod_timer_period(255, 400), 1000);
 
     // A module's own tempo is held to 32..255 BPM when it starts: 71590860 / (24 x BPM) units.
+    const struct {
+        int initial_bpm, bpm, period;
+    } starts[] = {{0, 32, 93217}, {9999, 255, 11697}};
     ModuleHolder m(looping_module());
-    for (const auto &c : {std::pair{0, 93217}, std::pair{9999, 11697}}) {
-        m->initial_bpm = c.first;
+    for (const auto &s : starts) {
+        m->initial_bpm = s.initial_bpm;
         play_mod(m.get(), kTrue);
-        EXPECT_EQ(mi.bpm, c.first == 0 ? 32 : 255);
-        EXPECT_EQ(get_mod_timer_period(), c.second) << c.first;
+        EXPECT_EQ(mi.bpm, s.bpm);
+        EXPECT_EQ(get_mod_timer_period(), s.period) << s.initial_bpm;
     }
 }
 
