@@ -24,14 +24,18 @@ grep -q "^set(QVX_HOMEPAGE \"$homepage\"" cmake/install_game.cmake ||
 work="$(mktemp -d /tmp/qvx-packages-XXXXXX)"
 purge_ours() {
   local installed
-  installed="$(dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${packages[@]}" 2>/dev/null |
+  installed="$( (dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' "${packages[@]}" 2>/dev/null || true) |
                awk '$1 != "un" { print $2 }')"
   if [ -n "$installed" ]; then apt-get purge -y -qq $installed >/dev/null; fi
 }
-trap 'purge_ours; rm -rf "$work"' EXIT
+passed=0
+trap 'purge_ours; if [ $passed = 1 ]; then rm -rf "$work"; else echo "packaging: kept $work" >&2; fi' EXIT
 purge_ours   # what an interrupted run left installed
 # Names only: a trigger may rewrite a cache, but no file may come or go.
-snapshot() { find /usr /etc /opt /var/games /var/lib/games -xdev 2>/dev/null | LC_ALL=C sort; }
+snapshot() {
+  local dir
+  for dir in /usr /etc /opt /var/games /var/lib/games; do [ ! -d "$dir" ] || find "$dir" -xdev; done | LC_ALL=C sort
+}
 
 src="$work/quorvex-$version"
 git archive --format=tar --prefix="quorvex-$version/" HEAD | tar -x -C "$work"
@@ -52,4 +56,5 @@ QVX_VERSION="$version" QVX_SOURCE="$src" PYTHONDONTWRITEBYTECODE=1 \
 apt-get purge -y -qq "${packages[@]}" >/dev/null
 snapshot >"$work/after"
 diff "$work/before" "$work/after" || fail "the purge left files behind or took others away"
+passed=1
 echo "packaging: the packages build, pass lintian, install, work and purge cleanly"
