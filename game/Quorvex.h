@@ -15,12 +15,17 @@
 // Game title, footer and signature texts
 // ---------------------------------------------------------------------------------------------
 
-#define GAME_TITLE "Quorvex Vastrelon v2.0"
-// Signature written after the record in every saved game (45 characters and the NUL).
+// QVX_VERSION is the project's version, given by the build.
+#ifndef QVX_VERSION
+#error "QVX_VERSION must be defined by the build (the quorvex_game target gives it)"
+#endif
+#define GAME_TITLE "Quorvex Vastrelon v" QVX_VERSION
+// Signature written after the record in every saved game (45 characters and the NUL). Part of the
+// file format: it stays the same in every version, so saved games load across versions.
 #define GAMESG "Quorvex Vastrelon v2.0 (Windows Only Version)"
 // Line under the title screen's version line, and the footer of the menu, options and table screens.
 #define AUTHOR_LINE "(c) 2026 The Quorvex Team"
-#define FOOTER_LINE "Quorvex Vastrelon v2.0  -  (c) 2026 The Quorvex Team"
+#define FOOTER_LINE "Quorvex Vastrelon v" QVX_VERSION "  -  " AUTHOR_LINE
 
 // File names, all in the working directory except the datafile.
 #define HIGH_SCORE_FILE "quorvex.hsc"
