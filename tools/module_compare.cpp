@@ -17,6 +17,7 @@
 
 #include "audio_measures.h"
 #include "manual_mixer.h"
+#include "module_writers.h"
 #include "qvmod_state.h"
 
 namespace {
@@ -189,12 +190,34 @@ void print_similarity(const am::Similarity &s)
     std::printf("  %.3f %.3f %.3f", s.loudness, s.chroma, s.brightness);
 }
 
+// The three players' curves side by side, a line per window, for plotting a song that differs.
+void write_curves(const std::string &path, const am::Curves (&c)[3])
+{
+    std::FILE *f = std::fopen(path.c_str(), "w");
+    if (!f) return;
+    std::fprintf(f, "window\tL_qv\tL_ompt\tL_xmp\tB_qv\tB_ompt\tB_xmp\n");
+    const size_t n = std::min({c[0].loudness.size(), c[1].loudness.size(), c[2].loudness.size()});
+    for (size_t i = 0; i < n; i++)
+        std::fprintf(f, "%zu\t%.2f\t%.2f\t%.2f\t%.0f\t%.0f\t%.0f\n", i, c[0].loudness[i],
+                     c[1].loudness[i], c[2].loudness[i], c[0].centroid[i], c[1].centroid[i],
+                     c[2].centroid[i]);
+    std::fclose(f);
+}
+
+std::string g_curves_dir;  // --curves: where each song's curves go
+
 Figures compare_song(const Song &s, const Mute &mute)
 {
-    const am::Curves qv = am::analyse(render_qvmod(s, mute));
-    const am::Curves ompt = am::analyse(render_openmpt(s, mute));
-    const am::Curves xmp = am::analyse(render_xmp(s, mute));
-    return {am::compare(ompt, qv), am::compare(ompt, xmp), am::compare(xmp, qv)};
+    const am::Curves c[3] = {am::analyse(render_qvmod(s, mute)),
+                             am::analyse(render_openmpt(s, mute)),
+                             am::analyse(render_xmp(s, mute))};
+    if (!g_curves_dir.empty() && mute.empty()) {
+        const size_t slash = s.path.find_last_of('/');
+        write_curves(
+            g_curves_dir + "/" + s.path.substr(slash == std::string::npos ? 0 : slash + 1) + ".tsv",
+            c);
+    }
+    return {am::compare(c[1], c[0]), am::compare(c[1], c[2]), am::compare(c[2], c[0])};
 }
 
 // Each channel alone, then the song without it, against libopenmpt.
@@ -219,6 +242,22 @@ void compare_channels(const Song &s)
         print_similarity(compare_song(s, without).qv_ompt);
         std::printf("\n");
     }
+}
+
+// The probe songs as files, for this tool and the peers' own players.
+int write_probes(const std::string &dir)
+{
+    for (const auto &[name, image] : probe_modules()) {
+        const std::string path = dir + "/" + name;
+        std::FILE *f = std::fopen(path.c_str(), "wb");
+        if (!f || std::fwrite(image.data(), 1, image.size(), f) != image.size() ||
+            std::fclose(f) != 0) {
+            std::fprintf(stderr, "module_compare: %s: %s\n", path.c_str(), std::strerror(errno));
+            return 1;
+        }
+        std::printf("%s\n", path.c_str());
+    }
+    return 0;
 }
 
 void usage(FILE *to)
@@ -246,8 +285,12 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; i++) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::max(1, std::atoi(argv[++i]));
+        } else if (std::strcmp(argv[i], "--curves") == 0 && i + 1 < argc) {
+            g_curves_dir = argv[++i];
         } else if (std::strcmp(argv[i], "--channels") == 0) {
             channels = true;
+        } else if (std::strcmp(argv[i], "--write-probes") == 0 && i + 1 < argc) {
+            return write_probes(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--help") == 0) {
             usage(stdout);
             return 0;
