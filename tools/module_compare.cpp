@@ -211,11 +211,16 @@ Figures compare_song(const Song &s, const Mute &mute)
     const am::Curves c[3] = {am::analyse(render_qvmod(s, mute)),
                              am::analyse(render_openmpt(s, mute)),
                              am::analyse(render_xmp(s, mute))};
-    if (!g_curves_dir.empty() && mute.empty()) {
+    if (!g_curves_dir.empty()) {
+        // SONG.tsv for the whole song, SONG.solo-N.tsv for channel N alone.
         const size_t slash = s.path.find_last_of('/');
-        write_curves(
-            g_curves_dir + "/" + s.path.substr(slash == std::string::npos ? 0 : slash + 1) + ".tsv",
-            c);
+        std::string name = s.path.substr(slash == std::string::npos ? 0 : slash + 1);
+        if (std::count(mute.begin(), mute.end(), false) == 1)
+            name += ".solo-" +
+                    std::to_string(std::find(mute.begin(), mute.end(), false) - mute.begin());
+        else if (!mute.empty())
+            name.clear();
+        if (!name.empty()) write_curves(g_curves_dir + "/" + name + ".tsv", c);
     }
     return {am::compare(c[1], c[0]), am::compare(c[1], c[2]), am::compare(c[2], c[0])};
 }
