@@ -130,28 +130,43 @@ Curves analyse(const std::vector<float> &stereo)
     for (int i = 0; i < kWindowFrames; i++)
         window[i] = 0.5 - 0.5 * std::cos(2.0 * kPi * i / (kWindowFrames - 1));
 
+    // Two windows go through one transform, one as the real part and one as the imaginary part;
+    // their spectra are taken apart by the transform's symmetry.
+    std::vector<long> starts;
+    for (long start = 0; start + kWindowFrames <= frames; start += kHopFrames)
+        starts.push_back(start);
     Curves c;
+    c.loudness.resize(starts.size());
+    c.centroid.resize(starts.size());
+    c.chroma.resize(starts.size());
     std::vector<Complex> x(kFftSize);
-    for (long start = 0; start + kWindowFrames <= frames; start += kHopFrames) {
-        double energy = 0;
+    for (size_t w = 0; w < starts.size(); w += 2) {
+        const bool pair = w + 1 < starts.size();
+        double energy[2] = {0, 0};
         for (int i = 0; i < kWindowFrames; i++) {
-            const double v = mono[start + i];
-            energy += v * v;
-            x[i] = Complex(v * window[i], 0);
+            const double re = mono[starts[w] + i];
+            const double im = pair ? mono[starts[w + 1] + i] : 0.0;
+            energy[0] += re * re;
+            energy[1] += im * im;
+            x[i] = Complex(re * window[i], im * window[i]);
         }
         std::fill(x.begin() + kWindowFrames, x.end(), Complex(0, 0));
         fft.run(x);
-        double weighted = 0, total = 0;
-        Chroma chroma{};
-        for (int k = 1; k <= kFftSize / 2; k++) {
-            const double mag = std::abs(x[k]);
-            weighted += mag * k * kRate / kFftSize;
-            total += mag;
-            if (pitch_class[k] >= 0) chroma[pitch_class[k]] += mag;
+        for (size_t side = 0; side < (pair ? 2u : 1u); side++) {
+            double weighted = 0, total = 0;
+            Chroma chroma{};
+            for (int k = 1; k <= kFftSize / 2; k++) {
+                const Complex a = x[k];
+                const Complex b = std::conj(x[(kFftSize - k) % kFftSize]);
+                const double mag = side == 0 ? std::abs(a + b) / 2 : std::abs(a - b) / 2;
+                weighted += mag * k * kRate / kFftSize;
+                total += mag;
+                if (pitch_class[k] >= 0) chroma[pitch_class[k]] += mag;
+            }
+            c.loudness[w + side] = to_db(energy[side] / kWindowFrames);
+            c.centroid[w + side] = total > 0 ? weighted / total : 0.0;
+            c.chroma[w + side] = chroma;
         }
-        c.loudness.push_back(to_db(energy / kWindowFrames));
-        c.centroid.push_back(total > 0 ? weighted / total : 0.0);
-        c.chroma.push_back(chroma);
     }
     return c;
 }
