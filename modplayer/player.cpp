@@ -292,6 +292,51 @@ int voice_rate_for(int ch, long long hz, long long limit)
     return static_cast<int>(std::max(1LL, (step * rate + mixer_unit - 1) / mixer_unit));
 }
 
+// The instrument vibrato of note modules (each sample's type, sweep, depth and rate), added to
+// the period sent to the voice. A note starts it at position 0; its depth grows over `sweep`
+// ticks and stops growing at key off. The tick reads the wave before moving along it, so a note's
+// first tick plays its plain pitch.
+enum AutoVibratoWave { kAutoSine, kAutoSquare, kAutoRampDown, kAutoRampUp };
+constexpr int kAutoWaveMax = 64;       // wave points run -64..64
+constexpr int kAutoDepthShift = 8;     // the depth is kept in 256ths while it sweeps
+constexpr int kAutoVibratoShift = 14;  // wave x depth in 256ths, down to period units
+
+struct AutoVibrato {
+    int pos;    // 0..255 along the wave
+    int depth;  // current depth in 256ths
+};
+AutoVibrato g_auto_vibrato[QVMOD_MAX_CHANNELS];
+
+int auto_vibrato_wave(int type, int pos)
+{
+    switch (type & 3) {
+    case kAutoSquare: return pos < 128 ? kAutoWaveMax : -kAutoWaveMax;
+    // The ramps start halfway and run the whole way round: down in pitch (up in period), or up.
+    case kAutoRampDown: return ((pos / 2 + kAutoWaveMax) & 127) - kAutoWaveMax;
+    case kAutoRampUp: return kAutoWaveMax - ((pos / 2 + kAutoWaveMax) & 127);
+    default: {
+        const int w = vib_table[(pos >> 2) & 31] * kAutoWaveMax / 255;
+        return pos < 128 ? w : -w;
+    }
+    }
+}
+
+int auto_vibrato_step(int ch, bool started)
+{
+    const CHANNEL_STATE &c = ci[ch];
+    if (!note_module() || c.sample < 0 || c.sample >= of->sample_count) return 0;
+    const SAMPLE_INFO &si = of->sample_info[c.sample];
+    const int full = std::clamp(si.vibrato_depth, 0, 255) << kAutoDepthShift;
+    AutoVibrato &a = g_auto_vibrato[ch];
+    if (started) a = {0, si.vibrato_sweep > 0 ? 0 : full};
+    if (full == 0) return 0;
+    const int delta = (auto_vibrato_wave(si.vibrato_type, a.pos) * a.depth) >> kAutoVibratoShift;
+    a.pos = (a.pos + std::clamp(si.vibrato_rate, 0, 255)) & 255;
+    if (c.key_off == 0 && a.depth < full)
+        a.depth = std::min(full, a.depth + full / std::max(si.vibrato_sweep, 1));
+    return delta;
+}
+
 void output_pass()
 {
     const int channels = playing_channels();
@@ -336,11 +381,12 @@ void output_pass()
             c.set_position = 0;
         }
         if (kick) g_step_error[ch] = 0;
+        const int vibrato = auto_vibrato_step(ch, kick);
         if (c.period > 0) {
             const long long limit = voice_frequency_limit(ch);
+            const int period = std::max(c.temp_period + vibrato, kMinOutputPeriod);
             const long long hz = std::clamp(
-                static_cast<long long>(period2pitch(c.temp_period)) * mi.pitch_ratio / 100, 0LL,
-                limit);
+                static_cast<long long>(period2pitch(period)) * mi.pitch_ratio / 100, 0LL, limit);
             g_wanted_frequency[ch] = static_cast<int>(hz);
             voice_set_frequency(v, voice_rate_for(ch, hz, limit));
         }
