@@ -52,11 +52,14 @@ struct Song {
 
 // QVMOD: the tick engine driving Allegro's voices, with Allegro's mixer run by hand in step with
 // the ticks, at modplay's levels. A muted channel's voice is turned down after every tick.
+int g_qvmod_pitch = 100;  // --pitch: QVMOD's pitch ratio, to measure what a tuning difference costs
+
 Render render_qvmod(const Song &s, const Mute &mute)
 {
     manual_mixer::Output out(am::kRate);
     set_volume_per_voice(kVoiceVolumeShift);
     set_mod_volume(kModVolume);
+    set_mod_pitch(g_qvmod_pitch);
     set_mod_manual_ticks(-1);
     play_mod(s.module, TRUE);
     while (out.frames() < s.frames) {
@@ -292,6 +295,8 @@ int main(int argc, char **argv)
             seconds = std::max(1, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--curves") == 0 && i + 1 < argc) {
             g_curves_dir = argv[++i];
+        } else if (std::strcmp(argv[i], "--pitch") == 0 && i + 1 < argc) {
+            g_qvmod_pitch = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--channels") == 0) {
             channels = true;
         } else if (std::strcmp(argv[i], "--write-probes") == 0 && i + 1 < argc) {
