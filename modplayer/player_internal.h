@@ -159,10 +159,18 @@ void request_track(int order);
 // True when the tick changed the tempo or restarted the song: the timer needs the new period.
 bool run_mod_tick(void);
 
+// The frequency the output pass last meant for a channel's voice; where Allegro's mixer rounds
+// rates, the voice is handed a rate near it that keeps the channel in tune over the ticks.
+int wanted_voice_frequency(int ch);
+
 int calc_volume(int ch);
 int calc_pan(int ch);
 void parse_old_note(int ch, int note, int s);
 void parse_new_note(int ch, int note, int s);
+// Note modules: key off and fade cleared, the envelopes of the channel's instrument restarted.
+void restart_instrument(int ch);
+// Note modules: volume and pan from the sample instrument s plays for the channel's note.
+void reset_volume_and_pan(int ch, int s);
 int get_qvmod_sample_no(int instrument, int note);
 
 // ------------------------------------------------------------------ ProTracker effects

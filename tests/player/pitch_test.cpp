@@ -77,11 +77,14 @@ TEST_F(Pitch, AmigaNoteModule)
     amiga_module();
     EXPECT_EQ(note2period(0, 0), 29024);
     EXPECT_EQ(note2period(12, 0), 29024 >> 1);
-    // The interpolation weight is c2spd / 16 over 15, towards the entry after the chosen one.
-    EXPECT_EQ(note2period(0, 128), 27392 + (8 * (27200 - 27392)) / 15);
-    // Semitone 11 at the top finetune needs the entry after the table: the next C# at finetune 0.
-    EXPECT_EQ(note2period(11, 255), 27392 / 2);
-    EXPECT_EQ(note2period(11, 65535), 27392 / 2);
+    // An untuned sample (c2spd 128) plays the table's own entry; the low nibble of c2spd is the
+    // way to the next finetune step, in sixteenths.
+    EXPECT_EQ(note2period(0, 128), 27392);
+    EXPECT_EQ(note2period(0, 136), 27392 - 96);
+    EXPECT_EQ(note2period(0, 127), 27584 + (15 * (27392 - 27584)) / 16);
+    // Semitone 11 at the top finetune leans on the entry after the table: the next C# at finetune 0.
+    EXPECT_EQ(note2period(11, 255), 13792 + (15 * (27392 / 2 - 13792)) / 16);
+    EXPECT_EQ(note2period(11, 65535), note2period(11, 255));
     EXPECT_EQ(period2pitch(1000), 14317456 / 1000);
     EXPECT_GT(period2pitch(0), 0);
 }
