@@ -9,6 +9,7 @@
 #include "OptionSettings.h"
 #include "Quorvex.h"
 #include "SettingsFile.h"
+#include "Sound.h"
 
 namespace {
 
