@@ -1,7 +1,6 @@
 // The high-score screens: qualification and insertion, name entry, the table.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "Button.h"
 #include "Display.h"

@@ -1,7 +1,7 @@
 // Start-up, the title screen and shut-down; the settings and resources every screen shares.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 
 #include "Board.h"
