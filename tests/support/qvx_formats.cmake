@@ -1,6 +1,7 @@
 # Writes qvx_formats.py, the game's file sizes, names, signatures and palette roles as the C++
 # headers define them, for the Python tests: cmake -DSOURCE=REPO -DOUT=FILE -P qvx_formats.cmake
-set(headers game/Quorvex.h game/SavedGameFile.h modplayer/qvmod.h)
+set(headers game/Quorvex.h game/GameData.h game/Board.h game/HighScoreTable.h game/SavedGameFile.h
+            modplayer/qvmod.h)
 string(REPLACE ";" ", " header_list "${headers}")
 set(lines "\"\"\"The game's file formats and palette roles, generated from ${header_list} (do not edit).\"\"\"\n")
 
