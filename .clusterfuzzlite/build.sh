@@ -21,13 +21,14 @@ cmake -S "$project/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=None \
 cmake --build "$build" -j"$(nproc)"
 
 # Seeds from the project's own writers, plus the corpus grown and kept under fuzz/corpus/NAME.
-rm -rf "$WORK/seeds"
-ASAN_OPTIONS=detect_leaks=0 "$build/make_seeds" "$WORK/seeds" >/dev/null
+# They sit where fuzz/run.sh looks for them, so that it can run these harnesses as they are.
+rm -rf "$build/seeds"
+ASAN_OPTIONS=detect_leaks=0 "$build/make_seeds" "$build/seeds" >/dev/null
 
 mkdir -p "$OUT/lib"
 for name in "${qvx_fuzz_harnesses[@]}"; do
   cp "$build/fuzz_$name" "$OUT/"
-  python3 - "$OUT/fuzz_${name}_seed_corpus.zip" "$WORK/seeds/$name" "$project/fuzz/corpus/$name" <<'EOF'
+  python3 - "$OUT/fuzz_${name}_seed_corpus.zip" "$build/seeds/$name" "$project/fuzz/corpus/$name" <<'EOF'
 import os, sys, zipfile
 with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
     for tag, folder in zip(("seed", "kept"), sys.argv[2:]):

@@ -14,13 +14,14 @@ build="${QVX_FUZZ_BUILD:-$src/build-fuzz}"
 source "$src/fuzz/harnesses.sh"
 harnesses=("${qvx_fuzz_harnesses[@]}")
 
-# The bounds (see README, "Fuzzing") as libFuzzer flags.
+# The bounds (fuzz/harnesses.sh, explained in fuzz/README.md) as libFuzzer flags.
 bounds() {
   qvx_fuzz_bounds "$1" | sed 's/^/-/'
 }
 
 build_all() {
-  # QVX_FUZZ_NO_BUILD=1: the harnesses and seeds are already there (runs started side by side).
+  # QVX_FUZZ_NO_BUILD=1: the harnesses and seeds are already there (runs started side by side, or
+  # the fuzzing service's build that scripts/test.sh makes, named by QVX_FUZZ_BUILD).
   [ -n "${QVX_FUZZ_NO_BUILD:-}" ] && [ -d "$build/seeds" ] && return 0
   if [ ! -f "$build/CMakeCache.txt" ]; then
     CC=clang CXX=clang++ cmake -S "$src/fuzz" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

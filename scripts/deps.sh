@@ -11,6 +11,7 @@ pkgs=(
   desktop-file-utils appstream groff-base
   debhelper lintian
   clang libclang-rt-14-dev
+  clang-format pyflakes3 shellcheck
 )
 missing=()
 for p in "${pkgs[@]}"; do

@@ -4,9 +4,10 @@ Usage: python3 windows/smoke_test.py PATH/quorvex.exe   (quorvex.dat beside it)
 
 Every run gets a fresh Wine prefix, a temporary HOME whose ALSA default device is the null device
 (so that DirectSound initialises), a temporary working directory and its own Xvfb. Wine's debugger
-and menu builder are off and every Wine command runs under a timeout. The window is never focused
-with xdotool (that deadlocks Wine at exit): with no window manager the keyboard follows the
-pointer, which is parked inside the window before any key or grab.
+and menu builder are off and every Wine command runs under a timeout. The window is driven by the
+same X11 driver as the Linux end-to-end tests (tests/e2e/x11driver.py), but never focused with
+xdotool (that deadlocks Wine at exit): with no window manager the keyboard follows the pointer,
+which is parked inside the window before any key or grab.
 """
 
 import os
@@ -23,9 +24,9 @@ subprocess.run(["cmake", "-DSOURCE=" + ROOT, "-DOUT=" + os.path.join(FORMATS_DIR
                 "-P", os.path.join(ROOT, "tests", "support", "qvx_formats.cmake")], check=True, timeout=60)
 sys.path[:0] = [os.path.join(ROOT, "tests", "e2e"), FORMATS_DIR]
 from harness import (MENU_PREVIOUS_MENU, MENU_START_GAME, SCREEN_H, SCREEN_W, TITLE_EXIT,  # noqa: E402
-                     TITLE_PLAY_GAME, WINDOW_NAME, HarnessError, menu_shown, occupied_cells, read_xwd_rgb,
-                     same_colour, screenshot_by_key, start_xvfb, stop_group, title_shown, wait_for_menu,
-                     wait_for_title, wait_until, xdotool)
+                     TITLE_PLAY_GAME, WINDOW_NAME, HarnessError, menu_shown, occupied_cells, same_colour,
+                     screenshot_by_key, title_shown, wait_for_menu, wait_for_title)
+from x11driver import X11Window, stop_group, wait_until  # noqa: E402
 from qvx_formats import (COL_TITLE_DARK, COL_TITLE_LIGHT, HIGH_SCORE_FILE, HIGH_SCORE_FILE_SIZE,  # noqa: E402
                          SCREENSHOT_FILE)
 
@@ -37,10 +38,11 @@ STEP_TIMEOUT = 60
 POINTER_PARK = (620, 10)
 
 
-class WineGame:
+class WineGame(X11Window):
     """The game under Wine with everything private; cleaned up by close()."""
 
     def __init__(self, exe):
+        super().__init__(WINDOW_NAME)
         self.exe = os.path.abspath(exe)
         self.root = tempfile.mkdtemp(prefix="qvx-wine-")
         self.home = os.path.join(self.root, "home")
@@ -60,9 +62,7 @@ class WineGame:
             "WINEDLLOVERRIDES": "winemenubuilder.exe=d;mscoree=;mshtml=",
         })
         self.env.pop("DISPLAY", None)
-        self.xvfb = None
         self.proc = None
-        self.window = None
         self.returncode = None
 
     # -- set-up and tear-down ------------------------------------------------------------------
@@ -85,7 +85,8 @@ class WineGame:
         self.wine("wineserver", "--wait", timeout=WINE_SETUP_TIMEOUT)
 
     def start_xvfb(self):
-        self.xvfb, self.env["DISPLAY"] = start_xvfb(1024, 768, timeout=STEP_TIMEOUT)
+        self.start_display(1024, 768, timeout=STEP_TIMEOUT)
+        self.env["DISPLAY"] = self.display
 
     def start(self):
         self.make_prefix()
@@ -105,9 +106,7 @@ class WineGame:
             # Ends this prefix's server and every Wine process left in it, nothing else.
             subprocess.run(["timeout", "30", "wineserver", "--kill"], env=self.env,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        if self.xvfb is not None:
-            stop_group(self.xvfb)
-            self.xvfb = None
+        self.stop_display()
         if getattr(self, "_out", None):
             self._out.close()
             self._out = None
@@ -139,62 +138,39 @@ class WineGame:
 
     # -- X input and output ---------------------------------------------------------------------
 
-    def xdotool(self, *args):
-        return xdotool(self.env, *args, timeout=STEP_TIMEOUT)
+    def x_env(self):
+        return self.env
+
+    def exited_early(self, when):
+        raise HarnessError("the game ended (status %s) %s\n%s" % (self.proc.poll(), when, self.log()))
 
     def find_window(self):
-        def search():
-            if not self.running():
-                raise HarnessError("the game ended (status %s) before its window appeared\n%s"
-                                   % (self.proc.poll(), self.log()))
-            result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name",
-                                     "^%s$" % WINDOW_NAME], env=self.env, stdout=subprocess.PIPE,
-                                    stderr=subprocess.DEVNULL, timeout=STEP_TIMEOUT)
-            ids = result.stdout.split()
-            return ids[0].decode() if ids else None
         try:
-            self.window = wait_until(search, timeout=GAME_TIMEOUT / 4, interval=0.25,
-                                     what="the game window")
+            self.wait_until_shown(timeout=GAME_TIMEOUT / 4, interval=0.25)
         except HarnessError as e:
             # A window (shown or not) still named after the executable: the game stalled after creating it.
             raise HarnessError("%s; windows shown: %s" % (e, self.window_names())) from None
-        geometry = self.xdotool("getwindowgeometry", "--shell", self.window)
-        size = dict(line.split("=", 1) for line in geometry.split())
-        if (int(size["WIDTH"]), int(size["HEIGHT"])) != (SCREEN_W, SCREEN_H):
-            raise HarnessError("the window is %sx%s, not %dx%d"
-                               % (size["WIDTH"], size["HEIGHT"], SCREEN_W, SCREEN_H))
+        size = self.window_size()
+        if size != (SCREEN_W, SCREEN_H):
+            raise HarnessError("the window is %dx%d, not %dx%d" % (size + (SCREEN_W, SCREEN_H)))
         self.park_pointer()
 
-    def window_names(self):
-        result = subprocess.run(["xdotool", "search", "--name", "."], env=self.env,
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=STEP_TIMEOUT)
-        names = []
-        for window in result.stdout.split():
-            name = subprocess.run(["xdotool", "getwindowname", window], env=self.env,
-                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                                  timeout=STEP_TIMEOUT).stdout.decode(errors="replace").strip()
-            names.append(repr(name))
-        return ", ".join(names) or "none"
-
     def park_pointer(self):
-        self.xdotool("mousemove", "--window", self.window, *POINTER_PARK, "sleep", 0.2)
+        self.move(*POINTER_PARK, after=0.2)
 
     def key(self, name, hold=0.1, after=0.1):
         """One press the game sees in its key-state array (the pointer is inside the window)."""
-        self.xdotool("keydown", name, "sleep", hold, "keyup", name, "sleep", after)
+        super().key(name, hold=hold, after=after)
 
     def click_box(self, x1, y1, x2, y2):
         """Presses and releases the left button in the middle of a rectangle, then parks the pointer."""
-        self.xdotool("mousemove", "--window", self.window, (x1 + x2) // 2, (y1 + y2) // 2,
-                     "sleep", 0.15, "mousedown", 1, "sleep", 0.15, "mouseup", 1, "sleep", 0.2)
+        super().click_box(x1, y1, x2, y2, settle=0.15, hold=0.15, after=0.2)
         self.park_pointer()
 
     def grab(self):
         """The window's pixels as RGB rows, read from the X server."""
         self.park_pointer()
-        raw = subprocess.run(["xwd", "-silent", "-id", self.window], env=self.env, check=True,
-                             stdout=subprocess.PIPE, timeout=STEP_TIMEOUT).stdout
-        return read_xwd_rgb(raw)
+        return super().grab()
 
     def screenshot(self):
         """Presses F3 until the game writes a complete quorvex.pcx, and returns it."""

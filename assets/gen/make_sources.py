@@ -13,7 +13,6 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import art        # noqa: E402
 import fonts      # noqa: E402
 import midi       # noqa: E402
-import palette    # noqa: E402
 import sounds     # noqa: E402
 
 

@@ -1,12 +1,12 @@
-"""End-to-end driver: runs the real game under a private Xvfb and drives it like a player.
+"""The game's screens for the end-to-end tests: runs the real game and drives it like a player.
 
-A Session starts Xvfb on a free display, gives the game a temporary working directory and a
-temporary HOME whose ALSA default device is the null device (or a WAV capture), starts the game,
-finds and focuses its window, sends keys and mouse presses with xdotool, reads screenshots back
-as palette indices, and always cleans up its processes and directories.
+A Session (on the X11 driver, x11driver.py) starts Xvfb on a free display, gives the game a
+temporary working directory and a temporary HOME whose ALSA default device is the null device (or
+a WAV capture), starts the game, finds and focuses its window, reads its screenshots back as
+palette indices, and always cleans up its processes and directories.
 
-Below the driver: the game's buttons and well as it lays them out, and the steps through its screens
-that the tests share.
+Below the Session: the game's buttons and well as it lays them out, and the steps through its
+screens that the tests share.
 
 Environment: QVX_GAME is the path of the game executable (set by CTest); qvx_formats (generated
 from the game's headers, tests/support/qvx_formats.cmake) is on PYTHONPATH.
@@ -20,6 +20,7 @@ import subprocess
 import tempfile
 import time
 
+from x11driver import DEFAULT_TIMEOUT, START_TIMEOUT, DriverError, X11Window, stop_group, wait_until
 from qvx_formats import (COL_BLACK, COL_BORDER, COL_BUTTON_LIGHT, COL_LOGO_FRAME, COL_TEXT, COL_TITLE_DARK,
                          COL_TITLE_LIGHT, DEFAULT_HIGH_SCORE_NAME, GAME_H, GAME_TITLE, GAME_W, GAMESG,
                          HIGH_SCORE_COUNT, HIGH_SCORE_ENTRY_SIZE, HIGH_SCORE_NAME_SIZE, SCREENSHOT_FILE, TILE_SIZE)
@@ -32,13 +33,8 @@ CLOSE_WINDOW_TOOL = os.environ.get("QVX_CLOSE_WINDOW", "x11_close_window")
 
 LSAN_SUPPRESSIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lsan.supp")
 
-# Time limits, generous so that a loaded CI machine never fails a test by luck.
-START_TIMEOUT = 60.0
-DEFAULT_TIMEOUT = 30.0
-
-
-class HarnessError(AssertionError):
-    pass
+# The driver's error is the harness's: a test catches one class.
+HarnessError = DriverError
 
 
 def game_path():
@@ -46,18 +42,6 @@ def game_path():
     if not path or not os.path.exists(path):
         raise HarnessError("QVX_GAME must name the built game executable")
     return os.path.abspath(path)
-
-
-def wait_until(condition, timeout=DEFAULT_TIMEOUT, interval=0.05, what="condition"):
-    """Polls condition() until it returns a true value, which is returned."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise HarnessError("timed out waiting for " + what)
-        time.sleep(interval)
 
 
 # The game's files: a saved game ends with the signature and its NUL; the high-score table is
@@ -139,27 +123,6 @@ def read_pcx(path):
     return Image(width, height, bytes(out[:width * height]), palette)
 
 
-def read_xwd_rgb(raw):
-    """Decodes an xwd dump of a TrueColor window into (width, height, list of RGB rows)."""
-    header = struct.unpack_from(">25I", raw, 0)
-    header_size, width, height = header[0], header[4], header[5]
-    bits_per_pixel, bytes_per_line, ncolors = header[11], header[12], header[19]
-    byte_order = header[7]
-    if bits_per_pixel != 32:
-        raise HarnessError("unsupported xwd depth %d" % bits_per_pixel)
-    offset = header_size + ncolors * 12
-    rows = []
-    fmt = "<I" if byte_order == 0 else ">I"
-    for y in range(height):
-        row = []
-        base = offset + y * bytes_per_line
-        for x in range(width):
-            (p,) = struct.unpack_from(fmt, raw, base + 4 * x)
-            row.append(((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF))
-        rows.append(row)
-    return width, height, rows
-
-
 # ----------------------------------------------------------------------------------------------
 # A running game
 # ----------------------------------------------------------------------------------------------
@@ -190,59 +153,7 @@ def screenshot_by_key(path, press, timeout, retry, settle):
     return wait_until(complete, timeout=timeout, interval=0.1, what=os.path.basename(path))
 
 
-def stop_group(proc):
-    """Ends a process started in its own session, and everything it started: politely, then not."""
-    try:
-        os.killpg(proc.pid, signal.SIGTERM)
-        proc.wait(timeout=10)
-    except (ProcessLookupError, subprocess.TimeoutExpired):
-        try:
-            os.killpg(proc.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
-        proc.wait()
-
-
-def xdotool(env, *args, timeout=DEFAULT_TIMEOUT, check=True):
-    result = subprocess.run(["xdotool"] + [str(a) for a in args], env=env, timeout=timeout,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
-    if check and result.returncode != 0:
-        raise HarnessError("xdotool %s failed: %s" % (" ".join(map(str, args)), result.stderr.decode().strip()))
-    return result.stdout.decode()
-
-
-def start_xvfb(width, height, timeout=START_TIMEOUT):
-    """Starts Xvfb on a free display; returns (process, display name) once a client can talk to it."""
-    read_fd, write_fd = os.pipe()
-    # -noreset: a server reset drops a client that connects at that moment.
-    xvfb = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "%dx%dx24" % (width, height),
-         "-nolisten", "tcp", "-noreset"],
-        pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-        start_new_session=True)
-    os.close(write_fd)
-    number = b""
-    deadline = time.monotonic() + timeout
-    with os.fdopen(read_fd, "rb") as pipe:
-        while not number.endswith(b"\n") and time.monotonic() < deadline:
-            chunk = pipe.read(1)
-            if not chunk:
-                break
-            number += chunk
-    if not number.strip():
-        xvfb.kill()
-        xvfb.wait()
-        raise HarnessError("Xvfb did not start")
-    display = ":" + number.decode().strip()
-
-    def answers():
-        return subprocess.run(["xdpyinfo", "-display", display], stdout=subprocess.DEVNULL,
-                              stderr=subprocess.DEVNULL, timeout=10).returncode == 0
-    wait_until(answers, timeout=timeout, interval=0.1, what="Xvfb to answer")
-    return xvfb, display
-
-
-class Session:
+class Session(X11Window):
     """One run of the game. Use as a context manager; everything is cleaned up on exit.
 
     workdir: the working directory (a fresh temporary one by default); files in `files`
@@ -252,6 +163,8 @@ class Session:
 
     def __init__(self, workdir=None, files=None, capture_wav=None, exe=None, env=None,
                  wait_for_window=True, user=None, args=(), scale=1, sound=True):
+        # Window pixels per game pixel: clicks and grabs are given in game coordinates.
+        super().__init__(WINDOW_NAME, scale)
         self.exe = exe or game_path()
         self._own_workdir = workdir is None
         self.workdir = workdir or tempfile.mkdtemp(prefix="qvx-e2e-")
@@ -261,15 +174,10 @@ class Session:
         self.wait_for_window = wait_for_window
         self.user = user
         self.args = list(args)
-        # Window pixels per game pixel: clicks and grabs are given in game coordinates.
-        self.scale = scale
         # sound=False: no ALSA device at all (the null device is not configured).
         self.sound = sound
         self.home = None
-        self.xvfb = None
         self.proc = None
-        self.display = None
-        self.window = None
         self.stdout = ""
         self.stderr = ""
         self.returncode = None
@@ -295,7 +203,7 @@ class Session:
                 f.write(content)
         self.home = tempfile.mkdtemp(prefix="qvx-home-")
         self._write_sound_config()
-        self._start_xvfb()
+        self.start_display(max(1024, SCREEN_W * self.scale + 64), max(768, SCREEN_H * self.scale + 64))
         env = dict(os.environ)
         env.update({"DISPLAY": self.display, "HOME": self.home})
         # Leaks inside the system's sound and X libraries are not the game's; see tests/lsan.supp.
@@ -337,10 +245,6 @@ class Session:
         with open(os.path.join(self.home, ".allegrorc"), "w") as f:
             f.write("[sound]\nsound_freq = 44100\nalsa_fragsize = 441\n")
 
-    def _start_xvfb(self):
-        self.xvfb, self.display = start_xvfb(max(1024, SCREEN_W * self.scale + 64),
-                                             max(768, SCREEN_H * self.scale + 64))
-
     def close(self):
         if self.proc is not None and self.proc.poll() is None:
             stop_group(self.proc)
@@ -348,9 +252,7 @@ class Session:
             self.returncode = self.proc.returncode
             self._collect_output()
             self.proc = None
-        if self.xvfb is not None:
-            stop_group(self.xvfb)
-            self.xvfb = None
+        self.stop_display()
         if self.home:
             shutil.rmtree(self.home, ignore_errors=True)
             self.home = None
@@ -434,126 +336,33 @@ class Session:
     def path(self, name):
         return os.path.join(self.workdir, name)
 
-    # -- X input --------------------------------------------------------------------------------
-
-    def xdotool(self, *args, timeout=DEFAULT_TIMEOUT, check=True):
-        return xdotool(dict(os.environ, DISPLAY=self.display), *args, timeout=timeout, check=check)
+    # -- the window ---------------------------------------------------------------------------
 
     def find_window(self):
-        def search():
-            if not self.running():
-                self._fail_exited("before its window appeared")
-            out = self.xdotool("search", "--onlyvisible", "--name", "^%s$" % WINDOW_NAME,
-                               check=False, timeout=10)
-            ids = out.split()
-            return ids[0] if ids else None
-        self.window = wait_until(search, timeout=START_TIMEOUT, interval=0.2, what="the game window")
-        self.xdotool("windowfocus", "--sync", self.window, timeout=10)
+        self.wait_until_shown(timeout=START_TIMEOUT, interval=0.2)
+        self.focus()
         # Park the pointer inside the window so the library reports its position from the start.
         self.move(630, 470)
         time.sleep(0.3)
         return self.window
 
-    def _fail_exited(self, when):
+    def exited_early(self, when):
         status = self.proc.poll()
         self._collect_output()
         raise HarnessError("the game exited with status %s %s\nstdout: %s\nstderr: %s"
                            % (status, when, self.stdout, self.stderr[-3000:]))
-
-    def key(self, name, hold=0.08, after=0.1):
-        """One key press the game sees both in its key buffer and in its key-state array."""
-        self.xdotool("keydown", name, "sleep", hold, "keyup", name, "sleep", after)
-
-    def keys(self, *names, hold=0.08, after=0.1):
-        for name in names:
-            self.key(name, hold=hold, after=after)
-
-    def key_down(self, name):
-        self.xdotool("keydown", name)
-
-    def key_up(self, name):
-        self.xdotool("keyup", name)
-
-    def type_text(self, value, hold=0.06, after=0.08):
-        for ch in value:
-            name = {" ": "space"}.get(ch, ch)
-            if ch.isupper():
-                self.xdotool("keydown", "shift", "keydown", ch.lower(), "sleep", hold,
-                             "keyup", ch.lower(), "keyup", "shift", "sleep", after)
-            else:
-                self.key(name, hold=hold, after=after)
-
-    def _at(self, x, y):
-        """Window coordinates of the middle of game pixel (x, y)."""
-        return x * self.scale + self.scale // 2, y * self.scale + self.scale // 2
-
-    def move(self, x, y):
-        self.xdotool("mousemove", "--window", self.window, *self._at(x, y), "sleep", 0.05)
-
-    def click(self, x, y, hold=0.1, after=0.2):
-        """Presses and releases the left button at game coordinates (x, y)."""
-        self.xdotool("mousemove", "--window", self.window, *self._at(x, y), "sleep", 0.08,
-                     "mousedown", 1, "sleep", hold, "mouseup", 1, "sleep", after)
-
-    def drag(self, x1, y1, x2, y2, hold=0.1):
-        self.xdotool("mousemove", "--window", self.window, *self._at(x1, y1), "sleep", 0.08,
-                     "mousedown", 1, "sleep", hold,
-                     "mousemove", "--window", self.window, *self._at(x2, y2), "sleep", hold,
-                     "mouseup", 1, "sleep", 0.2)
-
-    def click_box(self, x1, y1, x2, y2, **kw):
-        """Clicks the middle of a button given by its rectangle."""
-        self.click((x1 + x2) // 2, (y1 + y2) // 2, **kw)
-
-    # -- the screen -----------------------------------------------------------------------------
 
     def screenshot(self, timeout=DEFAULT_TIMEOUT, key="F3"):
         """Presses F3 until the game writes its screenshot file (title screen and play only) and returns it."""
         return screenshot_by_key(self.path(SCREENSHOT_FILE), lambda: self.key(key, hold=0.1, after=0.05),
                                  timeout, retry=2.0, settle=0.2)
 
-    def grab(self):
-        """Reads the window's pixels from the X server as RGB rows (any screen, no key sent), in
-        game coordinates: at a larger scale, one window pixel of each game pixel."""
-        env = dict(os.environ, DISPLAY=self.display)
-        raw = subprocess.run(["xwd", "-silent", "-id", self.window], env=env, check=True,
-                             stdout=subprocess.PIPE, timeout=DEFAULT_TIMEOUT).stdout
-        width, height, rows = read_xwd_rgb(raw)
-        if self.scale == 1:
-            return width, height, rows
-        rows = [row[::self.scale] for row in rows[::self.scale]]
-        return width // self.scale, height // self.scale, rows
-
     def close_window(self):
         """Presses the window's close button (the window manager's delete request)."""
-        subprocess.run([CLOSE_WINDOW_TOOL, self.window], env=dict(os.environ, DISPLAY=self.display),
-                       check=True, timeout=DEFAULT_TIMEOUT)
-
-    def take_focus_away(self):
-        """Gives the keyboard focus to the root window, as switching to another program does."""
-        env = dict(os.environ, DISPLAY=self.display)
-        info = subprocess.run(["xwininfo", "-root"], env=env, check=True, stdout=subprocess.PIPE,
-                              timeout=DEFAULT_TIMEOUT).stdout.decode()
-        root = next(line.split()[3] for line in info.splitlines() if "Window id:" in line)
-        self.xdotool("windowfocus", root)
-
-    def give_focus_back(self):
-        self.xdotool("windowfocus", "--sync", self.window, timeout=10)
+        super().close_window(CLOSE_WINDOW_TOOL)
 
     def signal(self, number):
         os.kill(self.proc.pid, number)
-
-    def wait_for_pixels(self, expected, timeout=DEFAULT_TIMEOUT):
-        """Waits until every (x, y) -> (r, g, b) of expected shows in the window."""
-        def match():
-            _, _, rows = self.grab()
-            return all(rows[y][x] == rgb for (x, y), rgb in expected.items())
-        return wait_until(match, timeout=timeout, interval=0.2, what="the expected screen")
-
-
-def palette_rgb8(palette_entry):
-    """The RGB a 6-bit-per-channel palette entry shows as on a 24-bit X screen."""
-    return tuple((c * 255) // 63 for c in palette_entry)
 
 
 # ----------------------------------------------------------------------------------------------

@@ -106,7 +106,7 @@ class SavedGames(unittest.TestCase):
         noise = bytes(rng.randrange(256) for _ in range(GAME_STATE_SIZE)) + SAVED_GAME_SIGNATURE
         with Session(files={"noise.svg": noise, "short.svg": b"\x01" * 100}) as game:
             self.game = game
-            screens = self.screens = new_game(game)
+            self.screens = new_game(game)
             drop_pieces(game, 3)
             before = game.screenshot()
 

@@ -3,7 +3,6 @@
 import os
 import signal
 import struct
-import time
 import unittest
 
 from harness import (DEFAULT_HIGH_SCORE_TABLE, HIGH_SCORES_EXIT, HIGH_SCORES_RESET, MENU_VIEW_HIGH_SCORES,
