@@ -2,14 +2,15 @@
 // the table: formatting each row, the names, the place of a new score and its insertion.
 #include <cstring>
 
+#include "HighScoreFile.h"
 #include "HighScoreTable.h"
 #include "fuzz_support.h"
 
 namespace {
 
-bool Terminated(const char *text, size_t size)
+bool Terminated(const char *name, size_t size)
 {
-    return std::memchr(text, 0, size) != nullptr;
+    return std::memchr(name, 0, size) != nullptr;
 }
 
 }  // namespace

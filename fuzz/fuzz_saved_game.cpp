@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "GameData.h"
+#include "Rules.h"
 #include "SavedGameFile.h"
 #include "fuzz_support.h"
 

@@ -11,6 +11,8 @@
 #include <sys/stat.h>
 #include <vector>
 
+#include "Board.h"
+#include "HighScoreFile.h"
 #include "HighScoreTable.h"
 #include "SavedGameFile.h"
 #include "fuzz_support.h"

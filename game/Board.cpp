@@ -1,8 +1,13 @@
 // The game record, the piece catalogue, the random pieces and the game timer.
+#include "Board.h"
+
+#include <allegro.h>
+
 #include <cstdlib>
 #include <cstring>
 
 #include "Quorvex.h"
+#include "ScreenHelpers.h"
 
 GameState Game;
 std::atomic<int> game_time{0};

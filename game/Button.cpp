@@ -4,8 +4,11 @@
 #include <cstring>
 
 #include "Display.h"
+#include "Events.h"
+#include "GameData.h"
 #include "Quorvex.h"
 #include "ScreenHelpers.h"
+#include "Sound.h"
 
 Button::Button(const char *label, int bx1, int by1, int bx2, int by2, int c1, int c2, BITMAP *pic)
     : x1(bx1), y1(by1), x2(bx2), y2(by2), col1(c1), col2(c2), picture(pic), name{}, pressed(0)

@@ -1,10 +1,8 @@
-// The bevelled clickable button and the pointer's box tests (its drawing is in ScreenHelpers.h).
+// The bevelled clickable button and the pointer's box tests.
 #ifndef QUORVEX_BUTTON_H
 #define QUORVEX_BUTTON_H
 
 #include <allegro.h>
-
-#include "ScreenHelpers.h"
 
 class Button {
 public:

@@ -1,7 +1,10 @@
 // The scrolling credits screen.
 #include "CreditsText.h"
 #include "Display.h"
+#include "Events.h"
+#include "GameData.h"
 #include "Quorvex.h"
+#include "Sound.h"
 
 namespace {
 

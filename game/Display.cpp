@@ -8,6 +8,7 @@
 
 #include <allegro/internal/aintern.h>
 
+#include "Events.h"
 #include "Platform.h"
 #include "Quorvex.h"
 

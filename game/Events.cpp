@@ -1,8 +1,11 @@
 // Requests from outside the screens: quitting by the close button or a signal, the focus, a held Esc.
+#include "Events.h"
+
+#include <allegro.h>
+
 #include <atomic>
 
 #include "Platform.h"
-#include "Quorvex.h"
 
 namespace {
 

@@ -1,6 +1,9 @@
 // The help screen shown over the play field.
 #include "Display.h"
+#include "Events.h"
+#include "GameData.h"
 #include "Quorvex.h"
+#include "ScreenHelpers.h"
 
 namespace {
 

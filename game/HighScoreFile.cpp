@@ -1,10 +1,11 @@
 // The high-score table's 480-byte file quorvex.hsc (little-endian records),
 // shared safely by copies of the game that play in one folder.
+#include "HighScoreFile.h"
+
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
-#include "Quorvex.h"
 #include "HighScoreTable.h"
 #include "LittleEndian.h"
 #include "SafeFile.h"

@@ -1,8 +1,47 @@
-// Screen-free parts of the high-score screens: qualification and insertion, name entry, table rows.
+// The high-score table: its record, the table in memory and its screen-free parts (qualification
+// and insertion, merging, name entry, table rows).
 #ifndef QUORVEX_HIGHSCORETABLE_H
 #define QUORVEX_HIGHSCORETABLE_H
 
+#include <cstddef>
+#include <cstdint>
+
 #include "Quorvex.h"
+
+// ---------------------------------------------------------------------------------------------
+// The table's record: a file format (quorvex.hsc holds the 15 records, 480 bytes)
+// ---------------------------------------------------------------------------------------------
+
+constexpr int HIGH_SCORE_COUNT = 15;
+constexpr int HIGH_SCORE_NAME_SIZE = 16;
+constexpr int HIGH_SCORE_NAME_MAX = 14;  // characters a player may type
+
+struct HighScoreEntry {
+    int32_t score;
+    int32_t level;  // stage reached
+    int32_t lines;
+    int32_t pieces;
+    char name[HIGH_SCORE_NAME_SIZE];  // NUL-terminated unless all 16 bytes are used
+};
+
+constexpr size_t HIGH_SCORE_ENTRY_SIZE = 32;
+constexpr size_t HIGH_SCORE_FILE_SIZE = HIGH_SCORE_COUNT * HIGH_SCORE_ENTRY_SIZE;
+static_assert(sizeof(HighScoreEntry) == HIGH_SCORE_ENTRY_SIZE, "a table entry is 32 bytes");
+static_assert(offsetof(HighScoreEntry, score) == 0, "entry layout");
+static_assert(offsetof(HighScoreEntry, level) == 4, "entry layout");
+static_assert(offsetof(HighScoreEntry, lines) == 8, "entry layout");
+static_assert(offsetof(HighScoreEntry, pieces) == 12, "entry layout");
+static_assert(offsetof(HighScoreEntry, name) == 16, "entry layout");
+
+// The table, best first.
+extern HighScoreEntry HighScores[HIGH_SCORE_COUNT];
+
+// Default entry: score 0, level 1, no lines or pieces, the name filling all 16 bytes.
+#define DEFAULT_HIGH_SCORE_NAME "Quorvex Champion"
+
+void SetDefaultHighScores();
+// Copies an entry's name into out (at least 17 bytes), never reading past the 16-byte field.
+void HighScoreName(const HighScoreEntry &entry, char *out);
 
 // Index the score would take in HighScores (below every equal score), or -1 when it is not
 // strictly above the last entry's score.

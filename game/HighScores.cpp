@@ -1,11 +1,16 @@
 // The high-score screens: qualification and insertion, name entry, the table.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
+#include "Button.h"
 #include "Display.h"
+#include "Events.h"
+#include "GameData.h"
+#include "HighScoreFile.h"
 #include "HighScoreTable.h"
 #include "Quorvex.h"
+#include "ScreenHelpers.h"
+#include "Sound.h"
 
 namespace {
 
@@ -21,7 +26,6 @@ constexpr int TABLE_ROW_Y = 80;
 constexpr int TABLE_ROW_STEP = 20;
 constexpr int COL_NAME_X = 55, COL_SCORE_X = 380, COL_LEVEL_X = 460, COL_LINES_X = 530,
               COL_PIECES_X = 600;
-constexpr int FOOTER_X = 150, FOOTER_Y = 468;
 
 void DrawTypedName()
 {
@@ -112,7 +116,7 @@ void DrawHighScores()
     show_mouse(nullptr);
     clear_bitmap(screen);
     DrawScreenBackground(PAT_SCREENS, COL_BORDER);
-    textout_ex(screen, font, FOOTER_LINE, FOOTER_X, FOOTER_Y, COL_TEXT, -1);
+    DrawFooter();
 
     textout_centre_ex(screen, DataFont(FONT_TITLE), "H I G H   S C O R E S", GAME_W / 2, 20,
                       COL_TEXT, -1);

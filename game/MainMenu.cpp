@@ -1,14 +1,20 @@
 // The main menu: start a game, options, high scores, credits, back to the title.
+#include "Button.h"
 #include "Display.h"
+#include "Events.h"
+#include "GameData.h"
 #include "Quorvex.h"
+#include "ScreenHelpers.h"
+#include "Sound.h"
 
+namespace {
+
+// The menu's buttons, alive while the menu runs.
 Button *btn_start_game = nullptr;
 Button *btn_options = nullptr;
 Button *btn_high_scores = nullptr;
 Button *btn_credits = nullptr;
 Button *btn_prev_menu = nullptr;
-
-namespace {
 
 Button *MenuButton(const char *label, int y1)
 {
@@ -37,7 +43,7 @@ void DrawStartGameMenu()
 {
     show_mouse(nullptr);
     DrawScreenBackground(PAT_MENU, COL_BORDER);
-    textout_ex(screen, font, FOOTER_LINE, 150, 468, COL_TEXT, -1);
+    DrawFooter();
     draw_sprite(screen, DataBitmap(PIC_LOGO), 135, 25);
     rect(screen, 135, 25, 524, 94, COL_LOGO_FRAME);
     show_mouse(screen);

@@ -2,6 +2,7 @@
 #include "OptionSettings.h"
 
 #include "Quorvex.h"
+#include "Sound.h"
 
 namespace {
 

@@ -2,13 +2,17 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "Button.h"
 #include "Display.h"
+#include "Events.h"
+#include "GameData.h"
 #include "OptionSettings.h"
 #include "Quorvex.h"
+#include "ScreenHelpers.h"
+#include "Sound.h"
 
 namespace {
 
-constexpr int FOOTER_X = 150, FOOTER_Y = 468;
 constexpr int C1 = COL_TEXT, C2 = COL_BUTTON_LIGHT;
 
 // One row of a value: the down arrow, the value between (drawn like a button, never polled) and
@@ -54,7 +58,7 @@ void PaintOptionsScreen()
     textout_centre_ex(screen, title, "STAGE OPTIONS", GAME_W / 2, 280, COL_HEADING, -1);
     textout_centre_ex(screen, body, "Starting Level", 185, 320, COL_TEXT, -1);
     textout_centre_ex(screen, body, "Starting Blocks", 450, 320, COL_TEXT, -1);
-    textout_ex(screen, font, FOOTER_LINE, FOOTER_X, FOOTER_Y, COL_TEXT, -1);
+    DrawFooter();
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // What differs between the platforms the game builds for: graphics drivers, signals, path sizes
-// (the file calls are in SafeFile.cpp).
+// (the file calls are in SafeFile.h).
 #ifndef QUORVEX_PLATFORM_H
 #define QUORVEX_PLATFORM_H
 

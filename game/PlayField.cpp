@@ -1,7 +1,12 @@
 // The play screen: the well, the frames, the score panel, the preview box and the key legend.
-#include <cstdio>
-#include <cstring>
+#include "PlayField.h"
 
+#include <allegro.h>
+
+#include <cstdio>
+
+#include "Board.h"
+#include "GameData.h"
 #include "Quorvex.h"
 
 namespace {

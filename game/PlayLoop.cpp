@@ -1,15 +1,22 @@
-// The play loop: one game from the empty well to game over, its keys, and the game's sound calls.
+// The play loop: one game from the empty well to game over, and its keys.
 #include <cstdio>
-#include <cstring>
 
+#include "Board.h"
 #include "Display.h"
+#include "Events.h"
+#include "GameData.h"
+#include "PlayField.h"
 #include "Quorvex.h"
+#include "Rules.h"
+#include "ScreenHelpers.h"
+#include "Sound.h"
 
+namespace {
+
+// The pause texts, drawn again on every pass of the pause.
 char pausetxt[10];
 char pausetxt2[30];
 char pausetxt3[32];
-
-namespace {
 
 enum class KeyResult { Continue, Leave };
 
@@ -152,13 +159,6 @@ void GameOver()
 }
 
 }  // namespace
-
-void FillStartingRows(int rows)
-{
-    for (int i = 0; i < rows; i++)
-        for (int c = 0; c < MAP_W; c++)
-            if (Random(2)) Game.map[c][MAP_H - 1 - i] = 1;
-}
 
 void Play_Game()
 {

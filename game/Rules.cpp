@@ -1,7 +1,12 @@
 // The rules: fitting, turning, locking, removing rows with scoring and speed-up, and dealing pieces.
+#include "Rules.h"
+
 #include <cstring>
 
+#include "Board.h"
+#include "GameData.h"
 #include "Quorvex.h"
+#include "Sound.h"
 
 namespace {
 
@@ -100,6 +105,13 @@ void ResetWell()
     std::memset(Game.map, 0, sizeof Game.map);
     Game.next_element = Random(8) + 1;
     Generate_New();
+}
+
+void FillStartingRows(int rows)
+{
+    for (int i = 0; i < rows; i++)
+        for (int c = 0; c < MAP_W; c++)
+            if (Random(2)) Game.map[c][MAP_H - 1 - i] = 1;
 }
 
 void Generate_New()

@@ -3,7 +3,9 @@
 #define QUORVEX_SAVEDGAMEFILE_H
 
 #include <cstddef>
+#include <cstdint>
 
+#include "Board.h"
 #include "Quorvex.h"
 
 constexpr size_t GAME_SIGNATURE_SIZE = sizeof(GAMESG);  // the text and its NUL

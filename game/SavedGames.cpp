@@ -1,9 +1,14 @@
 // Saving the running game to a file and loading one back, through the library's file selector.
 #include <cstring>
 
+#include <allegro.h>
+
 #include "Display.h"
+#include "GameData.h"
+#include "PlayField.h"
 #include "Quorvex.h"
 #include "SavedGameFile.h"
+#include "ScreenHelpers.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-// Drawing and file helpers every screen shares: backgrounds, frames, shadowed and outlined
-// text, the screenshot, the fatal-error exit and the file test.
+// Helpers every screen shares: backgrounds, the footer, frames, shadowed and outlined text, the
+// screenshot, the file test and the fatal-error exit.
 #include "ScreenHelpers.h"
 
 #include <cstdio>
@@ -7,8 +7,15 @@
 #include <vector>
 
 #include "Display.h"
+#include "GameData.h"
 #include "Quorvex.h"
 #include "SafeFile.h"
+
+namespace {
+
+constexpr int FOOTER_X = 150, FOOTER_Y = 468;
+
+}  // namespace
 
 void DrawPatternBox(int pattern, int x1, int y1, int x2, int y2, int border)
 {
@@ -21,6 +28,11 @@ void DrawPatternBox(int pattern, int x1, int y1, int x2, int y2, int border)
 void DrawScreenBackground(int pattern, int border)
 {
     DrawPatternBox(pattern, 0, 0, GAME_W - 1, GAME_H - 1, border);
+}
+
+void DrawFooter()
+{
+    textout_ex(screen, font, FOOTER_LINE, FOOTER_X, FOOTER_Y, COL_TEXT, -1);
 }
 
 void DrawFrame(int x1, int y1, int x2, int y2, int a, int b)

@@ -52,19 +52,19 @@ bool Number(const std::string &s, int &out)
     return true;
 }
 
-bool Parse(const Setting &setting, const std::string &text, int &out)
+bool Parse(const Setting &setting, const std::string &value, int &out)
 {
     switch (setting.kind) {
     case Kind::Switch:
-        if (text == "on")
+        if (value == "on")
             out = YES;
-        else if (text == "off")
+        else if (value == "off")
             out = NO;
         else
             return false;
         return true;
-    case Kind::Volume: return Number(text, out) && out <= setting.top && out % VOLUME_STEP == 0;
-    case Kind::Count: return Number(text, out) && out <= setting.top;
+    case Kind::Volume: return Number(value, out) && out <= setting.top && out % VOLUME_STEP == 0;
+    case Kind::Count: return Number(value, out) && out <= setting.top;
     }
     return false;
 }
@@ -107,16 +107,16 @@ std::string FormatSettings()
     return out;
 }
 
-void ParseSettings(const char *text, size_t size)
+void ParseSettings(const char *contents, size_t size)
 {
     bool in_section = false;
     std::string line;
     for (size_t i = 0; i < size; i++) {
-        if (text[i] == '\n') {
+        if (contents[i] == '\n') {
             TakeLine(line, in_section);
             line.clear();
         } else {
-            line += text[i];
+            line += contents[i];
         }
     }
     TakeLine(line, in_section);
@@ -126,13 +126,13 @@ void ReadSettingsFile(const char *path)
 {
     FilePtr f = OpenRegularFile(path);
     if (!f) return;
-    char text[MAX_FILE_SIZE];
-    const size_t size = std::fread(text, 1, sizeof text, f.get());
-    ParseSettings(text, size);
+    char contents[MAX_FILE_SIZE];
+    const size_t size = std::fread(contents, 1, sizeof contents, f.get());
+    ParseSettings(contents, size);
 }
 
 bool WriteSettingsFile(const char *path)
 {
-    const std::string text = FormatSettings();
-    return WriteFileAtomically(path, text.data(), text.size());
+    const std::string contents = FormatSettings();
+    return WriteFileAtomically(path, contents.data(), contents.size());
 }

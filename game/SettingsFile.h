@@ -22,7 +22,7 @@
 // The settings' text as WriteSettingsFile stores it.
 std::string FormatSettings();
 // Takes the valid settings of a file's text into the settings globals.
-void ParseSettings(const char *text, size_t size);
+void ParseSettings(const char *contents, size_t size);
 
 // Reads the file if it exists; a missing, short or damaged file changes nothing and says nothing.
 void ReadSettingsFile(const char *path);

@@ -1,4 +1,9 @@
 // The game's sound calls: the module during play, the credits song, sound effects and volumes.
+#include "Sound.h"
+
+#include <allegro.h>
+
+#include "GameData.h"
 #include "Quorvex.h"
 #include "qvmod.h"
 

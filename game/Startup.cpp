@@ -1,14 +1,22 @@
 // Start-up, the title screen and shut-down; the settings and resources every screen shares.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 
+#include "Board.h"
+#include "Button.h"
 #include "CommandLine.h"
 #include "Display.h"
+#include "Events.h"
+#include "GameData.h"
+#include "HighScoreFile.h"
+#include "HighScoreTable.h"
 #include "Platform.h"
 #include "Quorvex.h"
+#include "ScreenHelpers.h"
 #include "SettingsFile.h"
+#include "Sound.h"
 #include "qvmod.h"
 
 char current_game_name[20] = DEFAULT_GAME_NAME;
@@ -19,7 +27,6 @@ int music_on = YES;
 int sound_volume = DEFAULT_VOLUME;
 int music_volume = DEFAULT_VOLUME;
 
-DATAFILE *data = nullptr;
 BITMAP *buffer = nullptr;
 BITMAP *temp_buffer = nullptr;
 char text[256];
@@ -32,37 +39,6 @@ namespace {
 
 constexpr int DIGITAL_VOICES = 16;
 constexpr int MOD_CHANNELS = 4;
-
-// Expected kind of every datafile item; a datafile that does not match is refused at start-up.
-constexpr int QVM_TYPE = DAT_ID('Q', 'V', 'M', ' ');
-int ExpectedType(int item)
-{
-    switch (item) {
-    case ITEM_UNUSED_8:
-    case ITEM_UNUSED_15: return 0;  // any kind
-    case SND_CLICK:
-    case SND_ROWS:
-    case SND_HIGH_SCORE:
-    case SND_KEY: return DAT_SAMPLE;
-    case MOD_GAME: return QVM_TYPE;
-    case PAL_GAME: return DAT_PALETTE;
-    case MIDI_CREDITS: return DAT_MIDI;
-    case FONT_TEXT:
-    case FONT_TABLE:
-    case FONT_TITLE: return DAT_FONT;
-    default: return DAT_BITMAP;
-    }
-}
-
-bool DatafileMatches(const DATAFILE *d)
-{
-    for (int i = 0; i < DATA_ITEM_COUNT; i++) {
-        if (d[i].type == DAT_END) return false;
-        int want = ExpectedType(i);
-        if (want != 0 && d[i].type != want) return false;
-    }
-    return true;
-}
 
 }  // namespace
 

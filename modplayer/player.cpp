@@ -1,6 +1,8 @@
 // Tick engine: advances the song one tick, reads rows, triggers notes, runs effects, programs the voices.
 #include "player_internal.h"
 
+#include <allegro/internal/aintern.h>
+
 #include <algorithm>
 
 namespace {
@@ -45,20 +47,23 @@ int porta_target(int ch, const NOTE_INFO *n)
 
 // ---------------------------------------------------------------- row passes
 
-void first_row_pass()
+// True when a cell set the tempo.
+bool first_row_pass()
 {
+    bool tempo_set = false;
     const int channels = std::min(of->channel_count, QVMOD_MAX_CHANNELS);
     for (int ch = 0; ch < channels; ch++) {
         CHANNEL_STATE &c = ci[ch];
         c.global_volslide_on = 0;
         const NOTE_INFO *n = get_note(of, mi.pattern, mi.row, ch);
         c.loop_on = 0;
-        if (parse_flow_command(mi, *of, c, *n)) update_mod_timer();
+        if (parse_flow_command(mi, *of, c, *n)) tempo_set = true;
         if (n->command == CMD_SET_GLOBAL_VOLUME)
             parse_set_global_volume(n->extcommand);
         else if (n->command == CMD_GLOBAL_VOLSLIDE)
             parse_global_volslide(ch, n->extcommand);
     }
+    return tempo_set;
 }
 
 void extended_command(int ch, int param)
@@ -167,8 +172,15 @@ void second_row_pass()
         const int s = n->sample - 1;
         const bool slides = cell_slides(n);
         if (s >= 0 && slides) {
-            const int k = note_module() ? get_qvmod_sample_no(s, c.note) : s;
-            if (k >= 0 && k < of->sample_count) c.volume = of->sample_info[k].volume;
+            // An instrument number on a sliding cell does not trigger; in a note module it still
+            // releases the note's key and restarts its envelopes, as the trackers do, so a slide
+            // after a key off sounds.
+            if (note_module()) {
+                restart_instrument(ch);
+                reset_volume_and_pan(ch, s);
+            } else if (s < of->sample_count) {
+                c.volume = of->sample_info[s].volume;
+            }
         }
         if ((n->note > 0 || s >= 0) && !slides) {
             c.tremor_count = 0;
@@ -250,6 +262,84 @@ long long voice_frequency_limit(int ch)
     return std::min(kMaxVoiceFrequency, static_cast<long long>(g_voice_loop_frames[ch]) * rate);
 }
 
+// Allegro's software mixer steps through a sample by frequency x 256 / mixing rate, cut to a whole
+// number, so every rate it plays is flat by up to a 256th of the mixing rate (172 Hz at 44.1 kHz):
+// notes go out of tune each by its own amount and slides move in coarse steps. Where that mixer
+// plays the voices, each channel hands it the rate whose step, added up tick after tick, stays
+// within half a step of the wanted one; a note's start begins the sum afresh. A driver that sets
+// a voice's rate itself gets the wanted rate as it is.
+constexpr int kMixerStepBits = 8;
+constexpr int kErrorBits = 16;  // fraction bits of the summed step error
+constexpr long long kHalfStep = 1LL << (kErrorBits - 1);
+
+long long g_step_error[QVMOD_MAX_CHANNELS];  // wanted minus played steps so far
+int g_wanted_frequency[QVMOD_MAX_CHANNELS];
+
+bool mixer_rounds_rates()
+{
+    return digi_driver && digi_driver->set_frequency == _mixer_set_frequency &&
+           get_mixer_frequency() > 0;
+}
+
+int voice_rate_for(int ch, long long hz, long long limit)
+{
+    if (!mixer_rounds_rates()) return static_cast<int>(hz);
+    const long long rate = get_mixer_frequency();
+    const long long wanted = (hz << (kMixerStepBits + kErrorBits)) / rate;
+    const long long most = (limit << kMixerStepBits) / rate;
+    const long long sum = wanted + g_step_error[ch];
+    const long long step = std::clamp((sum + kHalfStep) >> kErrorBits, 0LL, most);
+    g_step_error[ch] = std::clamp(sum - (step << kErrorBits), -kHalfStep, kHalfStep);
+    // The lowest rate the mixer turns into this step; a step of 0 still needs a rate above 0.
+    const long long mixer_unit = 1LL << kMixerStepBits;
+    return static_cast<int>(std::max(1LL, (step * rate + mixer_unit - 1) / mixer_unit));
+}
+
+// The instrument vibrato of note modules (each sample's type, sweep, depth and rate), added to
+// the period sent to the voice. A note starts it at position 0; its depth grows over `sweep`
+// ticks and stops growing at key off. The tick reads the wave before moving along it, so a note's
+// first tick plays its plain pitch.
+enum AutoVibratoWave { kAutoSine, kAutoSquare, kAutoRampDown, kAutoRampUp };
+constexpr int kAutoWaveMax = 64;       // wave points run -64..64
+constexpr int kAutoDepthShift = 8;     // the depth is kept in 256ths while it sweeps
+constexpr int kAutoVibratoShift = 14;  // wave x depth in 256ths, down to period units
+
+struct AutoVibrato {
+    int pos;    // 0..255 along the wave
+    int depth;  // current depth in 256ths
+};
+AutoVibrato g_auto_vibrato[QVMOD_MAX_CHANNELS];
+
+int auto_vibrato_wave(int type, int pos)
+{
+    switch (type & 3) {
+    case kAutoSquare: return pos < 128 ? kAutoWaveMax : -kAutoWaveMax;
+    // The ramps start halfway and run the whole way round: down in pitch (up in period), or up.
+    case kAutoRampDown: return ((pos / 2 + kAutoWaveMax) & 127) - kAutoWaveMax;
+    case kAutoRampUp: return kAutoWaveMax - ((pos / 2 + kAutoWaveMax) & 127);
+    default: {
+        const int w = vib_table[(pos >> 2) & 31] * kAutoWaveMax / 255;
+        return pos < 128 ? w : -w;
+    }
+    }
+}
+
+int auto_vibrato_step(int ch, bool started)
+{
+    const CHANNEL_STATE &c = ci[ch];
+    if (!note_module() || c.sample < 0 || c.sample >= of->sample_count) return 0;
+    const SAMPLE_INFO &si = of->sample_info[c.sample];
+    const int full = std::clamp(si.vibrato_depth, 0, 255) << kAutoDepthShift;
+    AutoVibrato &a = g_auto_vibrato[ch];
+    if (started) a = {0, si.vibrato_sweep > 0 ? 0 : full};
+    if (full == 0) return 0;
+    const int delta = (auto_vibrato_wave(si.vibrato_type, a.pos) * a.depth) >> kAutoVibratoShift;
+    a.pos = (a.pos + std::clamp(si.vibrato_rate, 0, 255)) & 255;
+    if (c.key_off == 0 && a.depth < full)
+        a.depth = std::min(full, a.depth + full / std::max(si.vibrato_sweep, 1));
+    return delta;
+}
+
 void output_pass()
 {
     const int channels = playing_channels();
@@ -293,11 +383,15 @@ void output_pass()
             voice_set_position(v, pos);
             c.set_position = 0;
         }
+        if (kick) g_step_error[ch] = 0;
+        const int vibrato = auto_vibrato_step(ch, kick);
         if (c.period > 0) {
-            const long long hz =
-                static_cast<long long>(period2pitch(c.temp_period)) * mi.pitch_ratio / 100;
-            voice_set_frequency(v,
-                                static_cast<int>(std::clamp(hz, 0LL, voice_frequency_limit(ch))));
+            const long long limit = voice_frequency_limit(ch);
+            const int period = std::max(c.temp_period + vibrato, kMinOutputPeriod);
+            const long long hz = std::clamp(
+                static_cast<long long>(period2pitch(period)) * mi.pitch_ratio / 100, 0LL, limit);
+            g_wanted_frequency[ch] = static_cast<int>(hz);
+            voice_set_frequency(v, voice_rate_for(ch, hz, limit));
         }
         process_envelope(&c.volume_env, kEnvVolumeDefault, c.key_off);
         process_envelope(&c.pan_env, kEnvPanDefault, c.key_off);
@@ -311,11 +405,16 @@ void output_pass()
 
 }  // namespace
 
+int wanted_voice_frequency(int ch)
+{
+    return ch >= 0 && ch < QVMOD_MAX_CHANNELS ? g_wanted_frequency[ch] : 0;
+}
+
 // ---------------------------------------------------------------- one tick
 
-void run_mod_tick(void)
+bool run_mod_tick(void)
 {
-    if (!of || mi.busy == kTrue || mi.paused == kTrue) return;
+    if (!of || mi.busy == kTrue || mi.paused == kTrue) return false;
 
     if (mi.request_row != 0) {
         mi.row = mi.request_row - 1;
@@ -331,35 +430,37 @@ void run_mod_tick(void)
         silence_voices();
         if (mi.order_pos == 0) {
             restart_mod(mi.loop);
-            return;
+            return true;
         }
         if (mi.order_pos < of->order_count) mi.pattern = of->order_table[mi.order_pos];
         keep_row_in_pattern(mi, *of);
     }
 
     const SongStep step = advance_song_position(mi, *of, ci, playing_channels(), mi.voice_count);
-    if (step == SongStep::PatternDelay) return;
+    if (step == SongStep::PatternDelay) return false;
     if (step == SongStep::End) {
         stop_voices();
         if (mi.loop == kFalse) {
             of = nullptr;
             set_song_playing(kFalse);
-        } else {
-            const int restart = of->restart_order;
-            restart_mod(kTrue);
-            goto_mod_track(restart);
+            return false;
         }
-        return;
+        const int restart = of->restart_order;
+        restart_mod(kTrue);
+        request_track(std::clamp(restart, 0, QVMOD_MAX_ORDERS));
+        return true;
     }
 
+    bool tempo_set = false;
     if (mi.tick == 0) {
-        first_row_pass();
+        tempo_set = first_row_pass();
         second_row_pass();
     } else {
         first_effect_pass();
     }
     second_effect_pass();
     output_pass();
+    return tempo_set;
 }
 
 // ---------------------------------------------------------------- note triggers
@@ -389,15 +490,6 @@ void parse_old_note(int ch, int note, int s)
 void parse_new_note(int ch, int note, int s)
 {
     CHANNEL_STATE &c = ci[ch];
-    c.key_off = 0;
-    c.fade_volume = kFullFade;
-    c.fadeout = 0;
-    for (ENVELOPE_STATE *env : {&c.volume_env, &c.pan_env}) {
-        env->flags = env->points = env->index_a = env->index_b = env->tick = 0;
-    }
-    c.volume_env.value = kEnvVolumeDefault;
-    c.pan_env.value = kEnvPanDefault;
-
     if (note >= 1) {
         const int n = note - 1;
         c.note = n;
@@ -412,8 +504,25 @@ void parse_new_note(int ch, int note, int s)
         }
         c.period = note2period(n + c.transpose, c.c2spd);
         c.kick = kTrue;
+    } else if (s >= 0) {
+        // An instrument number alone returns the volume and pan to the sample's, where a
+        // lowered volume would otherwise stay for every later note without one.
+        reset_volume_and_pan(ch, s);
     }
+    restart_instrument(ch);
+}
 
+void restart_instrument(int ch)
+{
+    CHANNEL_STATE &c = ci[ch];
+    c.key_off = 0;
+    c.fade_volume = kFullFade;
+    c.fadeout = 0;
+    for (ENVELOPE_STATE *env : {&c.volume_env, &c.pan_env}) {
+        env->flags = env->points = env->index_a = env->index_b = env->tick = 0;
+    }
+    c.volume_env.value = kEnvVolumeDefault;
+    c.pan_env.value = kEnvPanDefault;
     if (c.instrument >= 0 && c.instrument < of->instrument_count) {
         const INSTRUMENT_INFO &in = of->instrument_info[c.instrument];
         c.fadeout = in.volume_fadeout;
@@ -424,6 +533,15 @@ void parse_new_note(int ch, int note, int s)
                        in.pan_env_points, in.pan_env_loop_start, in.pan_env_loop_end,
                        in.pan_env_sustain_start, in.pan_env_sustain_end);
     }
+}
+
+void reset_volume_and_pan(int ch, int s)
+{
+    CHANNEL_STATE &c = ci[ch];
+    const int k = get_qvmod_sample_no(s, c.note);
+    if (k < 0 || k >= of->sample_count) return;
+    c.volume = of->sample_info[k].volume;
+    c.pan = of->sample_info[k].pan;
 }
 
 int get_qvmod_sample_no(int instrument, int note)

@@ -148,10 +148,12 @@ extern "C" int note2period(int note, int c2spd)
         note = std::clamp(note, 0, kMaxNote);
         c2spd = std::clamp(c2spd, 0, kMaxFinetuneC2spd);
         const int octave = note / 12;
+        // c2spd holds finetune + 128: its high nibble picks the table's step, its low nibble
+        // is how far the tuning lies towards the next step.
         const int i = 8 * (note % 12) + (c2spd >> 4);
         const int p1 = logtab[i];
         const int p2 = i + 1 < kLogtabSize ? logtab[i + 1] : kLogtabPastEnd;
-        return (((c2spd / 16) * (p2 - p1)) / 15 + p1) >> octave;
+        return (((c2spd & 15) * (p2 - p1)) / 16 + p1) >> octave;
     }
     if (c2spd == 0) c2spd = kZeroC2spdRate;
     // A pitch too low for the division plays at the longest period instead of dividing by zero.
@@ -289,14 +291,39 @@ void parse_arpeggio(int ch, int param)
     c.arpeggio_on = kTrue;
 }
 
-// The lasting period never moves; ticks cycle base, +hi, +lo semitones on the note grid.
+namespace {
+
+// 2^(-s/12) in 16.16 fixed point: a period s semitones higher.
+// clang-format off
+constexpr int kSemitoneUp[16] = {
+    65536, 61858, 58386, 55109, 52016, 49097, 46341, 43740,
+    41285, 38968, 36781, 34716, 32768, 30929, 29193, 27554,
+};
+// clang-format on
+constexpr int kSemitoneUpShift = 16;
+
+// The period `semitones` above the note the channel plays, counted from its actual period, so a
+// tuned or slid note keeps its chord: period modules scale the period, linear note modules step
+// 64 units a semitone, Amiga-table note modules take the table's period of the note above.
+int arpeggio_period(const CHANNEL_STATE &c, int semitones)
+{
+    if (semitones == 0) return c.period;
+    if (mi.flags & QVMOD_FLAG_LINEAR) return c.period - kUnitsPerSemitone * semitones;
+    if (mi.flags & QVMOD_FLAG_AMIGA) return note2period(c.note + c.transpose + semitones, c.c2spd);
+    const long long scaled = static_cast<long long>(c.period) * kSemitoneUp[semitones & 15];
+    return static_cast<int>((scaled + (1LL << (kSemitoneUpShift - 1))) >> kSemitoneUpShift);
+}
+
+}  // namespace
+
+// The lasting period never moves; ticks cycle base, +hi, +lo semitones.
 void do_arpeggio(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     switch (mi.tick % 3) {
     case 0: c.temp_period = c.period; break;
-    case 1: c.temp_period = find_lower_period(c.period, (c.arpeggio_param >> 4) & 15); break;
-    default: c.temp_period = find_lower_period(c.period, c.arpeggio_param & 15); break;
+    case 1: c.temp_period = arpeggio_period(c, (c.arpeggio_param >> 4) & 15); break;
+    default: c.temp_period = arpeggio_period(c, c.arpeggio_param & 15); break;
     }
 }
 

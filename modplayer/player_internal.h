@@ -1,8 +1,9 @@
-// QVMOD internals shared by the player, the effect handlers and the loaders (not installed).
+// The engine's private header (not installed): what the interface, the tick, the row flow and the
+// effect handlers share.
 #ifndef QVMOD_PLAYER_INTERNAL_H
 #define QVMOD_PLAYER_INTERNAL_H
 
-#include "qvmod_common.h"
+#include "module_record.h"
 
 #include <atomic>
 #include <memory>
@@ -35,7 +36,7 @@ extern const int lintab[kLintabSize];
 extern const unsigned short logtab[kLogtabSize];
 extern const int vib_table[32];
 
-// ------------------------------------------------------------------ exclusion
+// ------------------------------------------------------------------ shared state (player_state.cpp)
 
 // Exclusion between the tick and the interface: a tick never waits, it skips its work while the
 // player is held; holding waits for a tick already running to finish. Calls made from inside the
@@ -48,6 +49,11 @@ public:
     PlayerHold &operator=(const PlayerHold &) = delete;
 };
 
+// The tick's side of the exclusion: true when this thread may run a tick now (no other tick runs
+// and nobody holds the player); end_tick closes what a true begin_tick opened.
+bool begin_tick(void);
+void end_tick(void);
+
 // Lock-free copies of mi.playing and mi.paused for the queries.
 extern std::atomic<int> qv_playing;
 extern std::atomic<int> qv_paused;
@@ -56,14 +62,16 @@ void set_song_paused(int paused);
 
 // ------------------------------------------------------------------ timing (tick_timer.cpp)
 
-int mod_timer_period(int bpm, int speed_ratio);  // clamped, always >= 1
-void update_mod_timer(void);                     // (re)installs the timer at the current tempo
+void update_mod_timer(void);  // (re)installs the timer at the current tempo
 void remove_mod_timer(void);  // takes the timer away; waits for a callback in progress
-void set_mod_bpm(int bpm);    // clamps, stores in mi.bpm, updates the timer
 
 // ------------------------------------------------------------------ song flow
 // The rules that move a song from row to row, on a song state and channel loops given to them:
 // the tick engine passes mi and ci, the song-length walk its own copies.
+
+// The timer period of a tick at a tempo and speed ratio, in Allegro timer units; both are held
+// to their ranges, so the period is always at least 1.
+int mod_timer_period(int bpm, int speed_ratio);
 
 // Position jump, pattern break, speed and tempo, pattern loop and pattern delay of one cell, in
 // the first row pass. True when the cell set the tempo (the engine then re-installs its timer).
@@ -129,19 +137,40 @@ const PingPongCopies *playing_copies();
 // once per mixing buffer and then reads outside the sample, so the player never asks it for one.
 const SAMPLE *pingpong_copy(int number);
 
-// ------------------------------------------------------------------ tick engine
+// ------------------------------------------------------------------ songs (song_control.cpp)
+// The engine's side of starting and stopping: the interface calls these while it holds the
+// player, the tick from inside a tick.
 
-// One tick of the playing song (player.cpp); mod_interrupt runs it with the player not held.
-void run_mod_tick(void);
-
+// From the song state on, as play_mod starts a module with its ping-pong copies already made;
+// the caller then sets the timer to the song's tempo.
+void start_song(QVMOD *module, int loop, const PingPongCopies *copies);
 // play_mod for the tick: starts the playing module again from its first order position, with
 // the ping-pong copies it already has, so that a restart allocates and frees nothing.
 void restart_mod(int loop);
+void stop_song(void);
+void pause_song(void);
+void resume_song(void);
+// Asks the tick to continue at row 0 of order position `order` (0 restarts the song).
+void request_track(int order);
+
+// ------------------------------------------------------------------ tick engine
+
+// One tick of the playing song (player.cpp); mod_interrupt runs it with the player not held.
+// True when the tick changed the tempo or restarted the song: the timer needs the new period.
+bool run_mod_tick(void);
+
+// The frequency the output pass last meant for a channel's voice; where Allegro's mixer rounds
+// rates, the voice is handed a rate near it that keeps the channel in tune over the ticks.
+int wanted_voice_frequency(int ch);
 
 int calc_volume(int ch);
 int calc_pan(int ch);
 void parse_old_note(int ch, int note, int s);
 void parse_new_note(int ch, int note, int s);
+// Note modules: key off and fade cleared, the envelopes of the channel's instrument restarted.
+void restart_instrument(int ch);
+// Note modules: volume and pan from the sample instrument s plays for the channel's note.
+void reset_volume_and_pan(int ch, int s);
 int get_qvmod_sample_no(int instrument, int note);
 
 // ------------------------------------------------------------------ ProTracker effects

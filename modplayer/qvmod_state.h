@@ -1,8 +1,8 @@
-/* QVMOD engine state that tests and tools inspect: the song and channel records the tick keeps, and its globals. Included by qvmod.h. */
+/* QVMOD engine state that tests and tools inspect: the song and channel records the tick keeps, and its globals. */
 #ifndef QVMOD_STATE_H
 #define QVMOD_STATE_H
 
-#include "qvmod.h"
+#include "qvmod_types.h"
 
 #ifdef __cplusplus
 extern "C" {

@@ -1,4 +1,4 @@
-// How a song moves from row to row (jumps, breaks, loops, delays, tempo), for the tick engine and for measuring a song's length.
+// How a song moves from row to row (jumps, breaks, loops, delays, tempo) and how long a tick lasts, for the tick engine and for measuring a song's length.
 #include "player_internal.h"
 
 #include <algorithm>
@@ -30,6 +30,20 @@ void set_song_bpm(SONG_STATE &s, int bpm)
 }
 
 }  // namespace
+
+extern "C" {
+int enable_lasttrk_loop = kTrue;
+}
+
+// ---------------------------------------------------------------- tick period
+
+int mod_timer_period(int bpm, int speed_ratio)
+{
+    bpm = std::clamp(bpm, kMinBpm, kMaxBpm);
+    speed_ratio = std::clamp(speed_ratio, kMinRatio, kMaxRatio);
+    const int divisor = std::max(1, (speed_ratio * 24 * bpm) / 100);
+    return kTimerUnitsPerMinute / divisor;
+}
 
 // ---------------------------------------------------------------- row-flow commands
 

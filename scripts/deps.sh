@@ -9,6 +9,7 @@ pkgs=(
   xvfb xauth xdotool x11-utils x11-apps
   sox freepats
   desktop-file-utils appstream groff-base
+  debhelper lintian
   clang libclang-rt-14-dev
   clang-format pyflakes3 shellcheck
 )

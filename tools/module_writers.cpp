@@ -603,3 +603,337 @@ XmSpec realistic_xm(unsigned seed, int patterns, int channels, int instruments, 
     }
     return s;
 }
+
+// ------------------------------------------------------------------ probe songs
+
+namespace {
+
+constexpr int kProbeRows = 64;
+constexpr int kProbeChannels = 4;
+constexpr int kProbePatterns = 3;
+constexpr int kProbeLoopFrames = 64;
+constexpr int kProbeDrumFrames = 3000;
+constexpr int kProbeLeadFrames = 6000;
+constexpr int kNoNote = -1;
+constexpr int kKeyOff = -2;
+constexpr int kXmKeyOffNote = 97;
+constexpr int kXmFirstNote = 37;  // the XM note of the lowest ProTracker note at the same pitch
+constexpr int kS3mFirstOctave = 3;
+// Notes of a minor scale, counted in semitones from the lowest ProTracker note.
+constexpr int kLeadNotes[] = {12, 15, 17, 19, 22, 24, 27, 29};
+constexpr int kBassNotes[] = {0, 3, 5, 7, 10};
+
+enum ProbeInstrument { kLead = 1, kPad, kBass, kDrum, kTuned };
+
+// One cell in format-free terms: a note is a semitone index (or kNoNote, kKeyOff), effects and
+// volumes are in the file format's own numbering (volume -1: none).
+struct ProbeCell {
+    int note = kNoNote;
+    int instrument = 0;
+    int volume = -1;
+    int effect = -1;
+    int param = 0;
+};
+using ProbePattern = std::vector<ProbeCell>;  // kProbeRows x kProbeChannels
+
+struct ProbeFamily {
+    const char *name;
+    std::vector<std::pair<int, int>> effects;  // (effect, parameter), one per note in turn
+    std::vector<int> volumes;                  // volume column values in turn (none: unused)
+    // Changes to the planned patterns: jumps, key offs, instrument-only cells.
+    void (*extra)(std::vector<ProbePattern> &) = nullptr;
+};
+
+ProbeCell &at(std::vector<ProbePattern> &p, int pattern, int row, int ch)
+{
+    return p[static_cast<size_t>(pattern)][static_cast<size_t>(row * kProbeChannels + ch)];
+}
+
+// Lead notes every 4 rows and a second voice every 8, each followed by the family's effect on
+// the rows it holds; a bass every 16 rows and a drum every 4, without effects.
+std::vector<ProbePattern> plan_probe(const ProbeFamily &f, unsigned seed)
+{
+    std::mt19937 rng(seed);
+    const auto pick = [&rng](const auto &list) {
+        return list[rng() % (sizeof list / sizeof list[0])];
+    };
+    std::vector<ProbePattern> pats(kProbePatterns, ProbePattern(kProbeRows * kProbeChannels));
+    const size_t n = f.effects.size();
+    size_t event = 0;
+    for (int p = 0; p < kProbePatterns; p++) {
+        for (int r = 0; r < kProbeRows; r++) {
+            ProbeCell &lead = at(pats, p, r, 0);
+            ProbeCell &pad = at(pats, p, r, 1);
+            if (r % 4 == 0) {
+                lead.note = pick(kLeadNotes);
+                lead.instrument = event % 3 == 2 ? kTuned : kLead;
+                event++;
+            }
+            if (n) {
+                const auto [e, param] = f.effects[(event - 1) % n];
+                lead.effect = e;
+                lead.param = param;
+                const auto [e2, param2] = f.effects[(event / 2 + 3) % n];
+                if (r % 8 >= 2) pad.effect = e2, pad.param = param2;
+            }
+            if (r % 8 == 2) {
+                pad.note = pick(kLeadNotes) - 5;
+                pad.instrument = kPad;
+            }
+            if (!f.volumes.empty()) {
+                lead.volume = f.volumes[(event + static_cast<size_t>(r)) % f.volumes.size()];
+                pad.volume = f.volumes[(event * 3 + static_cast<size_t>(r)) % f.volumes.size()];
+            }
+            if (r % 16 == 0) at(pats, p, r, 2) = {pick(kBassNotes), kBass, -1, -1, 0};
+            if (r % 4 == 2) at(pats, p, r, 3) = {24, kDrum, -1, -1, 0};
+        }
+    }
+    if (f.extra) f.extra(pats);
+    return pats;
+}
+
+// Tonal loops with strong harmonics, a bass, and a drum hit that does not loop.
+std::vector<int> probe_wave(int instrument, int amplitude)
+{
+    const double pi = 3.14159265358979;
+    std::vector<int> v;
+    if (instrument == kDrum) {
+        std::mt19937 rng(7);
+        for (int i = 0; i < kProbeDrumFrames; i++) {
+            const double decay = 1.0 - static_cast<double>(i) / kProbeDrumFrames;
+            const double noise = static_cast<int>(rng() % 201) - 100;
+            v.push_back(static_cast<int>(
+                amplitude * decay * (0.9 * std::sin(2 * pi * i / (18 + i / 80)) + 0.004 * noise)));
+        }
+        return v;
+    }
+    // The lead is a struck tone that dies away within a few rows, so the songs breathe.
+    const int frames = instrument == kLead ? kProbeLeadFrames : kProbeLoopFrames;
+    for (int i = 0; i < frames; i++) {
+        const double x = static_cast<double>(i % kProbeLoopFrames) / kProbeLoopFrames;
+        const double decay = instrument == kLead ? std::exp(-4.0 * i / frames) : 1.0;
+        double s = 0;
+        switch (instrument) {
+        case kPad: s = 0.6 * (x < 0.5 ? 4 * x - 1 : 3 - 4 * x) + 0.3 * std::sin(4 * pi * x); break;
+        case kBass: s = 0.9 * std::sin(2 * pi * x); break;
+        default: s = 0.55 * (2 * x - 1) + 0.35 * (x < 0.5 ? 1 : -1); break;
+        }
+        v.push_back(static_cast<int>(amplitude * decay * s));
+    }
+    return v;
+}
+
+int probe_finetune(int instrument)
+{
+    return instrument == kTuned ? 13 : instrument == kPad ? 3 : 0;  // MOD nibbles: -3 and +3
+}
+
+ModuleImage probe_mod(const ProbeFamily &f, unsigned seed)
+{
+    ModSpec s;
+    s.title = f.name;
+    s.song_length = kProbePatterns;
+    for (int i = 0; i < kProbePatterns; i++)
+        s.orders[static_cast<size_t>(i)] = static_cast<unsigned char>(i);
+    for (int ins = kLead; ins <= kTuned; ins++) {
+        ModSampleSpec sm;
+        const int source = ins == kTuned ? kLead : ins;
+        for (int v : probe_wave(source, 110)) sm.data.push_back(static_cast<signed char>(v));
+        sm.finetune = probe_finetune(ins);
+        if (source == kPad || source == kBass) sm.repeat_length_words = kProbeLoopFrames / 2;
+        s.sample_list.push_back(sm);
+    }
+    for (const ProbePattern &p : plan_probe(f, seed)) {
+        std::vector<ModCell> cells;
+        for (const ProbeCell &c : p)
+            cells.push_back({c.instrument, c.note >= 0 ? kModPeriods[std::min(c.note, 35)] : 0,
+                             std::max(c.effect, 0), c.effect >= 0 ? c.param : 0});
+        s.patterns.push_back(std::move(cells));
+    }
+    return write_mod(s);
+}
+
+ModuleImage probe_s3m(const ProbeFamily &f, unsigned seed)
+{
+    S3mSpec s;
+    s.title = f.name;
+    s.channel_settings.fill(255);
+    for (int i = 0; i < kProbeChannels; i++)
+        s.channel_settings[static_cast<size_t>(i)] = static_cast<unsigned char>(i % 2 ? 8 + i : i);
+    for (int i = 0; i < kProbePatterns; i++) s.orders.push_back(i);
+    s.sample_format = 1;
+    for (int ins = kLead; ins <= kTuned; ins++) {
+        S3mSampleSpec sm;
+        const int source = ins == kTuned ? kLead : ins;
+        for (int v : probe_wave(source, 110))
+            sm.data.push_back(static_cast<unsigned char>(v & 0xFF));
+        sm.loop = source == kPad || source == kBass;
+        sm.loop_end = static_cast<uint32_t>(sm.data.size());
+        sm.c2spd = ins == kTuned ? 8100 : ins == kPad ? 8600 : 8363;
+        s.sample_list.push_back(sm);
+    }
+    for (const ProbePattern &p : plan_probe(f, seed)) {
+        S3mPattern pat;
+        for (int r = 0; r < kProbeRows; r++)
+            for (int ch = 0; ch < kProbeChannels; ch++) {
+                const ProbeCell &c = p[static_cast<size_t>(r * kProbeChannels + ch)];
+                if (c.note == kNoNote && c.volume < 0 && c.effect < 0 && c.instrument == 0)
+                    continue;
+                S3mEntry e;
+                e.channel = ch;
+                if (c.note >= 0 || c.instrument)
+                    e.note = c.note == kKeyOff ? 254
+                             : c.note >= 0 ? ((kS3mFirstOctave + c.note / 12) << 4) | (c.note % 12)
+                                           : 255;
+                e.instrument = c.instrument;
+                e.volume = c.volume;
+                if (c.effect > 0) e.command = c.effect, e.param = c.param;
+                pat.rows[static_cast<size_t>(r)].push_back(e);
+            }
+        s.patterns.push_back(std::move(pat));
+    }
+    return write_s3m(s);
+}
+
+XmInstrument probe_xm_instrument(int ins, bool envelopes, int vibrato_depth)
+{
+    XmInstrument in;
+    XmSampleSpec sm;
+    const int source = ins == kTuned ? kLead : ins;
+    sm.frames = probe_wave(source, 110);
+    const bool loop = source == kPad || source == kBass;
+    sm.loop_type = loop ? 1 : 0;
+    sm.loop_length = loop ? static_cast<uint32_t>(sm.frames.size()) : 0;
+    sm.finetune = ins == kTuned ? -40 : ins == kPad ? 25 : 0;
+    sm.volume = ins == kPad ? 48 : 64;
+    sm.panning = ins == kPad ? 96 : 160;
+    in.samples.push_back(sm);
+    if (envelopes && source != kDrum) {
+        in.volume_env = {{{0, 64}, {8, 40}, {24, 52}, {64, 12}}, -1, 1 | 2 | 4, 2, 1, 2};
+        in.pan_env = {{{0, 32}, {16, 8}, {32, 56}, {48, 32}}, -1, 1 | 4, 0, 1, 3};
+        in.fadeout = 1200;
+    }
+    if (ins == kLead) {
+        in.vibrato_depth = vibrato_depth;
+        in.vibrato_rate = vibrato_depth ? 24 : 0;
+    }
+    return in;
+}
+
+ModuleImage probe_xm(const ProbeFamily &f, unsigned seed, bool linear)
+{
+    const std::string name = f.name;
+    XmSpec s;
+    s.title = name;
+    s.linear = linear;
+    s.orders.clear();
+    for (int i = 0; i < kProbePatterns; i++) s.orders.push_back(i);
+    const bool envelopes = name == "xm-envelopes" || name == "xm-instruments";
+    for (int ins = kLead; ins <= kTuned; ins++)
+        s.instruments.push_back(
+            probe_xm_instrument(ins, envelopes, name == "xm-autovibrato" ? 10 : 0));
+    for (const ProbePattern &p : plan_probe(f, seed)) {
+        XmPattern pat;
+        for (const ProbeCell &c : p)
+            pat.cells.push_back({c.note == kKeyOff ? kXmKeyOffNote
+                                 : c.note >= 0     ? kXmFirstNote + c.note
+                                                   : 0,
+                                 c.instrument, std::max(c.volume, 0), std::max(c.effect, 0),
+                                 c.effect >= 0 ? c.param : 0});
+        s.patterns.push_back(std::move(pat));
+    }
+    return write_xm(s);
+}
+
+// Speed and tempo changes and a pattern delay on the bass channel.
+void probe_tempo(std::vector<ProbePattern> &p, int speed_effect, int tempo_effect, int tempo_param,
+                 int delay_effect)
+{
+    at(p, 1, 0, 2).effect = speed_effect, at(p, 1, 0, 2).param = 5;
+    at(p, 2, 0, 2).effect = tempo_effect, at(p, 2, 0, 2).param = tempo_param;
+    at(p, 2, 32, 2).effect = delay_effect, at(p, 2, 32, 2).param = 0xE1;
+}
+
+// Instrument numbers without notes on the second voice, a new sample over the playing one.
+void probe_instrument_only(std::vector<ProbePattern> &p)
+{
+    for (int pat = 0; pat < kProbePatterns; pat++)
+        for (int r = 6; r < kProbeRows; r += 8)
+            at(p, pat, r, 1).instrument = r % 16 == 6 ? kTuned : kPad;
+}
+
+// XM: key off on the lead's third row; on its fourth a tone portamento with an instrument
+// number; the second voice fades by volume slides and then gets its instrument number alone.
+void probe_xm_instruments(std::vector<ProbePattern> &p)
+{
+    for (int pat = 0; pat < kProbePatterns; pat++)
+        for (int r = 0; r < kProbeRows; r++) {
+            ProbeCell &lead = at(p, pat, r, 0);
+            ProbeCell &pad = at(p, pat, r, 1);
+            if (r % 4 == 2) lead = {kKeyOff, 0, -1, -1, 0};
+            if (r % 4 == 3) lead = {kLeadNotes[(r / 4) % 8], kLead, -1, 3, 0x20};
+            if (r % 8 >= 3 && r % 8 <= 5) pad.effect = 10, pad.param = 0x0F;
+            if (r % 8 == 6) pad = {kNoNote, kPad, -1, -1, 0};
+        }
+}
+
+// XM: key offs by note and by command, and an envelope position jump.
+void probe_xm_envelopes(std::vector<ProbePattern> &p)
+{
+    for (int pat = 0; pat < kProbePatterns; pat++)
+        for (int r = 0; r < kProbeRows; r++) {
+            if (r % 8 == 3) at(p, pat, r, 0) = {kKeyOff, 0, -1, -1, 0};
+            if (r % 8 == 7) at(p, pat, r, 1).effect = 20, at(p, pat, r, 1).param = 0;
+            if (r % 16 == 9) at(p, pat, r, 0).effect = 21, at(p, pat, r, 0).param = 0x10;
+        }
+}
+
+}  // namespace
+
+std::vector<std::pair<std::string, ModuleImage>> probe_modules()
+{
+    // clang-format off
+    const ProbeFamily mod[] = {
+        {"mod-arpeggio", {{0, 0x47}, {0, 0x37}, {0, 0x0C}, {0, 0x70}, {0, 0x03}, {0, 0x58}}, {}},
+        {"mod-slides", {{1, 0x03}, {2, 0x02}, {3, 0x06}, {5, 0x02}, {3, 0x00}, {0xE, 0x12}, {0xE, 0x21}}, {}},
+        {"mod-vibrato", {{4, 0x46}, {4, 0x28}, {6, 0x02}, {7, 0x46}, {7, 0x28}, {4, 0x00}, {6, 0x20}}, {}},
+        {"mod-volume", {{0xA, 0x02}, {0xA, 0x10}, {0xC, 0x20}, {0xC, 0x40}, {0xE, 0xA2}, {0xE, 0xB3},
+                        {0xE, 0xC3}, {0xE, 0x92}}, {}},
+        {"mod-notes", {{9, 0x04}, {9, 0x00}, {0xE, 0xD2}, {0, 0}}, {},
+         [](std::vector<ProbePattern> &p) { probe_instrument_only(p); probe_tempo(p, 0xF, 0xF, 0x8C, 0xE); }},
+    };
+    const ProbeFamily s3m[] = {
+        {"s3m-slides", {{4, 0x03}, {4, 0x30}, {4, 0xF2}, {4, 0x2F}, {5, 0x06}, {6, 0x04}, {5, 0xF4},
+                        {6, 0xE8}, {7, 0x10}, {12, 0x02}, {4, 0x00}}, {}},
+        {"s3m-vibrato", {{8, 0x46}, {21, 0x4C}, {11, 0x02}, {18, 0x46}, {10, 0x47}, {10, 0x00}, {9, 0x21},
+                         {17, 0x03}, {17, 0x83}}, {}},
+        {"s3m-volume", {{24, 0x20}, {24, 0x60}, {19, 0xA2}, {19, 0x84}, {15, 0x02}, {0, 0}},
+         {64, 40, 20, 50, 10, 64, 32},
+         [](std::vector<ProbePattern> &p) { probe_tempo(p, 1, 20, 0x90, 19); }},
+    };
+    const ProbeFamily xm_effects = {
+        "xm-effects", {{0, 0x47}, {1, 0x08}, {2, 0x06}, {3, 0x10}, {4, 0x48}, {5, 0x02}, {6, 0x20}, {7, 0x46},
+                       {10, 0x04}, {10, 0x20}, {14, 0x12}, {14, 0x23}, {14, 0xA2}, {14, 0xB2}, {27, 0x83},
+                       {29, 0x21}, {33, 0x12}, {33, 0x23}, {25, 0x08}}, {}};
+    const ProbeFamily xm[] = {
+        {"xm-volume-column", {}, {0x50, 0x30, 0x65, 0x72, 0x84, 0x93, 0xA4, 0xB6, 0xC3, 0xCC, 0xD4, 0xE4,
+                                  0xF8, 0x20, 0x40}},
+        {"xm-envelopes", {{0, 0}}, {}, probe_xm_envelopes},
+        {"xm-instruments", {{0, 0}}, {}, probe_xm_instruments},
+        {"xm-autovibrato", {{0, 0}}, {}},
+    };
+    // clang-format on
+    std::vector<std::pair<std::string, ModuleImage>> out;
+    unsigned seed = 1;
+    for (const ProbeFamily &f : mod)
+        out.emplace_back(std::string(f.name) + ".mod", probe_mod(f, seed++));
+    for (const ProbeFamily &f : s3m)
+        out.emplace_back(std::string(f.name) + ".s3m", probe_s3m(f, seed++));
+    out.emplace_back("xm-effects.xm", probe_xm(xm_effects, seed++, true));
+    ProbeFamily amiga = xm_effects;
+    amiga.name = "xm-amiga";
+    out.emplace_back("xm-amiga.xm", probe_xm(amiga, seed++, false));
+    for (const ProbeFamily &f : xm)
+        out.emplace_back(std::string(f.name) + ".xm", probe_xm(f, seed++, true));
+    return out;
+}

@@ -173,4 +173,11 @@ ModSpec song_mod(unsigned seed, int patterns);
 S3mSpec realistic_s3m(unsigned seed, int patterns, int channels, int sample_frames);
 XmSpec realistic_xm(unsigned seed, int patterns, int channels, int instruments, int sample_frames);
 
+// ------------------------------------------------------------------ probe songs
+
+// Short four-channel songs (about 23 s) that each put one family of effects, the volume column,
+// the envelopes or the instrument rules to work over held tones, a bass and a drum, for comparing
+// players feature by feature. Named "family.mod", ".s3m" or ".xm".
+std::vector<std::pair<std::string, ModuleImage>> probe_modules();
+
 #endif

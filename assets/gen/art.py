@@ -410,9 +410,10 @@ _TITLE_STACKS = [(20, [3, 2, 4, 3, 1, 2, 5, 4]), (460, [4, 5, 2, 3, 3, 1, 2, 4])
 FLOOR_Y = SCREEN_H - 40
 
 
-def title():
-    """The title picture: the name as a logotype, falling pieces, a calm plate for the two
-    buttons (245..385 x 320..375) and a dark band for the two footer lines (y 450 and 460)."""
+def title(version):
+    """The title picture: the name as a logotype with the version under it, falling pieces, a calm
+    plate for the two buttons (245..385 x 320..375) and a dark band for the two footer lines (y 450
+    and 460)."""
     bg = _night_background(SCREEN_W, SCREEN_H, 7)
     bg.paste(_glow(bg.size, (60, 70, 580, 250), (60, 80, 200), 40), (0, 0), _glow(bg.size, (60, 70, 580, 250), (60, 80, 200), 40))
     for x0, heights in _TITLE_STACKS:
@@ -429,7 +430,7 @@ def title():
     d.rounded_rectangle((225, 304, 405, 391), radius=8, fill=(12, 16, 38), outline=(88, 128, 208))
     mark = wordmark(600, 190, "QUORVEX", "VASTRELON", 96, 32, 14, 20)
     bg.paste(mark, (20, 70), mark)
-    d.text((320, 272), "v2.0", font=_font("DejaVuSans-Bold.ttf", 16), fill=(176, 190, 220), anchor="mm")
+    d.text((320, 272), "v" + version, font=_font("DejaVuSans-Bold.ttf", 16), fill=(176, 190, 220), anchor="mm")
     return quantize(bg)
 
 

@@ -1,7 +1,8 @@
 """Writes every source file of quorvex.dat into a folder, with a manifest in item order.
 
 Usage: make_sources.py OUTDIR [--module FILE.qvm]
-The manifest OUTDIR/items.txt has one line per datafile item: TYPE|FILE.
+The manifest OUTDIR/items.txt has one line per datafile item: TYPE|FILE. The title picture shows
+the project's version, read from VERSION at the top of the tree.
 """
 import os
 import struct
@@ -30,6 +31,12 @@ def placeholder_qvm():
         cells -= n
     body += struct.pack("<H", rows_n) + empty_plane * 5
     return head + body
+
+
+def project_version():
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "VERSION")
+    with open(path) as f:
+        return f.readline().strip()
 
 
 def main():
@@ -87,7 +94,7 @@ def main():
     save_wav("snd_high_score", sounds.high_score())                   # 26
     save_pcx("pic_logo", art.logo())                                  # 27
     save_raw("midi_credits", ".mid", "MIDI", midi.song())             # 28
-    save_pcx("pic_title", art.title())                                # 29
+    save_pcx("pic_title", art.title(project_version()))               # 29
     save_pcx("pat_screens", art.pattern_screens())                    # 30
     save_pcx("pat_menu", art.pattern_menu())                          # 31
     save_pcx("pat_play", art.pattern_play())                          # 32

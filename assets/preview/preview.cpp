@@ -1,7 +1,10 @@
 // Draws mock-ups of the game's screens from quorvex.dat into PCX files, to judge the art in place.
 #include <allegro.h>
 
+#include "GameData.h"
+#include "PlayField.h"
 #include "Quorvex.h"
+#include "ScreenHelpers.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -47,8 +50,6 @@ void save(const std::string &dir, const char *name)
     save_pcx((dir + "/" + name + ".pcx").c_str(), scr, static_cast<RGB *>(data[PAL_GAME].dat));
 }
 
-const char *FOOTER = "Quorvex Vastrelon v2.0 - a falling-block game";
-
 }  // namespace
 
 int main(int argc, char **argv)
@@ -79,7 +80,7 @@ int main(int argc, char **argv)
     // Main menu.
     pattern(PAT_MENU);
     rect(scr, 0, 0, 639, 479, 142);
-    textout_ex(scr, font, FOOTER, 150, 468, 15, -1);
+    DrawFooter();
     draw_sprite(scr, B(PIC_LOGO), 135, 25);
     rect(scr, 135, 25, 524, 94, 227);
     const char *labels[] = {"Start Game", "Options", "View High Scores", "Credits",
@@ -162,7 +163,7 @@ int main(int argc, char **argv)
     textout_centre_ex(scr, F(FONT_TITLE), "STAGE OPTIONS", 320, 280, 5, -1);
     textout_centre_ex(scr, F(FONT_TEXT), "Starting Level", 185, 320, 15, -1);
     textout_centre_ex(scr, F(FONT_TEXT), "Starting Blocks", 450, 320, 15, -1);
-    textout_ex(scr, font, FOOTER, 150, 468, 15, -1);
+    DrawFooter();
     button("E x i t", 215, 400, 425, 430, 15, 25, PIC_BUTTON);
     button("Sound On", 80, 100, 290, 130, 15, 25, PIC_BUTTON);
     button("Music Off", 350, 100, 560, 130, 15, 25, PIC_BUTTON);
@@ -178,7 +179,7 @@ int main(int argc, char **argv)
 
     // High scores.
     pattern(PAT_SCREENS);
-    textout_ex(scr, font, FOOTER, 150, 468, 15, -1);
+    DrawFooter();
     rect(scr, 0, 0, 639, 479, 142);
     textout_centre_ex(scr, F(FONT_TITLE), "H I G H   S C O R E S", 320, 20, 15, -1);
     const char *heads[] = {"Name", "Score", "Level", "Lines", "Pieces"};

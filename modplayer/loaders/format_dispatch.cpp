@@ -6,6 +6,10 @@
 
 using namespace qvmod_loader;
 
+extern "C" {
+int enable_m15 = kFalse;
+}
+
 namespace {
 
 constexpr unsigned char kUnrealTag[4] = {0xC1, 0x83, 0x2A, 0x9E};

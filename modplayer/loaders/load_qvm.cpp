@@ -250,7 +250,7 @@ extern "C" QVMOD *load_qvm(PACKFILE *f)
     }
     m->instrument_count = instrument_count;
 
-    // samples and sample_info grow together; sample_count covers what exists for destroy_mod.
+    // samples and sample_info grow together; sample_count covers what exists to be freed.
     size_t spl_capacity = 0;
     size_t info_capacity = 0;
     for (int i = 0; i < sample_count; i++) {

@@ -2,7 +2,7 @@
 #ifndef QVMOD_LOADER_COMMON_H
 #define QVMOD_LOADER_COMMON_H
 
-#include "../qvmod_common.h"
+#include "../module_record.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -109,10 +109,7 @@ private:
 class ModuleBuild {
 public:
     ModuleBuild() = default;
-    ~ModuleBuild()
-    {
-        if (m_) destroy_mod(m_);
-    }
+    ~ModuleBuild() { free_module(m_); }
     ModuleBuild(const ModuleBuild &) = delete;
     ModuleBuild &operator=(const ModuleBuild &) = delete;
 

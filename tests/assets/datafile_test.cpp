@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "GameData.h"
 #include "qvmod.h"
 
 #include <algorithm>
@@ -15,17 +16,7 @@
 
 namespace {
 
-constexpr int ITEM_COUNT = 37;
 constexpr int CELL = 20;
-constexpr int TILE_1 = 0, UNUSED_8 = 8, PIC_BUTTON = 9, PIC_DECREASE = 10, PIC_INCREASE = 11,
-              PIC_TITLE_BUTTON = 12, SND_CLICK = 13, PIC_CREDITS = 14, UNUSED_15 = 15,
-              SND_ROWS = 16, PIC_PREVIEW_EMPTY = 17, PIC_FRAME_H = 18, PIC_FRAME_BR = 23,
-              MOD_GAME = 24, PAL_GAME = 25, SND_HIGH_SCORE = 26, PIC_LOGO = 27, MIDI_CREDITS = 28,
-              PIC_TITLE = 29, PAT_SCREENS = 30, PAT_MENU = 31, PAT_PLAY = 32, FONT_TEXT = 33,
-              FONT_TABLE = 34, FONT_TITLE = 35, SND_KEY = 36;
-constexpr int QVM_TYPE = DAT_ID('Q', 'V', 'M', ' ');
-
-DATAFILE *data = nullptr;
 
 class Datafile : public ::testing::Test {
 protected:
@@ -81,23 +72,33 @@ protected:
     }
 };
 
-TEST_F(Datafile, HoldsExactlyTheItemsOfTheTableInOrder)
+TEST_F(Datafile, HoldsExactlyTheGamesItemsEachOfItsKind)
 {
     int count = 0;
     while (data[count].type != DAT_END) count++;
-    ASSERT_EQ(count, ITEM_COUNT);
-
-    std::vector<int> want(ITEM_COUNT, DAT_BITMAP);
-    want[UNUSED_8] = want[UNUSED_15] = DAT_DATA;
-    for (int i : {SND_CLICK, SND_ROWS, SND_HIGH_SCORE, SND_KEY}) want[i] = DAT_SAMPLE;
-    for (int i : {FONT_TEXT, FONT_TABLE, FONT_TITLE}) want[i] = DAT_FONT;
-    want[MOD_GAME] = QVM_TYPE;
-    want[PAL_GAME] = DAT_PALETTE;
-    want[MIDI_CREDITS] = DAT_MIDI;
-    for (int i = 0; i < ITEM_COUNT; i++) {
-        EXPECT_EQ(data[i].type, want[i]) << "item " << i;
-        EXPECT_NE(data[i].dat, nullptr) << "item " << i;
+    ASSERT_EQ(count, DATA_ITEM_COUNT);
+    for (const DataItemKind &expected : DATA_ITEM_KINDS) {
+        const DATAFILE &object = data[expected.item];
+        if (expected.kind != ANY_KIND) {
+            EXPECT_EQ(object.type, expected.kind) << "item " << expected.item;
+        }
+        EXPECT_NE(object.dat, nullptr) << "item " << expected.item;
     }
+    EXPECT_TRUE(DatafileMatches(data)) << "the game's start-up check takes the built datafile";
+}
+
+TEST_F(Datafile, StartUpRefusesAShortDatafileOrAnItemOfAnotherKind)
+{
+    std::vector<DATAFILE> copy(data, data + DATA_ITEM_COUNT + 1);
+    copy[SND_KEY].type = DAT_END;
+    EXPECT_FALSE(DatafileMatches(copy.data())) << "the last item missing";
+    copy[SND_KEY] = data[SND_KEY];
+    std::swap(copy[FONT_TEXT].type, copy[PIC_LOGO].type);
+    EXPECT_FALSE(DatafileMatches(copy.data())) << "a font where a bitmap belongs";
+    std::swap(copy[FONT_TEXT].type, copy[PIC_LOGO].type);
+    copy[ITEM_UNUSED_8].type = DAT_FONT;
+    copy[ITEM_UNUSED_15].type = DAT_MIDI;
+    EXPECT_TRUE(DatafileMatches(copy.data())) << "an unused index holds anything";
 }
 
 TEST_F(Datafile, CellSizedPicturesAreTwentyPixelsSquare)
@@ -113,7 +114,7 @@ TEST_F(Datafile, CellSizedPicturesAreTwentyPixelsSquare)
 
 TEST_F(Datafile, PicturesFitWhereTheScreensDrawThem)
 {
-    for (int i = 0; i < ITEM_COUNT; i++)
+    for (int i = 0; i < DATA_ITEM_COUNT; i++)
         if (data[i].type == DAT_BITMAP) {
             EXPECT_EQ(bitmap_color_depth(bmp(i)), 8) << "item " << i;
         }

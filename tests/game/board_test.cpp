@@ -5,6 +5,7 @@
 #include <vector>
 #include <unistd.h>
 
+#include "Board.h"
 #include "Quorvex.h"
 
 namespace {

@@ -8,8 +8,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Quorvex.h"
+#include "HighScoreFile.h"
+#include "HighScoreTable.h"
 #include "SafeFile.h"
+#include "ScreenHelpers.h"
 #include "scratch.h"
 #include "temporary_names.h"
 

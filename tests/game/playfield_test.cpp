@@ -5,7 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Board.h"
+#include "GameData.h"
+#include "PlayField.h"
 #include "Quorvex.h"
+#include "Rules.h"
 
 namespace {
 

@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Board.h"
 #include "Quorvex.h"
+#include "Rules.h"
 
 namespace {
 

@@ -10,6 +10,7 @@
 #include <vector>
 #include <sys/stat.h>
 
+#include "Board.h"
 #include "SafeFile.h"
 #include "scratch.h"
 #include "SavedGameFile.h"

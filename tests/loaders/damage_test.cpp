@@ -14,7 +14,7 @@ void expect_safe(const ModuleImage &img, const Loader &load, const std::string &
 {
     TempFile f(img);
     std::strcpy(qvmod_error, "");
-    ModPtr m(load(f.path()));
+    ModuleHolder m(load(f.path()));
     if (m) {
         EXPECT_TRUE(keeps_player_promises(m.get())) << what;
     } else {
@@ -114,7 +114,7 @@ TEST(DamagedFiles, S3mCountsAtTheirLargest)
         sm.loop_end = 0xFFFFFFFF;
         sm.sixteen_bit = true;
     }
-    ModPtr m(load_image(write_s3m(s)));
+    ModuleHolder m(load_image(write_s3m(s)));
     ASSERT_TRUE(m) << qvmod_error;
     EXPECT_LE(m->samples[0].len, 8u);
     EXPECT_TRUE(keeps_player_promises(m.get()));
@@ -160,7 +160,7 @@ TEST(DamagedFiles, XmSampleAndInstrumentSizesAtTheirLargest)
     in.volume_env.flags = 0xFF;
     s.instruments = {in, in};
     ModuleImage img = write_xm(s);
-    ModPtr m(load_image(img));
+    ModuleHolder m(load_image(img));
     ASSERT_TRUE(m) << qvmod_error;
     EXPECT_TRUE(keeps_player_promises(m.get()));
 
@@ -184,7 +184,7 @@ TEST(DamagedFiles, ModPatternsNamedByEveryOrderButNotStored)
     s.channels = 64;
     s.song_length = 128;
     s.orders.fill(255);
-    ModPtr m(load_image(write_mod(s)));
+    ModuleHolder m(load_image(write_mod(s)));
     ASSERT_TRUE(m) << qvmod_error;
     EXPECT_EQ(m->pattern_count, 256);
     EXPECT_TRUE(keeps_player_promises(m.get()));

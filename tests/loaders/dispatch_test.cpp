@@ -100,7 +100,7 @@ TEST(Dispatch, XmIsTriedBeforeS3m)
     std::memcpy(&img[44], "SCRM", 4);
     TempFile f(img);
     ASSERT_EQ(detect_s3m(f.path()), 1);
-    ModPtr m(load_mod(f.path()));
+    ModuleHolder m(load_mod(f.path()));
     ASSERT_TRUE(m) << qvmod_error;
     EXPECT_EQ(m->flags & QVMOD_FLAG_NOTES, QVMOD_FLAG_NOTES);
     QVMOD_INFO info = marked_info();
@@ -110,10 +110,10 @@ TEST(Dispatch, XmIsTriedBeforeS3m)
 
 TEST(Dispatch, QvmFilesStillLoad)
 {
-    ModPtr src(load_image(small_mod()));
+    ModuleHolder src(load_image(small_mod()));
     ASSERT_TRUE(src);
     TempFile f(qvm_write(src.get()));
-    ModPtr m(load_mod(f.path()));
+    ModuleHolder m(load_mod(f.path()));
     ASSERT_TRUE(m) << qvmod_error;
     QVMOD_INFO info = marked_info();
     EXPECT_EQ(get_mod_info(f.path(), &info), 1);
@@ -140,8 +140,8 @@ TEST(Dispatch, NamesWithHashLoadAlike)
     for (const ModuleImage &img :
          {small_xm(), small_s3m(), small_mod(), wrap_unreal(small_s3m(), 16)}) {
         TempFile plain(img), hashed(img, "#1");
-        ModPtr a(load_mod(plain.path()));
-        ModPtr b(load_mod(hashed.path()));
+        ModuleHolder a(load_mod(plain.path()));
+        ModuleHolder b(load_mod(hashed.path()));
         ASSERT_TRUE(a && b) << qvmod_error;
         EXPECT_STREQ(a->name, b->name);
         EXPECT_EQ(a->pattern_count, b->pattern_count);
@@ -222,12 +222,12 @@ TEST(ModuleInfo, ModInfoChecksTheSampleCountFirst)
 }
 
 // A module wrapped `at` bytes into a package: found there, and loaded with its title.
-ModPtr LoadWrapped(const ModuleImage &module, int at, int (*detect)(const char *),
-                   const char *title)
+ModuleHolder LoadWrapped(const ModuleImage &module, int at, int (*detect)(const char *),
+                         const char *title)
 {
     TempFile f(wrap_unreal(module, at));
     EXPECT_EQ(detect(f.path()), at);
-    ModPtr m(load_mod(f.path()));
+    ModuleHolder m(load_mod(f.path()));
     EXPECT_TRUE(m) << qvmod_error;
     if (m) {
         EXPECT_EQ(std::string(m->name), title);
@@ -246,7 +246,7 @@ TEST(Unreal, SignatureIsFoundUpToOffset503)
 
 TEST(Unreal, S3mStartsFortyFourBytesBeforeItsSignature)
 {
-    ModPtr m = LoadWrapped(small_s3m(), 16, detect_unreal_s3m, "s3m title");
+    ModuleHolder m = LoadWrapped(small_s3m(), 16, detect_unreal_s3m, "s3m title");
     ASSERT_TRUE(m);
     EXPECT_EQ(m->samples[0].len, 4u);
 }
@@ -301,7 +301,7 @@ TEST(FifteenSampleMods, LoadOnlyWhenSwitchedOnAndPlausible)
     EXPECT_EQ(get_mod_info(f.path(), &info), -1);
 
     enable_m15 = -1;
-    ModPtr m(load_mod(f.path()));
+    ModuleHolder m(load_mod(f.path()));
     QVMOD_INFO info15 = marked_info();
     const int got = get_mod_info(f.path(), &info15);
     enable_m15 = 0;

@@ -1,35 +1,19 @@
-// Shared pieces of the loader tests: owned modules, loading an image, the readers' promises.
+// Shared pieces of the loader tests: the readers' promises, cut samples and song starts.
 #ifndef QVMOD_LOADER_SUPPORT_H
 #define QVMOD_LOADER_SUPPORT_H
 
 #include <initializer_list>
-#include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "module_builder.h"
 #include "module_promises.h"
 #include "module_writers.h"
 #include "qvmod.h"
 #include "scratch.h"
 
 using qvx_test::TempFile;
-
-struct ModDeleter {
-    void operator()(QVMOD *m) const { destroy_mod(m); }
-};
-using ModPtr = std::unique_ptr<QVMOD, ModDeleter>;
-
-inline ModPtr load_image(const ModuleImage &bytes)
-{
-    TempFile f(bytes);
-    return ModPtr(load_mod(f.path()));
-}
-
-inline NOTE_INFO &cell_at(QVMOD *m, int pattern, int row, int channel)
-{
-    return *get_note(m, pattern, row, channel);
-}
 
 // As the MOD, S3M and XM readers must leave a module for the player.
 inline ::testing::AssertionResult keeps_player_promises(
@@ -44,7 +28,7 @@ inline ::testing::AssertionResult keeps_player_promises(
 // ending with them.
 inline void expect_cut_sample(const ModuleImage &full, size_t cut, int index, unsigned long len)
 {
-    ModPtr m(load_image(ModuleImage(full.begin(), full.end() - static_cast<long>(cut))));
+    ModuleHolder m(load_image(ModuleImage(full.begin(), full.end() - static_cast<long>(cut))));
     ASSERT_TRUE(m) << qvmod_error;
     EXPECT_EQ(m->samples[index].len, len);
     EXPECT_EQ(m->samples[index].loop_end, len);
@@ -80,7 +64,7 @@ void expect_orders(Description s, Load load, std::initializer_list<OrderCase> ca
                      std::to_string(c.restart));
         s.song_length = c.song_length;
         if (c.restart >= 0) s.restart = c.restart;
-        ModPtr m(load(s));
+        ModuleHolder m(load(s));
         ASSERT_TRUE(m);
         if (c.order_count >= 0) {
             EXPECT_EQ(m->order_count, c.order_count);

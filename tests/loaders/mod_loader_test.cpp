@@ -12,10 +12,10 @@ ModSpec one_pattern(const std::string &signature = "M.K.", int channels = 4)
     return s;
 }
 
-ModPtr load_spec(const ModSpec &s)
+ModuleHolder load_spec(const ModSpec &s)
 {
     TempFile f(write_mod(s));
-    return ModPtr(load_m(f.path(), s.samples));
+    return ModuleHolder(load_m(f.path(), s.samples));
 }
 
 }  // namespace
@@ -35,7 +35,7 @@ TEST(ModSignatures, GiveTheChannelCount)
         ModSpec s = one_pattern(sig, channels);
         TempFile f(write_mod(s));
         EXPECT_EQ(detect_m31(f.path()), 1) << sig;
-        ModPtr m(load_mod(f.path()));
+        ModuleHolder m(load_mod(f.path()));
         ASSERT_TRUE(m) << sig << ": " << qvmod_error;
         EXPECT_EQ(m->channel_count, channels) << sig;
         EXPECT_TRUE(keeps_player_promises(m.get()));
@@ -50,7 +50,7 @@ TEST(ModSignatures, UnknownOnesAndTheEndEntryAreNotSignatures)
         EXPECT_EQ(load_mod(f.path()), nullptr) << sig;
     }
     // Loaded directly, an unknown signature means 4 channels.
-    ModPtr m(load_spec(one_pattern("FLT8")));
+    ModuleHolder m(load_spec(one_pattern("FLT8")));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->channel_count, 4);
 }
@@ -59,7 +59,7 @@ TEST(ModHeader, DefaultsPansTitleAndFlags)
 {
     ModSpec s = one_pattern();
     s.title = "a title of twenty ch";
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     expect_start(m.get(), {"a title of twenty ch", 0, 6, 125, 64});
     EXPECT_EQ(m->sample_count, 31);
@@ -76,23 +76,23 @@ TEST(ModCells, BitLayoutAndPitchValues)
     s.patterns[0][1] = {0, 0, 0, 0};
     s.patterns[0][5] = {3, 856, 0xE, 0xC3};
     s.patterns[0][255] = {0, 113, 0xF, 0x7D};
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
-    const NOTE_INFO &a = cell_at(m.get(), 0, 0, 0);
+    const NOTE_INFO &a = cell(m.get(), 0, 0, 0);
     EXPECT_EQ(a.sample, 31);
     EXPECT_EQ(a.note, 8363);
     EXPECT_EQ(a.command, CMD_SET_VOLUME);
     EXPECT_EQ(a.extcommand, 0x40);
     EXPECT_EQ(a.volume, 0);
-    const NOTE_INFO &b = cell_at(m.get(), 0, 0, 1);
+    const NOTE_INFO &b = cell(m.get(), 0, 0, 1);
     EXPECT_EQ(b.note, 0);
     EXPECT_EQ(b.sample, 0);
-    const NOTE_INFO &c = cell_at(m.get(), 0, 1, 1);
+    const NOTE_INFO &c = cell(m.get(), 0, 1, 1);
     EXPECT_EQ(c.sample, 3);
     EXPECT_EQ(c.note, 3579546 / 856);
     EXPECT_EQ(c.command, CMD_EXTENDED);
     EXPECT_EQ(c.extcommand, 0xC3);
-    const NOTE_INFO &d = cell_at(m.get(), 0, 63, 3);
+    const NOTE_INFO &d = cell(m.get(), 0, 63, 3);
     EXPECT_EQ(d.note, 3579546 / 113);
     EXPECT_EQ(d.command, CMD_PRO_SPEED_BPM);
 }
@@ -103,17 +103,17 @@ TEST(ModCells, SampleNumbersBeyondTheCountAreDropped)
     s.patterns[0].resize(4);
     s.patterns[0][0] = {255, 428, 0, 0};
     s.patterns[0][1] = {32, 428, 0, 0};
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 0).sample, 0);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 0).note, 8363);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 1).sample, 0);
+    EXPECT_EQ(cell(m.get(), 0, 0, 0).sample, 0);
+    EXPECT_EQ(cell(m.get(), 0, 0, 0).note, 8363);
+    EXPECT_EQ(cell(m.get(), 0, 0, 1).sample, 0);
 
     s.samples = 15;
     s.patterns[0][1] = {16, 428, 0, 0};
-    ModPtr m15(load_spec(s));
+    ModuleHolder m15(load_spec(s));
     ASSERT_TRUE(m15);
-    EXPECT_EQ(cell_at(m15.get(), 0, 0, 1).sample, 0);
+    EXPECT_EQ(cell(m15.get(), 0, 0, 1).sample, 0);
     EXPECT_TRUE(keeps_player_promises(m15.get()));
 }
 
@@ -128,7 +128,7 @@ TEST(ModSamples, FinetuneVolumeAndSignedFrames)
     s.sample_list[2].finetune = 8;
     s.sample_list[3].finetune = 0x1F;  // only the low nibble counts
     s.sample_list[3].volume = 99;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->sample_info[0].c2spd, 8413);
     EXPECT_EQ(m->sample_info[1].c2spd, 8280);
@@ -165,7 +165,7 @@ TEST(ModSamples, OneWordLengthsAndLoopsMeanNothing)
     s.sample_list[2].data = std::vector<signed char>(32, 2);
     s.sample_list[2].repeat_start_words = 2;
     s.sample_list[2].repeat_length_words = 4;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->samples[0].len, 0u);
     EXPECT_EQ(m->sample_info[0].length, 0);
@@ -196,7 +196,7 @@ TEST(ModSamples, LoopsReachingPastTheSampleAreCut)
     s.sample_list[1].data = std::vector<signed char>(20, 1);
     s.sample_list[1].repeat_start_words = 50;  // starts beyond the end: no loop
     s.sample_list[1].repeat_length_words = 4;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->samples[0].loop_start, 8u);
     EXPECT_EQ(m->samples[0].loop_end, 20u);
@@ -217,12 +217,12 @@ TEST(ModOrders, EveryOrderEntryCountsForThePatterns)
     s.patterns.resize(10);
     s.patterns[9].resize(4);
     s.patterns[9][2] = {1, 428, 0, 0};
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->pattern_count, 10);
     EXPECT_EQ(m->order_count, 3);
     EXPECT_EQ(m->order_table[50], 9);
-    EXPECT_EQ(cell_at(m.get(), 9, 0, 2).note, 8363);
+    EXPECT_EQ(cell(m.get(), 9, 0, 2).note, 8363);
     EXPECT_EQ(m->pattern_info[9].row_count, 64);
 
     int orders[3] = {0, 4, 2};
@@ -254,11 +254,11 @@ TEST(ModFiles, TruncatedFilesLoadWhatIsThere)
 
     // Pattern data cut short: the missing cells are empty, not a cell of all ones.
     ModuleImage in_patterns(full.begin(), full.begin() + 1084 + 1024 + 10);
-    ModPtr p(load_image(in_patterns));
+    ModuleHolder p(load_image(in_patterns));
     ASSERT_TRUE(p) << qvmod_error;
-    EXPECT_EQ(cell_at(p.get(), 1, 0, 1).sample, 1);
-    EXPECT_EQ(cell_at(p.get(), 1, 0, 2).sample, 0);  // only half of it is there
-    EXPECT_EQ(cell_at(p.get(), 1, 63, 3).command, 0);
+    EXPECT_EQ(cell(p.get(), 1, 0, 1).sample, 1);
+    EXPECT_EQ(cell(p.get(), 1, 0, 2).sample, 0);  // only half of it is there
+    EXPECT_EQ(cell(p.get(), 1, 63, 3).command, 0);
     EXPECT_EQ(p->samples[0].len, 0u);
     EXPECT_TRUE(keeps_player_promises(p.get()));
 
@@ -284,11 +284,11 @@ TEST(ModFiles, FifteenSampleLayout)
     s.sample_list.resize(15);
     s.sample_list[14].data = {1, 2, 3, 4, 5, 6};
     s.orders[0] = 0;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m) << qvmod_error;
     EXPECT_EQ(m->sample_count, 15);
     EXPECT_EQ(m->channel_count, 4);
-    const NOTE_INFO &n = cell_at(m.get(), 0, 0, 3);
+    const NOTE_INFO &n = cell(m.get(), 0, 0, 3);
     EXPECT_EQ(n.sample, 15);
     EXPECT_EQ(n.note, 8363);
     EXPECT_EQ(n.command, CMD_PRO_VOLSLIDE);

@@ -46,7 +46,7 @@ std::vector<ModuleImage> sources()
 TEST(PlayLoaded, ModulesOfEveryFormat)
 {
     for (const ModuleImage &img : sources()) {
-        ModPtr m(load_image(img));
+        ModuleHolder m(load_image(img));
         ASSERT_TRUE(m) << qvmod_error;
         EXPECT_TRUE(keeps_player_promises(m.get(), qvx_test::Promises::Player));
         EXPECT_TRUE(play_for_a_while(m.get())) << "the song never left its first row";
@@ -63,7 +63,7 @@ TEST(PlayLoaded, DamagedModulesThatStillLoad)
             if (round % 3 == 2) img.resize(img.size() / 2 + rng() % (img.size() / 2));
             for (int k = 0; k < 8; k++)
                 img[rng() % std::min<size_t>(img.size(), 2000)] = static_cast<unsigned char>(rng());
-            ModPtr m(load_image(img));
+            ModuleHolder m(load_image(img));
             if (!m) continue;
             EXPECT_TRUE(keeps_player_promises(m.get(), qvx_test::Promises::Player))
                 << "round " << round;

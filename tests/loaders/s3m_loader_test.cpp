@@ -16,10 +16,10 @@ S3mSpec basic()
     return s;
 }
 
-ModPtr load_spec(const S3mSpec &s)
+ModuleHolder load_spec(const S3mSpec &s)
 {
     TempFile f(write_s3m(s));
-    return ModPtr(load_s3m(f.path(), 0));
+    return ModuleHolder(load_s3m(f.path(), 0));
 }
 
 int pitch(int byte)
@@ -48,13 +48,13 @@ TEST(S3mHeader, TitleDefaultsAndVolumes)
     s.speed = 0;
     s.tempo = 0;
     s.global_volume = 48;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m) << qvmod_error;
     expect_start(m.get(), {"twenty-eight characters....", 0, 6, 125, 48});
     EXPECT_EQ(m->instrument_count, 0);
     s.speed = 3;
     s.tempo = 150;
-    ModPtr n(load_spec(s));
+    ModuleHolder n(load_spec(s));
     EXPECT_EQ(n->initial_speed, 3);
     EXPECT_EQ(n->initial_bpm, 150);
 }
@@ -64,7 +64,7 @@ TEST(S3mOrders, MarkersAndEndsAreDropped)
     S3mSpec s = basic();
     s.orders = {0, 254, 1, 255, 2};
     s.patterns.resize(3);
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->order_count, 3);
     EXPECT_EQ(m->order_table[0], 0);
@@ -80,13 +80,13 @@ TEST(S3mOrders, MoreThan256AreCutAndNoneMeansOne)
     s.orders[255] = 1;
     s.orders[256] = 7;  // beyond what the module holds
     s.patterns.resize(2);
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->order_count, 256);
     EXPECT_EQ(m->pattern_count, 2);
 
     s.orders = {255, 254};
-    ModPtr e(load_spec(s));
+    ModuleHolder e(load_spec(s));
     ASSERT_TRUE(e);
     EXPECT_EQ(e->order_count, 1);
     EXPECT_EQ(e->order_table[0], 0);
@@ -97,7 +97,7 @@ TEST(S3mOrders, PatternsBeyondTheStoredOnesAreEmpty)
 {
     S3mSpec s = basic();
     s.orders = {0, 5};
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->pattern_count, 6);
     EXPECT_EQ(m->pattern_info[5].row_count, 64);
@@ -113,15 +113,15 @@ TEST_F(FastLoading, UsedChannelsAreNumberedInSourceOrderWithPans)
     s.channel_settings[2] = 255;
     s.channel_settings[3] = 3;
     s.patterns[0].rows[0] = {{0, 0x40, 1}, {1, 0x41, 1}, {2, 0x42, 1}, {3, 0x43, 1}};
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     ASSERT_EQ(m->channel_count, 3);
     EXPECT_EQ(m->channel_pan[0], 64);
     EXPECT_EQ(m->channel_pan[1], 192);
     EXPECT_EQ(m->channel_pan[2], 64);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 0).note, 8363);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 1).note, pitch(0x41));
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 2).note, pitch(0x43));  // source channel 2 was dropped
+    EXPECT_EQ(cell(m.get(), 0, 0, 0).note, 8363);
+    EXPECT_EQ(cell(m.get(), 0, 0, 1).note, pitch(0x41));
+    EXPECT_EQ(cell(m.get(), 0, 0, 2).note, pitch(0x43));  // source channel 2 was dropped
 }
 
 TEST_F(FastLoading, OffFindsOnlyChannelsThePatternsUse)
@@ -131,11 +131,11 @@ TEST_F(FastLoading, OffFindsOnlyChannelsThePatternsUse)
     for (int i = 0; i < 4; i++) s.channel_settings[i] = static_cast<unsigned char>(i);
     s.patterns[0].rows[3] = {{1, 0x40, 1}, {3, 0x40, 2}};
     fast_loading = 0;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     ASSERT_EQ(m->channel_count, 2);
-    EXPECT_EQ(cell_at(m.get(), 0, 3, 0).sample, 1);
-    EXPECT_EQ(cell_at(m.get(), 0, 3, 1).sample, 2);
+    EXPECT_EQ(cell(m.get(), 0, 3, 0).sample, 1);
+    EXPECT_EQ(cell(m.get(), 0, 3, 1).sample, 2);
     EXPECT_EQ(m->channel_pan[0], 64);
     EXPECT_EQ(m->channel_pan[1], 64);
 }
@@ -144,12 +144,12 @@ TEST_F(FastLoading, NoUsedChannelStillGivesOneSilentChannel)
 {
     S3mSpec s = basic();
     s.channel_settings.fill(255);
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->channel_count, 1);
     fast_loading = 0;
     s.channel_settings[0] = 0;
-    ModPtr n(load_spec(s));
+    ModuleHolder n(load_spec(s));
     ASSERT_TRUE(n);
     EXPECT_EQ(n->channel_count, 1);
     EXPECT_TRUE(keeps_player_promises(n.get()));
@@ -168,7 +168,7 @@ TEST(S3mPans, PanTableOverridesWhereItsBitIsSet)
     s.pans[1] = 3;  // bit 5 clear: keeps its default
     s.pans[2] = 0x20 | 15;
     s.pans[3] = 0x20 | 5;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     ASSERT_EQ(m->channel_count, 4);
     EXPECT_EQ(m->channel_pan[0], 170);
@@ -193,20 +193,20 @@ TEST(S3mNotes, CellsFromTheFile)
     S3mSpec s = basic();
     s.patterns[0].rows[0] = {{0, 0x40, 2, 64, 1, 5}, {1, 0xFE, 0}, {2, 0x31, 3, 0}};
     s.patterns[0].rows[63] = {{0, 0xFF, 0, 10}};
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
-    const NOTE_INFO &a = cell_at(m.get(), 0, 0, 0);
+    const NOTE_INFO &a = cell(m.get(), 0, 0, 0);
     EXPECT_EQ(a.note, 8363);
     EXPECT_EQ(a.sample, 2);
     EXPECT_EQ(a.volume, 80);
     EXPECT_EQ(a.command, CMD_S3M_SPEED);
     EXPECT_EQ(a.extcommand, 5);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 1).note, -1);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 2).sample, 0);  // instrument 3 of 2
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 2).note, 4430);
-    EXPECT_EQ(cell_at(m.get(), 0, 63, 0).volume, 26);
-    EXPECT_EQ(cell_at(m.get(), 0, 63, 0).note, 0);
-    EXPECT_EQ(cell_at(m.get(), 0, 1, 0).volume, 0);
+    EXPECT_EQ(cell(m.get(), 0, 0, 1).note, -1);
+    EXPECT_EQ(cell(m.get(), 0, 0, 2).sample, 0);  // instrument 3 of 2
+    EXPECT_EQ(cell(m.get(), 0, 0, 2).note, 4430);
+    EXPECT_EQ(cell(m.get(), 0, 63, 0).volume, 26);
+    EXPECT_EQ(cell(m.get(), 0, 63, 0).note, 0);
+    EXPECT_EQ(cell(m.get(), 0, 1, 0).volume, 0);
 }
 
 TEST(S3mCommands, LettersToInternalCodes)
@@ -259,7 +259,7 @@ TEST(S3mSamples, SignedUnsignedAndSixteenBitFrames)
     s.sample_list[1].sixteen_bit = true;
     s.sample_list[1].data = {0x34, 0x12, 0x00, 0x80};
     s.sample_list[1].c2spd = 0x12345;  // only the low 16 bits count
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     const unsigned char *a = static_cast<const unsigned char *>(m->samples[0].data);
     EXPECT_EQ(a[0], 0x80);
@@ -275,7 +275,7 @@ TEST(S3mSamples, SignedUnsignedAndSixteenBitFrames)
     EXPECT_EQ(m->samples[1].freq, 0x2345);
 
     s.sample_format = 2;
-    ModPtr u(load_spec(s));
+    ModuleHolder u(load_spec(s));
     const unsigned char *c = static_cast<const unsigned char *>(u->samples[0].data);
     EXPECT_EQ(c[0], 0x00);
     EXPECT_EQ(c[3], 0xFF);
@@ -303,7 +303,7 @@ TEST(S3mSamples, LoopsVolumesTagsAndTypes)
     s.sample_list[3].loop = true;
     s.sample_list[4].type = 2;
     s.sample_list[4].data = ModuleImage(10, 1);
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->sample_info[0].loop_type, QVMOD_LOOP_FORWARD);
     EXPECT_EQ(m->samples[0].loop_start, 10u);
@@ -324,7 +324,7 @@ TEST(S3mSamples, NoInstrumentsGiveOneEmptySample)
     S3mSpec s = basic();
     s.sample_list.clear();
     s.patterns[0].rows[0] = {{0, 0x40, 1}};
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->sample_count, 1);
     EXPECT_EQ(m->samples[0].len, 0u);
@@ -336,10 +336,10 @@ TEST(S3mDamage, PatternDataEndingEarlyStopsAtTheEndOfTheFile)
     S3mSpec s = basic();
     S3mPattern &p = s.patterns[0];
     p.raw = {0x20, 0x40, 0x01, 0x00, 0x20, 0x31};  // one row, then an entry cut off
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m) << qvmod_error;
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 0).note, 8363);
-    EXPECT_EQ(cell_at(m.get(), 0, 1, 0).sample, 0);
+    EXPECT_EQ(cell(m.get(), 0, 0, 0).note, 8363);
+    EXPECT_EQ(cell(m.get(), 0, 1, 0).sample, 0);
     EXPECT_TRUE(keeps_player_promises(m.get()));
 }
 
@@ -354,10 +354,10 @@ TEST(S3mDamage, ParapointersPastTheEndGiveEmptyParts)
     img[para + 1] = 0xFF;
     img[para + 4] = 0xFE;
     img[para + 5] = 0xFF;
-    ModPtr m(load_image(img));
+    ModuleHolder m(load_image(img));
     ASSERT_TRUE(m) << qvmod_error;
     EXPECT_EQ(m->samples[0].len, 0u);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 0).note, 0);
+    EXPECT_EQ(cell(m.get(), 0, 0, 0).note, 0);
     EXPECT_TRUE(keeps_player_promises(m.get()));
 }
 
@@ -373,7 +373,7 @@ TEST(S3mDamage, SampleDataCutShortKeepsWhatIsThere)
     s.sample_list[0].loop_end = 190;
     ModuleImage img = write_s3m(s);
     img.resize(img.size() - 120);
-    ModPtr m(load_image(img));
+    ModuleHolder m(load_image(img));
     ASSERT_TRUE(m) << qvmod_error;
     EXPECT_EQ(m->samples[0].len, 80u);
     EXPECT_EQ(m->samples[0].loop_end, 80u);
@@ -389,7 +389,7 @@ TEST(S3mEntryPoints, PackedFileHelpersDecodeOnePattern)
     // The pattern helpers read through a packed file and stop at its end.
     S3mSpec s = basic();
     s.patterns[0].rows[0] = {{0, 0x40, 1, 20}};
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     const ModuleImage bytes = {0x60, 0x40, 0x01, 20, 0x00, 0x21};
     TempFile f(bytes);

@@ -29,10 +29,10 @@ XmSpec basic()
     return s;
 }
 
-ModPtr load_spec(const XmSpec &s)
+ModuleHolder load_spec(const XmSpec &s)
 {
     TempFile f(write_xm(s));
-    return ModPtr(load_xm(f.path(), 0));
+    return ModuleHolder(load_xm(f.path(), 0));
 }
 
 std::pair<int, int> command(int c, int p)
@@ -49,7 +49,7 @@ TEST(XmHeader, FlagsDefaultsAndPans)
     s.title = "twenty characters xm";
     s.speed = 0;
     s.bpm = 0;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m) << qvmod_error;
     expect_start(m.get(), {"twenty characters xm", 5, 6, 125, 64});
     EXPECT_EQ(m->channel_count, 4);
@@ -57,7 +57,7 @@ TEST(XmHeader, FlagsDefaultsAndPans)
     s.linear = false;
     s.speed = 4;
     s.bpm = 140;
-    ModPtr a(load_spec(s));
+    ModuleHolder a(load_spec(s));
     EXPECT_EQ(a->flags, 3);
     EXPECT_EQ(a->initial_speed, 4);
     EXPECT_EQ(a->initial_bpm, 140);
@@ -69,7 +69,7 @@ TEST(XmOrders, MissingPatternsBecomeOneAppendedEmptyPattern)
     s.orders = {0, 1, 7, 9};
     s.patterns.resize(2);
     s.patterns[1].rows = 32;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->order_count, 4);
     EXPECT_EQ(m->order_table[0], 0);
@@ -81,7 +81,7 @@ TEST(XmOrders, MissingPatternsBecomeOneAppendedEmptyPattern)
     EXPECT_EQ(m->pattern_info[2].row_count, 64);
 
     s.orders = {0, 1};
-    ModPtr n(load_spec(s));
+    ModuleHolder n(load_spec(s));
     EXPECT_EQ(n->pattern_count, 2);
 }
 
@@ -98,39 +98,39 @@ TEST(XmCells, PackedAndFullCells)
                          0x61, 0x01, 0x40, 0x0E, 0x1F,  // a full cell: note 97 (key off)
                          0x81, 98,                      // note above 97
                          0x9F, 0x10, 0x01, 0x20, 0x0E, 0x53};
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
-    const NOTE_INFO &a = cell_at(m.get(), 0, 0, 0);
+    const NOTE_INFO &a = cell(m.get(), 0, 0, 0);
     EXPECT_EQ(a.note, 49);
     EXPECT_EQ(a.sample, 2);
     EXPECT_EQ(a.volume, 0);
     EXPECT_EQ(a.command, 0);
     EXPECT_EQ(a.extcommand, 0);
-    const NOTE_INFO &b = cell_at(m.get(), 0, 0, 1);
+    const NOTE_INFO &b = cell(m.get(), 0, 0, 1);
     EXPECT_EQ(b.note, -2);
     EXPECT_EQ(b.sample, 1);
     EXPECT_EQ(b.volume, 0x40);
     EXPECT_EQ(b.command, CMD_EXTENDED);
     EXPECT_EQ(b.extcommand, 0x11F);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 2).note, 0);
-    const NOTE_INFO &d = cell_at(m.get(), 0, 0, 3);
+    EXPECT_EQ(cell(m.get(), 0, 0, 2).note, 0);
+    const NOTE_INFO &d = cell(m.get(), 0, 0, 3);
     EXPECT_EQ(d.note, 16);
     EXPECT_EQ(d.volume, 0x20);
     EXPECT_EQ(d.command, 0);
     EXPECT_EQ(d.extcommand, 0);
-    EXPECT_EQ(cell_at(m.get(), 0, 1, 0).note, 0);
+    EXPECT_EQ(cell(m.get(), 0, 1, 0).note, 0);
 }
 
 TEST(XmCells, InstrumentsBeyondTheCountClearTheNote)
 {
     XmSpec s = basic();
     s.patterns[0].raw = {0x83, 0x31, 0x02, 0x83, 0x61, 98};
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 0).note, 0);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 0).sample, 0);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 1).note, 0);
-    EXPECT_EQ(cell_at(m.get(), 0, 0, 1).sample, 0);
+    EXPECT_EQ(cell(m.get(), 0, 0, 0).note, 0);
+    EXPECT_EQ(cell(m.get(), 0, 0, 0).sample, 0);
+    EXPECT_EQ(cell(m.get(), 0, 0, 1).note, 0);
+    EXPECT_EQ(cell(m.get(), 0, 0, 1).sample, 0);
 }
 
 TEST(XmCommands, EffectsToInternalCodes)
@@ -183,7 +183,7 @@ TEST(XmInstruments, SampleNumbersRunAcrossInstruments)
     s.instruments = {instrument(3), instrument(2)};
     s.instruments[1].map[10] = 1;
     s.instruments[0].map[5] = 2;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->instrument_count, 2);
     EXPECT_EQ(m->sample_count, 6);
@@ -199,7 +199,7 @@ TEST(XmInstruments, NoSamplesMapEveryNoteToTheSilentSample)
     s.instruments = {instrument(1), instrument(0), instrument(2)};
     s.instruments[2].map[0] = 1;
     s.instruments[2].map[1] = 5;  // names a slot the instrument does not have
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     ASSERT_EQ(m->sample_count, 4);
     const int silent = m->sample_count - 1;
@@ -221,7 +221,7 @@ TEST(XmInstruments, ShortHeadersAreEmptyInstruments)
     s.instruments = {instrument(1), instrument(1), instrument(1)};
     s.instruments[1].size = 29;  // below 30: the samples are not read
     ModuleImage img = write_xm(s);
-    ModPtr m(load_image(img));
+    ModuleHolder m(load_image(img));
     ASSERT_TRUE(m) << qvmod_error;
     EXPECT_EQ(m->instrument_count, 3);
     EXPECT_TRUE(keeps_player_promises(m.get()));
@@ -243,7 +243,7 @@ TEST(XmInstruments, EnvelopeRepairs)
     s.instruments.push_back(instrument(1));
     s.instruments[1].volume_env.flags = 1;  // on, without points
     s.instruments[1].pan_env.flags = 1;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     const INSTRUMENT_INFO &a = m->instrument_info[0];
     EXPECT_EQ(a.volume_env_points, 3);
@@ -272,7 +272,7 @@ TEST(XmSamples, DeltaDecodingOfEightBitData)
 {
     XmSpec s = basic();
     s.instruments[0].samples[0].raw = {0x05, 0x03, 0xFE};
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     const SAMPLE &a = m->samples[0];
     ASSERT_EQ(a.len, 3u);
@@ -291,7 +291,7 @@ TEST(XmSamples, SixteenBitDataBecomesEightBitFrames)
     w.loop_type = 1;
     w.loop_start = 2;
     w.loop_length = 4;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     const SAMPLE &a = m->samples[0];
     ASSERT_EQ(a.len, 4u);
@@ -335,7 +335,7 @@ TEST(XmSamples, RecordsAndLoopRepair)
     s.instruments[0].vibrato_sweep = 3;
     s.instruments[0].vibrato_depth = 4;
     s.instruments[0].vibrato_rate = 5;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     const SAMPLE_INFO &ia = m->sample_info[0];
     EXPECT_EQ(ia.loop_type, QVMOD_LOOP_BIDIR);
@@ -366,7 +366,7 @@ TEST(XmSamples, AtMost255SamplesAreKept)
         for (int n = 0; n < 96; n++)
             s.instruments.back().map[static_cast<size_t>(n)] = static_cast<unsigned char>(n % 16);
     }
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m) << qvmod_error;
     EXPECT_EQ(m->sample_count, 256);
     const int silent = 255;
@@ -413,7 +413,7 @@ TEST(XmDamage, ZeroRowPatternsGetSixtyFourRows)
 {
     XmSpec s = basic();
     s.patterns[0].rows = 0;
-    ModPtr m(load_spec(s));
+    ModuleHolder m(load_spec(s));
     ASSERT_TRUE(m);
     EXPECT_EQ(m->pattern_info[0].row_count, 64);
 }
@@ -431,7 +431,7 @@ TEST(XmDamage, TruncatedFilesLoadWhatIsThere)
 
 TEST(XmEntryPoints, LoadNoteReadsOneCellFromAPackedFile)
 {
-    ModPtr m(load_spec(basic()));
+    ModuleHolder m(load_spec(basic()));
     ASSERT_TRUE(m);
     TempFile f(ModuleImage{0x83, 0x31, 0x01, 0x98});
     PACKFILE *pf = pack_fopen(f.path(), "r");

@@ -15,23 +15,11 @@ TEST_F(ProTrackerEffects, ArpeggioSteps4And7SemitonesFromPeriod428)
     ModuleHolder m(period_module());
     put(m.get(), 0, 0, 1, kPitch428, 0, CMD_ARPEGGIO, 0x47);
     play_mod(m.get(), kTrue);
-    EXPECT_EQ(temp_periods(0, 6), (V{1712, 1356, 1140, 1712, 1356, 1140}));
+    // 1712 x 2^(-4/12) = 1358.8 and 1712 x 2^(-7/12) = 1142.6.
+    EXPECT_EQ(temp_periods(0, 6), (V{1712, 1359, 1143, 1712, 1359, 1143}));
     EXPECT_EQ(ci[0].period, kPeriod428);
     ticks(1);  // next row, no command: back to the base note
     EXPECT_EQ(ci[0].temp_period, kPeriod428);
-}
-
-TEST_F(ProTrackerEffects, ArpeggioZeroNibbleOnTheGridPlaysOneSemitoneUp)
-{
-    ModuleHolder m(period_module());
-    put(m.get(), 0, 0, 1, kPitch428, 0, CMD_ARPEGGIO, 0x07);
-    play_mod(m.get(), kTrue);
-    ticks(1);
-    ticks(1);
-    EXPECT_EQ(ci[0].temp_period, 1616);
-    EXPECT_NEAR(freq(0), period_hz(1616), 2);
-    ticks(1);
-    EXPECT_EQ(ci[0].temp_period, 1140);
 }
 
 TEST_F(ProTrackerEffects, FinePortamentoRepeatsOnlyInItsOwnDirection)
@@ -336,6 +324,19 @@ const Script kProTrackerScripts[] = {
          EXPECT_EQ(ci[1].arpeggio_on, 0);
          EXPECT_EQ(ci[1].period, 0);
      }},
+    // Arpeggio steps by semitones from the period the note plays; a zero nibble plays that note.
+    {"ArpeggioZeroNibblePlaysTheBaseNote", false, 3, nullptr, {{0, 0, 1, kPitch428, 0, CMD_ARPEGGIO, 0x07}},
+     Field::Period, 0, {{1712, 1712, 1143}}, nullptr},
+    {"ArpeggioOfATunedSampleKeepsItsTuning", false, 3, [](QVMOD *m) { m->sample_info[0].c2spd = 8100; },
+     {{0, 0, 1, kPitch428, 0, CMD_ARPEGGIO, 0x47}}, Field::Period, 0, {{1767, 1402, 1179}}, nullptr},
+    {"ArpeggioOnTheLinearTableSteps64UnitsASemitone", true, 3, nullptr, {{0, 0, 1, 49, 0, CMD_ARPEGGIO, 0x47}},
+     Field::Period, 0, {{4608, 4352, 4160}}, nullptr},
+    {"ArpeggioOnTheAmigaTableTakesTheTablesNotes", true, 3,
+     [](QVMOD *m) {
+         m->flags = QVMOD_FLAG_NOTES | QVMOD_FLAG_AMIGA;
+         m->sample_info[0].c2spd = 136;  // half a table step up
+     },
+     {{0, 0, 1, 49, 0, CMD_ARPEGGIO, 0x47}}, Field::Period, 0, {{1706, 1353, 1137}}, nullptr},
     {"VibratoNeedsAPlayedNote", false, 6, nullptr, {{0, 0, 0, 0, 0, CMD_VIBRATO, 0x48}}, Field::Period, 3, {},
      [](QVMOD *) {
          EXPECT_EQ(ci[0].vibrato_on, 0);
@@ -365,7 +366,7 @@ const Script kProTrackerScripts[] = {
      Field::Period, 0, {{1712, 1712, 1736, 1757, 1770, 1775}, {1770, 1770, 1757, 1736, 1712, 1688}},
      [](QVMOD *) {
          EXPECT_EQ(ci[0].period, kPeriod428);
-         EXPECT_NEAR(voice_get_frequency(voice_table[0]), period_hz(1688), 2);
+         EXPECT_NEAR(wanted_voice_frequency(0), period_hz(1688), 2);
      }},
 };
 // clang-format on

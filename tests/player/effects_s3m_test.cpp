@@ -281,7 +281,7 @@ const Script kS3mScripts[] = {
      Field::Period, 0, {{1712, 1680, 1648}, {1648, 1680, 1712}}, nullptr},
     {"ArpeggioRemembersItsLastParameter", false, 3, nullptr,
      {{0, 0, 1, kPitch428, 0, CMD_S3M_ARPEGGIO, 0x47}, {1, 0, 0, 0, 0, CMD_S3M_ARPEGGIO, 0x00}},
-     Field::Period, 0, {{1712, 1356, 1140}, {1712, 1356, 1140}}, nullptr},
+     Field::Period, 0, {{1712, 1359, 1143}, {1712, 1359, 1143}}, nullptr},
     {"RetriggerDoublingIsClampedAtOutput", false, 6, [](QVMOD *m) { m->sample_info[0].volume = 10; },
      {{0, 0, 1, kPitch428, 0, CMD_RETRIG_VOLSLIDE, 0xF1}}, Field::Volume, 0, {{10, 20, 40, 64, 64}},
      [](QVMOD *) { EXPECT_EQ(voice_get_volume(voice_table[0]), 255); }},

@@ -104,6 +104,34 @@ TEST_F(XmEffects, TonePortamentoWithVolumeSlideAndVibratoWithVolumeSlide)
     EXPECT_EQ(ci[1].volume, 46);
 }
 
+TEST_F(XmEffects, InstrumentVibratoBendsThePitchAfterTheFirstTick)
+{
+    // Depth 8 a quarter turn a tick: a sine; the same with a sweep of 2, reaching the depth in two
+    // ticks; a ramp down in pitch, starting halfway.
+    struct Run {
+        int type, sweep;
+        V bends;
+    };
+    const Run runs[] = {
+        {0, 0, {0, 8, 0, -8, 0, 8}}, {0, 2, {0, 4, 0, -8, 0, 8}}, {2, 0, {0, 4, -8, -4, 0, 4}}};
+    for (const Run &r : runs) {
+        ModuleHolder m(note_module(2, 8, 6));
+        SAMPLE_INFO &si = m->sample_info[0];
+        si.vibrato_type = r.type;
+        si.vibrato_depth = 8;
+        si.vibrato_rate = 64;
+        si.vibrato_sweep = r.sweep;
+        put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
+        play_mod(m.get(), kTrue);
+        V want;
+        for (int bend : r.bends) want.push_back(period2pitch(kPeriod48 + bend));
+        EXPECT_EQ(record(6, [] { return wanted_voice_frequency(0); }), want)
+            << "type " << r.type << ", sweep " << r.sweep;
+        EXPECT_EQ(ci[0].temp_period, kPeriod48);  // the channel's own period stays
+        stop_mod();
+    }
+}
+
 TEST_F(XmEffects, KeyOffWithoutAVolumeEnvelopeSilencesAtOnce)
 {
     ModuleHolder m(note_module(2, 8, 2));

@@ -72,16 +72,18 @@ TEST_F(Interface, TimerPeriodStaysPositiveAndFinite)
     EXPECT_EQ(mod_timer_period(0, 100), mod_timer_period(32, 100));
     EXPECT_EQ(mod_timer_period(100000, 100), mod_timer_period(255, 100));
     EXPECT_GT(mod_timer_period(255, 400), 1000);
-    set_mod_bpm(0);
-    EXPECT_EQ(mi.bpm, 32);
-    set_mod_bpm(9999);
-    EXPECT_EQ(mi.bpm, 255);
 
+    // A module's own tempo is held to 32..255 BPM when it starts: 71590860 / (24 x BPM) units.
+    const struct {
+        int initial_bpm, bpm, period;
+    } starts[] = {{0, 32, 93217}, {9999, 255, 11697}};
     ModuleHolder m(looping_module());
-    m->initial_bpm = 0;
-    play_mod(m.get(), kTrue);
-    EXPECT_EQ(mi.bpm, 32);
-    EXPECT_GT(get_mod_timer_period(), 0);
+    for (const auto &s : starts) {
+        m->initial_bpm = s.initial_bpm;
+        play_mod(m.get(), kTrue);
+        EXPECT_EQ(mi.bpm, s.bpm);
+        EXPECT_EQ(get_mod_timer_period(), s.period) << s.initial_bpm;
+    }
 }
 
 TEST_F(Interface, PlayingNullKeepsTheSong)

@@ -1,7 +1,7 @@
 // Pitch tables and conversions: table values, the three note-to-period modes, frequencies, note grid.
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <utility>
 
 #include "player_internal.h"
 
@@ -21,12 +21,12 @@ private:
 
 TEST_F(Pitch, TablesHoldTheirDefiningValues)
 {
-    EXPECT_EQ(lintab[0], 535232);
-    EXPECT_EQ(lintab[384], 378466);
-    EXPECT_EQ(lintab[767], 267857);
-    for (int i = 0; i < kLintabSize; i++)
-        ASSERT_EQ(lintab[i], static_cast<int>(std::floor(535232.0 * std::pow(2.0, -i / 768.0))))
-            << i;
+    // One octave of linear periods as Hz, falling: 64 entries a semitone, 384 half an octave
+    // (535232 / sqrt 2).
+    const std::pair<int, int> lin[] = {{0, 535232},   {1, 534749},   {64, 505191}, {192, 450074},
+                                       {384, 378466}, {576, 318250}, {767, 267857}};
+    for (const auto &[i, hz] : lin) EXPECT_EQ(lintab[i], hz) << i;
+    for (int i = 1; i < kLintabSize; i++) ASSERT_LT(lintab[i], lintab[i - 1]) << i;
     EXPECT_EQ(logtab[0], 29024);
     EXPECT_EQ(logtab[7], 27584);
     EXPECT_EQ(logtab[8 * 5 + 1], 21600);
@@ -36,9 +36,10 @@ TEST_F(Pitch, TablesHoldTheirDefiningValues)
     EXPECT_EQ(mod_finetune[0], 8363);
     EXPECT_EQ(mod_finetune[8], 7895);
     EXPECT_EQ(mod_finetune[15], 8280);
-    for (int i = 0; i < 32; i++)
-        ASSERT_EQ(vib_table[i], static_cast<int>(std::floor(255.0 * std::sin(M_PI * i / 32.0))))
-            << i;
+    // Half a sine wave at 255: sin 45 degrees at entry 8, the top at 16, symmetric about it.
+    const std::pair<int, int> vib[] = {{0, 0}, {1, 24}, {8, 180}, {16, 255}, {31, 24}};
+    for (const auto &[i, v] : vib) EXPECT_EQ(vib_table[i], v) << i;
+    for (int i = 1; i < 16; i++) EXPECT_EQ(vib_table[16 + i], vib_table[16 - i]) << i;
 }
 
 TEST_F(Pitch, PeriodModuleNotes)
@@ -76,11 +77,14 @@ TEST_F(Pitch, AmigaNoteModule)
     amiga_module();
     EXPECT_EQ(note2period(0, 0), 29024);
     EXPECT_EQ(note2period(12, 0), 29024 >> 1);
-    // The interpolation weight is c2spd / 16 over 15, towards the entry after the chosen one.
-    EXPECT_EQ(note2period(0, 128), 27392 + (8 * (27200 - 27392)) / 15);
-    // Semitone 11 at the top finetune needs the entry after the table: the next C# at finetune 0.
-    EXPECT_EQ(note2period(11, 255), 27392 / 2);
-    EXPECT_EQ(note2period(11, 65535), 27392 / 2);
+    // An untuned sample (c2spd 128) plays the table's own entry; the low nibble of c2spd is the
+    // way to the next finetune step, in sixteenths.
+    EXPECT_EQ(note2period(0, 128), 27392);
+    EXPECT_EQ(note2period(0, 136), 27392 - 96);
+    EXPECT_EQ(note2period(0, 127), 27584 + (15 * (27392 - 27584)) / 16);
+    // Semitone 11 at the top finetune leans on the entry after the table: the next C# at finetune 0.
+    EXPECT_EQ(note2period(11, 255), 13792 + (15 * (27392 / 2 - 13792)) / 16);
+    EXPECT_EQ(note2period(11, 65535), note2period(11, 255));
     EXPECT_EQ(period2pitch(1000), 14317456 / 1000);
     EXPECT_GT(period2pitch(0), 0);
 }

@@ -44,7 +44,10 @@ protected:
         for (int i = 0; i < n; i++) mod_interrupt();
     }
     static int voice(int ch) { return voice_table[ch]; }
-    static int freq(int ch) { return voice_get_frequency(voice_table[ch]); }
+    // The frequency the engine meant for the channel; the voice may be handed a rate near it
+    // (see voice_freq) that keeps the pitch right over the ticks on Allegro's mixer.
+    static int freq(int ch) { return wanted_voice_frequency(ch); }
+    static int voice_freq(int ch) { return voice_get_frequency(voice_table[ch]); }
     static int vol(int ch) { return voice_get_volume(voice_table[ch]); }
     static int pan(int ch) { return voice_get_pan(voice_table[ch]); }
     static bool sounding(int ch) { return voice_get_position(voice_table[ch]) >= 0; }

@@ -132,23 +132,21 @@ RawModule minimal()
     return r;
 }
 
-struct Loaded {
-    QVMOD *m = nullptr;
-    explicit Loaded(const Bytes &image)
-    {
-        TempFile file(image);
-        PACKFILE *f = qvmod_fopen(file.path(), "rb");
-        m = load_qvm(f);
-        qvmod_fclose(f);
-    }
-    ~Loaded() { destroy_mod(m); }
-};
+// The module a QVM image reads as, through the stream reader.
+ModuleHolder loaded(const Bytes &image)
+{
+    TempFile file(image);
+    PACKFILE *f = qvmod_fopen(file.path(), "rb");
+    ModuleHolder m(load_qvm(f));
+    qvmod_fclose(f);
+    return m;
+}
 
 std::string refusal(const Bytes &image)
 {
     std::strcpy(qvmod_error, "");
-    Loaded l(image);
-    EXPECT_EQ(l.m, nullptr);
+    const ModuleHolder l = loaded(image);
+    EXPECT_EQ(l.get(), nullptr);
     return qvmod_error;
 }
 
@@ -187,9 +185,9 @@ TEST(QvmRead, HeaderSamplesAndPlanesOfAPeriodModule)
     r.pattern_blocks = p;
 
     const Bytes image = r.image();
-    Loaded l(image);
-    ASSERT_NE(l.m, nullptr) << qvmod_error;
-    QVMOD *m = l.m;
+    const ModuleHolder l = loaded(image);
+    ASSERT_NE(l.get(), nullptr) << qvmod_error;
+    QVMOD *m = l.get();
     EXPECT_STREQ(m->name, "Raw Module");
     EXPECT_EQ(m->name[28], 0);
     EXPECT_EQ(m->initial_speed, 5);
@@ -248,9 +246,9 @@ TEST(QvmRead, InstrumentsAndSignedNotesOfANoteModule)
     for (int v : {0x82, 0xFE, 0x31, 0x02, 0x81, 1, 0x03}) put8(p, v);
     for (int i = 0; i < 3; i++) put8(p, 0x04);
     r.pattern_blocks = p;
-    Loaded l(r.image());
-    ASSERT_NE(l.m, nullptr) << qvmod_error;
-    const INSTRUMENT_INFO &in = l.m->instrument_info[0];
+    const ModuleHolder l = loaded(r.image());
+    ASSERT_NE(l.get(), nullptr) << qvmod_error;
+    const INSTRUMENT_INFO &in = l->instrument_info[0];
     EXPECT_EQ(in.sample_number[1], 1);
     EXPECT_EQ(in.volume_env_pos[2], 20);
     EXPECT_EQ(in.volume_env_value[2], 62);
@@ -265,9 +263,9 @@ TEST(QvmRead, InstrumentsAndSignedNotesOfANoteModule)
     EXPECT_EQ(in.pan_env_sustain_start, 2);
     EXPECT_EQ(in.pan_env_sustain_end, 2);
     EXPECT_EQ(in.volume_fadeout, 0x1234);
-    EXPECT_EQ(l.m->pattern_info[0].notes[0].note, -2);
-    EXPECT_EQ(l.m->pattern_info[0].notes[1].note, 49);
-    EXPECT_EQ(l.m->pattern_info[0].notes[0].sample, 1);
+    EXPECT_EQ(l->pattern_info[0].notes[0].note, -2);
+    EXPECT_EQ(l->pattern_info[0].notes[1].note, 49);
+    EXPECT_EQ(l->pattern_info[0].notes[0].sample, 1);
 }
 
 TEST(QvmRead, OutOfRangeValuesAreClipped)
@@ -282,21 +280,21 @@ TEST(QvmRead, OutOfRangeValuesAreClipped)
     in[99] = 0;
     r.instrument_blocks = in;
     r.sample_blocks = sample_block(10, 8, 4, 50, 1);
-    Loaded l(r.image());
-    ASSERT_NE(l.m, nullptr) << qvmod_error;
-    EXPECT_EQ(l.m->initial_global_volume, 64);
-    EXPECT_EQ(l.m->restart_order, 0);
-    EXPECT_EQ(l.m->instrument_info[0].volume_env_value[0], 64);
-    EXPECT_EQ(l.m->samples[0].loop_end, 10u);
-    EXPECT_EQ(l.m->sample_info[0].loop_end, 10);
-    EXPECT_EQ(l.m->sample_info[0].loop_type, 1);
+    const ModuleHolder l = loaded(r.image());
+    ASSERT_NE(l.get(), nullptr) << qvmod_error;
+    EXPECT_EQ(l->initial_global_volume, 64);
+    EXPECT_EQ(l->restart_order, 0);
+    EXPECT_EQ(l->instrument_info[0].volume_env_value[0], 64);
+    EXPECT_EQ(l->samples[0].loop_end, 10u);
+    EXPECT_EQ(l->sample_info[0].loop_end, 10);
+    EXPECT_EQ(l->sample_info[0].loop_type, 1);
 
     RawModule z = minimal();
     z.sample_blocks = sample_block(10, 8, 7, 3, 1);  // loop that covers no frames
-    Loaded lz(z.image());
-    ASSERT_NE(lz.m, nullptr) << qvmod_error;
-    EXPECT_EQ(lz.m->sample_info[0].loop_type, 0);
-    EXPECT_LE(lz.m->samples[0].loop_start, lz.m->samples[0].loop_end);
+    const ModuleHolder lz = loaded(z.image());
+    ASSERT_NE(lz.get(), nullptr) << qvmod_error;
+    EXPECT_EQ(lz->sample_info[0].loop_type, 0);
+    EXPECT_LE(lz->samples[0].loop_start, lz->samples[0].loop_end);
 }
 
 // ---------------------------------------------------------------- refusals
@@ -339,9 +337,9 @@ TEST(QvmRefuse, EnvelopesWithTooManyPointsButNotStrayIndexes)
             EXPECT_NE(refusal(r.image()), "");
             continue;
         }
-        Loaded l(r.image());
-        ASSERT_NE(l.m, nullptr) << qvmod_error;
-        const INSTRUMENT_INFO &got = l.m->instrument_info[0];
+        const ModuleHolder l = loaded(r.image());
+        ASSERT_NE(l.get(), nullptr) << qvmod_error;
+        const INSTRUMENT_INFO &got = l->instrument_info[0];
         EXPECT_EQ(got.volume_env_sustain_end, in[146]);
         EXPECT_EQ(got.volume_env_loop_start, in[147]);
         EXPECT_EQ(got.volume_env_loop_end, in[148]);
@@ -415,8 +413,8 @@ TEST(QvmRefuse, EveryTruncationFailsCleanly)
     r.pattern_blocks = p;
     const Bytes full = r.image();
     {
-        Loaded whole(full);
-        ASSERT_NE(whole.m, nullptr) << qvmod_error;
+        const ModuleHolder whole = loaded(full);
+        ASSERT_NE(whole.get(), nullptr) << qvmod_error;
     }
     for (size_t n = 0; n < full.size(); n++) {
         const Bytes part(full.begin(), full.begin() + static_cast<long>(n));
@@ -576,9 +574,9 @@ TEST(QvmWrite, RoundTripsBothModuleKinds)
         ModuleHolder m(writer_module(flags));
         const Bytes img = qvm_write(m.get());
         ASSERT_FALSE(img.empty()) << qvm_check(m.get());
-        Loaded back(img);
-        ASSERT_NE(back.m, nullptr) << qvmod_error;
-        expect_same_module(m.get(), back.m);
+        const ModuleHolder back = loaded(img);
+        ASSERT_NE(back.get(), nullptr) << qvmod_error;
+        expect_same_module(m.get(), back.get());
     }
 }
 

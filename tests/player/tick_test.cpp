@@ -1,7 +1,11 @@
 // Tick engine driven by hand: row advance, pattern delay, end of song, note triggers, volume and pan;
 // and on the real timer thread, which never calls the heap.
+#include <allegro.h>
+#include <allegro/internal/aintern.h>
+
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <thread>
 
 #include "player_fixture.h"
@@ -81,7 +85,7 @@ TEST_F(Tick, PatternDelayTicksTouchNoVoice)
         ticks(1);
         ASSERT_EQ(mi.row, 0) << i;
         ASSERT_EQ(vol(0), 7) << i;
-        ASSERT_EQ(freq(0), 1234) << i;
+        ASSERT_EQ(voice_freq(0), 1234) << i;
     }
     ticks(1);
     EXPECT_EQ(mi.row, 1);
@@ -213,6 +217,91 @@ TEST_F(Tick, NoteModuleTriggers)
     EXPECT_EQ(ci[0].volume, 17);  // volume and pan stay without an instrument
     EXPECT_EQ(ci[0].period, 7744 - 64 * 60 - 64);
     EXPECT_NEAR(freq(0), 2 * 8363, 2);
+}
+
+TEST_F(Tick, NoteModuleInstrumentWithoutATriggerRestoresTheNote)
+{
+    ModuleHolder m(note_module());
+    INSTRUMENT_INFO &in = m->instrument_info[0];
+    in.volume_fadeout = 1000;
+    in.volume_env_points = 2;
+    in.volume_env_flags = QVMOD_ENV_ON;
+    in.volume_env_pos[1] = 6;
+    in.volume_env_value[0] = 64;
+    // Channel 0: key off, then the instrument on a tone portamento; channel 1: volume and pan
+    // changed, then the instrument alone.
+    cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 49, 0, 0, 0};
+    cell(m.get(), 0, 1, 0) = NOTE_INFO{0, QVMOD_NOTE_KEY_OFF, 0, 0, 0};
+    cell(m.get(), 0, 2, 0) = NOTE_INFO{1, 61, 0, CMD_TONE_PORTA, 8};
+    cell(m.get(), 0, 0, 1) = NOTE_INFO{1, 49, 0, CMD_SET_VOLUME, 12};
+    cell(m.get(), 0, 1, 1) = NOTE_INFO{0, 0, 0, CMD_SET_PAN, 200};
+    cell(m.get(), 0, 2, 1) = NOTE_INFO{1, 0, 0, 0, 0};
+    play_mod(m.get(), kTrue);
+    ticks(6);
+    ASSERT_EQ(ci[0].key_off, kTrue);
+    ASSERT_LT(ci[0].fade_volume, 32768);
+    ASSERT_LT(ci[0].volume_env.value, 64);
+    ASSERT_EQ(ci[1].pan, 200);
+    ticks(1);
+    EXPECT_EQ(ci[0].key_off, 0);
+    EXPECT_EQ(ci[0].fade_volume, 32768);
+    EXPECT_EQ(ci[0].volume_env.value, 64);  // the envelope starts again
+    EXPECT_EQ(ci[0].period, 4608);          // no trigger: the slide starts from the old note
+    EXPECT_EQ(ci[0].porta_target, 3840);
+    EXPECT_EQ(ci[1].volume, 50);
+    EXPECT_EQ(ci[1].pan, 40);
+    EXPECT_EQ(ci[1].period, 4608);
+    EXPECT_EQ(ci[1].kick, 0);
+    ticks(1);
+    EXPECT_EQ(ci[0].period, 4608 - 32);
+    EXPECT_GT(vol(0), 0);
+}
+
+// Allegro's mixer plays floor(rate x 256 / mixing rate) / 256 frames a frame: each tick's rate is
+// chosen so that the played steps add up to the wanted ones within half a step.
+TEST_F(Tick, VoiceRatesKeepThePitchOnAllegrosMixer)
+{
+    const long long mixing = get_mixer_frequency();
+    ASSERT_GT(mixing, 0);
+    ASSERT_EQ(digi_driver->set_frequency, _mixer_set_frequency);
+    ModuleHolder m(period_module(4, 1, 20));
+    cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 8363, 0, 0, 0};
+    cell(m.get(), 0, 1, 0) = NOTE_INFO{1, 4181, 0, 0, 0};
+    play_mod(m.get(), kTrue);
+    for (int wanted : {8363, 4181}) {
+        long long played = 0;
+        for (int t = 1; t <= 20; t++) {
+            ticks(1);
+            ASSERT_EQ(freq(0), wanted);
+            const long long step = voice_freq(0) * 256LL / mixing;
+            ASSERT_LE(std::llabs(step * mixing - wanted * 256LL), mixing) << "tick " << t;
+            played += step;
+            // The steps so far, against the wanted ones, in 1/mixing of a step.
+            ASSERT_LE(std::llabs(played * mixing - t * wanted * 256LL), mixing / 2) << "tick " << t;
+        }
+    }
+}
+
+void exact_set_frequency(int voice, int frequency)
+{
+    _mixer_set_frequency(voice, frequency);
+}
+
+TEST_F(Tick, VoiceRatesAreExactOnADriverThatSetsThem)
+{
+    // A driver whose voices take a rate as it is (as hardware voices may) gets the wanted rate.
+    struct Driver {
+        void (*saved)(int, int) = digi_driver->set_frequency;
+        Driver() { digi_driver->set_frequency = exact_set_frequency; }
+        ~Driver() { digi_driver->set_frequency = saved; }
+    } exact;
+    ModuleHolder m(period_module(4, 1, 20));
+    cell(m.get(), 0, 0, 0) = NOTE_INFO{1, 8363, 0, 0, 0};
+    play_mod(m.get(), kTrue);
+    for (int t = 0; t < 10; t++) {
+        ticks(1);
+        ASSERT_EQ(voice_freq(0), 8363) << "tick " << t;
+    }
 }
 
 TEST_F(Tick, NoteCommandsCutAndReleaseNotes)

@@ -98,8 +98,8 @@ TEST_F(VoiceBounds, HighestPitchStaysWithinTheMixersRange)
     set_mod_pitch(400);
     play_mod(m.get(), kTrue);
     ticks(1);
-    EXPECT_GT(freq(0), 0);
-    EXPECT_LE(freq(0), kMaxVoiceFrequency);
+    EXPECT_GT(voice_freq(0), 0);
+    EXPECT_LE(voice_freq(0), kMaxVoiceFrequency);
 }
 
 TEST_F(VoiceBounds, ShortLoopNeverStepsFurtherThanItsLength)
@@ -109,8 +109,8 @@ TEST_F(VoiceBounds, ShortLoopNeverStepsFurtherThanItsLength)
     ticks(1);
     const int rate = get_mixer_frequency();
     ASSERT_GT(rate, 0);
-    EXPECT_GT(freq(0), 0);
-    EXPECT_LE(freq(0), 4 * rate);
+    EXPECT_GT(voice_freq(0), 0);
+    EXPECT_LE(voice_freq(0), 4 * rate);
     int seen = 0;
     EXPECT_TRUE(positions_stay_inside(0, 1, seen));
     EXPECT_EQ(seen, 1) << "the voice is not sounding";

@@ -1,9 +1,11 @@
-// Small in-memory modules for the player tests.
+// Modules for the tests: small ones built in memory, and loading a file image.
 #include "module_builder.h"
 
 #include <cstring>
 
 #include <allegro.h>
+
+#include "scratch.h"
 
 QVMOD *build_module(const ModuleShape &s)
 {
@@ -77,4 +79,10 @@ bool write_module_datafile(const char *path, const std::vector<unsigned char> &m
         f = pack_fclose_chunk(chunk);
     }
     return pack_fclose(f) == 0;
+}
+
+ModuleHolder load_image(const std::vector<unsigned char> &bytes)
+{
+    qvx_test::TempFile f(bytes);
+    return ModuleHolder(load_mod(f.path()));
 }

@@ -1,7 +1,8 @@
-// Small in-memory modules for the player tests, allocated the way loaders do so destroy_mod frees them.
+// Modules for the tests: small ones built in memory (allocated the way loaders do, so destroy_mod frees them), their owner, and loading a file image.
 #ifndef QVMOD_TEST_MODULE_BUILDER_H
 #define QVMOD_TEST_MODULE_BUILDER_H
 
+#include <memory>
 #include <vector>
 
 #include "qvmod.h"
@@ -33,24 +34,13 @@ NOTE_INFO &cell(QVMOD *m, int pattern, int row, int channel);
 bool write_module_datafile(const char *path, const std::vector<unsigned char> &module,
                            const char *data_after = nullptr);
 
-// Owns a module for a test's length.
-class ModuleHolder {
-public:
-    explicit ModuleHolder(QVMOD *m) : m_(m) {}
-    ~ModuleHolder() { destroy_mod(m_); }
-    ModuleHolder(const ModuleHolder &) = delete;
-    ModuleHolder &operator=(const ModuleHolder &) = delete;
-    QVMOD *get() const { return m_; }
-    QVMOD *operator->() const { return m_; }
-    QVMOD *release()
-    {
-        QVMOD *m = m_;
-        m_ = nullptr;
-        return m;
-    }
-
-private:
-    QVMOD *m_;
+// Owns a module for a test's length; the one owner of modules in the tests.
+struct ModuleDeleter {
+    void operator()(QVMOD *m) const { destroy_mod(m); }
 };
+using ModuleHolder = std::unique_ptr<QVMOD, ModuleDeleter>;
+
+// The module load_mod makes of a file holding `bytes` (null when it refuses them).
+ModuleHolder load_image(const std::vector<unsigned char> &bytes);
 
 #endif

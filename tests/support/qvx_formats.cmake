@@ -1,18 +1,33 @@
 # Writes qvx_formats.py, the game's file sizes, names, signatures and palette roles as the C++
 # headers define them, for the Python tests: cmake -DSOURCE=REPO -DOUT=FILE -P qvx_formats.cmake
-set(headers game/Quorvex.h game/SavedGameFile.h modplayer/qvmod.h)
+set(headers game/Quorvex.h game/GameData.h game/Board.h game/HighScoreTable.h game/SavedGameFile.h
+            modplayer/qvmod.h)
 string(REPLACE ";" ", " header_list "${headers}")
 set(lines "\"\"\"The game's file formats and palette roles, generated from ${header_list} (do not edit).\"\"\"\n")
 
-# Integer constants whose value is an expression of literals and earlier constants, and strings.
+# The version the build gives the game as QVX_VERSION.
+file(STRINGS ${SOURCE}/VERSION text_QVX_VERSION LIMIT_COUNT 1)
+
+# Integer constants whose value is an expression of literals and earlier constants, and strings
+# (literals and earlier string names, joined).
 foreach(header ${headers})
   file(STRINGS ${SOURCE}/${header} defs REGEX "^(constexpr [a-z0-9_]+ [A-Z0-9_]+ = [^;]+;|#define [A-Z0-9_]+ +\"[^\"]*\")")
   foreach(def ${defs})
-    if(def MATCHES "^#define ([A-Z0-9_]+) +\"([^\"]*)\"")
+    if(def MATCHES "^#define ([A-Z0-9_]+) +(\".*)$")
       set(name ${CMAKE_MATCH_1})
-      set(text_${name} "${CMAKE_MATCH_2}")
-      string(LENGTH "${CMAKE_MATCH_2}" size_${name})
-      string(APPEND lines "${name} = \"${CMAKE_MATCH_2}\"\n")
+      set(rest "${CMAKE_MATCH_2}")
+      set(text "")
+      while(rest MATCHES "^ *(\"([^\"]*)\"|([A-Z0-9_]+))(.*)$")
+        if(CMAKE_MATCH_3)
+          string(APPEND text "${text_${CMAKE_MATCH_3}}")
+        else()
+          string(APPEND text "${CMAKE_MATCH_2}")
+        endif()
+        set(rest "${CMAKE_MATCH_4}")
+      endwhile()
+      set(text_${name} "${text}")
+      string(LENGTH "${text}" size_${name})
+      string(APPEND lines "${name} = \"${text}\"\n")
     elseif(def MATCHES "^constexpr [a-z0-9_]+ ([A-Z0-9_]+) = ([^;]+);")
       set(name ${CMAKE_MATCH_1})
       set(expr "${CMAKE_MATCH_2}")

@@ -1,6 +1,7 @@
-// Constants, pitch tables and the error setter that the tick engine and the loaders share (not installed).
-#ifndef QVMOD_COMMON_H
-#define QVMOD_COMMON_H
+// The library's ground floor (not installed): the constants, note grids and module-record basics
+// that the tick engine and the loaders share.
+#ifndef QVMOD_MODULE_RECORD_H
+#define QVMOD_MODULE_RECORD_H
 
 #include "qvmod.h"
 
@@ -27,7 +28,7 @@ constexpr int kNoteGridSize = 12;
 extern const int noteperiod[kNoteGridSize];  // the Amiga periods of one octave
 extern const int mod_finetune[16];           // ProTracker finetune -> c2spd
 
-// ------------------------------------------------------------------ errors
+// ------------------------------------------------------------------ the module record
 
 // Formats into qvmod_error, cut to fit.
 void qvmod_set_error(const char *format, ...)
@@ -35,5 +36,9 @@ void qvmod_set_error(const char *format, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+// Frees a module and everything it owns, whatever part of it exists: a module no voice plays and
+// the player never started (one being built, or one the player has let go of).
+void free_module(QVMOD *m);
 
 #endif

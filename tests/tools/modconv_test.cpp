@@ -1,11 +1,20 @@
 // QVM conversion: every reader's modules survive writing and reloading; the comparison notices changes.
-#include "loader_support.h"
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
 #include "modconv_core.h"
+#include "module_builder.h"
+#include "module_writers.h"
 #include "qvm_writer.h"
+#include "scratch.h"
 
 namespace {
 
-ModPtr through_qvm(QVMOD *m)
+using qvx_test::TempFile;
+
+ModuleHolder through_qvm(QVMOD *m)
 {
     prepare_for_qvm(m);
     const ModuleImage image = qvm_write(m);
@@ -15,9 +24,9 @@ ModPtr through_qvm(QVMOD *m)
 
 void expect_round_trip(const ModuleImage &source, const char *what)
 {
-    ModPtr a(load_image(source));
+    ModuleHolder a(load_image(source));
     ASSERT_TRUE(a) << what << ": " << qvmod_error;
-    ModPtr b(through_qvm(a.get()));
+    ModuleHolder b(through_qvm(a.get()));
     ASSERT_TRUE(b) << what << ": " << qvmod_error;
     EXPECT_EQ(compare_modules(a.get(), b.get()), "") << what;
 }
@@ -39,22 +48,22 @@ TEST(QvmConversion, RestartAtTheSongEndBecomesTheStart)
     s.song_length = 3;
     s.restart = 3;
     s.patterns.resize(1);
-    ModPtr a(load_image(write_mod(s)));
+    ModuleHolder a(load_image(write_mod(s)));
     ASSERT_TRUE(a);
-    ModPtr b(through_qvm(a.get()));
+    ModuleHolder b(through_qvm(a.get()));
     ASSERT_TRUE(b);
     EXPECT_EQ(b->restart_order, 0);
 }
 
 TEST(QvmConversion, ComparisonSeesDifferences)
 {
-    ModPtr a(load_image(write_xm(realistic_xm(26, 2, 4, 2, 1000))));
-    ModPtr b(load_image(write_xm(realistic_xm(26, 2, 4, 2, 1000))));
+    ModuleHolder a(load_image(write_xm(realistic_xm(26, 2, 4, 2, 1000))));
+    ModuleHolder b(load_image(write_xm(realistic_xm(26, 2, 4, 2, 1000))));
     ASSERT_TRUE(a && b);
     EXPECT_EQ(compare_modules(a.get(), b.get()), "");
-    cell_at(b.get(), 1, 5, 2).volume ^= 1;
+    cell(b.get(), 1, 5, 2).volume ^= 1;
     EXPECT_NE(compare_modules(a.get(), b.get()), "");
-    cell_at(b.get(), 1, 5, 2).volume ^= 1;
+    cell(b.get(), 1, 5, 2).volume ^= 1;
     static_cast<unsigned char *>(b->samples[0].data)[0] ^= 1;
     EXPECT_NE(compare_modules(a.get(), b.get()), "");
 }

@@ -1,0 +1,49 @@
+// The settings kept in quorvex.cfg: what a file's text gives, and what is written reading back.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "kept_settings.h"
+#include "SettingsFile.h"
+
+namespace {
+
+class SettingsFile : public DefaultSettings {};
+
+TEST_F(SettingsFile, KeepsWhatIsValidAndIgnoresTheRest)
+{
+    struct Case {
+        const char *text;
+        Values expected;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {"[quorvex]\nsound = off\nmusic=off\nsound_volume = 120\nmusic_volume = 0\nstart_level = 20\nstart_blocks = 10\n",
+         {NO, NO, 120, 0, 20, 10}},
+        {"", DEFAULTS},
+        {"sound = off\n[other]\nmusic = off\n", DEFAULTS},                 // outside the section
+        {"[quorvex]\nsound_volume = 255\nmusic_volume = 260\n", DEFAULTS},  // not a step, too loud
+        {"[quorvex]\nstart_level = 21\nstart_blocks = -1\nsound = yes\n", DEFAULTS},
+        {"[quorvex]\r\n; comment\r\nstart_level = 7\r\nstart_blocks = 0x3\r\n", {YES, YES, 200, 200, 7, 0}},
+        {"\x89PNG\r\n\x1a\n[quorvex]\x00sound = off", DEFAULTS},
+    };
+    // clang-format on
+    for (const Case &c : cases) {
+        Set(DEFAULTS);
+        ParseSettings(c.text, std::strlen(c.text));
+        EXPECT_EQ(Current(), c.expected) << c.text;
+    }
+}
+
+TEST_F(SettingsFile, WhatIsWrittenReadsBackTheSame)
+{
+    const Values chosen = {NO, YES, 200, 30, 0, 4};
+    Set(chosen);
+    const std::string contents = FormatSettings();
+    Set(DEFAULTS);
+    ParseSettings(contents.data(), contents.size());
+    EXPECT_EQ(Current(), chosen) << contents;
+}
+
+}  // namespace
