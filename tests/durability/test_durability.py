@@ -11,6 +11,7 @@ import os
 import random
 import shutil
 import signal
+import stat
 import struct
 import subprocess
 import sys
@@ -19,7 +20,7 @@ import time
 import unittest
 
 from harness import (ALERT_AREA, DEFAULT_HIGH_SCORE_TABLE, DIALOG_AREA, HIGH_SCORES_EXIT, HIGH_SCORES_RESET,
-                     MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, Screens, Session, enter_high_score,
+                     MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, TITLE_EXIT, Screens, Session, enter_high_score,
                      high_score_entries, leave_to_exit, new_game, open_menu, wait_until)
 from qvx_formats import (COL_WHITE, DEFAULT_GAME_NAME, GAME_STATE_SIZE, HIGH_SCORE_COUNT, HIGH_SCORE_FILE,
                          HIGH_SCORE_FILE_SIZE, SAVED_GAME_SIZE, SCREENSHOT_FILE, SETTINGS_FILE)
@@ -161,6 +162,26 @@ class KilledWhileWriting(unittest.TestCase):
             game.key("Escape")
         self.kill_at_every_point(HIGH_SCORE_FILE, lambda n: short, leave, HIGH_SCORE_FILE_SIZE,
                                  lambda now: now == whole, "table")
+
+
+class SessionEnd(unittest.TestCase):
+    def test_a_lost_display_writes_the_table_and_the_settings_on_the_title_and_mid_game(self):
+        short = old_table(3)[:100]
+        for start in (Screens, new_game):
+            with Session(files={HIGH_SCORE_FILE: short}) as game:
+                start(game)
+                game.stop_display()
+                self.assertEqual(game.wait_exit(timeout=60), 1, "the status of a lost display")
+                self.assertEqual(read(game.path(HIGH_SCORE_FILE)), short[:96] + bytes(HIGH_SCORE_FILE_SIZE - 96))
+                self.assertIn(b"[quorvex]", read(game.path(SETTINGS_FILE)))
+
+    def test_a_broken_pipe_does_not_end_the_game(self):
+        with Session() as game:
+            Screens(game)
+            game.signal(signal.SIGPIPE)
+            Screens(game)   # the game still answers F3
+            game.click_box(*TITLE_EXIT)
+            self.assertEqual(game.wait_exit(), 0)
 
 
 class FullDisk(unittest.TestCase):
@@ -319,6 +340,34 @@ class Neighbours(unittest.TestCase):
         self.assertEqual(read(self.at("synced/real.hsc")), DEFAULT_HIGH_SCORE_TABLE)
         self.assertEqual(os.stat(self.at("synced/real.hsc")).st_mode & 0o777, 0o640)
         self.assertEqual(os.listdir(self.at("synced")), ["real.hsc"])
+
+    def test_links_to_fifos_are_never_replaced(self):
+        names = (SETTINGS_FILE, HIGH_SCORE_FILE, SCREENSHOT_FILE)
+        os.mkdir(self.at("elsewhere"))
+        with Session(workdir=self.dir) as game:
+            Screens(game)
+            os.remove(self.at(SCREENSHOT_FILE))
+            for name in names:
+                os.mkfifo(self.at("elsewhere/" + name))
+                os.symlink("elsewhere/" + name, self.at(name))
+            game.key("F3", hold=0.5)
+            game.click_box(*TITLE_EXIT)
+            self.assertEqual(game.wait_exit(), 0)
+        self.assertEqual(sorted(os.listdir(self.at("elsewhere"))), sorted(names))
+        for name in names:
+            self.assertTrue(stat.S_ISFIFO(os.stat(self.at(name)).st_mode), name)
+
+    def test_stale_temporary_files_are_removed_at_start_up(self):
+        kept = {".~fresh0000.tmp": "file", ".~old_0000.tmp": "file", ".~dir000000.tmp": "dir",
+                ".~link00000.tmp": "link", "x.~old00000.tmp": "file"}
+        for name, kind in list(kept.items()) + [(".~old000000.tmp", "file"), (".~a1.tmp", "file")]:
+            path = self.at(name)
+            {"dir": os.mkdir, "link": lambda p: os.symlink("victim", p)}.get(kind, lambda p: open(p, "wb").close())(path)
+            if "fresh" not in name:
+                os.utime(path, (time.time() - 3600,) * 2, follow_symlinks=False)
+        with Session(workdir=self.dir) as game:
+            Screens(game)
+            self.assertEqual(sorted(n for n in os.listdir(self.dir) if ".~" in n), sorted(kept))
 
     def test_a_250_character_save_name_saves(self):
         name = "a" * 246 + ".svg"
