@@ -7,6 +7,7 @@ that the kills land inside the write and around the rename as well as after them
 """
 
 import errno
+import fcntl
 import os
 import random
 import shutil
@@ -20,8 +21,8 @@ import time
 import unittest
 
 from harness import (ALERT_AREA, DEFAULT_HIGH_SCORE_TABLE, DIALOG_AREA, HIGH_SCORES_EXIT, HIGH_SCORES_RESET,
-                     MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, TITLE_EXIT, Screens, Session, enter_high_score,
-                     high_score_entries, leave_to_exit, new_game, open_menu, wait_until)
+                     HIGH_SCORES_WAITING, MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, TITLE_EXIT, Screens, Session,
+                     enter_high_score, high_score_entries, leave_to_exit, new_game, open_menu, wait_until)
 from qvx_formats import (COL_WHITE, DEFAULT_GAME_NAME, GAME_STATE_SIZE, HIGH_SCORE_COUNT, HIGH_SCORE_FILE,
                          HIGH_SCORE_FILE_SIZE, SAVED_GAME_SIZE, SCREENSHOT_FILE, SETTINGS_FILE)
 
@@ -69,10 +70,10 @@ def noise_save(seed):
     return bytes(rng.randrange(256) for _ in range(GAME_STATE_SIZE)) + SAVED_GAME_SIGNATURE
 
 
-def old_table(seed):
+def old_table(seed, step=1000, tag=b"KEEPER"):
     out = bytearray()
     for i in range(HIGH_SCORE_COUNT):
-        out += struct.pack("<4i16s", 90000 - 1000 * i - seed, 5, 50, 150, b"KEEPER%02d" % i)
+        out += struct.pack("<4i16s", 90000 - step * i - seed, 5, 50, 150, tag + b"%02d" % i)
     return bytes(out)
 
 
@@ -368,6 +369,39 @@ class Neighbours(unittest.TestCase):
         with Session(workdir=self.dir) as game:
             Screens(game)
             self.assertEqual(sorted(n for n in os.listdir(self.dir) if ".~" in n), sorted(kept))
+
+    def test_two_copies_on_a_slow_disk_keep_both_tables(self):
+        first, second = old_table(0, 20, b"FIRST"), old_table(10, 20, b"SECOND")
+        best = sorted(high_score_entries(first) + high_score_entries(second), reverse=True)[:HIGH_SCORE_COUNT]
+        env = dict(slow_env(), QVX_SLOW_IO_US="20000")   # a table takes 10 s, the lock's wait 5
+        with open(self.at(HIGH_SCORE_FILE), "wb") as f:
+            f.write(first)
+        with Session(workdir=self.dir, env=env) as one:
+            Screens(one)
+            with open(self.at(HIGH_SCORE_FILE), "wb") as f:   # the first copy has read its table
+                f.write(second)
+            with Session(workdir=self.dir, env=env) as two:
+                Screens(two)
+                one.click_box(*TITLE_EXIT)
+                wait_until(lambda: temporary_files(one), what="the first copy's write")
+                two.click_box(*TITLE_EXIT)
+                self.assertEqual(two.wait_exit(timeout=120), 0)
+            self.assertEqual(one.wait_exit(timeout=120), 0)
+        self.assertEqual(high_score_entries(read(self.at(HIGH_SCORE_FILE))), best)
+
+    def test_a_reset_shows_that_it_waits_for_another_copy(self):
+        with Session(workdir=self.dir) as game:
+            screens = Screens(game)
+            open_menu(game, screens)
+            game.click_box(*MENU_VIEW_HIGH_SCORES)
+            screens.wait_high_scores()
+            folder = os.open(self.dir, os.O_RDONLY)
+            fcntl.flock(folder, fcntl.LOCK_EX)   # the lock another copy takes
+            game.click_box(*HIGH_SCORES_RESET)
+            wait_white(game, screens, HIGH_SCORES_WAITING, 100, "the notice of the wait")
+            os.close(folder)
+            table = self.at(HIGH_SCORE_FILE)
+            wait_until(lambda: os.path.exists(table) and read(table) == DEFAULT_HIGH_SCORE_TABLE, what="the reset")
 
     def test_a_250_character_save_name_saves(self):
         name = "a" * 246 + ".svg"
