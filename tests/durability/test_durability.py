@@ -403,6 +403,22 @@ class Neighbours(unittest.TestCase):
             table = self.at(HIGH_SCORE_FILE)
             wait_until(lambda: os.path.exists(table) and read(table) == DEFAULT_HIGH_SCORE_TABLE, what="the reset")
 
+    def test_saves_need_a_name_and_the_working_folder(self):
+        with Session(workdir=self.dir) as game:
+            screens = new_game(game)
+            game.key("F5")
+            wait_white(game, screens, DIALOG_AREA, 300, "the save dialog")
+            game.keys(*["BackSpace"] * len(DEFAULT_GAME_NAME), hold=0.03, after=0.03)
+            game.xdotool("type", "--delay", "60", "пример.svg")   # the selector drops every letter
+            game.key("Return")
+            wait_white(game, screens, ALERT_AREA, 100, "the refused name")
+            game.key("Return")
+
+            shutil.rmtree(self.dir)
+            game.key("F5")
+            wait_white(game, screens, ALERT_AREA, 100, "the save error")
+            self.assertLess(white(screens, (160, 140, 480, 200)), 50, "no file selector elsewhere")
+
     def test_a_250_character_save_name_saves(self):
         name = "a" * 246 + ".svg"
         with Session(workdir=self.dir) as game:
