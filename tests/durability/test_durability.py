@@ -1,6 +1,7 @@
 """Durability of the game's files: whatever moment the game is killed at, during or after a save,
-a reset of the table or the exit, each file is either its old or its new complete version; and a
-full disk gives the usual messages and loses nothing.
+a reset of the table or the exit, each file is either its old or its new complete version; a full
+disk gives the usual messages and loses nothing, and so do a lost display, a broken pipe, other
+copies of the game and other users' files.
 
 A preloaded shim (QVX_SLOW_IO, built from slow_io.c) makes every write of the game's files slow, so
 that the kills land inside the write and around the rename as well as after them.
