@@ -1,7 +1,6 @@
 """Durability of the game's files: whatever moment the game is killed at, during or after a save,
 a reset of the table or the exit, each file is either its old or its new complete version; a full
-disk gives the usual messages and loses nothing, and so do a lost display, a broken pipe, other
-copies of the game and other users' files.
+disk, a lost display, a broken pipe, a slow disk or another user's files lose nothing.
 
 A preloaded shim (QVX_SLOW_IO, built from slow_io.c) makes every write of the game's files slow, so
 that the kills land inside the write and around the rename as well as after them.
@@ -414,7 +413,6 @@ class Neighbours(unittest.TestCase):
             game.key("Return")
             wait_white(game, screens, ALERT_AREA, 100, "the refused name")
             game.key("Return")
-
             shutil.rmtree(self.dir)
             game.key("F5")
             wait_white(game, screens, ALERT_AREA, 100, "the save error")
