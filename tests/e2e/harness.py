@@ -400,6 +400,8 @@ OPTIONS_LEVEL_DOWN, OPTIONS_LEVEL_UP, OPTIONS_LEVEL_VALUE = _stepper(80, 350)
 OPTIONS_BLOCKS_DOWN, OPTIONS_BLOCKS_UP, OPTIONS_BLOCKS_VALUE = _stepper(350, 350)
 HIGH_SCORES_EXIT = (100, 420, 300, 450)
 HIGH_SCORES_RESET = (340, 420, 540, 450)
+# The notice over the table while a reset waits for another copy of the game.
+HIGH_SCORES_WAITING = (150, 215, 490, 255)
 # The box that asks a new high score's name, and its text field.
 NAME_BOX = (100, 150, 340, 280)
 NAME_FIELD = (150, 200, 290, 240)
