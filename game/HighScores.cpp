@@ -1,5 +1,4 @@
 // The high-score screens: qualification and insertion, name entry, the table.
-#include <algorithm>
 #include <cstdio>
 
 #include "Button.h"
@@ -24,6 +23,10 @@ constexpr int HEADING_X = 210, HEADING_Y = 160;
 constexpr int TABLE_HEAD_Y = 60;
 constexpr int TABLE_ROW_Y = 80;
 constexpr int TABLE_ROW_STEP = 20;
+// Keyboard shortcuts of the reset question's two answers.
+constexpr int RESET_KEY_YES = 'y';
+constexpr int RESET_KEY_NO = 'n';
+
 constexpr int COL_NAME_X = 55, COL_SCORE_X = 380, COL_LEVEL_X = 460, COL_LINES_X = 530,
               COL_PIECES_X = 600;
 
@@ -36,6 +39,15 @@ void DrawTypedName()
     unscare_mouse();
 }
 
+// The question before a reset wipes the table: Yes by a click, Y or Enter; No by a click, N or Esc.
+bool ConfirmReset()
+{
+    UseGameDialogColours();
+    DialogScope dialog;
+    return alert("Reset the high-score table?", nullptr, nullptr, "Yes", "No", RESET_KEY_YES,
+                 RESET_KEY_NO) == 1;
+}
+
 }  // namespace
 
 void GotHighScore()
@@ -44,10 +56,7 @@ void GotHighScore()
     if (sound_on) PlaySoundA(SND_HIGH_SCORE);
     int place = InsertHighScore(Game);
     GetHighScore();
-    // The name field takes up to 16 characters, with no terminator when all are used.
-    char *name = HighScores[place].name;
-    std::fill(std::copy(text, std::find(text, text + HIGH_SCORE_NAME_SIZE, '\0'), name),
-              name + HIGH_SCORE_NAME_SIZE, '\0');
+    SetHighScoreName(HighScores[place], text);
     ViewHighScores();
 }
 
@@ -98,9 +107,13 @@ void ViewHighScores()
     while (!QuitRequested()) {
         if (exit.Clicked()) return;
         if (reset.Clicked()) {
-            // No confirmation; the defaults reach the file at once (a failed write is silent).
-            SetDefaultHighScores();
-            WriteHighScoreFile(HIGH_SCORE_FILE);
+            // Once confirmed, the defaults reach the file at once (a failed write is silent).
+            if (ConfirmReset()) {
+                SetDefaultHighScores();
+                WriteHighScoreFile(HIGH_SCORE_FILE);
+            }
+            // An Esc that answered the question does not leave the table as well.
+            LatchEscape();
             DrawHighScores();
             exit.DrawButton();
             reset.DrawButton();

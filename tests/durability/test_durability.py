@@ -18,9 +18,9 @@ import tempfile
 import time
 import unittest
 
-from harness import (ALERT_AREA, DEFAULT_HIGH_SCORE_TABLE, DIALOG_AREA, HIGH_SCORES_EXIT, HIGH_SCORES_RESET,
-                     MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, Screens, Session, enter_high_score,
-                     high_score_entries, leave_to_exit, new_game, open_menu, wait_until)
+from harness import (ALERT_AREA, DEFAULT_HIGH_SCORE_TABLE, DIALOG_AREA, HIGH_SCORES_EXIT, MENU_VIEW_HIGH_SCORES,
+                     SAVED_GAME_SIGNATURE, Screens, Session, enter_high_score, high_score_entries, leave_to_exit,
+                     new_game, open_menu, reset_high_scores, wait_until)
 from qvx_formats import (COL_WHITE, DEFAULT_GAME_NAME, GAME_STATE_SIZE, HIGH_SCORE_COUNT, HIGH_SCORE_FILE,
                          HIGH_SCORE_FILE_SIZE, SAVED_GAME_SIZE, SCREENSHOT_FILE, SETTINGS_FILE)
 
@@ -147,7 +147,7 @@ class KilledWhileWriting(unittest.TestCase):
             open_menu(game, screens)
             game.click_box(*MENU_VIEW_HIGH_SCORES)
             screens.wait_high_scores()
-            game.click_box(*HIGH_SCORES_RESET)
+            reset_high_scores(game, screens)
         self.kill_at_every_point(HIGH_SCORE_FILE, old_table, reset, HIGH_SCORE_FILE_SIZE,
                                  lambda now: now == DEFAULT_HIGH_SCORE_TABLE, "table")
 
@@ -226,7 +226,7 @@ class FullDisk(unittest.TestCase):
             self.fill()
             game.click_box(*MENU_VIEW_HIGH_SCORES)
             screens.wait_high_scores()
-            game.click_box(*HIGH_SCORES_RESET)
+            reset_high_scores(game, screens)
             time.sleep(1.0)
             game.click_box(*HIGH_SCORES_EXIT)
             screens.wait_menu()
@@ -254,7 +254,7 @@ class Neighbours(unittest.TestCase):
         open_menu(game, screens)
         game.click_box(*MENU_VIEW_HIGH_SCORES)
         screens.wait_high_scores()
-        game.click_box(*HIGH_SCORES_RESET)
+        reset_high_scores(game, screens)
         wait_until(lambda: read(self.at(HIGH_SCORE_FILE)) == DEFAULT_HIGH_SCORE_TABLE, what="the reset table")
         game.click_box(*HIGH_SCORES_EXIT)
         return screens

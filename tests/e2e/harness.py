@@ -22,7 +22,7 @@ import time
 
 from x11driver import DEFAULT_TIMEOUT, START_TIMEOUT, DriverError, X11Window, stop_group, wait_until
 from qvx_formats import (COL_BLACK, COL_BORDER, COL_BUTTON_LIGHT, COL_LOGO_FRAME, COL_TEXT, COL_TITLE_DARK,
-                         COL_TITLE_LIGHT, DEFAULT_HIGH_SCORE_NAME, GAME_H, GAME_TITLE, GAME_W, GAMESG,
+                         COL_TITLE_LIGHT, COL_WHITE, DEFAULT_HIGH_SCORE_NAME, GAME_H, GAME_TITLE, GAME_W, GAMESG,
                          HIGH_SCORE_COUNT, HIGH_SCORE_ENTRY_SIZE, HIGH_SCORE_NAME_SIZE, SCREENSHOT_FILE, TILE_SIZE)
 
 WINDOW_NAME = GAME_TITLE
@@ -600,6 +600,24 @@ def enter_high_score(game, screens, name):
     shown = region(screens.grab(), NAME_FIELD) != field
     game.key("Return")
     return shown, screens.wait_high_scores()
+
+
+def reset_high_scores(game, screens, answer="y"):
+    """On the table screen: clicks Reset and answers its question with a key ("y" to reset, "n"
+    or "Escape" to keep the table). Returns at once (a reset may still be writing), with what the
+    question's place counts of white without it."""
+    plain = screens.count(screens.grab(), ALERT_AREA, COL_WHITE)
+
+    def asked():
+        # The question's white frame and text over the table; a click lost on a busy machine is
+        # repeated.
+        if screens.count(screens.grab(), ALERT_AREA, COL_WHITE) > plain + 100:
+            return True
+        game.click_box(*HIGH_SCORES_RESET)
+        return False
+    wait_until(asked, timeout=60, interval=3.0, what="the reset question")
+    game.key(answer)
+    return plain
 
 
 def leave_to_exit(game, screens):

@@ -182,6 +182,26 @@ TEST(NameEntry, BackspaceAndEnterGoByKeyStateAfterPrintableCharacters)
     EXPECT_STREQ(name, "");
 }
 
+TEST(NameEntry, AnEmptyOrBlankNameIsStoredAsTheDefaultName)
+{
+    const struct {
+        const char *typed;
+        std::string stored;  // all 16 bytes of the field
+    } cases[] = {
+        {"", DEFAULT_HIGH_SCORE_NAME},
+        {"   ", DEFAULT_HIGH_SCORE_NAME},
+        {"TESTER", std::string("TESTER") + std::string(10, '\0')},
+        {" A ", std::string(" A ") + std::string(13, '\0')},
+        {"ABCDEFGHIJKLMN", std::string("ABCDEFGHIJKLMN") + std::string(2, '\0')},
+    };
+    for (const auto &c : cases) {
+        HighScoreEntry e;
+        std::memset(e.name, 'x', sizeof e.name);
+        SetHighScoreName(e, c.typed);
+        EXPECT_EQ(std::string(e.name, sizeof e.name), c.stored) << '"' << c.typed << '"';
+    }
+}
+
 TEST_F(HighScoreTable, DefaultRowsRenderAsChampionsAtLevelOne)
 {
     HighScoreRow first = FormatHighScoreRow(HighScores[0], 0);
