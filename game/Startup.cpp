@@ -146,8 +146,8 @@ int QuorvexMain(int argc, char *argv[])
             std::fflush(stdout);
             return 1;
         }
-        // Kept volumes other than the defaults take effect at once.
-        if (sound_volume != DEFAULT_VOLUME || music_volume != DEFAULT_VOLUME) ApplyVolumes();
+        // The kept volumes take effect at once; the defaults too, which set the song's level.
+        ApplyVolumes();
     }
 
     if (!FileExist(HIGH_SCORE_FILE)) {

@@ -1,17 +1,43 @@
-"""The game's module plays during a game and stops at game over."""
+"""The game's module plays during a game and stops at game over; the two volume sliders set the
+levels of what they name."""
 
 import os
+import sys
 import tempfile
 import unittest
 
-from audio import window_rms
+from audio import decibels, position, rms_after, window_rms
 
-from harness import (MENU_OPTIONS, MENU_START_GAME, OPTIONS_EXIT, OPTIONS_MUSIC, Session, count_colour,
-                     occupied_cells, play_from_title, same_colour, wait_for_menu, wait_until)
-from qvx_formats import COL_TEXT
+from harness import (MENU_CREDITS, MENU_OPTIONS, MENU_START_GAME, OPTIONS_EXIT, OPTIONS_MUSIC, TITLE_PLAY_GAME,
+                     Screens, Session, count_colour, occupied_cells, play_from_title, same_colour,
+                     wait_for_menu, wait_until)
+from qvx_formats import COL_TEXT, SETTINGS_FILE
 
 
 SILENCE = 1e-4
+DEFAULT_VOLUME = 200
+
+
+def measure_levels(sound_volume, music_volume):
+    """RMS levels (0..1) of a button's click, the credits song and the game's module, each from
+    the same moment after its start, in a run with the two volumes kept from the last run."""
+    wav = os.path.join(tempfile.mkdtemp(prefix="qvx-wav-"), "capture.wav")
+    settings = "[quorvex]\nsound_volume = %d\nmusic_volume = %d\n" % (sound_volume, music_volume)
+    with Session(capture_wav=wav, files={SETTINGS_FILE: settings.encode()}) as game:
+        screens = Screens(game)
+        mark = position(wav)
+        game.click_box(*TITLE_PLAY_GAME)
+        screens.wait_menu()
+        click = rms_after(wav, mark, 0.0, 1.5)
+        game.click_box(*MENU_CREDITS)
+        credits = rms_after(wav, position(wav), 1.0, 4.0)
+        game.key("space")
+        screens.wait_menu()
+        game.click_box(*MENU_START_GAME)
+        module = rms_after(wav, position(wav), 1.5, 4.0)
+    os.remove(wav)
+    os.rmdir(os.path.dirname(wav))
+    return {"click": click, "credits": credits, "module": module}
 
 
 class Music(unittest.TestCase):
@@ -64,6 +90,41 @@ class Music(unittest.TestCase):
             wait_until(lambda: occupied_cells(game.screenshot()), what="a game")
             window_rms(wav, 0.5)
             self.assertLess(window_rms(wav, 2.0), SILENCE, "no module with Music Off")
+
+
+class Volumes(unittest.TestCase):
+    """Music Volume sets the module and the credits song, rising steadily; Sound Volume sets the
+    effects alone; at the defaults the credits song is about as loud as the module."""
+
+    STEPS = (0, 100, DEFAULT_VOLUME, 250)
+
+    def test_each_slider_sets_what_it_names(self):
+        levels = {}
+        for volume in self.STEPS:
+            levels[("music", volume)] = measure_levels(DEFAULT_VOLUME, volume)
+        for volume in self.STEPS:
+            if volume != DEFAULT_VOLUME:
+                levels[("sound", volume)] = measure_levels(volume, DEFAULT_VOLUME)
+        levels[("sound", DEFAULT_VOLUME)] = levels[("music", DEFAULT_VOLUME)]
+
+        print("\nslider volume   click dB  credits dB  module dB", file=sys.stderr)
+        for (slider, volume), level in sorted(levels.items()):
+            print("%-6s %6d %10.1f %11.1f %10.1f" % (slider, volume, decibels(level["click"]),
+                  decibels(level["credits"]), decibels(level["module"])), file=sys.stderr)
+
+        default = levels[("music", DEFAULT_VOLUME)]
+        for what, slider, other in (("module", "music", "sound"), ("credits", "music", "sound"),
+                                    ("click", "sound", "music")):
+            rising = [levels[(slider, v)][what] for v in self.STEPS]
+            self.assertLess(rising[0], SILENCE, "%s at %s volume 0" % (what, slider))
+            for lower, higher in zip(rising[1:], rising[2:]):
+                self.assertGreater(decibels(higher) - decibels(lower), 1.0,
+                                   "%s rises with the %s volume: %s" % (what, slider, rising))
+            for v in self.STEPS:
+                self.assertAlmostEqual(decibels(levels[(other, v)][what]), decibels(default[what]), delta=1.5,
+                                       msg="%s does not follow the %s volume (%d)" % (what, other, v))
+        self.assertAlmostEqual(decibels(default["credits"]), decibels(default["module"]), delta=3.0,
+                               msg="the credits song about as loud as the module at the defaults")
 
 
 if __name__ == "__main__":
