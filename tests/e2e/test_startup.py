@@ -1,8 +1,10 @@
 """Start-up, the title screen, screenshots and the ways out of the program."""
 
 import os
+import re
 import shutil
 import signal
+import subprocess
 import tempfile
 import unittest
 
@@ -14,6 +16,11 @@ from qvx_formats import (COL_TITLE_DARK, COL_TITLE_LIGHT, DATAFILE_NAME, HIGH_SC
 
 # Title buttons: PLAY GAME 245,320-385,345 and TITLE_EXIT 245,350-385,375; dark bevel 48, light 14.
 
+DESKTOP_ENTRY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging",
+                             "org.quorvex.vastrelon.desktop")
+# What ALSA prints of its own; the game goes on (or explains its failure) without it.
+ALSA_NOISE = "ALSA lib"
+
 
 class TitleScreen(unittest.TestCase):
     def test_buttons_screenshot_and_exit_from_another_directory(self):
@@ -21,6 +28,12 @@ class TitleScreen(unittest.TestCase):
             # The working directory is a fresh temporary one, not the executable's: the datafile
             # must still be found beside the executable.
             self.assertNotEqual(os.path.dirname(game.exe), game.workdir)
+            # The window's class is the game's own, the one its menu entry names.
+            wm_class = subprocess.run(["xprop", "-id", game.window, "WM_CLASS"], env=game.x_env(), check=True,
+                                      stdout=subprocess.PIPE, timeout=30).stdout.decode()
+            with open(DESKTOP_ENTRY) as f:
+                startup_class = re.search(r"^StartupWMClass=(.*)$", f.read(), re.M).group(1)
+            self.assertEqual(re.findall(r'"([^"]*)"', wm_class), ["quorvex", startup_class])
             shot = game.screenshot()
             self.assertEqual((shot.width, shot.height), (640, 480))
             for x1, y1, x2, y2 in (TITLE_PLAY_GAME, TITLE_EXIT):
@@ -38,6 +51,7 @@ class TitleScreen(unittest.TestCase):
             self.assertEqual(game.wait_exit(), 0)
             with open(game.path(HIGH_SCORE_FILE), "rb") as f:
                 table = f.read()
+        self.assertNotIn(ALSA_NOISE, game.stderr)
         self.assertEqual(len(table), HIGH_SCORE_FILE_SIZE)
         for i in range(HIGH_SCORE_COUNT):
             entry = table[HIGH_SCORE_ENTRY_SIZE * i:HIGH_SCORE_ENTRY_SIZE * (i + 1)]
@@ -129,6 +143,12 @@ class Options(unittest.TestCase):
             self.assertEqual(game.wait_exit(timeout=60), 1)
         self.assertTrue(message.startswith("Error initializing sound\n"), message)
         self.assertIn("--nosound", message.splitlines()[-1])
+        # The same on standard error, the library's reason on the first line, the hint on the
+        # second, and none of ALSA's own lines.
+        lines = game.stderr.splitlines()
+        self.assertEqual(lines[0], "Error initializing sound: " + message.splitlines()[1], game.stderr)
+        self.assertIn("--nosound", lines[1])
+        self.assertNotIn(ALSA_NOISE, game.stderr)
 
     def test_scale_two_shows_the_game_larger_and_clicks_find_the_buttons(self):
         with Session(args=["--scale", "2"], scale=2) as game:
@@ -142,6 +162,19 @@ class Options(unittest.TestCase):
 
 
 class StartUpFailures(unittest.TestCase):
+    def test_without_a_display_standard_error_says_the_game_needs_one(self):
+        env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
+        for display, reason in ((None, "DISPLAY is not set"),
+                                (":987", 'the display ":987" (DISPLAY) cannot be opened')):
+            if display:
+                env["DISPLAY"] = display
+            result = subprocess.run([game_path()], env=env, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                    stderr=subprocess.PIPE, timeout=60)
+            self.assertEqual(result.returncode, 1)
+            lines = result.stderr.decode().splitlines()
+            self.assertTrue(lines[0].startswith("Error initialising Allegro"), lines)
+            self.assertEqual(lines[1], "The game needs a graphical desktop session: %s." % reason)
+
     def test_missing_datafile(self):
         exe_dir = tempfile.mkdtemp(prefix="qvx-nodat-")
         try:
