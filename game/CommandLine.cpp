@@ -51,6 +51,7 @@ CommandLine ParseCommandLine(int argc, const char *const argv[])
             line.error = "--scale takes a whole number from 1 to 4";
             return line;
         }
+        if (has_scale) line.scale_given = true;
     }
     return line;
 }

@@ -150,7 +150,7 @@ int QuorvexMain(int argc, char *argv[])
     if (!line.nosound) reserve_voices(DIGITAL_VOICES, -1);
 
     PlatformSetWindowClass(WINDOW_NAME, WINDOW_CLASS);
-    if (SetUpDisplay(line.scale, line.fullscreen) != 0) {
+    if (SetUpDisplay(line.scale, line.scale_given, line.fullscreen) != 0) {
         // Standard error first: the message box waits for the player.
         std::fputs(FailureLine("Error setting graphics mode").c_str(), stderr);
         allegro_message("Error setting graphics mode\n%s\n", allegro_error);

@@ -158,11 +158,12 @@ class Session(X11Window):
 
     workdir: the working directory (a fresh temporary one by default); files in `files`
     (name -> bytes) are written there first. capture_wav: path of a WAV file that receives the
-    game's sound instead of the null device. exe: the executable (QVX_GAME by default).
+    game's sound instead of the null device. exe: the executable (QVX_GAME by default). screen:
+    the virtual screen's (width, height), by default a little larger than the window.
     """
 
     def __init__(self, workdir=None, files=None, capture_wav=None, exe=None, env=None,
-                 wait_for_window=True, user=None, args=(), scale=1, sound=True):
+                 wait_for_window=True, user=None, args=(), scale=1, sound=True, screen=None):
         # Window pixels per game pixel: clicks and grabs are given in game coordinates.
         super().__init__(WINDOW_NAME, scale)
         self.exe = exe or game_path()
@@ -176,6 +177,7 @@ class Session(X11Window):
         self.args = list(args)
         # sound=False: no ALSA device at all (the null device is not configured).
         self.sound = sound
+        self.screen = screen or (max(1024, SCREEN_W * scale + 64), max(768, SCREEN_H * scale + 64))
         self.home = None
         self.proc = None
         self.stdout = ""
@@ -203,7 +205,7 @@ class Session(X11Window):
                 f.write(content)
         self.home = tempfile.mkdtemp(prefix="qvx-home-")
         self._write_sound_config()
-        self.start_display(max(1024, SCREEN_W * self.scale + 64), max(768, SCREEN_H * self.scale + 64))
+        self.start_display(*self.screen)
         env = dict(os.environ)
         env.update({"DISPLAY": self.display, "HOME": self.home})
         # Leaks inside the system's sound and X libraries are not the game's; see tests/lsan.supp.

@@ -161,6 +161,44 @@ class Options(unittest.TestCase):
             self.assertTrue(game.running())
 
 
+class ScreenSize(unittest.TestCase):
+    """The window fits the screen: a scale too large is lowered; a full screen shows the picture
+    at the largest scale that fits, centred, whole."""
+
+    def test_a_scale_too_large_for_the_screen_is_lowered_to_the_largest_that_fits(self):
+        with Session(args=["--scale", "4"], scale=2, screen=(1400, 1100)) as game:
+            self.assertEqual(game.window_size(), (1280, 960))
+            palette = game.screenshot().palette
+            game.click_box(*TITLE_PLAY_GAME)
+            wait_for_menu(game, palette)
+            game.signal(signal.SIGTERM)
+            self.assertEqual(game.wait_exit(), 0)
+        self.assertIn("--scale 4 does not fit the 1400x1100 desktop; showing the game at scale 2", game.stderr)
+
+    def test_full_screen_shows_the_whole_picture_centred_at_the_largest_scale(self):
+        # On 1400x1100, scale 2 (1280x960) fits, 60 and 70 pixels from the edges.
+        with Session(args=["--fullscreen"], scale=2, screen=(1400, 1100), wait_for_window=False) as game:
+            game.window = game.root_window()
+            game.origin = (60, 70)
+            shot = game.screenshot()
+            game.move(-25, -30, after=0.5)  # the pointer out of the picture
+            _, _, rows = game.grab()
+            for y in range(shot.height):
+                for x in range(shot.width):
+                    if not same_colour(rows[y][x], shot.rgb(x, y)):
+                        self.fail("the screen at (%d, %d) shows %s, the picture %s" % (x, y, rows[y][x], shot.rgb(x, y)))
+            game.origin, game.scale = (0, 0), 1
+            _, _, screen = game.grab()
+            for x, y in ((0, 0), (59, 600), (1340, 600), (700, 69), (700, 1030), (1399, 1099)):
+                self.assertEqual(screen[y][x], (0, 0, 0), "black around the picture at (%d, %d)" % (x, y))
+
+            game.origin, game.scale = (60, 70), 2
+            game.click_box(*TITLE_PLAY_GAME)
+            wait_for_menu(game, shot.palette)
+            game.signal(signal.SIGTERM)
+            self.assertEqual(game.wait_exit(), 0)
+
+
 class StartUpFailures(unittest.TestCase):
     def test_without_a_display_standard_error_says_the_game_needs_one(self):
         env = {k: v for k, v in os.environ.items() if k != "DISPLAY"}
