@@ -47,7 +47,7 @@ void PlatformInstallQuitSignals(void (*handler)(int))
 void PlatformSetWindowClass(const char *name, const char *window_class)
 {
 #ifdef ALLEGRO_WITH_XWINDOWS
-    // Allegro's X11 driver gives the top-level window its class when it sets a graphics mode.
+    // Only kept until the library makes its windows, which then carry the names from the start.
     xwin_set_window_name(name, window_class);
 #else
     (void)name;

@@ -23,7 +23,7 @@ int PlatformFullscreenDriver();
 
 // Names the game's window (instance `name`, class `window_class`) where the window system knows
 // such names, so that desktops match the running game to its menu entry. Called before the
-// graphics mode is set.
+// library is installed, so that its window is made with them.
 void PlatformSetWindowClass(const char *name, const char *window_class);
 
 // What the window system lacked when the library could not start, for the player: empty when the

@@ -140,6 +140,7 @@ int QuorvexMain(int argc, char *argv[])
     const int kept_sound_on = sound_on;
     const int kept_music_on = music_on;
 
+    PlatformSetWindowClass(WINDOW_NAME, WINDOW_CLASS);
     if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
         ExplainNoLibrary();
         return 1;
@@ -149,7 +150,6 @@ int QuorvexMain(int argc, char *argv[])
     install_mouse();
     if (!line.nosound) reserve_voices(DIGITAL_VOICES, -1);
 
-    PlatformSetWindowClass(WINDOW_NAME, WINDOW_CLASS);
     if (SetUpDisplay(line.scale, line.scale_given, line.fullscreen) != 0) {
         // Standard error first: the message box waits for the player.
         std::fputs(FailureLine("Error setting graphics mode").c_str(), stderr);
