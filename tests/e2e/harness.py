@@ -158,8 +158,7 @@ class Session(X11Window):
 
     workdir: the working directory (a fresh temporary one by default); files in `files`
     (name -> bytes) are written there first. capture_wav: path of a WAV file that receives the
-    game's sound instead of the null device. exe: the executable (QVX_GAME by default). screen:
-    the virtual screen's (width, height), by default a little larger than the window.
+    game's sound instead of the null device. exe: the executable (QVX_GAME by default).
     """
 
     def __init__(self, workdir=None, files=None, capture_wav=None, exe=None, env=None,
@@ -177,6 +176,7 @@ class Session(X11Window):
         self.args = list(args)
         # sound=False: no ALSA device at all (the null device is not configured).
         self.sound = sound
+        # The virtual screen's (width, height): by default a little larger than the window.
         self.screen = screen or (max(1024, SCREEN_W * scale + 64), max(768, SCREEN_H * scale + 64))
         self.home = None
         self.proc = None
@@ -605,19 +605,12 @@ def enter_high_score(game, screens, name):
 
 
 def reset_high_scores(game, screens, answer="y"):
-    """On the table screen: clicks Reset and answers its question with a key ("y" to reset, "n"
-    or "Escape" to keep the table). Returns at once (a reset may still be writing), with what the
-    question's place counts of white without it."""
+    """On the table screen: clicks Reset until its question shows (a click lost on a busy machine
+    is repeated), answers it with a key ("y" resets; "n" and "Escape" keep the table) and returns
+    at once, with how much white the question's place shows without it."""
     plain = screens.count(screens.grab(), ALERT_AREA, COL_WHITE)
-
-    def asked():
-        # The question's white frame and text over the table; a click lost on a busy machine is
-        # repeated.
-        if screens.count(screens.grab(), ALERT_AREA, COL_WHITE) > plain + 100:
-            return True
-        game.click_box(*HIGH_SCORES_RESET)
-        return False
-    wait_until(asked, timeout=60, interval=3.0, what="the reset question")
+    wait_until(lambda: screens.count(screens.grab(), ALERT_AREA, COL_WHITE) > plain + 100
+               or game.click_box(*HIGH_SCORES_RESET), timeout=60, interval=3.0, what="the reset question")
     game.key(answer)
     return plain
 

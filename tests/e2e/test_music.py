@@ -1,43 +1,20 @@
-"""The game's module plays during a game and stops at game over; the two volume sliders set the
-levels of what they name."""
+"""The game's module plays during a game and stops at game over; each volume sets what it names."""
 
+import math
 import os
 import sys
 import tempfile
 import unittest
 
-from audio import decibels, position, rms_after, window_rms
+from audio import capture_size, window_rms
 
 from harness import (MENU_CREDITS, MENU_OPTIONS, MENU_START_GAME, OPTIONS_EXIT, OPTIONS_MUSIC, TITLE_PLAY_GAME,
-                     Screens, Session, count_colour, occupied_cells, play_from_title, same_colour,
-                     wait_for_menu, wait_until)
+                     Screens, Session, count_colour, occupied_cells, play_from_title, same_colour, wait_for_menu,
+                     wait_until)
 from qvx_formats import COL_TEXT, SETTINGS_FILE
 
 
 SILENCE = 1e-4
-DEFAULT_VOLUME = 200
-
-
-def measure_levels(sound_volume, music_volume):
-    """RMS levels (0..1) of a button's click, the credits song and the game's module, each from
-    the same moment after its start, in a run with the two volumes kept from the last run."""
-    wav = os.path.join(tempfile.mkdtemp(prefix="qvx-wav-"), "capture.wav")
-    settings = "[quorvex]\nsound_volume = %d\nmusic_volume = %d\n" % (sound_volume, music_volume)
-    with Session(capture_wav=wav, files={SETTINGS_FILE: settings.encode()}) as game:
-        screens = Screens(game)
-        mark = position(wav)
-        game.click_box(*TITLE_PLAY_GAME)
-        screens.wait_menu()
-        click = rms_after(wav, mark, 0.0, 1.5)
-        game.click_box(*MENU_CREDITS)
-        credits = rms_after(wav, position(wav), 1.0, 4.0)
-        game.key("space")
-        screens.wait_menu()
-        game.click_box(*MENU_START_GAME)
-        module = rms_after(wav, position(wav), 1.5, 4.0)
-    os.remove(wav)
-    os.rmdir(os.path.dirname(wav))
-    return {"click": click, "credits": credits, "module": module}
 
 
 class Music(unittest.TestCase):
@@ -92,39 +69,40 @@ class Music(unittest.TestCase):
             self.assertLess(window_rms(wav, 2.0), SILENCE, "no module with Music Off")
 
 
+def levels(sound, music):
+    """dB of a button's click, the credits song and the module, each measured from the same moment
+    after it starts, in a run with the two volumes kept from the last one."""
+    db = lambda rms: round(20 * math.log10(max(rms, 1e-9)), 1)  # noqa: E731
+    cfg = b"[quorvex]\nsound_volume = %d\nmusic_volume = %d\n" % (sound, music)
+    with tempfile.TemporaryDirectory(prefix="qvx-wav-") as folder:
+        wav = os.path.join(folder, "capture.wav")
+        with Session(capture_wav=wav, files={SETTINGS_FILE: cfg}) as game:
+            screens, mark = Screens(game), capture_size(wav)
+            game.click_box(*TITLE_PLAY_GAME)
+            click = db(window_rms(wav, 1.5, mark=mark))
+            screens.wait_menu()
+            game.click_box(*MENU_CREDITS)
+            song = db(window_rms(wav, 4.0, skip=1.0))
+            game.key("space")
+            screens.wait_menu()
+            game.click_box(*MENU_START_GAME)
+            return {"click": click, "song": song, "module": db(window_rms(wav, 4.0, skip=1.5))}
+
+
 class Volumes(unittest.TestCase):
-    """Music Volume sets the module and the credits song, rising steadily; Sound Volume sets the
-    effects alone; at the defaults the credits song is about as loud as the module."""
-
-    STEPS = (0, 100, DEFAULT_VOLUME, 250)
-
-    def test_each_slider_sets_what_it_names(self):
-        levels = {}
-        for volume in self.STEPS:
-            levels[("music", volume)] = measure_levels(DEFAULT_VOLUME, volume)
-        for volume in self.STEPS:
-            if volume != DEFAULT_VOLUME:
-                levels[("sound", volume)] = measure_levels(volume, DEFAULT_VOLUME)
-        levels[("sound", DEFAULT_VOLUME)] = levels[("music", DEFAULT_VOLUME)]
-
-        print("\nslider volume   click dB  credits dB  module dB", file=sys.stderr)
-        for (slider, volume), level in sorted(levels.items()):
-            print("%-6s %6d %10.1f %11.1f %10.1f" % (slider, volume, decibels(level["click"]),
-                  decibels(level["credits"]), decibels(level["module"])), file=sys.stderr)
-
-        default = levels[("music", DEFAULT_VOLUME)]
-        for what, slider, other in (("module", "music", "sound"), ("credits", "music", "sound"),
-                                    ("click", "sound", "music")):
-            rising = [levels[(slider, v)][what] for v in self.STEPS]
-            self.assertLess(rising[0], SILENCE, "%s at %s volume 0" % (what, slider))
-            for lower, higher in zip(rising[1:], rising[2:]):
-                self.assertGreater(decibels(higher) - decibels(lower), 1.0,
-                                   "%s rises with the %s volume: %s" % (what, slider, rising))
-            for v in self.STEPS:
-                self.assertAlmostEqual(decibels(levels[(other, v)][what]), decibels(default[what]), delta=1.5,
-                                       msg="%s does not follow the %s volume (%d)" % (what, other, v))
-        self.assertAlmostEqual(decibels(default["credits"]), decibels(default["module"]), delta=3.0,
-                               msg="the credits song about as loud as the module at the defaults")
+    def test_music_volume_sets_the_music_and_sound_volume_the_effects(self):
+        steps = (0, 100, 200, 250)
+        music = {v: levels(200, v) for v in steps}
+        sound = {v: levels(v, 200) if v != 200 else music[v] for v in steps}
+        for v in steps:
+            print("volume %3d: Music Volume %s, Sound Volume %s" % (v, music[v], sound[v]), file=sys.stderr)
+        for what, moved, other in (("module", music, sound), ("song", music, sound), ("click", sound, music)):
+            rising = [moved[v][what] for v in steps]
+            self.assertLess(rising[0], -80, "%s silent at 0: %s" % (what, rising))
+            self.assertTrue(all(b - a > 1.0 for a, b in zip(rising[1:], rising[2:])), "%s rises: %s" % (what, rising))
+            kept = [other[v][what] for v in steps]
+            self.assertLess(max(kept) - min(kept), 1.5, "%s follows the other volume: %s" % (what, kept))
+        self.assertLess(abs(music[200]["song"] - music[200]["module"]), 3.0, "the song about as loud as the module")
 
 
 if __name__ == "__main__":

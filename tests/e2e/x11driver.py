@@ -108,9 +108,8 @@ def read_xwd_rgb(raw):
 
 class X11Window:
     """The window named `window_name` on a private Xvfb. Coordinates are the program's own: at a
-    `scale` above 1 each program pixel is scale × scale window pixels, and the program's picture
-    starts at `origin` in the window (not at its corner when a full screen centres it). A derived
-    class starts the program and gives running() and exited_early()."""
+    `scale` above 1 each program pixel is scale × scale window pixels, from the window's `origin`.
+    A derived class starts the program and gives running() and exited_early()."""
 
     def __init__(self, window_name, scale=1):
         self.window_name = window_name
@@ -242,8 +241,8 @@ class X11Window:
     # -- output ---------------------------------------------------------------------------------
 
     def grab(self):
-        """Reads the window's pixels from the X server as RGB rows, in program coordinates: from
-        the origin on, and at a larger scale one window pixel of each program pixel."""
+        """Reads the window's pixels from the X server as RGB rows, in program coordinates: at a
+        larger scale, one window pixel of each program pixel."""
         raw = subprocess.run(["xwd", "-silent", "-id", self.window], env=self.x_env(), check=True,
                              stdout=subprocess.PIPE, timeout=DEFAULT_TIMEOUT).stdout
         width, height, rows = read_xwd_rgb(raw)

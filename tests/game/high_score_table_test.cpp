@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "HighScoreTable.h"
 
@@ -184,21 +185,14 @@ TEST(NameEntry, BackspaceAndEnterGoByKeyStateAfterPrintableCharacters)
 
 TEST(NameEntry, AnEmptyOrBlankNameIsStoredAsTheDefaultName)
 {
-    const struct {
-        const char *typed;
-        std::string stored;  // all 16 bytes of the field
-    } cases[] = {
-        {"", DEFAULT_HIGH_SCORE_NAME},
-        {"   ", DEFAULT_HIGH_SCORE_NAME},
-        {"TESTER", std::string("TESTER") + std::string(10, '\0')},
-        {" A ", std::string(" A ") + std::string(13, '\0')},
-        {"ABCDEFGHIJKLMN", std::string("ABCDEFGHIJKLMN") + std::string(2, '\0')},
-    };
-    for (const auto &c : cases) {
+    const std::string champion = DEFAULT_HIGH_SCORE_NAME;  // all 16 bytes
+    const std::pair<const char *, std::string> cases[] = {
+        {"", champion}, {"   ", champion}, {"TESTER", "TESTER" + std::string(10, '\0')}};
+    for (const auto &[typed, stored] : cases) {
         HighScoreEntry e;
         std::memset(e.name, 'x', sizeof e.name);
-        SetHighScoreName(e, c.typed);
-        EXPECT_EQ(std::string(e.name, sizeof e.name), c.stored) << '"' << c.typed << '"';
+        SetHighScoreName(e, typed);
+        EXPECT_EQ(std::string(e.name, sizeof e.name), stored) << '"' << typed << '"';
     }
 }
 

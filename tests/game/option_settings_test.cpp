@@ -43,34 +43,6 @@ TEST_F(OptionSettings, VolumesStepByTenWithinZeroAndTwoHundredFifty)
     EXPECT_EQ(music_volume, 250);
 }
 
-TEST(VolumeLevels, EveryStepOfAVolumeIsHeardAndZeroIsSilent)
-{
-    const struct {
-        const char *what;
-        int (*level)(int volume);
-        int at_default;
-    } levels[] = {
-        {"module", ModuleVolumeFor, 60},
-        {"song", SongVolumeFor, -1},
-        {"effect", [](int v) { return EffectVolumeFor(DEFAULT_VOLUME, v); }, DEFAULT_VOLUME},
-    };
-    for (const auto &l : levels) {
-        EXPECT_EQ(l.level(0), 0) << l.what;
-        if (l.at_default >= 0) {
-            EXPECT_EQ(l.level(DEFAULT_VOLUME), l.at_default) << l.what;
-        }
-        for (int v = VOLUME_STEP; v <= VOLUME_MAX; v += VOLUME_STEP) {
-            EXPECT_GT(l.level(v), l.level(v - VOLUME_STEP)) << l.what << " at " << v;
-            EXPECT_LE(l.level(v), 255) << l.what << " at " << v;
-        }
-    }
-    // The rows-removed sound, louder than the others, keeps its full level at the default and
-    // never leaves the library's range.
-    EXPECT_EQ(EffectVolumeFor(255, DEFAULT_VOLUME), 255);
-    EXPECT_EQ(EffectVolumeFor(255, VOLUME_MAX), 255);
-    EXPECT_EQ(EffectVolumeFor(255, 100), 127);
-}
-
 TEST_F(OptionSettings, LevelAndBlocksStepByOneWithoutTouchingTheVolume)
 {
     EXPECT_EQ(Click(OPT_LEVEL_DOWN, 1), 0);
