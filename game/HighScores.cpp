@@ -23,12 +23,12 @@ constexpr int HEADING_X = 210, HEADING_Y = 160;
 constexpr int TABLE_HEAD_Y = 60;
 constexpr int TABLE_ROW_Y = 80;
 constexpr int TABLE_ROW_STEP = 20;
+constexpr int COL_NAME_X = 55, COL_SCORE_X = 380, COL_LEVEL_X = 460, COL_LINES_X = 530,
+              COL_PIECES_X = 600;
+
 // Keyboard shortcuts of the reset question's two answers.
 constexpr int RESET_KEY_YES = 'y';
 constexpr int RESET_KEY_NO = 'n';
-
-constexpr int COL_NAME_X = 55, COL_SCORE_X = 380, COL_LEVEL_X = 460, COL_LINES_X = 530,
-              COL_PIECES_X = 600;
 
 void DrawTypedName()
 {
