@@ -118,6 +118,8 @@ void Options()
             }
         }
         if (!clicked) {
+            // Esc leaves as the exit button does, as on every other screen.
+            if (EscapeDown()) break;
             Yield(1);
             continue;
         }
