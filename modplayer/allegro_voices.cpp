@@ -17,6 +17,9 @@ constexpr int kMixerStepBits = 8;
 constexpr int kErrorBits = 16;  // fraction bits of the summed step error
 constexpr long long kHalfStep = 1LL << (kErrorBits - 1);
 
+constexpr int kCentre = 128;
+constexpr int kFullSeparation = 100;
+
 bool mixer_rounds_rates()
 {
     return digi_driver && digi_driver->set_frequency == _mixer_set_frequency &&
@@ -52,11 +55,21 @@ public:
         voice_set_frequency(voice(ch), rate_for(ch, std::min<long long>(hz, limit), limit));
     }
 
-    void set_volume(int ch, int volume) override { voice_set_volume(voice(ch), volume); }
-    void set_pan(int ch, int pan) override { voice_set_pan(voice(ch), pan); }
+    void set_volume(int ch, int volume) override
+    {
+        voice_set_volume(voice(ch), muted[ch] ? 0 : volume);
+    }
+    void set_pan(int ch, int pan) override
+    {
+        voice_set_pan(voice(ch), kCentre + (pan - kCentre) * separation / kFullSeparation);
+    }
     void start(int ch) override { voice_start(voice(ch)); }
     void stop(int ch) override { voice_stop(voice(ch)); }
     bool sounding(int ch) const override { return voice_get_position(voice(ch)) >= 0; }
+
+    // Set by the interface while it holds the player.
+    int separation = kFullSeparation;
+    bool muted[QVMOD_MAX_CHANNELS] = {};
 
 private:
     static int voice(int ch) { return voice_table[ch]; }
@@ -90,10 +103,28 @@ private:
     long long step_error_[QVMOD_MAX_CHANNELS] = {};  // wanted minus played steps so far
 };
 
+AllegroVoices &the_voices()
+{
+    static AllegroVoices voices;
+    return voices;
+}
+
 }  // namespace
 
 VoiceOutput &allegro_voices()
 {
-    static AllegroVoices voices;
-    return voices;
+    return the_voices();
+}
+
+extern "C" void set_mod_stereo(int percent)
+{
+    PlayerHold hold;
+    the_voices().separation = std::clamp(percent, 0, kFullSeparation);
+}
+
+extern "C" void set_mod_channel_mute(int channel, int muted)
+{
+    if (channel < 0 || channel >= QVMOD_MAX_CHANNELS) return;
+    PlayerHold hold;
+    the_voices().muted[channel] = muted != 0;
 }

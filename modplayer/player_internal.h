@@ -196,6 +196,9 @@ public:
     void request_track(int order);
     void set_song_playing(int playing);
     void set_song_paused(int paused);
+    // What the engine keeps beside the records (random wave, instrument vibrato, pause marks) as
+    // a new engine has it.
+    void reset_private_state();
 
     // --- one tick (player.cpp)
 

@@ -69,6 +69,14 @@ void Engine::resume_song()
     mi.busy = kFalse;
 }
 
+void Engine::reset_private_state()
+{
+    random_state_ = 1;
+    std::fill(std::begin(paused_voice_), std::end(paused_voice_), false);
+    std::fill(std::begin(wanted_frequency_), std::end(wanted_frequency_), 0);
+    std::fill(std::begin(auto_vibrato_), std::end(auto_vibrato_), AutoVibrato{});
+}
+
 void Engine::request_track(int order)
 {
     mi.request_row = 1;
