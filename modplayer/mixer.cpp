@@ -14,7 +14,6 @@ constexpr float kFracScale = 1.0f / 4294967296.0f;
 constexpr int kRampMicroseconds = 2000;  // a volume jump glides over 2 ms
 constexpr int kMicroseconds = 1000000;
 constexpr int kMaxLevel = 255;  // voice volume and pan
-constexpr int kCentre = 128;
 // A voice at full volume on one side reaches half of full scale, so the four channels of a MOD,
 // two to a side, stay within it.
 constexpr float kVoiceGain = 0.5f;
@@ -240,10 +239,12 @@ void Mixer::reset()
 
 void Mixer::retarget(int ch, Voice &v, bool glide)
 {
-    const int pan = std::clamp(kCentre + (v.pan - kCentre) * separation_ / 100, 0, kMaxLevel);
+    // Separation narrows the pan towards the exact middle, where both sides are equal.
+    const float right = 0.5f + (static_cast<float>(v.pan) / kMaxLevel - 0.5f) *
+                                   static_cast<float>(separation_) / 100;
     const float level = audible_[ch] ? kVoiceGain * v.volume / kMaxLevel : 0.0f;
-    v.target[0] = level * (kMaxLevel - pan) / kMaxLevel;
-    v.target[1] = level * pan / kMaxLevel;
+    v.target[0] = level * (1.0f - right);
+    v.target[1] = level * right;
     if (glide && ramps_ && v.active) {
         v.ramp_left = ramp_frames_;
         for (int side = 0; side < 2; side++)

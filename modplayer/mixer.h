@@ -81,4 +81,9 @@ private:
     Voice voices_[2 * QVMOD_MAX_CHANNELS];
 };
 
+// A render state's engine run one tick without mixing, and what its voices were last told: the
+// tests hold the render path's decisions beside the Allegro path's.
+void render_tick(QVMOD_RENDER *r);
+Mixer::Decisions render_decisions(const QVMOD_RENDER *r, int ch);
+
 #endif

@@ -180,6 +180,16 @@ struct QVMOD_RENDER {
     bool solo[QVMOD_MAX_CHANNELS] = {};
 };
 
+void render_tick(QVMOD_RENDER *r)
+{
+    r->tick();
+}
+
+Mixer::Decisions render_decisions(const QVMOD_RENDER *r, int ch)
+{
+    return r->mixer.decisions(ch);
+}
+
 extern "C" QVMOD_RENDER *qvmod_render_open(QVMOD *module, int rate, int flags)
 {
     if (!renderable(module) || rate < QVMOD_RENDER_MIN_RATE || rate > QVMOD_RENDER_MAX_RATE)
