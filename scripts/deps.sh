@@ -4,7 +4,7 @@ set -euo pipefail
 pkgs=(
   build-essential cmake pkg-config git
   liballegro4-dev
-  libgtest-dev libgmock-dev googletest libbenchmark-dev libxmp-dev libopenmpt-dev libmikmod-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libxmp-dev libopenmpt-dev libmikmod-dev libsdl2-dev
   python3 python3-pil fonts-dejavu-core fonts-dejavu-extra
   xvfb xauth xdotool x11-utils x11-apps
   sox freepats
