@@ -44,6 +44,7 @@ int qvmod_render_float(QVMOD_RENDER *render, float *stereo, int frames);
 int qvmod_render_set_interpolation(QVMOD_RENDER *render, int mode);
 int qvmod_render_set_stereo(QVMOD_RENDER *render, int percent); /* separation 0..100 (default) */
 int qvmod_render_set_volume(QVMOD_RENDER *render, int volume);  /* master 0..255 (default 255) */
+int qvmod_render_set_pitch(QVMOD_RENDER *render, int percent);  /* every note's rate, 1..400 */
 /* Channels (0-based) muted, or soloed: while any channel is soloed only soloed channels sound. */
 int qvmod_render_mute_channel(QVMOD_RENDER *render, int channel, int muted);
 int qvmod_render_solo_channel(QVMOD_RENDER *render, int channel, int solo);

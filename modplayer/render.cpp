@@ -89,7 +89,8 @@ struct QVMOD_RENDER {
         song = SONG_STATE{};
         std::fill(std::begin(channels), std::end(channels), CHANNEL_STATE{});
         song.voice_count = std::min(module->channel_count, QVMOD_MAX_CHANNELS);
-        song.speed_ratio = song.pitch_ratio = kNormalRatio;
+        song.speed_ratio = kNormalRatio;
+        song.pitch_ratio = pitch;
         engine.start_song(module, kTrue, nullptr);
         frames_to_tick = carry = song_frames = 0;
         finished = false;
@@ -166,6 +167,7 @@ struct QVMOD_RENDER {
     SONG_STATE song{};
     CHANNEL_STATE channels[QVMOD_MAX_CHANNELS]{};
     int volume = kMaxLevel;
+    int pitch = kNormalRatio;
     Mixer mixer;
     Engine engine;
     PlayedRows rows;
@@ -257,6 +259,13 @@ extern "C" int qvmod_render_set_volume(QVMOD_RENDER *render, int volume)
 {
     if (!render || volume < 0 || volume > kMaxLevel) return -1;
     render->volume = volume;
+    return 0;
+}
+
+extern "C" int qvmod_render_set_pitch(QVMOD_RENDER *render, int percent)
+{
+    if (!render || percent < kMinRatio || percent > kMaxRatio) return -1;
+    render->pitch = render->song.pitch_ratio = percent;
     return 0;
 }
 

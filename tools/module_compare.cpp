@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "audio_measures.h"
-#include "manual_mixer.h"
 #include "module_writers.h"
 #include "qvmod.h"
 
@@ -24,9 +23,7 @@ namespace {
 
 namespace am = audio_measures;
 
-constexpr int kMaxVoices = QVMOD_MAX_CHANNELS;
-constexpr int kVoiceVolumeShift = 2;  // modplay's levels
-constexpr int kModVolume = 224;
+constexpr int kModVolume = 224;  // modplay's level
 constexpr int kDefaultSeconds = 240;
 constexpr float kInt16Scale = 1.0f / 32768.0f;
 constexpr int kPeerBlockFrames = 4096;
@@ -56,23 +53,18 @@ int g_qvmod_pitch = 100;  // --pitch: QVMOD's pitch ratio, to measure what a tun
 
 Render render_qvmod(const Song &s, const Mute &mute)
 {
-    manual_mixer::Output out(am::kRate);
-    set_volume_per_voice(kVoiceVolumeShift);
-    set_mod_volume(kModVolume);
-    set_mod_pitch(g_qvmod_pitch);
-    set_mod_manual_ticks(-1);
-    play_mod(s.module, TRUE);
-    while (out.frames() < s.frames) {
-        mod_interrupt();
-        for (size_t ch = 0; ch < mute.size(); ch++)
-            if (mute[ch] && voice_table[ch] >= 0) voice_set_volume(voice_table[ch], 0);
-        out.after_tick(get_mod_timer_period());
-    }
-    stop_mod();
     Render r;
-    r.reserve(static_cast<size_t>(s.frames) * 2);
-    for (size_t i = 0; i < out.pcm.size() && r.size() < static_cast<size_t>(s.frames) * 2; i++)
-        r.push_back(out.pcm[i] * kInt16Scale);
+    QVMOD_RENDER *q = qvmod_render_open(s.module, am::kRate, 0);
+    if (!q) return r;
+    qvmod_render_set_volume(q, kModVolume);
+    qvmod_render_set_pitch(q, g_qvmod_pitch);
+    qvmod_render_set_loops(q, -1);  // the length is the comparison's, not the song's
+    for (size_t ch = 0; ch < mute.size(); ch++)
+        if (mute[ch]) qvmod_render_mute_channel(q, static_cast<int>(ch), 1);
+    r.resize(static_cast<size_t>(s.frames) * 2);
+    const int n = qvmod_render_float(q, r.data(), static_cast<int>(s.frames));
+    r.resize(static_cast<size_t>(std::max(n, 0)) * 2);
+    qvmod_render_close(q);
     return r;
 }
 
@@ -231,7 +223,7 @@ Figures compare_song(const Song &s, const Mute &mute)
 // Each channel alone, then the song without it, against libopenmpt.
 void compare_channels(const Song &s)
 {
-    const int channels = std::min(s.module->channel_count, kMaxVoices);
+    const int channels = std::min(s.module->channel_count, QVMOD_MAX_CHANNELS);
     std::printf("  channel  solo: qv-ompt L C B   xmp-ompt L C B   | muted: qv-ompt L C B\n");
     for (int ch = 0; ch < channels; ch++) {
         Mute solo(static_cast<size_t>(channels), true);
@@ -315,10 +307,8 @@ int main(int argc, char **argv)
         usage(stderr);
         return 2;
     }
-    if (manual_mixer::start(am::kRate, kMaxVoices) != 0) {
-        std::fprintf(stderr, "module_compare: cannot start Allegro's mixer: %s\n", allegro_error);
-        return 1;
-    }
+    // Loading reads through Allegro's file functions; the render API needs nothing else.
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
 
     std::map<std::string, std::vector<Figures>> by_format;
     std::printf("%-40s %-4s %6s   qv-ompt L C B        xmp-ompt L C B       qv-xmp L C B\n", "song",
@@ -327,13 +317,6 @@ int main(int argc, char **argv)
     for (const char *path : files) {
         Song s;
         if (!load_song(path, seconds, s)) {
-            destroy_mod(s.module);
-            status = 1;
-            continue;
-        }
-        remove_mod();
-        if (install_mod(std::min(s.module->channel_count, kMaxVoices)) != 1) {
-            std::fprintf(stderr, "module_compare: %s: %s\n", path, qvmod_error);
             destroy_mod(s.module);
             status = 1;
             continue;
@@ -379,6 +362,6 @@ int main(int argc, char **argv)
         for (auto &v : x) std::printf(" %.3f", am::median(v));
         std::printf("      %d of %d%*s%d of %zu\n", below, clear, 22, "", clear, list.size());
     }
-    remove_mod();
+
     return status;
 }

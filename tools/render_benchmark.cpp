@@ -1,4 +1,4 @@
-// Rendering benchmark: real-time factor of modplay's --render path (tick engine, Allegro's mixer, WAV writing) on generated modules.
+// Rendering benchmark: real-time factor of the render API on generated 4-, 10- and 32-channel modules at each interpolation, beside libopenmpt and libxmp on the same files, and of the hand-run Allegro mixer.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -8,6 +8,11 @@
 #include "module_render.h"
 #include "module_writers.h"
 #include "qvmod.h"
+
+#ifdef QVMOD_BENCH_PEERS
+#include <libopenmpt/libopenmpt.h>
+#include <xmp.h>
+#endif
 
 namespace {
 
@@ -52,6 +57,135 @@ void BM_Render4ChannelMod44k(benchmark::State &state)
     render_song(state, manual_mixer::kDefaultRate);
 }
 BENCHMARK(BM_Render4ChannelMod44k)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same generated songs for every player: a 4-channel MOD, and 10- and 32-channel XMs.
+constexpr int kRate = 44100;
+constexpr int kBlockFrames = 4096;
+constexpr int kSongPatterns = 4;
+constexpr int kInstruments = 8;
+constexpr int kSampleFrames = 20000;
+
+const ModuleImage &song_image(int channels)
+{
+    static const ModuleImage mod4 = write_mod(song_mod(3, kSongPatterns));
+    static const ModuleImage xm10 =
+        write_xm(realistic_xm(10, kSongPatterns, 10, kInstruments, kSampleFrames));
+    static const ModuleImage xm32 =
+        write_xm(realistic_xm(32, kSongPatterns, 32, kInstruments, kSampleFrames));
+    return channels == 4 ? mod4 : channels == 10 ? xm10 : xm32;
+}
+
+std::string song_file(int channels)
+{
+    const std::string path =
+        "/tmp/qvmod-render-bench-" + std::to_string(channels) + (channels == 4 ? ".mod" : ".xm");
+    const ModuleImage &img = song_image(channels);
+    if (std::FILE *f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(img.data(), 1, img.size(), f);
+        std::fclose(f);
+    }
+    return path;
+}
+
+// Seconds of sound made per second of work, over `seconds` of song per iteration.
+void rate_counter(benchmark::State &state, double seconds)
+{
+    state.counters["realtime_x"] = benchmark::Counter(
+        seconds * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// Args: channels, interpolation. One whole song (to its end) per iteration, into memory.
+void BM_RenderApi(benchmark::State &state)
+{
+    QVMOD *m = load_mod(song_file(static_cast<int>(state.range(0))).c_str());
+    if (!m) {
+        state.SkipWithError(qvmod_error);
+        return;
+    }
+    static short pcm[2 * kBlockFrames];
+    long frames = 0;
+    for (auto _ : state) {
+        QVMOD_RENDER *r = qvmod_render_open(m, kRate, 0);
+        qvmod_render_set_interpolation(r, static_cast<int>(state.range(1)));
+        frames = 0;
+        for (int n; (n = qvmod_render(r, pcm, kBlockFrames)) > 0;) frames += n;
+        qvmod_render_close(r);
+    }
+    rate_counter(state, static_cast<double>(frames) / kRate);
+    destroy_mod(m);
+}
+BENCHMARK(BM_RenderApi)
+    ->ArgsProduct({{4, 10, 32}, {0, 1, 2, 3}})
+    ->ArgNames({"channels", "interpolation"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+#ifdef QVMOD_BENCH_PEERS
+// libopenmpt with the interpolation filter the second argument names (taps: 2 linear, 8 its
+// windowed sinc), over the same song.
+void BM_RenderOpenmpt(benchmark::State &state)
+{
+    const ModuleImage &img = song_image(static_cast<int>(state.range(0)));
+    static short pcm[2 * kBlockFrames];
+    long frames = 0;
+    for (auto _ : state) {
+        openmpt_module *mod = openmpt_module_create_from_memory2(
+            img.data(), img.size(), openmpt_log_func_silent, nullptr, nullptr, nullptr, nullptr,
+            nullptr, nullptr);
+        if (!mod) {
+            state.SkipWithError("libopenmpt refuses the song");
+            return;
+        }
+        openmpt_module_set_render_param(mod, OPENMPT_MODULE_RENDER_INTERPOLATIONFILTER_LENGTH,
+                                        static_cast<int>(state.range(1)));
+        frames = 0;
+        for (size_t n;
+             (n = openmpt_module_read_interleaved_stereo(mod, kRate, kBlockFrames, pcm)) > 0;)
+            frames += static_cast<long>(n);
+        openmpt_module_destroy(mod);
+    }
+    rate_counter(state, static_cast<double>(frames) / kRate);
+}
+BENCHMARK(BM_RenderOpenmpt)
+    ->ArgsProduct({{4, 10, 32}, {2, 8}})
+    ->ArgNames({"channels", "filter_taps"})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// libxmp at its default (linear) interpolation, to the song's first loop.
+void BM_RenderXmp(benchmark::State &state)
+{
+    const ModuleImage &img = song_image(static_cast<int>(state.range(0)));
+    long frames = 0;
+    for (auto _ : state) {
+        xmp_context ctx = xmp_create_context();
+        if (xmp_load_module_from_memory(ctx, img.data(), static_cast<long>(img.size())) != 0) {
+            xmp_free_context(ctx);
+            state.SkipWithError("libxmp refuses the song");
+            return;
+        }
+        xmp_start_player(ctx, kRate, 0);
+        frames = 0;
+        xmp_frame_info fi;
+        while (xmp_play_frame(ctx) == 0) {
+            xmp_get_frame_info(ctx, &fi);
+            if (fi.loop_count > 0) break;
+            frames += fi.buffer_size / 4;
+        }
+        xmp_end_player(ctx);
+        xmp_release_module(ctx);
+        xmp_free_context(ctx);
+    }
+    rate_counter(state, static_cast<double>(frames) / kRate);
+}
+BENCHMARK(BM_RenderXmp)
+    ->Arg(4)
+    ->Arg(10)
+    ->Arg(32)
+    ->ArgName("channels")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+#endif
 
 // The song's length walk alone, which --duration and --render run first.
 void BM_SongLength(benchmark::State &state)
