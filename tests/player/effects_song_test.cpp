@@ -331,7 +331,9 @@ TEST_F(VoicePaths, BothPathsAreGivenTheSameDecisions)
                 EXPECT_EQ(d.volume, vol(ch));
                 EXPECT_EQ(d.pan, pan(ch));
                 EXPECT_EQ(d.playing, sounding(ch));
-                if (d.playing) EXPECT_EQ(d.data, s->data);
+                if (d.playing) {
+                    EXPECT_EQ(d.data, s->data);
+                }
             }
         }
         qvmod_render_close(r);
