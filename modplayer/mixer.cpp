@@ -1,10 +1,11 @@
-// The library's own voices: sample reading with nearest, linear, cubic or windowed-sinc interpolation, forward and ping-pong loops, volume ramps, mixed in float.
+// The library's own voices: sample reading with nearest, linear, cubic or windowed-sinc interpolation, loops read through copies of their seams, volume ramps, mixed in float.
 #include "mixer.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -17,12 +18,43 @@ constexpr int kMaxLevel = 255;  // voice volume and pan
 // A voice at full volume on one side reaches half of full scale, so the four channels of a MOD,
 // two to a side, stay within it.
 constexpr float kVoiceGain = 0.5f;
+// Longer samples play their first 2^30 frames: positions in 32.32 fixed point stay far from
+// overflowing.
+constexpr int64_t kMaxFrames = int64_t{1} << 30;
 
 // The windowed-sinc filter: 8 taps (frames idx-3 .. idx+4), a table of phases.
 constexpr int kSincTaps = 8;
 constexpr int kSincPhaseBits = 10;
 constexpr int kSincPhases = 1 << kSincPhaseBits;
 constexpr double kPi = 3.14159265358979323846;
+
+// Frames an interpolation reads before and after the one a position is in.
+constexpr int taps_before(Interpolation i)
+{
+    return i == Interpolation::Cubic ? 1 : i == Interpolation::Sinc ? kSincTaps / 2 - 1 : 0;
+}
+constexpr int taps_after(Interpolation i)
+{
+    return i == Interpolation::Nearest  ? 0
+           : i == Interpolation::Linear ? 1
+           : i == Interpolation::Cubic  ? 2
+                                        : kSincTaps / 2;
+}
+constexpr int kMostBefore = taps_before(Interpolation::Sinc);
+constexpr int kMostAfter = taps_after(Interpolation::Sinc);
+
+// Loops shorter than this are repeated in their copy to at least this length, so that a voice
+// wraps at most once in so many frames; a longer forward loop gets a copy of its seam only, from
+// this many frames before its end.
+constexpr int64_t kUnrolledFrames = 2048;
+constexpr int64_t kSeamFrames = 64;
+// A voice wraps this many frames past a whole number of loops, so that the frames interpolation
+// reads before its new position are the loop's, not those before the loop's start.
+constexpr int64_t kWrapGuard = 8;
+static_assert(kWrapGuard >= kMostBefore && kSeamFrames > kWrapGuard + kMostAfter);
+// Where the taps reach past both the sample and the copy (a sample's first and last frames),
+// frames are read one by one through the loop rules, this many at a time.
+constexpr int kCarefulFrames = 16;
 
 struct SincTable {
     std::array<float, kSincPhases * kSincTaps> taps;
@@ -53,175 +85,272 @@ const SincTable &sinc_table()
     return table;
 }
 
-// Frames of one voice's sample as floats in -1..1. Frames outside the sample read as the loop
-// says: a forward loop wraps, a ping-pong loop mirrors, an unlooped sample is silent past its ends.
+// Allegro's samples are unsigned: silence is the middle value.
 template <typename T>
-struct Frames {
-    static constexpr float kScale = sizeof(T) == 1 ? 1.0f / 128 : 1.0f / 32768;
-    static constexpr int kBias = sizeof(T) == 1 ? 128 : 32768;
+constexpr int kBias = sizeof(T) == 1 ? 128 : 32768;
+template <typename T>
+constexpr float kScale = sizeof(T) == 1 ? 1.0f / 128 : 1.0f / 32768;
 
-    explicit Frames(const Mixer::Voice &v)
-        : data(static_cast<const T *>(v.data)),
-          len(v.len),
-          s(v.loop_start),
-          e(v.loop_end),
-          loop(v.loop)
-    {
-        const int64_t end = loop ? e : len;
-        safe_lo = kSincTaps / 2;
-        safe_hi = end - kSincTaps / 2 - 1;
-    }
+template <typename T>
+float level(T frame)
+{
+    return static_cast<float>(static_cast<int>(frame) - kBias<T>);
+}
 
-    float direct(int64_t i) const { return (static_cast<int>(data[i]) - kBias) * kScale; }
-
-    float at(int64_t i) const
-    {
-        if (i >= safe_lo && i <= safe_hi) return direct(i);
-        if (i < 0) return 0.0f;
-        if (loop == QVMOD_LOOP_FORWARD && i >= e) {
-            i = s + (i - e) % (e - s);
-        } else if (loop == QVMOD_LOOP_BIDIR && i >= e - 1) {
-            const int64_t half = e - 1 - s;
+// What a voice plays at position frame i, as the sample stores it: its own frames below raw_end,
+// then the loop again (a ping-pong loop mirrored), silence before the start and past an unlooped
+// end.
+template <typename T>
+T frame_at(const Mixer::Voice &v, int64_t i)
+{
+    if (i < 0) return static_cast<T>(kBias<T>);
+    if (i >= v.raw_end) {
+        const int64_t s = v.loop_start;
+        if (v.loop == QVMOD_LOOP_FORWARD) {
+            i = s + (i - s) % (v.loop_end - s);
+        } else if (v.loop == QVMOD_LOOP_BIDIR) {
+            const int64_t half = v.loop_end - 1 - s;
             const int64_t k = (i - s) % (2 * half);
             i = s + (k <= half ? k : 2 * half - k);
-        }
-        return i < len ? direct(i) : 0.0f;
-    }
-
-    const T *data;
-    int64_t len, s, e;
-    int loop;
-    int64_t safe_lo = 0, safe_hi = -1;
-};
-
-template <typename T, Interpolation I>
-inline float read(const Frames<T> &f, int64_t pos)
-{
-    const int64_t i = pos >> kFracBits;
-    if constexpr (I == Interpolation::Nearest) {
-        return f.at(i);
-    } else {
-        const float x = static_cast<float>(pos & (kOne - 1)) * kFracScale;
-        if constexpr (I == Interpolation::Linear) {
-            const float a = f.at(i);
-            return a + (f.at(i + 1) - a) * x;
-        } else if constexpr (I == Interpolation::Cubic) {
-            // Catmull-Rom through the two frames either side.
-            const float p0 = f.at(i - 1), p1 = f.at(i), p2 = f.at(i + 1), p3 = f.at(i + 2);
-            return p1 + 0.5f * x *
-                            (p2 - p0 +
-                             x * (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3 +
-                                  x * (3.0f * (p1 - p2) + p3 - p0)));
         } else {
-            const float *k = &sinc_table().taps[static_cast<size_t>(
-                ((pos & (kOne - 1)) >> (kFracBits - kSincPhaseBits)) * kSincTaps)];
-            float sum = 0;
-            const int64_t first = i - (kSincTaps / 2 - 1);
-            for (int t = 0; t < kSincTaps; t++) sum += k[t] * f.at(first + t);
-            return sum;
+            return static_cast<T>(kBias<T>);
         }
+    }
+    return static_cast<const T *>(v.data)[i];
+}
+
+// A cubic or sinc read at 32.32 position `pos`, through `at(k)`, the level of the frame k after
+// the position's own.
+template <Interpolation I, typename At>
+inline float interpolate(int64_t pos, At at, const float *sinc)
+{
+    const auto frac = static_cast<uint32_t>(pos & (kOne - 1));
+    if constexpr (I == Interpolation::Cubic) {
+        // Catmull-Rom through the two frames either side.
+        const float x = static_cast<float>(frac) * kFracScale;
+        const float p0 = at(-1), p1 = at(0), p2 = at(1), p3 = at(2);
+        return p1 + 0.5f * x *
+                        (p2 - p0 +
+                         x * (2.0f * p0 - 5.0f * p1 + 4.0f * p2 - p3 +
+                              x * (3.0f * (p1 - p2) + p3 - p0)));
+    } else {
+        static_assert(I == Interpolation::Sinc);
+        const float *k = sinc + (frac >> (kFracBits - kSincPhaseBits)) * kSincTaps;
+        float sum = 0;
+        for (int t = 0; t < kSincTaps; t++) sum += k[t] * at(t - kMostBefore);
+        return sum;
     }
 }
 
-// Frames until a voice moving by `step` from `pos` reaches `bound` (forwards: pos >= bound;
-// backwards: pos < bound), at most `most`.
-int frames_to(int64_t pos, int64_t step, int dir, int64_t bound, int most)
+// Nearest and linear reading work in whole numbers, cubic and sinc in float. A linear read is
+// the level times 2^kWholeBits, with 15 fraction bits for 16-bit frames so that the products stay
+// within 32 bits.
+template <Interpolation I>
+constexpr bool kWholeNumbers = I == Interpolation::Nearest || I == Interpolation::Linear;
+template <Interpolation I>
+using Mono = std::conditional_t<kWholeNumbers<I>, int32_t, float>;
+template <typename T>
+constexpr int kWholeBits = sizeof(T) == 1 ? 16 : 15;
+// What one unit of a voice's reads is, full scale being 1.
+template <typename T, Interpolation I>
+constexpr float kUnit = kScale<T> / (I == Interpolation::Linear
+                                         ? static_cast<float>(1 << kWholeBits<T>)
+                                         : 1.0f);
+
+// One output frame's read at 32.32 position `pos`, through `at(k)`, the level of the frame k
+// after the position's own.
+template <typename T, Interpolation I, typename At>
+inline Mono<I> read(int64_t pos, At at, const float *sinc)
+{
+    if constexpr (I == Interpolation::Nearest) {
+        return at(0);
+    } else if constexpr (I == Interpolation::Linear) {
+        const auto x = static_cast<int32_t>(static_cast<uint32_t>(pos) >> (32 - kWholeBits<T>));
+        const int32_t a = at(0);
+        return a * (1 << kWholeBits<T>)+(at(1) - a) * x;
+    } else {
+        return interpolate<I>(pos, at, sinc);
+    }
+}
+
+template <Interpolation I, typename T>
+inline Mono<I> level_of(T frame)
+{
+    if constexpr (kWholeNumbers<I>)
+        return static_cast<int32_t>(frame) - kBias<T>;
+    else
+        return level(frame);
+}
+
+// Frames until a voice moving by `step` from `pos` reaches `bound`, at most `most`.
+int frames_to(int64_t pos, int64_t step, int64_t bound, int most)
 {
     if (step <= 0) return most;
-    const int64_t gap = dir > 0 ? bound - pos : pos - bound + 1;
+    const int64_t gap = bound - pos;
     if (gap <= 0) return 0;
-    const int64_t n = (gap + step - 1) / step;
-    return static_cast<int>(std::min<int64_t>(n, most));
+    return static_cast<int>(std::min<int64_t>((gap + step - 1) / step, most));
 }
 
-template <typename T, Interpolation I, bool Ramp>
-void mix_run(Mixer::Voice &v, const Frames<T> &f, float *out, int n)
+// A voice's position past its loop's wrap goes back; false when an unlooped voice has ended.
+bool wrap(Mixer::Voice &v)
 {
-    int64_t pos = v.pos;
-    const int64_t step = v.dir > 0 ? v.step : -v.step;
-    float l = v.gain[0], r = v.gain[1];
-    const float dl = v.delta[0], dr = v.delta[1];
-    for (int k = 0; k < n; k++) {
-        const float s = read<T, I>(f, pos);
+    const int64_t bound = (v.loop ? v.wrap_at : v.len) << kFracBits;
+    if (v.pos < bound) return true;
+    if (!v.loop) {
+        v.active = false;
+        return false;
+    }
+    const int64_t by = v.wrap_by << kFracBits;
+    v.pos = bound - by + (v.pos - bound) % by;
+    return true;
+}
+
+// Frames until the voice wraps or ends, at most `most` (at least 1 after wrap()).
+int frames_to_wrap(const Mixer::Voice &v, int most)
+{
+    return frames_to(v.pos, v.step, (v.loop ? v.wrap_at : v.len) << kFracBits, most);
+}
+
+// The voice's next `frames` reads into `mono`; returns how many it made before it ended. Runs
+// end where the voice wraps or ends, or where the frames they read leave the sample or the
+// loop's copy; within a run frames are read straight from memory.
+template <typename T, Interpolation I>
+int read_voice(Mixer::Voice &v, Mono<I> *mono, int frames)
+{
+    constexpr int before = taps_before(I);
+    constexpr int after = taps_after(I);
+    const T *data = static_cast<const T *>(v.data);
+    const T *copy = static_cast<const T *>(v.copy);
+    const int64_t step = v.step;
+    const float *sinc = sinc_table().taps.data();
+    int done = 0;
+    while (done < frames && wrap(v)) {
+        int n = frames_to_wrap(v, frames - done);
+        const int64_t i = v.pos >> kFracBits;
+        const T *src = nullptr;
+        int64_t first = 0;
+        int64_t limit = 0;
+        if (i - before >= 0 && i + after < v.raw_end) {
+            src = data;
+            limit = v.raw_end;
+        } else if (copy && i - before >= v.copy_start && i + after < v.copy_end) {
+            src = copy;
+            first = v.copy_start;
+            limit = v.copy_end;
+        }
+        Mono<I> *to = mono + done;
+        if (src) {
+            n = frames_to(v.pos, v.step, (limit - after) << kFracBits, n);
+            // Positions counted from the run's first frame in memory.
+            int64_t pos = v.pos - first * kOne;
+            for (int k = 0; k < n; k++) {
+                const T *p = src + (pos >> kFracBits);
+                to[k] = read<T, I>(
+                    pos, [p](int t) { return level_of<I>(p[t]); }, sinc);
+                pos += step;
+            }
+            v.pos = pos + first * kOne;
+        } else {
+            n = std::min(n, kCarefulFrames);
+            for (int k = 0; k < n; k++) {
+                const int64_t at = v.pos >> kFracBits;
+                to[k] = read<T, I>(
+                    v.pos, [&v, at](int t) { return level_of<I>(frame_at<T>(v, at + t)); }, sinc);
+                v.pos += step;
+            }
+        }
+        done += n;
+    }
+    return done;
+}
+
+// A silent voice moves on without reading.
+void skip_voice(Mixer::Voice &v, int frames)
+{
+    while (frames > 0 && wrap(v)) {
+        const int n = frames_to_wrap(v, frames);
+        v.pos += n * v.step;
+        frames -= n;
+    }
+    wrap(v);
+}
+
+// A voice's reads into the stereo frames at its gains, gliding while a ramp lasts.
+template <typename M>
+void pan_voice(Mixer::Voice &v, const M *mono, float *out, int frames, float unit)
+{
+    int k = 0;
+    if (v.ramp_left > 0) {
+        const int n = std::min(frames, v.ramp_left);
+        const float l = v.gain[0] * unit, r = v.gain[1] * unit;
+        const float dl = v.delta[0] * unit, dr = v.delta[1] * unit;
+        for (; k < n; k++) {
+            const float s = static_cast<float>(mono[k]);
+            const auto along = static_cast<float>(k);
+            out[2 * k] += s * (l + along * dl);
+            out[2 * k + 1] += s * (r + along * dr);
+        }
+        v.ramp_left -= n;
+        for (int side = 0; side < 2; side++)
+            v.gain[side] = v.ramp_left == 0 ? v.target[side] : v.gain[side] + n * v.delta[side];
+    }
+    const float l = v.gain[0] * unit, r = v.gain[1] * unit;
+    for (; k < frames; k++) {
+        const float s = static_cast<float>(mono[k]);
         out[2 * k] += s * l;
         out[2 * k + 1] += s * r;
-        pos += step;
-        if constexpr (Ramp) {
-            l += dl;
-            r += dr;
-        }
-    }
-    v.pos = pos;
-    if constexpr (Ramp) {
-        v.ramp_left -= n;
-        if (v.ramp_left <= 0) {
-            v.ramp_left = 0;
-            v.gain[0] = v.target[0];
-            v.gain[1] = v.target[1];
-        } else {
-            v.gain[0] = l;
-            v.gain[1] = r;
-        }
     }
 }
 
 template <typename T, Interpolation I>
-void mix_typed(Mixer::Voice &v, float *out, int frames)
+void mix_typed(Mixer::Voice &v, Mono<I> *mono, float *out, int frames)
 {
-    const Frames<T> f(v);
-    const bool bidir = v.loop == QVMOD_LOOP_BIDIR && v.loop_end - v.loop_start >= 2;
-    const int loop = bidir ? QVMOD_LOOP_BIDIR : v.loop == 0 ? 0 : QVMOD_LOOP_FORWARD;
-    while (frames > 0 && v.active && !(v.fading && v.ramp_left == 0)) {
-        // Forwards the voice turns at the loop's last frame (ping-pong), wraps at its end, or
-        // stops at the sample's end; backwards it turns before the loop's first frame.
-        int64_t bound;
-        if (v.dir < 0)
-            bound = v.loop_start << kFracBits;
-        else if (loop == QVMOD_LOOP_BIDIR)
-            bound = (v.loop_end - 1) << kFracBits;
-        else
-            bound = (loop ? v.loop_end : v.len) << kFracBits;
-        int n = frames_to(v.pos, v.step, v.dir, bound, frames);
-        if (v.ramp_left > 0) n = std::min(n, v.ramp_left);
-        if (n > 0) {
-            if (v.ramp_left > 0)
-                mix_run<T, I, true>(v, f, out, n);
-            else
-                mix_run<T, I, false>(v, f, out, n);
-            out += 2 * n;
-            frames -= n;
-        }
-        const bool past = v.dir > 0 ? v.pos >= bound : v.pos < bound;
-        if (!past) continue;
-        if (loop == 0) {
-            v.active = false;
-        } else if (loop == QVMOD_LOOP_FORWARD) {
-            const int64_t length = (v.loop_end - v.loop_start) << kFracBits;
-            v.pos = (v.loop_start << kFracBits) + (v.pos - bound) % length;
-        } else {
-            // Unfold the ping-pong loop into one forward cycle of twice its inner length.
-            const int64_t s = v.loop_start << kFracBits;
-            const int64_t half = (v.loop_end - 1 - v.loop_start) << kFracBits;
-            int64_t k = v.dir > 0 ? v.pos - s : 2 * half - (v.pos - s);
-            k = ((k % (2 * half)) + 2 * half) % (2 * half);
-            v.dir = k < half ? 1 : -1;
-            v.pos = s + (k < half ? k : 2 * half - k);
-        }
-    }
+    const int n = read_voice<T, I>(v, mono, frames);
+    pan_voice(v, mono, out, n, kUnit<T, I>);
 }
 
 template <Interpolation I>
-void mix_interpolated(Mixer::Voice &v, float *out, int frames)
+void mix_interpolated(Mixer::Voice &v, Mono<I> *mono, float *out, int frames)
 {
     if (v.bits == 16)
-        mix_typed<uint16_t, I>(v, out, frames);
+        mix_typed<uint16_t, I>(v, mono, out, frames);
     else
-        mix_typed<uint8_t, I>(v, out, frames);
+        mix_typed<uint8_t, I>(v, mono, out, frames);
+}
+
+// A voice's sample, its loop and where it wraps when no copy of the loop is at hand.
+void describe(Mixer::Voice &v, const QVMOD &m, int number)
+{
+    const SAMPLE &s = m.samples[number];
+    v.data = s.data;
+    v.bits = s.bits == 16 ? 16 : 8;
+    v.len = s.data ? std::min<int64_t>(static_cast<int64_t>(s.len), kMaxFrames) : 0;
+    v.loop_end = std::min<int64_t>(static_cast<int64_t>(s.loop_end), v.len);
+    v.loop_start = std::min<int64_t>(static_cast<int64_t>(s.loop_start), v.loop_end);
+    // A loop that covers no frames is played once; a ping-pong loop of one frame is a forward one.
+    v.loop = v.loop_end > v.loop_start
+                 ? m.sample_info[number].loop_type & (QVMOD_LOOP_FORWARD | QVMOD_LOOP_BIDIR)
+                 : 0;
+    if (v.loop & QVMOD_LOOP_BIDIR)
+        v.loop = v.loop_end - v.loop_start >= 2 ? QVMOD_LOOP_BIDIR : QVMOD_LOOP_FORWARD;
+    v.raw_end = v.loop ? v.loop_end : v.len;
+    v.wrap_by = v.loop == QVMOD_LOOP_BIDIR ? 2 * (v.loop_end - 1 - v.loop_start)
+                                           : v.loop_end - v.loop_start;
+    v.wrap_at = v.loop_start + v.wrap_by;
+    v.copy = nullptr;
+    v.copy_start = v.copy_end = 0;
+}
+
+template <typename T>
+void fill_copy(const Mixer::Voice &v, int64_t start, int64_t end, std::vector<T> &to)
+{
+    to.resize(static_cast<size_t>(end - start));
+    for (size_t k = 0; k < to.size(); k++) to[k] = frame_at<T>(v, start + static_cast<int64_t>(k));
 }
 
 }  // namespace
 
-Mixer::Mixer(int rate, int channels, bool ramps)
+Mixer::Mixer(int rate, int channels, bool ramps, const QVMOD *module)
     : rate_(rate),
       channels_(std::clamp(channels, 0, QVMOD_MAX_CHANNELS)),
       ramps_(ramps),
@@ -229,7 +358,39 @@ Mixer::Mixer(int rate, int channels, bool ramps)
           1, static_cast<int>(static_cast<long long>(rate) * kRampMicroseconds / kMicroseconds)))
 {
     std::fill(std::begin(audible_), std::end(audible_), true);
-    if (interpolation_ == Interpolation::Sinc) sinc_table();
+    sinc_table();
+    if (module && module->samples && module->sample_info) prepare(*module);
+}
+
+// Each looped sample's copy: a short loop repeated (a ping-pong loop unfolded) to at least
+// kUnrolledFrames, a long ping-pong loop unfolded once, a long forward loop's seam; with the
+// frames either side that interpolation reads.
+void Mixer::prepare(const QVMOD &m)
+{
+    module_ = &m;
+    loops_.assign(static_cast<size_t>(std::max(m.sample_count, 0)), LoopCopy{});
+    for (int n = 0; n < m.sample_count; n++) {
+        Voice v;
+        describe(v, m, n);
+        if (!v.loop) continue;
+        LoopCopy &c = loops_[static_cast<size_t>(n)];
+        const int64_t cycle = v.wrap_by;
+        if (cycle < kUnrolledFrames || v.loop == QVMOD_LOOP_BIDIR) {
+            const int64_t repeats = std::max<int64_t>(1, (kUnrolledFrames + cycle - 1) / cycle);
+            c.start = v.loop_start - kMostBefore;
+            c.wrap_by = repeats * cycle;
+            c.wrap_at = v.loop_start + c.wrap_by + kWrapGuard;
+        } else {
+            c.start = v.loop_end - kSeamFrames;
+            c.wrap_by = cycle;
+            c.wrap_at = v.loop_end + kWrapGuard;
+        }
+        c.end = c.wrap_at + kMostAfter;
+        if (v.bits == 16)
+            fill_copy(v, c.start, c.end, c.wide);
+        else
+            fill_copy(v, c.start, c.end, c.narrow);
+    }
 }
 
 void Mixer::reset()
@@ -243,8 +404,12 @@ void Mixer::retarget(int ch, Voice &v, bool glide)
     const float right = 0.5f + (static_cast<float>(v.pan) / kMaxLevel - 0.5f) *
                                    static_cast<float>(separation_) / 100;
     const float level = audible_[ch] ? kVoiceGain * v.volume / kMaxLevel : 0.0f;
-    v.target[0] = level * (1.0f - right);
-    v.target[1] = level * right;
+    const float left_target = level * (1.0f - right);
+    const float right_target = level * right;
+    // A voice told what it already has (the engine repeats itself every tick) keeps going.
+    if (left_target == v.target[0] && right_target == v.target[1] && glide) return;
+    v.target[0] = left_target;
+    v.target[1] = right_target;
     if (glide && ramps_ && v.active) {
         v.ramp_left = ramp_frames_;
         for (int side = 0; side < 2; side++)
@@ -275,29 +440,28 @@ void Mixer::assign(int ch, const QVMOD &m, int number)
 {
     fade_out(ch);
     Voice &v = voices_[ch];
-    const SAMPLE &s = m.samples[number];
-    v.data = s.data;
-    v.bits = s.bits == 16 ? 16 : 8;
-    v.len = s.data ? static_cast<int64_t>(s.len) : 0;
-    v.loop_end = std::min<int64_t>(static_cast<int64_t>(s.loop_end), v.len);
-    v.loop_start = std::min<int64_t>(static_cast<int64_t>(s.loop_start), v.loop_end);
-    // A loop that covers no frames is played once.
-    v.loop = v.loop_end > v.loop_start
-                 ? m.sample_info[number].loop_type & (QVMOD_LOOP_FORWARD | QVMOD_LOOP_BIDIR)
-                 : 0;
-    if (v.loop & QVMOD_LOOP_BIDIR) v.loop = QVMOD_LOOP_BIDIR;
+    describe(v, m, number);
+    if (&m == module_ && number >= 0 && static_cast<size_t>(number) < loops_.size()) {
+        const LoopCopy &c = loops_[static_cast<size_t>(number)];
+        if (c.end > c.start) {
+            v.copy = v.bits == 16 ? static_cast<const void *>(c.wide.data()) : c.narrow.data();
+            v.copy_start = c.start;
+            v.copy_end = c.end;
+            v.wrap_at = c.wrap_at;
+            v.wrap_by = c.wrap_by;
+        }
+    }
     v.pos = 0;
-    v.dir = 1;
     v.active = false;
     v.gain[0] = v.gain[1] = 0;
+    v.target[0] = v.target[1] = 0;
     v.ramp_left = 0;
 }
 
 void Mixer::set_position(int ch, int frame)
 {
     Voice &v = voices_[ch];
-    v.pos = static_cast<int64_t>(std::max(frame, 0)) << kFracBits;
-    v.dir = 1;
+    v.pos = std::min<int64_t>(std::max(frame, 0), kMaxFrames) << kFracBits;
 }
 
 void Mixer::set_frequency(int ch, int hz)
@@ -328,6 +492,7 @@ void Mixer::start(int ch)
     v.active = true;
     // A note starts from silence and glides up to its level.
     v.gain[0] = v.gain[1] = 0;
+    v.target[0] = v.target[1] = 0;
     retarget(ch, v, true);
 }
 
@@ -368,22 +533,36 @@ Mixer::Decisions Mixer::decisions(int ch) const
 void Mixer::mix(float *stereo, int frames)
 {
     std::memset(stereo, 0, sizeof(float) * 2 * static_cast<size_t>(frames));
-    for (Voice &v : voices_) {
-        if (!v.active || !v.data) continue;
-        switch (interpolation_) {
-        case Interpolation::Nearest:
-            mix_interpolated<Interpolation::Nearest>(v, stereo, frames);
-            break;
-        case Interpolation::Linear:
-            mix_interpolated<Interpolation::Linear>(v, stereo, frames);
-            break;
-        case Interpolation::Cubic: mix_interpolated<Interpolation::Cubic>(v, stereo, frames); break;
-        case Interpolation::Sinc: mix_interpolated<Interpolation::Sinc>(v, stereo, frames); break;
+    for (int at = 0; at < frames; at += kChunkFrames) {
+        const int n = std::min(frames - at, kChunkFrames);
+        float *out = stereo + 2 * at;
+        for (Voice &v : voices_) {
+            if (!v.active || !v.data) continue;
+            // A fading voice sounds until its glide ends.
+            const int sounding = v.fading ? std::min(n, v.ramp_left) : n;
+            if (v.ramp_left == 0 && v.gain[0] == 0 && v.gain[1] == 0) {
+                skip_voice(v, sounding);
+                continue;
+            }
+            switch (interpolation_) {
+            case Interpolation::Nearest:
+                mix_interpolated<Interpolation::Nearest>(v, whole_, out, sounding);
+                break;
+            case Interpolation::Linear:
+                mix_interpolated<Interpolation::Linear>(v, whole_, out, sounding);
+                break;
+            case Interpolation::Cubic:
+                mix_interpolated<Interpolation::Cubic>(v, mono_, out, sounding);
+                break;
+            case Interpolation::Sinc:
+                mix_interpolated<Interpolation::Sinc>(v, mono_, out, sounding);
+                break;
+            }
         }
-    }
-    // A fading voice ends once its glide reaches silence.
-    for (int ch = 0; ch < channels_; ch++) {
-        Voice &f = voices_[QVMOD_MAX_CHANNELS + ch];
-        if (f.active && f.ramp_left == 0) f.active = false;
+        // A fading voice ends once its glide reaches silence.
+        for (int ch = 0; ch < channels_; ch++) {
+            Voice &f = voices_[QVMOD_MAX_CHANNELS + ch];
+            if (f.active && f.ramp_left == 0) f.active = false;
+        }
     }
 }

@@ -5,14 +5,16 @@
 #include "player_internal.h"
 
 #include <cstdint>
+#include <vector>
 
 enum class Interpolation { Nearest, Linear, Cubic, Sinc };
 
 class Mixer final : public VoiceOutput {
 public:
     // `channels` voices at `rate` Hz; with `ramps`, volume changes, note starts and cuts glide
-    // over a few milliseconds instead of jumping.
-    Mixer(int rate, int channels, bool ramps);
+    // over a few milliseconds instead of jumping. The loops of `module`'s samples are copied out
+    // once here, so that voices read across their seams without wrapping frame by frame.
+    Mixer(int rate, int channels, bool ramps, const QVMOD *module = nullptr);
 
     bool has_voice(int ch) const override { return ch >= 0 && ch < channels_; }
     void assign(int ch, const QVMOD &m, int number) override;
@@ -44,16 +46,23 @@ public:
     // Frames a ramp lasts at this rate.
     int ramp_frames() const { return ramp_frames_; }
 
+    // One voice, reading its sample at positions that only grow: a loop is a stretch played
+    // again (a ping-pong loop unfolded, forwards then mirrored), and a position that reaches
+    // wrap_at goes back by wrap_by. Below raw_end the sample's own frames are what plays; a copy
+    // of the frames from copy_start to copy_end holds the loop's seam, or short loops repeated.
     struct Voice {
         const void *data = nullptr;
         int bits = 8;
         int64_t len = 0;  // frames
         int64_t loop_start = 0;
         int64_t loop_end = 0;
-        int loop = 0;      // 0 none, QVMOD_LOOP_FORWARD or QVMOD_LOOP_BIDIR
+        int loop = 0;  // 0 none, QVMOD_LOOP_FORWARD or QVMOD_LOOP_BIDIR
+        int64_t raw_end = 0;
+        int64_t wrap_at = 0, wrap_by = 0;
+        const void *copy = nullptr;
+        int64_t copy_start = 0, copy_end = 0;
         int64_t pos = 0;   // frames in 32.32 fixed point
         int64_t step = 0;  // frames per output frame, 32.32
-        int dir = 1;       // -1 while a ping-pong loop runs backwards
         bool active = false;
         bool fading = false;  // a cut note gliding to silence; it ends with its glide
         int hz = 0;
@@ -68,7 +77,16 @@ public:
 private:
     void retarget(int ch, Voice &v, bool glide);
     void fade_out(int ch);
-    void mix_voice(Voice &v, float *stereo, int frames) const;
+
+    // A sample's loop as its voices read it: the copy around its seam, in the sample's own
+    // frame type, and where positions wrap.
+    struct LoopCopy {
+        std::vector<uint8_t> narrow;
+        std::vector<uint16_t> wide;
+        int64_t start = 0, end = 0;  // the positions the copy holds
+        int64_t wrap_at = 0, wrap_by = 0;
+    };
+    void prepare(const QVMOD &m);
 
     int rate_;
     int channels_;
@@ -79,6 +97,12 @@ private:
     bool audible_[QVMOD_MAX_CHANNELS];
     // voices_[ch] plays channel ch; voices_[QVMOD_MAX_CHANNELS + ch] fades out the note it cut.
     Voice voices_[2 * QVMOD_MAX_CHANNELS];
+    // Each voice's reads for a stretch of frames, before they are panned into the mix.
+    static constexpr int kChunkFrames = 512;
+    int32_t whole_[kChunkFrames];
+    float mono_[kChunkFrames];
+    const QVMOD *module_ = nullptr;  // whose samples loops_ holds
+    std::vector<LoopCopy> loops_;    // by sample number
 };
 
 // A render state's engine run one tick without mixing, and what its voices were last told: the

@@ -11,7 +11,8 @@ extern "C" {
 /* One module's song, played from its start by a tick engine and mixer of its own. A render state
  * touches nothing outside itself and its module (which it only reads): each thread may run its
  * own render states, on the same module or on others, while the Allegro player plays. One render
- * state is used by one thread at a time. The module must outlive the render states on it. */
+ * state is used by one thread at a time. The module must outlive the render states on it; a
+ * render state keeps its own copies of the samples' loops from when it was opened. */
 typedef struct QVMOD_RENDER QVMOD_RENDER;
 
 #define QVMOD_RENDER_MIN_RATE 8000

@@ -15,6 +15,16 @@ constexpr int kMaxLevel = 255;
 constexpr float kShortScale = 32768.0f;
 constexpr long kMillisecondsPerSecond = 1000;
 
+// Float frames as 16-bit, held at full scale and rounded to nearest (halves away from zero), in
+// a loop the compiler can vectorise.
+void to_shorts(const float *from, short *to, int count)
+{
+    for (int i = 0; i < count; i++) {
+        const float v = std::min(std::max(from[i] * kShortScale, -kShortScale), kShortScale - 1.0f);
+        to[i] = static_cast<short>(static_cast<int>(v + std::copysign(0.5f, v)));
+    }
+}
+
 bool renderable(const QVMOD *m)
 {
     if (!m || m->order_count < 1 || m->order_count > QVMOD_MAX_ORDERS || m->channel_count < 1 ||
@@ -72,7 +82,7 @@ struct QVMOD_RENDER {
         : module(m),
           rate(sample_rate),
           mixer(sample_rate, std::min(m->channel_count, QVMOD_MAX_CHANNELS),
-                (flags & QVMOD_RENDER_NO_RAMPS) == 0),
+                (flags & QVMOD_RENDER_NO_RAMPS) == 0, m),
           engine(playing, song, channels, volume, mixer, false),
           rows(*m),
           block(2 * kBlockFrames)
@@ -222,11 +232,7 @@ extern "C" int qvmod_render(QVMOD_RENDER *render, short *stereo, int frames)
     // The block also serves run() for dropped frames; here it is filled and read in turn.
     while (done < frames) {
         const int n = render->render(mix.data(), std::min(frames - done, kBlockFrames));
-        for (int i = 0; i < 2 * n; i++) {
-            const float v = std::clamp(mix[static_cast<size_t>(i)] * kShortScale, -kShortScale,
-                                       kShortScale - 1.0f);
-            stereo[2 * done + i] = static_cast<short>(std::lrint(v));
-        }
+        to_shorts(mix.data(), stereo + 2 * done, 2 * n);
         done += n;
         if (n == 0) break;
     }

@@ -485,6 +485,108 @@ ModSpec song_mod(unsigned seed, int patterns)
     return s;
 }
 
+XmSpec song_xm(unsigned seed, int patterns, int channels)
+{
+    constexpr int kRows = 64;
+    constexpr int kRoles = 5;
+    enum { kBass = 1, kLead, kPad, kDrum, kHat };           // instruments, and the channels' roles
+    constexpr int kScale[] = {0, 3, 5, 7, 10, 12, 15, 17};  // semitones of a minor scale
+    constexpr int kLowNote = 25;                            // XM C-2
+    std::mt19937 rng(seed);
+    XmSpec s;
+    s.title = "song module";
+    s.channels = channels;
+    s.orders.clear();
+    for (int i = 0; i < patterns * 2 && i < 256; i++) s.orders.push_back(i % patterns);
+    const double pi = 3.14159265358979;
+    auto instrument = [](XmSampleSpec sm, bool envelope) {
+        XmInstrument ins;
+        ins.samples.push_back(std::move(sm));
+        if (envelope) {
+            ins.volume_env.points = {{0, 64}, {8, 48}, {30, 40}, {80, 0}};
+            ins.volume_env.flags = 1 | 2;
+            ins.volume_env.sustain = 2;
+            ins.fadeout = 512;
+        }
+        return ins;
+    };
+    XmSampleSpec bass;  // one cycle of a sine, looped
+    for (int i = 0; i < 64; i++)
+        bass.frames.push_back(static_cast<int>(110 * std::sin(pi * i / 32)));
+    bass.loop_type = 1;
+    bass.loop_length = 64;
+    s.instruments.push_back(instrument(bass, true));
+    XmSampleSpec lead;  // a 16-bit saw, its second half looped
+    lead.sixteen_bit = true;
+    for (int i = 0; i < 1024; i++) lead.frames.push_back((i % 128) * 400 - 25600);
+    lead.loop_type = 1;
+    lead.loop_start = 2 * 512;
+    lead.loop_length = 2 * 512;
+    s.instruments.push_back(instrument(lead, true));
+    XmSampleSpec pad;  // a noisy triangle, ping-pong looped
+    pad.frames = wave(rng, 4000, 100);
+    pad.loop_type = 2;
+    pad.loop_start = 1000;
+    pad.loop_length = 3000;
+    s.instruments.push_back(instrument(pad, true));
+    XmSampleSpec drum;
+    for (int i = 0; i < 3000; i++) {
+        const double decay = 1.0 - i / 3000.0;
+        drum.frames.push_back(
+            static_cast<int>(120 * decay * std::sin(2 * pi * i / (20 + i / 100))));
+    }
+    s.instruments.push_back(instrument(drum, false));
+    XmSampleSpec hat;
+    for (int i = 0; i < 600; i++)
+        hat.frames.push_back((static_cast<int>(rng() % 161) - 80) * (600 - i) / 600);
+    s.instruments.push_back(instrument(hat, false));
+    for (XmInstrument &ins : s.instruments)
+        for (int k = 0; k < 96; k++) ins.map[static_cast<size_t>(k)] = 0;
+
+    auto note = [&](int octave) {
+        return kLowNote + 12 * octave + kScale[rng() % (sizeof kScale / sizeof kScale[0])];
+    };
+    for (int p = 0; p < patterns; p++) {
+        XmPattern pat;
+        pat.rows = kRows;
+        pat.cells.resize(static_cast<size_t>(kRows * channels));
+        for (int r = 0; r < kRows; r++) {
+            for (int ch = 0; ch < channels; ch++) {
+                XmCell &c = pat.cells[static_cast<size_t>(r * channels + ch)];
+                const int role = 1 + ch % kRoles;
+                const int octave = (ch / kRoles) % 3;
+                switch (role) {
+                case kBass:
+                    if (r % 4 == 0)
+                        c = {note(octave), kBass, 0x30 + static_cast<int>(rng() % 0x21)};
+                    break;
+                case kLead:
+                    if (r % 2 == 0 && rng() % 3 != 0)
+                        c = {note(1 + octave), kLead, 0, rng() % 2 ? 4 : 0, 0x46};
+                    else if (rng() % 4 == 0)
+                        c.effect = 0xA, c.param = 0x02;
+                    break;
+                case kPad:
+                    if (r % 8 == 0)
+                        c = {note(1 + octave), kPad, 0x40, 4, 0x24};
+                    else if (r % 8 == 6)
+                        c.note = 97;  // key off: the envelope fades
+                    break;
+                case kDrum:
+                    if (r % 4 == 0 || rng() % 5 == 0)
+                        c = {note(2), kDrum, r % 8 == 0 ? 0x50 : 0x38};
+                    break;
+                default:
+                    if (r % 2 == 0) c = {note(3), kHat, 0x20 + static_cast<int>(rng() % 0x20)};
+                    break;
+                }
+            }
+        }
+        s.patterns.push_back(std::move(pat));
+    }
+    return s;
+}
+
 S3mSpec realistic_s3m(unsigned seed, int patterns, int channels, int sample_frames)
 {
     std::mt19937 rng(seed);

@@ -170,6 +170,9 @@ ModSpec realistic_mod(unsigned seed, int patterns, int channels, int sample_byte
 // channels, ordinary effects, looping full-scale waveforms, no jumps. For the rendering
 // benchmark and the level checks.
 ModSpec song_mod(unsigned seed, int patterns);
+// The same for any number of channels as an XM: bass, lead, pad, drum and hat channels in turn
+// (further ones an octave up), with envelopes, key-offs, forward, ping-pong and unlooped samples.
+XmSpec song_xm(unsigned seed, int patterns, int channels);
 S3mSpec realistic_s3m(unsigned seed, int patterns, int channels, int sample_frames);
 XmSpec realistic_xm(unsigned seed, int patterns, int channels, int instruments, int sample_frames);
 

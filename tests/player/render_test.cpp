@@ -197,6 +197,86 @@ TEST(Render, StereoMuteSoloAndInterpolationSettings)
     }
 }
 
+// A sample holding one level before its loop, another within it and a third after it: once the
+// note has reached the loop, every wrap and turn reads on through the loop's own frames.
+TEST(Render, LoopsReadOnAcrossTheirSeams)
+{
+    struct Loop {
+        int start, end, type;
+        bool wide;
+    };
+    const Loop loops[] = {
+        {0, 64, QVMOD_LOOP_FORWARD, false},     {100, 164, QVMOD_LOOP_FORWARD, false},
+        {100, 3900, QVMOD_LOOP_FORWARD, false}, {100, 140, QVMOD_LOOP_BIDIR, false},
+        {100, 3900, QVMOD_LOOP_BIDIR, false},   {50, 1950, QVMOD_LOOP_FORWARD, true},
+        {10, 30, QVMOD_LOOP_BIDIR, true}};
+    for (const Loop &l : loops) {
+        for (const int mode : {QVMOD_INTERPOLATION_NEAREST, QVMOD_INTERPOLATION_LINEAR,
+                               QVMOD_INTERPOLATION_CUBIC, QVMOD_INTERPOLATION_SINC}) {
+            ModuleShape shape;
+            shape.channels = 1;
+            shape.rows = kRows;
+            shape.sample_frames = 4000;
+            ModuleHolder m(build_module(shape));
+            SAMPLE &spl = m->samples[0];
+            const int frames = l.wide ? shape.sample_frames / 2 : shape.sample_frames;
+            for (int i = 0; i < frames; i++) {
+                const int level = i < l.start ? -1 : i < l.end ? 1 : -2;
+                if (l.wide)
+                    static_cast<unsigned short *>(spl.data)[i] =
+                        static_cast<unsigned short>(32768 + 16000 * level);
+                else
+                    static_cast<unsigned char *>(spl.data)[i] =
+                        static_cast<unsigned char>(128 + 60 * level);
+            }
+            spl.bits = l.wide ? 16 : 8;
+            spl.len = static_cast<unsigned long>(frames);
+            spl.loop_start = static_cast<unsigned long>(l.start);
+            spl.loop_end = static_cast<unsigned long>(l.end);
+            m->sample_info[0].loop_type = l.type;
+            cell(m.get(), 0, 0, 0) = cell_of(kPitch * 4, 1);
+            static int wanted;
+            wanted = mode;
+            const auto pcm = render_all(m.get(), kRate, 0, [](QVMOD_RENDER *r) {
+                qvmod_render_set_interpolation(r, wanted);
+            });
+            // From a few hundred frames in, the loop's level throughout (left side).
+            ASSERT_GT(pcm.size(), 2000u);
+            int lo = pcm[2000], hi = lo;
+            for (size_t i = 2000; i < pcm.size(); i += 2) {
+                lo = std::min<int>(lo, pcm[i]);
+                hi = std::max<int>(hi, pcm[i]);
+            }
+            EXPECT_LE(hi - lo, 1) << l.start << "-" << l.end << " type " << l.type << " mode "
+                                    << mode << (l.wide ? " 16-bit" : "");
+        }
+    }
+}
+
+// A muted voice moves on unheard; unmuted, it plays exactly where it would have been.
+TEST(Render, MutedVoicesKeepTheirPlace)
+{
+    ModuleHolder m = sine_song(2);
+    m->samples[0].loop_start = 37;  // a loop of 3963 frames, wrapped a few times
+    cell(m.get(), 0, 0, 0) = cell_of(kPitch * 5, 1);
+    cell(m.get(), 0, 4, 0) = cell_of(0, 0, CMD_SET_VOLUME, 20);
+    cell(m.get(), 0, 0, 1) = cell_of(kPitch, 1);
+    const std::vector<short> whole = render_all(m.get(), kRate);
+    QVMOD_RENDER *r = qvmod_render_open(m.get(), kRate, 0);
+    std::vector<short> pcm(whole.size());
+    constexpr int kMutedFrames = 30000;
+    qvmod_render_mute_channel(r, 0, 1);
+    int done = qvmod_render(r, pcm.data(), kMutedFrames);
+    qvmod_render_mute_channel(r, 0, 0);
+    done += qvmod_render(r, pcm.data() + 2 * done, static_cast<int>(pcm.size() / 2) - done);
+    qvmod_render_close(r);
+    ASSERT_EQ(static_cast<size_t>(done), whole.size() / 2);
+    // Past the unmuted voice's glide back up, the very same frames.
+    const size_t from = 2 * (kMutedFrames + kRate / 100);
+    EXPECT_TRUE(std::equal(pcm.begin() + from, pcm.end(), whole.begin() + from));
+    EXPECT_FALSE(std::equal(pcm.begin(), pcm.begin() + 2 * kMutedFrames, whole.begin()));
+}
+
 TEST(Render, RefusesWhatItCannotPlay)
 {
     ModuleHolder m = sine_song();
