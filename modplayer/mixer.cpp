@@ -98,8 +98,8 @@ float level(T frame)
 }
 
 // What a voice plays at position frame i, as the sample stores it: its own frames below raw_end,
-// then the loop again (a ping-pong loop mirrored), silence before the start and past an unlooped
-// end.
+// then the loop again (a ping-pong loop mirrored), silence before the start, and past an unlooped
+// end silence or the last frame held.
 template <typename T>
 T frame_at(const Mixer::Voice &v, int64_t i)
 {
@@ -112,6 +112,8 @@ T frame_at(const Mixer::Voice &v, int64_t i)
             const int64_t half = v.loop_end - 1 - s;
             const int64_t k = (i - s) % (2 * half);
             i = s + (k <= half ? k : 2 * half - k);
+        } else if (v.hold_end && v.len > 0) {
+            i = v.len - 1;
         } else {
             return static_cast<T>(kBias<T>);
         }
@@ -302,20 +304,40 @@ void pan_voice(Mixer::Voice &v, const M *mono, float *out, int frames, float uni
     }
 }
 
+// A voice's next `frames` frames into the mix. An unlooped sample that ends on a held voice goes
+// on as its last frame, gliding to silence over `tail` frames.
 template <typename T, Interpolation I>
-void mix_typed(Mixer::Voice &v, Mono<I> *mono, float *out, int frames)
+void mix_typed(Mixer::Voice &v, Mono<I> *mono, float *out, int frames, int tail)
 {
-    const int n = read_voice<T, I>(v, mono, frames);
-    pan_voice(v, mono, out, n, kUnit<T, I>);
+    int done = 0;
+    if (!v.held) {
+        done = read_voice<T, I>(v, mono, frames);
+        pan_voice(v, mono, out, done, kUnit<T, I>);
+        if (v.active || !v.hold_end || v.len == 0 || tail <= 0) return;
+        v.active = v.held = true;
+        if (!v.fading) {
+            v.fading = true;
+            v.ramp_left = tail;
+            for (int side = 0; side < 2; side++) {
+                v.target[side] = 0;
+                v.delta[side] = -v.gain[side] / static_cast<float>(tail);
+            }
+        }
+    }
+    const int n = std::min(frames - done, v.ramp_left);
+    Mono<I> last = level_of<I>(static_cast<const T *>(v.data)[v.len - 1]);
+    if constexpr (I == Interpolation::Linear) last *= 1 << kWholeBits<T>;
+    std::fill(mono, mono + n, last);
+    pan_voice(v, mono, out + 2 * done, n, kUnit<T, I>);
 }
 
 template <Interpolation I>
-void mix_interpolated(Mixer::Voice &v, Mono<I> *mono, float *out, int frames)
+void mix_interpolated(Mixer::Voice &v, Mono<I> *mono, float *out, int frames, int tail)
 {
     if (v.bits == 16)
-        mix_typed<uint16_t, I>(v, mono, out, frames);
+        mix_typed<uint16_t, I>(v, mono, out, frames, tail);
     else
-        mix_typed<uint8_t, I>(v, mono, out, frames);
+        mix_typed<uint8_t, I>(v, mono, out, frames, tail);
 }
 
 // A voice's sample, its loop and where it wraps when no copy of the loop is at hand.
@@ -403,7 +425,7 @@ void Mixer::retarget(int ch, Voice &v, bool glide)
     // Separation narrows the pan towards the exact middle, where both sides are equal.
     const float right = 0.5f + (static_cast<float>(v.pan) / kMaxLevel - 0.5f) *
                                    static_cast<float>(separation_) / 100;
-    const float level = audible_[ch] ? kVoiceGain * v.volume / kMaxLevel : 0.0f;
+    const float level = audible_[ch] && !v.held ? kVoiceGain * v.volume / kMaxLevel : 0.0f;
     const float left_target = level * (1.0f - right);
     const float right_target = level * right;
     // A voice told what it already has (the engine repeats itself every tick) keeps going.
@@ -452,7 +474,8 @@ void Mixer::assign(int ch, const QVMOD &m, int number)
         }
     }
     v.pos = 0;
-    v.active = false;
+    v.active = v.fading = v.held = false;
+    v.hold_end = ramps_;
     v.gain[0] = v.gain[1] = 0;
     v.target[0] = v.target[1] = 0;
     v.ramp_left = 0;
@@ -462,6 +485,10 @@ void Mixer::set_position(int ch, int frame)
 {
     Voice &v = voices_[ch];
     v.pos = std::min<int64_t>(std::max(frame, 0), kMaxFrames) << kFracBits;
+    if (v.held) {  // a voice that had played to its end plays again from here
+        v.held = v.fading = false;
+        retarget(ch, v, true);
+    }
 }
 
 void Mixer::set_frequency(int ch, int hz)
@@ -490,6 +517,7 @@ void Mixer::start(int ch)
     Voice &v = voices_[ch];
     if (!v.data) return;
     v.active = true;
+    v.fading = v.held = false;
     // A note starts from silence and glides up to its level.
     v.gain[0] = v.gain[1] = 0;
     v.target[0] = v.target[1] = 0;
@@ -503,7 +531,7 @@ void Mixer::stop(int ch)
 
 bool Mixer::sounding(int ch) const
 {
-    return voices_[ch].active;
+    return voices_[ch].active && !voices_[ch].held;
 }
 
 void Mixer::set_separation(int percent)
@@ -527,7 +555,7 @@ void Mixer::set_audible(int ch, bool audible)
 Mixer::Decisions Mixer::decisions(int ch) const
 {
     const Voice &v = voices_[ch];
-    return {v.data, v.hz, v.volume, v.pan, v.active};
+    return {v.data, v.hz, v.volume, v.pan, v.active && !v.held};
 }
 
 void Mixer::mix(float *stereo, int frames)
@@ -544,25 +572,24 @@ void Mixer::mix(float *stereo, int frames)
                 skip_voice(v, sounding);
                 continue;
             }
+            const int tail = ramps_ ? ramp_frames_ : 0;
             switch (interpolation_) {
             case Interpolation::Nearest:
-                mix_interpolated<Interpolation::Nearest>(v, whole_, out, sounding);
+                mix_interpolated<Interpolation::Nearest>(v, whole_, out, sounding, tail);
                 break;
             case Interpolation::Linear:
-                mix_interpolated<Interpolation::Linear>(v, whole_, out, sounding);
+                mix_interpolated<Interpolation::Linear>(v, whole_, out, sounding, tail);
                 break;
             case Interpolation::Cubic:
-                mix_interpolated<Interpolation::Cubic>(v, mono_, out, sounding);
+                mix_interpolated<Interpolation::Cubic>(v, mono_, out, sounding, tail);
                 break;
             case Interpolation::Sinc:
-                mix_interpolated<Interpolation::Sinc>(v, mono_, out, sounding);
+                mix_interpolated<Interpolation::Sinc>(v, mono_, out, sounding, tail);
                 break;
             }
         }
         // A fading voice ends once its glide reaches silence.
-        for (int ch = 0; ch < channels_; ch++) {
-            Voice &f = voices_[QVMOD_MAX_CHANNELS + ch];
-            if (f.active && f.ramp_left == 0) f.active = false;
-        }
+        for (Voice &v : voices_)
+            if (v.active && v.fading && v.ramp_left == 0) v.active = false;
     }
 }

@@ -65,6 +65,10 @@ public:
         int64_t step = 0;  // frames per output frame, 32.32
         bool active = false;
         bool fading = false;  // a cut note gliding to silence; it ends with its glide
+        // With ramps, reads past an unlooped sample's end see its last frame, and the voice
+        // that reaches the end (held) glides to silence on it instead of stopping at once.
+        bool hold_end = false;
+        bool held = false;
         int hz = 0;
         int volume = 0;
         int pan = 128;

@@ -243,8 +243,9 @@ int wrap_position(int pos)
     return ((pos + 128) & 255) - 128;
 }
 
-// Each engine's random wave draws from its own generator (an LCG's high bits), so engines on
-// different threads neither share nor disturb one sequence.
+// The interface's engine draws its random wave from the C library's generator, which the game
+// shares; render states, which touch nothing global, each draw from a generator of their own (an
+// LCG's high bits), so engines on different threads neither share nor disturb one sequence.
 constexpr unsigned kRandomMultiplier = 1103515245u;
 constexpr unsigned kRandomIncrement = 12345u;
 constexpr int kRandomShift = 16;
@@ -260,6 +261,7 @@ int Engine::wave_point(int waveform, int pos)
     case kWaveRamp: return pos < 0 ? kWaveMax - 8 * i : 8 * i;
     case kWaveSquare: return kWaveMax;
     case kWaveRandom:
+        if (shared_) return std::rand() % kWaveMax;
         random_state_ = random_state_ * kRandomMultiplier + kRandomIncrement;
         return static_cast<int>((random_state_ >> kRandomShift) % kWaveMax);
     default: return vib_table[i];

@@ -744,6 +744,8 @@ struct ProbeFamily {
     std::vector<int> volumes;                  // volume column values in turn (none: unused)
     // Changes to the planned patterns: jumps, key offs, instrument-only cells.
     void (*extra)(std::vector<ProbePattern> &) = nullptr;
+    // Smooth waves only, so that every sharp step in a render is a click the player made.
+    bool smooth = false;
 };
 
 ProbeCell &at(std::vector<ProbePattern> &p, int pattern, int row, int ch)
@@ -794,11 +796,25 @@ std::vector<ProbePattern> plan_probe(const ProbeFamily &f, unsigned seed)
     return pats;
 }
 
-// Tonal loops with strong harmonics, a bass, and a drum hit that does not loop.
-std::vector<int> probe_wave(int instrument, int amplitude)
+// Tonal loops with strong harmonics, a bass, and a drum hit that does not loop. Smooth: sines,
+// with the lead and the drum as cosines that start at their peak and never die away, so that
+// starting, cutting or offsetting them steps.
+std::vector<int> probe_wave(int instrument, int amplitude, bool smooth)
 {
     const double pi = 3.14159265358979;
     std::vector<int> v;
+    if (smooth) {
+        constexpr int kCosineCycle = 100;
+        const bool peak = instrument == kLead || instrument == kDrum;
+        const int frames = instrument == kLead   ? kProbeLeadFrames
+                           : instrument == kDrum ? kProbeDrumFrames
+                                                 : kProbeLoopFrames;
+        for (int i = 0; i < frames; i++)
+            v.push_back(static_cast<int>(0.9 * amplitude *
+                                         (peak ? std::cos(2 * pi * i / kCosineCycle)
+                                               : std::sin(2 * pi * i / kProbeLoopFrames))));
+        return v;
+    }
     if (instrument == kDrum) {
         std::mt19937 rng(7);
         for (int i = 0; i < kProbeDrumFrames; i++) {
@@ -840,7 +856,8 @@ ModuleImage probe_mod(const ProbeFamily &f, unsigned seed)
     for (int ins = kLead; ins <= kTuned; ins++) {
         ModSampleSpec sm;
         const int source = ins == kTuned ? kLead : ins;
-        for (int v : probe_wave(source, 110)) sm.data.push_back(static_cast<signed char>(v));
+        for (int v : probe_wave(source, 110, f.smooth))
+            sm.data.push_back(static_cast<signed char>(v));
         sm.finetune = probe_finetune(ins);
         if (source == kPad || source == kBass) sm.repeat_length_words = kProbeLoopFrames / 2;
         s.sample_list.push_back(sm);
@@ -867,7 +884,7 @@ ModuleImage probe_s3m(const ProbeFamily &f, unsigned seed)
     for (int ins = kLead; ins <= kTuned; ins++) {
         S3mSampleSpec sm;
         const int source = ins == kTuned ? kLead : ins;
-        for (int v : probe_wave(source, 110))
+        for (int v : probe_wave(source, 110, f.smooth))
             sm.data.push_back(static_cast<unsigned char>(v & 0xFF));
         sm.loop = source == kPad || source == kBass;
         sm.loop_end = static_cast<uint32_t>(sm.data.size());
@@ -897,12 +914,12 @@ ModuleImage probe_s3m(const ProbeFamily &f, unsigned seed)
     return write_s3m(s);
 }
 
-XmInstrument probe_xm_instrument(int ins, bool envelopes, int vibrato_depth)
+XmInstrument probe_xm_instrument(int ins, bool envelopes, int vibrato_depth, bool smooth)
 {
     XmInstrument in;
     XmSampleSpec sm;
     const int source = ins == kTuned ? kLead : ins;
-    sm.frames = probe_wave(source, 110);
+    sm.frames = probe_wave(source, 110, smooth);
     const bool loop = source == kPad || source == kBass;
     sm.loop_type = loop ? 1 : 0;
     sm.loop_length = loop ? static_cast<uint32_t>(sm.frames.size()) : 0;
@@ -933,7 +950,7 @@ ModuleImage probe_xm(const ProbeFamily &f, unsigned seed, bool linear)
     const bool envelopes = name == "xm-envelopes" || name == "xm-instruments";
     for (int ins = kLead; ins <= kTuned; ins++)
         s.instruments.push_back(
-            probe_xm_instrument(ins, envelopes, name == "xm-autovibrato" ? 10 : 0));
+            probe_xm_instrument(ins, envelopes, name == "xm-autovibrato" ? 10 : 0, f.smooth));
     for (const ProbePattern &p : plan_probe(f, seed)) {
         XmPattern pat;
         for (const ProbeCell &c : p)
@@ -990,6 +1007,21 @@ void probe_xm_envelopes(std::vector<ProbePattern> &p)
         }
 }
 
+// Songs built to click: the second voice's held tone jumps between full volume and silence row
+// by row, the bass is cut, and the lead (cut, offset and restarted at its peak by the family's
+// effects) is keyed off without an envelope in XM.
+void probe_clicks(std::vector<ProbePattern> &p)
+{
+    for (int pat = 0; pat < kProbePatterns; pat++)
+        for (int r = 0; r < kProbeRows; r++) {
+            ProbeCell &pad = at(p, pat, r, 1);
+            pad.effect = 0xC;
+            pad.param = r % 2 ? 0x00 : 0x40;
+            if (r % 16 == 6) at(p, pat, r, 2).effect = 0xE, at(p, pat, r, 2).param = 0xC3;
+            if (r % 8 == 3) at(p, pat, r, 0) = {kKeyOff, 0, -1, -1, 0};
+        }
+}
+
 }  // namespace
 
 std::vector<std::pair<std::string, ModuleImage>> probe_modules()
@@ -1024,6 +1056,7 @@ std::vector<std::pair<std::string, ModuleImage>> probe_modules()
         {"xm-instruments", {{0, 0}}, {}, probe_xm_instruments},
         {"xm-autovibrato", {{0, 0}}, {}},
     };
+    const ProbeFamily clicks = {"clicks", {{0xE, 0xC2}, {9, 0x03}, {0, 0}, {0xC, 0x30}}, {}, probe_clicks, true};
     // clang-format on
     std::vector<std::pair<std::string, ModuleImage>> out;
     unsigned seed = 1;
@@ -1037,5 +1070,7 @@ std::vector<std::pair<std::string, ModuleImage>> probe_modules()
     out.emplace_back("xm-amiga.xm", probe_xm(amiga, seed++, false));
     for (const ProbeFamily &f : xm)
         out.emplace_back(std::string(f.name) + ".xm", probe_xm(f, seed++, true));
+    out.emplace_back("mod-clicks.mod", probe_mod(clicks, seed++));
+    out.emplace_back("xm-clicks.xm", probe_xm(clicks, seed++, true));
     return out;
 }

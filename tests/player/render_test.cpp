@@ -117,15 +117,18 @@ TEST(Render, SeeksSoundExactlyAsTheSongFromItsStart)
 
 TEST(Render, RampsTakeTheClicksOutOfStartsJumpsAndCuts)
 {
-    // A note start, a jump to silence, a jump back up, a cut and a new note over a sounding one.
+    // A note start, a jump to silence, a jump back up, a cut, a new note over a sounding one, and
+    // a sample that ends at its peak (a quarter cycle past its last whole one).
     ModuleHolder m = sine_song(1);
+    fill_sine_sample(m.get(), 1, 100, 3200, false);
     cell(m.get(), 0, 0, 0) = cell_of(kPitch, 1);
     cell(m.get(), 0, 2, 0) = cell_of(0, 0, CMD_SET_VOLUME, 0);
     cell(m.get(), 0, 3, 0) = cell_of(0, 0, CMD_SET_VOLUME, 64);
     cell(m.get(), 0, 4, 0) = cell_of(kPitch * 2, 1);
     cell(m.get(), 0, 6, 0) = cell_of(QVMOD_NOTE_CUT, 0);
+    cell(m.get(), 0, 7, 0) = cell_of(kPitch * 5, 2);
     constexpr int kClick = 1500;  // the sine itself moves at most ~420 a frame
-    EXPECT_GE(steps_above(render_all(m.get(), kRate, QVMOD_RENDER_NO_RAMPS), kClick), 4);
+    EXPECT_GE(steps_above(render_all(m.get(), kRate, QVMOD_RENDER_NO_RAMPS), kClick), 5);
     EXPECT_EQ(steps_above(render_all(m.get(), kRate), kClick), 0);
 }
 
@@ -248,7 +251,7 @@ TEST(Render, LoopsReadOnAcrossTheirSeams)
                 hi = std::max<int>(hi, pcm[i]);
             }
             EXPECT_LE(hi - lo, 1) << l.start << "-" << l.end << " type " << l.type << " mode "
-                                    << mode << (l.wide ? " 16-bit" : "");
+                                  << mode << (l.wide ? " 16-bit" : "");
         }
     }
 }
