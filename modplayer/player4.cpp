@@ -190,11 +190,19 @@ void process_envelope(ENVELOPE_STATE *env, int default_value, int key_off)
         const int sustain_start = std::clamp(env->sustain_start, 0, sustain_end);
         const int loop_end = std::clamp(env->loop_end, 0, points - 1);
         const int loop_start = std::clamp(env->loop_start, 0, loop_end);
-        if ((env->flags & QVMOD_ENV_SUSTAIN) && key_off == 0 && nb > sustain_end) {
+        // A sustain point at the loop's end, as XM instruments often have it, does not hold:
+        // while the key is held the loop plays, and once it is released the envelope runs on
+        // past the loop, as FastTracker 2 plays it.
+        const bool sustain_ends_loop = (env->flags & QVMOD_ENV_SUSTAIN) &&
+                                       (env->flags & QVMOD_ENV_LOOP) &&
+                                       sustain_start == sustain_end && sustain_end == loop_end;
+        if ((env->flags & QVMOD_ENV_SUSTAIN) && key_off == 0 && nb > sustain_end &&
+            !sustain_ends_loop) {
             next_a = sustain_start;
             next_t = env->pos[sustain_start];
             next_b = sustain_start == sustain_end ? next_a : next_a + 1;
-        } else if ((env->flags & QVMOD_ENV_LOOP) && nb > loop_end) {
+        } else if ((env->flags & QVMOD_ENV_LOOP) && nb > loop_end &&
+                   !(sustain_ends_loop && key_off != 0)) {
             next_a = loop_start;
             next_t = env->pos[loop_start];
             next_b = loop_start == loop_end ? next_a : next_a + 1;

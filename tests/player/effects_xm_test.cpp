@@ -215,6 +215,18 @@ TEST_F(Envelopes, SustainComesBeforeTheLoopUntilKeyOff)
     EXPECT_EQ(envelope_values(0, 13), (V{32, 24, 16, 8, 64, 56, 48, 40, 32, 24, 16, 8, 64}));
 }
 
+TEST_F(Envelopes, SustainAtTheLoopsEndLoopsWhileHeldAndRunsOnWhenReleased)
+{
+    ModuleHolder m(note_module(2, 8, 6));
+    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 48}, {12, 0}},
+                    QVMOD_ENV_ON | QVMOD_ENV_SUSTAIN | QVMOD_ENV_LOOP, {2, 2}, {1, 2});
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
+    put(m.get(), 2, 0, 0, 0, 0, CMD_KEY_OFF, 0);
+    play_mod(m.get(), kTrue);
+    EXPECT_EQ(envelope_values(0, 12), (V{64, 56, 48, 40, 32, 36, 40, 44, 32, 36, 40, 44}));
+    EXPECT_EQ(envelope_values(0, 10), (V{32, 36, 40, 44, 48, 36, 24, 12, 0, 0}));
+}
+
 TEST_F(Envelopes, OnePointHoldsFromTheFirstTick)
 {
     ModuleHolder m(note_module(2, 8, 3));
