@@ -153,6 +153,36 @@ void Engine::row_command(int ch, const NOTE_INFO *n, int s)
     }
 }
 
+namespace {
+
+// A cell that sets or slides the channel's volume: in a note module it ends the silence a tremor
+// left, as FastTracker 2 keeps a tremor's output volume until the volume is set again.
+bool sets_volume(const NOTE_INFO *n)
+{
+    constexpr int kVolumeColumnFirst = 0x10;  // set volume 0x10..0x50, slides up to 0x9F
+    constexpr int kVolumeColumnLast = 0x9F;
+    if (n->volume >= kVolumeColumnFirst && n->volume <= kVolumeColumnLast) return true;
+    switch (n->command) {
+    case CMD_SET_VOLUME:
+    case CMD_PRO_VOLSLIDE:
+    case CMD_TONE_PORTA_VOLSLIDE:
+    case CMD_VIBRATO_VOLSLIDE:
+    case CMD_TREMOLO:
+    case CMD_RETRIG_VOLSLIDE:
+    case CMD_XM_TONE_PORTA_VOLSLIDE:
+    case CMD_XM_VIBRATO_VOLSLIDE:
+    case CMD_XM_VOLSLIDE: return true;
+    case CMD_EXTENDED: {
+        const int sub = n->extcommand >> 4;
+        return sub == EXT_FINE_VOLUME_UP || sub == EXT_FINE_VOLUME_DOWN ||
+               sub == EXT_XM_FINE_VOLUME_UP || sub == EXT_XM_FINE_VOLUME_DOWN;
+    }
+    default: return false;
+    }
+}
+
+}  // namespace
+
 void Engine::second_row_pass()
 {
     const int channels = playing_channels();
@@ -177,7 +207,9 @@ void Engine::second_row_pass()
                 c.volume = of->sample_info[s].volume;
             }
         }
-        if ((n->note > 0 || s >= 0) && !slides) {
+        const bool triggers = (n->note > 0 || s >= 0) && !slides;
+        if (triggers || (s >= 0 && note_module()) || sets_volume(n)) tremor_silent_[ch] = false;
+        if (triggers) {
             c.tremor_count = 0;
             c.porta_target = 0;
             if (c.vibrato_waveform <= 2) c.vibrato_pos = 0;
@@ -192,7 +224,7 @@ void Engine::second_row_pass()
         row_command(ch, n, s);
 
         c.temp_pan = c.pan;
-        c.temp_volume = c.volume;
+        c.temp_volume = tremor_silent_[ch] ? 0 : c.volume;
         c.temp_period = c.period;
     }
 }

@@ -328,6 +328,8 @@ private:
     bool paused_voice_[QVMOD_MAX_CHANNELS] = {};  // voices that were sounding when the pause began
     int wanted_frequency_[QVMOD_MAX_CHANNELS] = {};
     AutoVibrato auto_vibrato_[QVMOD_MAX_CHANNELS] = {};
+    // Note modules: channels a tremor left silent, until their volume is set again.
+    bool tremor_silent_[QVMOD_MAX_CHANNELS] = {};
 };
 
 // The engine behind the player interface and its timer (player_state.cpp).

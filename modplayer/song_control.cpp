@@ -75,6 +75,7 @@ void Engine::reset_private_state()
     std::fill(std::begin(paused_voice_), std::end(paused_voice_), false);
     std::fill(std::begin(wanted_frequency_), std::end(wanted_frequency_), 0);
     std::fill(std::begin(auto_vibrato_), std::end(auto_vibrato_), AutoVibrato{});
+    std::fill(std::begin(tremor_silent_), std::end(tremor_silent_), false);
 }
 
 void Engine::request_track(int order)
@@ -115,6 +116,7 @@ void Engine::start_song(QVMOD *module, int loop, const PingPongCopies *copies)
     mi.pending_row = mi.pending_order = mi.pattern_delay = 0;
     set_song_paused(kFalse);
     std::fill(std::begin(paused_voice_), std::end(paused_voice_), false);
+    std::fill(std::begin(tremor_silent_), std::end(tremor_silent_), false);
     mi.busy = kFalse;
     set_song_playing(kTrue);
     mi.loop = loop ? kTrue : kFalse;

@@ -132,6 +132,20 @@ TEST_F(XmEffects, InstrumentVibratoBendsThePitchAfterTheFirstTick)
     }
 }
 
+TEST_F(XmEffects, ATremorsSilenceLastsUntilTheVolumeIsSetAgain)
+{
+    // On 3 ticks, off 2: the silence of ticks 4 and 5 holds through the next row's first tick,
+    // through a row without a volume command, until a volume slide.
+    ModuleHolder m(note_module(2, 8, 6));
+    put(m.get(), 0, 0, 1, kNote48, 0, CMD_TREMOR, 0x21);
+    put(m.get(), 1, 0, 0, 0, 0, CMD_TREMOR, 0x21);
+    put(m.get(), 3, 0, 0, 0, 0, CMD_XM_VOLSLIDE, 0x01);
+    play_mod(m.get(), kTrue);
+    const V expected = {64, 64, 64, 64, 0, 0, 0,  64, 64, 64, 0,  0,
+                        0,  0,  0,  0,  0, 0, 64, 63, 62, 61, 60, 59};
+    EXPECT_EQ(record(24, [] { return ci[0].temp_volume; }), expected);
+}
+
 TEST_F(XmEffects, KeyOffWithoutAVolumeEnvelopeSilencesAtOnce)
 {
     ModuleHolder m(note_module(2, 8, 2));
