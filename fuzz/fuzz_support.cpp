@@ -36,7 +36,7 @@ constexpr int kMixRate = 22050;
 constexpr int kMixChunks = 2;        // mixes after each tick: enough frames to move every voice
 constexpr int kVoices = 64;          // every channel a module may have gets a voice
 constexpr int kTicks = 400;          // a few hundred ticks per module
-constexpr int kRenderFrames = 2048;  // frames rendered at a time through the library's own mixer
+constexpr int kRenderFrames = 1024;  // frames rendered at a time through the library's own mixer
 
 int16_t mix_buffer[manual_mixer::kChunkFrames * 2];
 
@@ -168,7 +168,7 @@ void render_module(QVMOD *m, uint32_t choice)
 {
     static const int kRates[] = {8000, 22050, 44100, 96000};
     constexpr int kBlocks = 4;
-    constexpr long kMostSeekMs = 2000;
+    constexpr long kMostSeekMs = 1000;
     static float frames[2 * kRenderFrames];
     QVMOD_RENDER *r = qvmod_render_open(m, kRates[choice % 4], (choice >> 2) & 1);
     if (!r) return;  // a module without a song to play

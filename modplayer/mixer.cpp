@@ -124,9 +124,8 @@ T frame_at(const Mixer::Voice &v, int64_t i)
 // A cubic or sinc read at 32.32 position `pos`, through `at(k)`, the level of the frame k after
 // the position's own.
 template <Interpolation I, typename At>
-inline float interpolate(int64_t pos, At at, const float *sinc)
+inline float interpolate(uint32_t frac, At at, const float *sinc)
 {
-    const auto frac = static_cast<uint32_t>(pos & (kOne - 1));
     if constexpr (I == Interpolation::Cubic) {
         // Catmull-Rom through the two frames either side.
         const float x = static_cast<float>(frac) * kFracScale;
@@ -162,16 +161,16 @@ constexpr float kUnit = kScale<T> / (I == Interpolation::Linear
 // One output frame's read at 32.32 position `pos`, through `at(k)`, the level of the frame k
 // after the position's own.
 template <typename T, Interpolation I, typename At>
-inline Mono<I> read(int64_t pos, At at, const float *sinc)
+inline Mono<I> read(uint32_t frac, At at, const float *sinc)
 {
     if constexpr (I == Interpolation::Nearest) {
         return at(0);
     } else if constexpr (I == Interpolation::Linear) {
-        const auto x = static_cast<int32_t>(static_cast<uint32_t>(pos) >> (32 - kWholeBits<T>));
+        const auto x = static_cast<int32_t>(frac >> (kFracBits - kWholeBits<T>));
         const int32_t a = at(0);
         return a * (1 << kWholeBits<T>)+(at(1) - a) * x;
     } else {
-        return interpolate<I>(pos, at, sinc);
+        return interpolate<I>(frac, at, sinc);
     }
 }
 
@@ -243,21 +242,28 @@ int read_voice(Mixer::Voice &v, Mono<I> *mono, int frames)
         Mono<I> *to = mono + done;
         if (src) {
             n = frames_to(v.pos, v.step, (limit - after) << kFracBits, n);
-            // Positions counted from the run's first frame in memory.
-            int64_t pos = v.pos - first * kOne;
+            // The frame counted from the run's first frame in memory, and the fraction apart,
+            // its carry added to the frame.
+            int64_t frame = (v.pos >> kFracBits) - first;
+            auto frac = static_cast<uint32_t>(v.pos);
+            const int64_t frame_step = step >> kFracBits;
+            const auto frac_step = static_cast<uint32_t>(step);
             for (int k = 0; k < n; k++) {
-                const T *p = src + (pos >> kFracBits);
+                const T *p = src + frame;
                 to[k] = read<T, I>(
-                    pos, [p](int t) { return level_of<I>(p[t]); }, sinc);
-                pos += step;
+                    frac, [p](int t) { return level_of<I>(p[t]); }, sinc);
+                const uint32_t next = frac + frac_step;
+                frame += frame_step + (next < frac);
+                frac = next;
             }
-            v.pos = pos + first * kOne;
+            v.pos = (frame + first) * kOne + frac;
         } else {
             n = std::min(n, kCarefulFrames);
             for (int k = 0; k < n; k++) {
                 const int64_t at = v.pos >> kFracBits;
                 to[k] = read<T, I>(
-                    v.pos, [&v, at](int t) { return level_of<I>(frame_at<T>(v, at + t)); }, sinc);
+                    static_cast<uint32_t>(v.pos),
+                    [&v, at](int t) { return level_of<I>(frame_at<T>(v, at + t)); }, sinc);
                 v.pos += step;
             }
         }

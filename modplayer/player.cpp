@@ -224,7 +224,7 @@ void Engine::second_row_pass()
         row_command(ch, n, s);
 
         c.temp_pan = c.pan;
-        c.temp_volume = tremor_silent_[ch] ? 0 : c.volume;
+        c.temp_volume = tremor_silent_[ch] && note_module() ? 0 : c.volume;
         c.temp_period = c.period;
     }
 }

@@ -122,7 +122,7 @@ void Engine::do_tremor(int ch)
     if (on + off == 0) return;
     c.tremor_count = std::max(c.tremor_count, 0) % (on + off);
     c.temp_volume = c.tremor_count < on ? c.volume : 0;
-    if (note_module()) tremor_silent_[ch] = c.tremor_count >= on;
+    tremor_silent_[ch] = c.tremor_count >= on;
     c.tremor_count++;
 }
 

@@ -328,7 +328,7 @@ private:
     bool paused_voice_[QVMOD_MAX_CHANNELS] = {};  // voices that were sounding when the pause began
     int wanted_frequency_[QVMOD_MAX_CHANNELS] = {};
     AutoVibrato auto_vibrato_[QVMOD_MAX_CHANNELS] = {};
-    // Note modules: channels a tremor left silent, until their volume is set again.
+    // Channels a tremor left silent; in note modules they stay so until their volume is set again.
     bool tremor_silent_[QVMOD_MAX_CHANNELS] = {};
 };
 
