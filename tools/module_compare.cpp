@@ -289,6 +289,8 @@ void usage(FILE *to)
         "  --clicks     instead count clicks: frames stepping by more than the threshold (default\n"
         "               0.02 of full scale, --click-threshold X) with every render at -20 dBFS\n"
         "               RMS; QVMOD and libopenmpt with their volume ramps on and off\n"
+        "  --curves DIR write each song's loudness and brightness curves into DIR\n"
+        "  --pitch P    render QVMOD at P percent of its pitch (what a tuning costs)\n"
         "  --write-probes DIR  write the generated probe songs into DIR\n",
         to);
 }
