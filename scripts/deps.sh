@@ -20,7 +20,7 @@ play_pkgs=(
 # fuzzing compilers and the source checks.
 test_pkgs=(
   git
-  libgtest-dev libgmock-dev googletest libbenchmark-dev libxmp-dev libopenmpt-dev libmikmod-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libxmp-dev libopenmpt-dev libmikmod-dev libsdl2-dev
   xvfb xauth xdotool x11-apps
   sox
   desktop-file-utils appstream groff-base
