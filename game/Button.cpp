@@ -6,6 +6,7 @@
 #include "Display.h"
 #include "Events.h"
 #include "GameData.h"
+#include "Pacing.h"
 #include "Quorvex.h"
 #include "ScreenHelpers.h"
 #include "Sound.h"
@@ -73,7 +74,7 @@ int Button::Clicked()
             pressed = 0;
             DrawButton();
         }
-        Yield(0);
+        WaitForTick();
     }
     int result = pressed;
     pressed = 0;

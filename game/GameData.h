@@ -121,6 +121,7 @@ constexpr int COL_BUTTON_FACE = 1;     // face of a labelled button
 constexpr int COL_HEADING = 5;         // screen titles, panel numbers, title words, credits lines
 constexpr int COL_TITLE_LIGHT = 14;    // title buttons: light bevel and label
 constexpr int COL_TEXT = 15;           // running text, footer; button dark bevel and shadow
+constexpr int COL_GHOST = COL_TEXT;    // the ghost piece's outline in the well
 constexpr int COL_BUTTON_LIGHT = 25;   // buttons: light bevel and label
 constexpr int COL_TITLE_DARK = 48;     // title buttons: dark bevel and shadow
 constexpr int COL_LEGEND_ACTION = 54;  // play-screen legend: what a key does

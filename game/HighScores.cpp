@@ -8,6 +8,8 @@
 #include "GameData.h"
 #include "HighScoreFile.h"
 #include "HighScoreTable.h"
+#include "Input.h"
+#include "Pacing.h"
 #include "Quorvex.h"
 #include "ScreenHelpers.h"
 #include "Sound.h"
@@ -63,15 +65,21 @@ void GetHighScore()
 
     int length = 0;
     text[0] = '\0';
-    clear_keybuf();
+    ClearPresses();
     DrawTypedName();
 
     for (;;) {
-        while (!keypressed()) {
+        Press press;
+        while (!NextPress(press)) {
             if (QuitRequested()) return;
-            Yield(1);
+            WaitForTick();
         }
-        int c = readkey() & 0xFF;
+        // The pad cannot type; its select button finishes the entry as Enter does.
+        if (press.key == 0) {
+            if (press.pad.button == pad_settings.select) return;
+            continue;
+        }
+        int c = press.key & 0xFF;
         NameKey result =
             NameEntryKey(text, length, c, key[KEY_BACKSPACE] != 0, key[KEY_ENTER] != 0);
         if (result == NameKey::Finished) return;
@@ -107,7 +115,7 @@ void ViewHighScores()
             continue;
         }
         if (EscapeDown()) return;
-        Yield(1);
+        WaitForTick();
     }
 }
 

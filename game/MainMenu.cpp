@@ -3,6 +3,7 @@
 #include "Display.h"
 #include "Events.h"
 #include "GameData.h"
+#include "Pacing.h"
 #include "Quorvex.h"
 #include "ScreenHelpers.h"
 #include "Sound.h"
@@ -88,7 +89,7 @@ void StartGameMenu()
             go_on = RunSubScreen(Options, true);
         }
         if (!go_on || EscapeDown()) break;
-        Yield(1);
+        WaitForTick();
     }
 
     StopSong();

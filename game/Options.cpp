@@ -7,6 +7,7 @@
 #include "Events.h"
 #include "GameData.h"
 #include "OptionSettings.h"
+#include "Pacing.h"
 #include "Quorvex.h"
 #include "ScreenHelpers.h"
 #include "Sound.h"
@@ -118,7 +119,7 @@ void Options()
             }
         }
         if (!clicked) {
-            Yield(1);
+            WaitForTick();
             continue;
         }
         if (effect.leave) break;

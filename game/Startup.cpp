@@ -12,6 +12,9 @@
 #include "GameData.h"
 #include "HighScoreFile.h"
 #include "HighScoreTable.h"
+#include "KeyBindings.h"
+#include "Pad.h"
+#include "Pacing.h"
 #include "Platform.h"
 #include "Quorvex.h"
 #include "ScreenHelpers.h"
@@ -26,6 +29,7 @@ int sound_on = YES;
 int music_on = YES;
 int sound_volume = DEFAULT_VOLUME;
 int music_volume = DEFAULT_VOLUME;
+int ghost_piece = NO;
 
 BITMAP *buffer = nullptr;
 BITMAP *temp_buffer = nullptr;
@@ -60,7 +64,7 @@ static void TitleLoop()
 {
     // Only a fresh Esc ends the program: one that left the menu must be released first.
     while (!QuitRequested()) {
-        if (key[KEY_F3]) {
+        if (key[key_bindings[ACT_SCREENSHOT]]) {
             PALETTE pal;
             get_palette(pal);
             TakeScreenshot(pal);
@@ -73,7 +77,7 @@ static void TitleLoop()
             continue;
         }
         if (btn_exit->Clicked() || EscapeDown()) break;
-        Yield(1);
+        WaitForTick();
     }
 }
 
@@ -128,6 +132,8 @@ int QuorvexMain(int argc, char *argv[])
     }
     set_window_title(GAME_TITLE);
     InstallQuitAndFocusHandlers();
+    // After the window exists (some platforms' pads need it); without a pad nothing changes.
+    InstallPad();
 
     if (line.nosound) {
         GoWithoutSound();
