@@ -47,7 +47,7 @@ void Button::DrawButton()
     show_mouse(screen);
 }
 
-static void ClickSound()
+void PlayClickSound()
 {
     if (sound_on) PlaySoundA(SND_CLICK);
 }
@@ -58,7 +58,7 @@ int Button::Clicked()
 
     pressed = YES;
     DrawButton();
-    ClickSound();
+    PlayClickSound();
     // A quit request ends the press as a release outside the button.
     while (mouse_b & 1) {
         if (QuitRequested()) {
@@ -67,7 +67,7 @@ int Button::Clicked()
         }
         bool inside = mouseinbox(x1, y1, x2, y2) != 0;
         if (inside && pressed == 0) {
-            ClickSound();
+            PlayClickSound();
             pressed = YES;
             DrawButton();
         } else if (!inside && pressed == YES) {

@@ -129,10 +129,11 @@ constexpr int COL_LABEL = 65;          // play-screen panel labels
 constexpr int COL_PAUSE = 70;          // pause texts
 constexpr int COL_HELP_KEYS = 85;      // help screen: the key table
 constexpr int COL_LEGEND_KEY = 86;     // play-screen legend: key names; help's closing line
-constexpr int COL_BORDER = 142;        // screen borders and box outlines
-constexpr int COL_HELP_BORDER = 143;   // help screen border
-constexpr int COL_SEPARATOR = 176;     // play-screen legend separators
-constexpr int COL_LOGO_FRAME = 227;    // outline around the menu logo
-constexpr int COL_WHITE = 255;         // help title
+constexpr int COL_FOCUS = COL_LEGEND_KEY;  // the keyboard focus' frame: stands out on every screen
+constexpr int COL_BORDER = 142;            // screen borders and box outlines
+constexpr int COL_HELP_BORDER = 143;       // help screen border
+constexpr int COL_SEPARATOR = 176;         // play-screen legend separators
+constexpr int COL_LOGO_FRAME = 227;        // outline around the menu logo
+constexpr int COL_WHITE = 255;             // help title
 
 #endif

@@ -5,6 +5,7 @@
 #include "Button.h"
 #include "Display.h"
 #include "Events.h"
+#include "Focus.h"
 #include "GameData.h"
 #include "HighScoreFile.h"
 #include "HighScoreTable.h"
@@ -103,15 +104,26 @@ void ViewHighScores()
     DrawHighScores();
     exit.DrawButton();
     reset.DrawButton();
+    FocusRing focus;
+    focus.Add(&exit, 0, 0);
+    focus.Add(&reset, 0, 1);
     while (!QuitRequested()) {
-        if (exit.Clicked()) return;
-        if (reset.Clicked()) {
+        Button *hit = exit.Clicked() ? &exit : nullptr;
+        if (hit == nullptr && reset.Clicked()) hit = &reset;
+        if (hit != nullptr) {
+            focus.FollowClick(hit);
+        } else {
+            hit = focus.Handle();
+        }
+        if (hit == &exit) return;
+        if (hit == &reset) {
             // No confirmation; the defaults reach the file at once (a failed write is silent).
             SetDefaultHighScores();
             WriteHighScoreFile(HIGH_SCORE_FILE);
             DrawHighScores();
             exit.DrawButton();
             reset.DrawButton();
+            focus.Repainted();
             continue;
         }
         if (EscapeDown()) return;

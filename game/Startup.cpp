@@ -9,6 +9,7 @@
 #include "CommandLine.h"
 #include "Display.h"
 #include "Events.h"
+#include "Focus.h"
 #include "GameData.h"
 #include "HighScoreFile.h"
 #include "HighScoreTable.h"
@@ -62,6 +63,9 @@ void DrawTitle()
 
 static void TitleLoop()
 {
+    FocusRing focus;
+    focus.Add(btn_new_game, 0, 0);
+    focus.Add(btn_exit, 1, 0);
     // Only a fresh Esc ends the program: one that left the menu must be released first.
     while (!QuitRequested()) {
         if (key[key_bindings[ACT_SCREENSHOT]]) {
@@ -69,14 +73,23 @@ static void TitleLoop()
             get_palette(pal);
             TakeScreenshot(pal);
         }
-        if (btn_new_game->Clicked()) {
+        Button *hit = btn_new_game->Clicked() ? btn_new_game : nullptr;
+        if (hit == nullptr && btn_exit->Clicked()) hit = btn_exit;
+        if (hit != nullptr) {
+            focus.FollowClick(hit);
+        } else {
+            hit = focus.Handle();
+        }
+        if (hit == btn_new_game) {
             StartGameMenu();
             LatchEscape();
+            ClearPresses();
             if (QuitRequested()) break;
             DrawTitle();
+            focus.Repainted();
             continue;
         }
-        if (btn_exit->Clicked() || EscapeDown()) break;
+        if (hit == btn_exit || EscapeDown()) break;
         WaitForTick();
     }
 }
