@@ -130,9 +130,14 @@ int QuorvexMain(int argc, char *argv[])
     const int kept_sound_on = sound_on;
     const int kept_music_on = music_on;
 
-    if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
-        std::printf("Error initialising Allegro\n%s\n", allegro_error);
-        return 1;
+    {
+        // Only the library's window thread starts here; the timer's thread (install_timer) keeps
+        // its 10 ms ticks exact.
+        BatchedWakeups batched;
+        if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
+            std::printf("Error initialising Allegro\n%s\n", allegro_error);
+            return 1;
+        }
     }
     install_keyboard();
     install_timer();
