@@ -150,7 +150,7 @@ void ControlsScreen()
                 actions[a]->ChangeName(ActionButtonLabel(a).c_str());
                 actions[a]->DrawButton();
             }
-            ShowMessage("Every action has its first key again");
+            ShowMessage("Every action has its default key again");
         }
         for (int a = 0; a < ACTION_COUNT; a++)
             if (hit == actions[a].get()) Rebind(a, *actions[a]);

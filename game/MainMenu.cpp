@@ -1,7 +1,8 @@
 // The main menu: start a game, options, high scores, credits, back to the title.
-#include "Button.h"
 #include <initializer_list>
+#include <iterator>
 
+#include "Button.h"
 #include "Display.h"
 #include "Events.h"
 #include "Focus.h"
@@ -78,7 +79,8 @@ void StartGameMenu()
 
     FocusRing focus;
     Button *in_order[] = {btn_start_game, btn_options, btn_high_scores, btn_credits, btn_prev_menu};
-    for (int row = 0; row < 5; row++) focus.Add(in_order[row], row, 0);
+    for (int row = 0; row < static_cast<int>(std::size(in_order)); row++)
+        focus.Add(in_order[row], row, 0);
 
     while (!QuitRequested()) {
         Button *hit = nullptr;

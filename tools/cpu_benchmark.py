@@ -15,8 +15,8 @@ import sys
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-SCREENS = ("title", "menu", "play", "paused", "credits")
-TARGETS = {"title": 2, "menu": 2, "play": 8, "paused": 2, "credits": 10}  # % of one core
+SCREENS = ("title", "menu", "play", "paused", "save dialog", "credits")
+TARGETS = {"title": 2, "menu": 2, "play": 8, "paused": 2, "save dialog": 2, "credits": 10}  # % of one core
 
 
 def cpu_seconds(pid):
@@ -64,6 +64,11 @@ def run_scale(harness, scale, seconds):
         results["paused"] = measure(game, seconds)
 
         game.key("c")
+        game.key("F5")
+        time.sleep(1.0)
+        results["save dialog"] = measure(game, seconds)
+        game.key("Escape")
+        time.sleep(0.5)
         game.key("F2")
         screens.wait_menu()
         game.click_box(*MENU_CREDITS)
