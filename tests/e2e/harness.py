@@ -359,9 +359,8 @@ class Session(X11Window):
         return self.window
 
     def pointer(self):
-        """Where the pointer stands on the display (x, y)."""
-        where = dict(part.split(":") for part in self.xdotool("getmouselocation").split())
-        return int(where["x"]), int(where["y"])
+        """Where the pointer stands on the display: ["x:X", "y:Y"]."""
+        return self.xdotool("getmouselocation").split()[:2]
 
     def exited_early(self, when):
         status = self.proc.poll()
@@ -413,24 +412,20 @@ class Pad:
         os.write(self.fd, struct.pack("<IhBB", int(time.monotonic() * 1000) & 0xFFFFFFFF, value, kind, number))
 
     def axis(self, number, value):
+        """Puts the stick's axis at `value` (-32767..32767)."""
         self.event(2, number, value)
 
-    def button(self, number, down):
-        self.event(1, number - 1, 1 if down else 0)
-
     def press(self, number, hold=0.15, after=0.15):
-        """Presses a button (1..), held long enough for a game that reads the pad each tick."""
-        self.button(number, True)
-        time.sleep(hold)
-        self.button(number, False)
-        time.sleep(after)
+        """Presses button `number` (1..), held long enough for a game that reads the pad each tick."""
+        for value, wait in ((1, hold), (0, after)):
+            self.event(1, number - 1, value)
+            time.sleep(wait)
 
     def push(self, axis, value, hold=0.15, after=0.15):
-        """Pushes the stick along an axis to `value` (-32767..32767), then lets it go back."""
-        self.axis(axis, value)
-        time.sleep(hold)
-        self.axis(axis, 0)
-        time.sleep(after)
+        """Pushes the stick along an axis to `value`, then lets it go back."""
+        for position, wait in ((value, hold), (0, after)):
+            self.axis(axis, position)
+            time.sleep(wait)
 
 
 # ----------------------------------------------------------------------------------------------
@@ -478,9 +473,7 @@ def controls_action(name):
     return (x, y, x + 260, y + 26)
 
 
-CONTROLS_MESSAGE = (1, 284, 638, 312)
 CONTROLS_GHOST = (80, 340, 290, 370)
-CONTROLS_DEFAULTS = (350, 340, 560, 370)
 CONTROLS_EXIT = (215, 400, 425, 430)
 HIGH_SCORES_EXIT = (100, 420, 300, 450)
 HIGH_SCORES_RESET = (340, 420, 540, 450)

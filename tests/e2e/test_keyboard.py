@@ -1,26 +1,20 @@
 """The game from the keyboard alone (the pointer never moved), and keys of the player's own."""
 
 import os
+import pathlib
 import time
 import unittest
 
-from harness import (ALERT_AREA, CONTROLS_EXIT, DIALOG_AREA, CONTROLS_GHOST, DEFAULT_HIGH_SCORE_TABLE, MENU_OPTIONS, NAME_BOX, NAME_FIELD,
-                     OPTIONS_BLOCKS_VALUE,
-                     OPTIONS_CONTROLS, OPTIONS_EXIT, OPTIONS_LEVEL_VALUE, WELL, Screens, Session, controls_action,
-                     high_score_entries, occupied_cells, open_menu, region, start_game, title_shown, type_plain,
-                     wait_until)
+from harness import (ALERT_AREA, CONTROLS_EXIT, CONTROLS_GHOST, DEFAULT_HIGH_SCORE_TABLE, DIALOG_AREA, MENU_OPTIONS,
+                     NAME_BOX, NAME_FIELD, OPTIONS_BLOCKS_VALUE, OPTIONS_CONTROLS, OPTIONS_EXIT, OPTIONS_LEVEL_VALUE,
+                     WELL, Screens, Session, controls_action, high_score_entries, occupied_cells, open_menu, region,
+                     start_game, title_shown, type_plain, wait_until)
 from qvx_formats import (COL_BORDER, COL_GHOST, COL_LEGEND_KEY, COL_WHITE, DEFAULT_GAME_NAME, HIGH_SCORE_FILE,
                          SAVED_GAME_SIZE, SETTINGS_FILE)
 
 
 def dialog_shown(screens):
     return screens.count(screens.grab(), DIALOG_AREA, COL_WHITE) > 300
-
-
-def options_points(screens):
-    points = {(0, 240): COL_BORDER}
-    points.update(screens.button(OPTIONS_EXIT))
-    return points
 
 
 class KeyboardOnly(unittest.TestCase):
@@ -32,11 +26,11 @@ class KeyboardOnly(unittest.TestCase):
             game.keys("Down", "Return")
             screens.wait_menu()
             game.keys("Down", "Down", "Return")
-            rows = screens.wait_for(options_points(screens), "the options screen")
+            rows = screens.wait_for(screens.button(OPTIONS_EXIT), "the options screen")
             zero = region(rows, OPTIONS_LEVEL_VALUE)
-            # Tab shows the focus on the sound switch, then goes on to the starting blocks, which
-            # Right raises by one a press.
-            game.keys("Tab", "Tab", "Tab", "Tab", "Tab", "Tab", "Right", "Right")
+            # Tab shows the focus on the sound switch, Shift+Tab goes round to the last button,
+            # Up to the starting blocks above it, which Right raises by one a press.
+            game.keys("Tab", "shift+Tab", "Up", "Right", "Right")
             wait_until(lambda: region(screens.grab(), OPTIONS_BLOCKS_VALUE) != zero, what="two starting rows")
             game.keys("Down", "Left", "Return")
             screens.wait_menu()
@@ -74,8 +68,8 @@ class KeyboardOnly(unittest.TestCase):
             game.keys("Down", "Return")
             self.assertEqual(game.wait_exit(), 0)
             self.assertEqual(game.pointer(), pointer)
-            with open(game.path(HIGH_SCORE_FILE), "rb") as f:
-                self.assertEqual(high_score_entries(f.read())[0][4].rstrip(b"\0"), b"Keys Only")
+            table = pathlib.Path(game.path(HIGH_SCORE_FILE)).read_bytes()
+            self.assertEqual(high_score_entries(table)[0][4].rstrip(b"\0"), b"Keys Only")
 
     def test_table_reset_by_keys(self):
         with Session(files={HIGH_SCORE_FILE: b"\1" * len(DEFAULT_HIGH_SCORE_TABLE)}) as game:
@@ -85,11 +79,8 @@ class KeyboardOnly(unittest.TestCase):
             game.keys("Down", "Down", "Down", "Return")
             screens.wait_high_scores()
             game.keys("Tab", "Right", "Return")
-
-            def reset():
-                with open(game.path(HIGH_SCORE_FILE), "rb") as f:
-                    return f.read() == DEFAULT_HIGH_SCORE_TABLE
-            wait_until(reset, what="the default table written")
+            table = pathlib.Path(game.path(HIGH_SCORE_FILE))
+            wait_until(lambda: table.read_bytes() == DEFAULT_HIGH_SCORE_TABLE, what="the default table written")
 
 
 class OwnKeys(unittest.TestCase):
@@ -98,7 +89,7 @@ class OwnKeys(unittest.TestCase):
             screens = Screens(game)
             open_menu(game, screens)
             game.click_box(*MENU_OPTIONS)
-            screens.wait_for(options_points(screens), "the options screen")
+            screens.wait_for(screens.button(OPTIONS_EXIT), "the options screen")
             game.click_box(*OPTIONS_CONTROLS)
             screens.wait_for(screens.button(CONTROLS_EXIT), "the Controls screen")
             turn = region(screens.grab(), controls_action("turn"))
@@ -114,7 +105,7 @@ class OwnKeys(unittest.TestCase):
             self.assertEqual(region(screens.grab(), controls_action("turn")), turn)
             game.click_box(*CONTROLS_GHOST)
             game.key("Escape")
-            screens.wait_for(options_points(screens), "the options screen")
+            screens.wait_for(screens.button(OPTIONS_CONTROLS), "the options screen")
             game.click_box(*OPTIONS_EXIT)
             screens.wait_menu()
 
@@ -130,11 +121,9 @@ class OwnKeys(unittest.TestCase):
             self.assertTrue(any(r == 19 for _, r in occupied_cells(game.screenshot())), "X drops")
             game.close_window()
             self.assertEqual(game.wait_exit(), 0)
-            with open(game.path(SETTINGS_FILE)) as f:
-                kept = f.read()
-            self.assertIn("\ndrop = X\n", kept)
-            self.assertIn("\nturn = UP\n", kept)
-            self.assertIn("\nghost_piece = on\n", kept)
+            kept = pathlib.Path(game.path(SETTINGS_FILE)).read_text().splitlines()
+            for line in ("drop = X", "turn = UP", "ghost_piece = on"):
+                self.assertIn(line, kept)
 
 
 if __name__ == "__main__":

@@ -84,20 +84,19 @@ TEST_F(Keys, CfgEntriesThatClashAllFallBackToTheirDefaults)
 
 TEST_F(Keys, PadPressesActInTheGameAndOnTheScreens)
 {
-    const auto pad = [](PadDirection d, int button) {
-        Press p;
-        p.pad = {d, button};
-        return p;
-    };
-    EXPECT_EQ(ActionOfPress(pad(PadDirection::Left, 0)), ACT_LEFT);
-    EXPECT_EQ(ActionOfPress(pad(PadDirection::Up, 0)), ACT_TURN);
-    EXPECT_EQ(ActionOfPress(pad(PadDirection::Down, 0)), ACT_DOWN);
-    EXPECT_EQ(ActionOfPress(pad(PadDirection::None, 2)), ACT_DROP);
-    EXPECT_EQ(ActionOfPress(pad(PadDirection::None, 8)), ACT_PAUSE);
-    EXPECT_EQ(ActionOfPress(pad(PadDirection::None, 7)), ACT_ESCAPE);
-    EXPECT_EQ(ActionOfPress(pad(PadDirection::None, 5)), ACT_NONE);
-    EXPECT_EQ(NavOf(pad(PadDirection::None, 1)), Nav::Activate);
-    EXPECT_EQ(NavOf(pad(PadDirection::Right, 0)), Nav::Right);
+    // clang-format off
+    const struct { PadDirection d; int button; int action; Nav nav; } presses[] = {
+        {PadDirection::Left, 0, ACT_LEFT, Nav::Left},   {PadDirection::Up, 0, ACT_TURN, Nav::Up},
+        {PadDirection::Down, 0, ACT_DOWN, Nav::Down},   {PadDirection::None, 1, ACT_TURN, Nav::Activate},
+        {PadDirection::None, 2, ACT_DROP, Nav::None},   {PadDirection::None, 8, ACT_PAUSE, Nav::None},
+        {PadDirection::None, 7, ACT_ESCAPE, Nav::None}, {PadDirection::None, 5, ACT_NONE, Nav::None}};
+    // clang-format on
+    for (const auto &p : presses) {
+        Press press;
+        press.pad = {p.d, p.button};
+        EXPECT_EQ(ActionOfPress(press), p.action) << p.button;
+        EXPECT_EQ(NavOf(press), p.nav) << p.button;
+    }
     Press tab;
     tab.key = KEY_TAB << 8;
     EXPECT_EQ(NavOf(tab), Nav::Next);

@@ -65,18 +65,18 @@ TEST_F(SettingsFile, GhostPadAndKeysInTheirSectionsAndWrittenBack)
     EXPECT_EQ(key_bindings[ACT_LEFT], KEY_LEFT) << "Esc is not bound";
     EXPECT_EQ(key_bindings[ACT_LEAVE], KEY_F2) << "outside [keys]";
 
+    const auto defaults = [] {
+        ghost_piece = NO;
+        pad_settings = PadSettings();
+        SetDefaultKeys();
+    };
     const std::string written = FormatSettings();
-    ghost_piece = NO;
-    pad_settings = PadSettings();
-    SetDefaultKeys();
+    defaults();
     ParseSettings(written.data(), written.size());
     EXPECT_EQ(ghost_piece, YES);
     EXPECT_EQ(pad_settings.turn, 3);
     EXPECT_EQ(key_bindings[ACT_DROP], KEY_X) << written;
-
-    ghost_piece = NO;
-    pad_settings = PadSettings();
-    SetDefaultKeys();
+    defaults();
 }
 
 }  // namespace
