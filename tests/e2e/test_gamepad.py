@@ -42,12 +42,10 @@ class Gamepad(unittest.TestCase):
             self.assertTrue(any(r == 19 and c <= 3 for c, r in cells), cells)
 
             # Start pauses and continues; Back leaves the game, the menu and the program.
-            def paused():
-                return count_colour(game, screens.palette, COL_PAUSE, 40, 90, 239, 230) > 50
-            pad.press(Pad.PAUSE)
-            wait_until(paused, what="the pause")
-            pad.press(Pad.PAUSE)
-            wait_until(lambda: not paused(), what="the game going on")
+            for pause_texts in (True, False):
+                pad.press(Pad.PAUSE)
+                wait_until(lambda: (count_colour(game, screens.palette, COL_PAUSE, 40, 90, 239, 230) > 50)
+                           == pause_texts, what="the pause texts shown: %s" % pause_texts)
             pad.press(Pad.LEAVE)
             screens.wait_menu()
             pad.press(Pad.LEAVE)
