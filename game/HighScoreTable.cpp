@@ -13,11 +13,24 @@ namespace {
 constexpr int LAST = HIGH_SCORE_COUNT - 1;
 constexpr int FIRST_PRINTABLE = 32;
 constexpr int LAST_PRINTABLE = 126;
+constexpr int32_t LEVEL_SHOWN_MAX = 999;
+constexpr int32_t LINES_SHOWN_MAX = 99999;
 
 // The table stores one more than the game's counters; a counter at the top of the range stays put.
 int32_t OneMore(int32_t v)
 {
     return v < INT32_MAX ? v + 1 : v;
+}
+
+int32_t AtMost(int32_t v, int32_t most)
+{
+    return v < most ? v : most;
+}
+
+// What a column shows of a number: never below 0, never wider than the column.
+int Shown(int32_t v, int32_t most)
+{
+    return static_cast<int>(v < 0 ? 0 : AtMost(v, most));
 }
 
 bool Printable(int c)
@@ -60,9 +73,14 @@ int CountIdentical(const HighScoreEntry *table, int count, const HighScoreEntry 
 
 void SetDefaultHighScores()
 {
+    SetDefaultHighScores(HighScores);
+}
+
+void SetDefaultHighScores(HighScoreEntry (&table)[HIGH_SCORE_COUNT])
+{
     static_assert(sizeof(DEFAULT_HIGH_SCORE_NAME) - 1 == HIGH_SCORE_NAME_SIZE,
                   "the default name fills the whole field");
-    for (HighScoreEntry &e : HighScores) {
+    for (HighScoreEntry &e : table) {
         e.score = 0;
         e.level = 1;
         e.lines = 0;
@@ -89,10 +107,10 @@ int InsertHighScore(const GameState &game)
     const int place = HighScorePlace(game.score);
     if (place < 0) return -1;
     HighScoreEntry e;
-    e.score = game.score;
+    e.score = AtMost(game.score, HIGH_SCORE_SHOWN_MAX);
     e.level = game.total_lines / 10;
     e.lines = OneMore(game.lines);
-    e.pieces = OneMore(game.pieces);
+    e.pieces = AtMost(OneMore(game.pieces), HIGH_SCORE_SHOWN_MAX);
     std::memset(e.name, 0, sizeof e.name);
     InsertAt(HighScores, place, e);
     return place;
@@ -138,9 +156,20 @@ HighScoreRow FormatHighScoreRow(const HighScoreEntry &entry, int index)
     }
     HighScoreRow row;
     std::snprintf(row.name, sizeof row.name, "%2d      %s", index + 1, name);
-    std::snprintf(row.score, sizeof row.score, "%06d", static_cast<int>(entry.score));
-    std::snprintf(row.level, sizeof row.level, "%03d", static_cast<int>(entry.level));
-    std::snprintf(row.lines, sizeof row.lines, "%05d", static_cast<int>(entry.lines));
-    std::snprintf(row.pieces, sizeof row.pieces, "%04d", static_cast<int>(entry.pieces));
+    std::snprintf(row.score, sizeof row.score, "%06d", Shown(entry.score, HIGH_SCORE_SHOWN_MAX));
+    std::snprintf(row.level, sizeof row.level, "%03d", Shown(entry.level, LEVEL_SHOWN_MAX));
+    std::snprintf(row.lines, sizeof row.lines, "%05d", Shown(entry.lines, LINES_SHOWN_MAX));
+    std::snprintf(row.pieces, sizeof row.pieces, "%04d", Shown(entry.pieces, HIGH_SCORE_SHOWN_MAX));
     return row;
+}
+
+int HighScoreColumnX(HighScoreColumn column, FONT *f, const char *shown)
+{
+    constexpr int LEFT[] = {55, 380, 460, 530, 600};  // the columns' left edges
+    // The pieces column ends at the screen's edge: its numbers end where four digits end, so a
+    // wider count grows to the left, into the room the lines column leaves.
+    if (column == COLUMN_PIECES) {
+        return LEFT[column] + text_length(f, "0000") - text_length(f, shown);
+    }
+    return LEFT[column];
 }

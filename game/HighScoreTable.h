@@ -33,6 +33,10 @@ static_assert(offsetof(HighScoreEntry, lines) == 8, "entry layout");
 static_assert(offsetof(HighScoreEntry, pieces) == 12, "entry layout");
 static_assert(offsetof(HighScoreEntry, name) == 16, "entry layout");
 
+// The widest score and piece count the table's columns show (seven digits): the table stores no
+// more, and a saved game holding more is not loaded.
+constexpr int32_t HIGH_SCORE_SHOWN_MAX = 9999999;
+
 // The table, best first.
 extern HighScoreEntry HighScores[HIGH_SCORE_COUNT];
 
@@ -40,6 +44,7 @@ extern HighScoreEntry HighScores[HIGH_SCORE_COUNT];
 #define DEFAULT_HIGH_SCORE_NAME "Quorvex Champion"
 
 void SetDefaultHighScores();
+void SetDefaultHighScores(HighScoreEntry (&table)[HIGH_SCORE_COUNT]);
 // Copies an entry's name into out (at least 17 bytes), never reading past the 16-byte field.
 void HighScoreName(const HighScoreEntry &entry, char *out);
 
@@ -48,7 +53,7 @@ void HighScoreName(const HighScoreEntry &entry, char *out);
 int HighScorePlace(int32_t score);
 
 // Makes room for the finished game's result and fills in its numbers (score, stage reached,
-// lines + 1, pieces + 1) with an empty name. Returns the entry's index, or -1 (table unchanged)
+// lines + 1, pieces + 1, the score and pieces at most HIGH_SCORE_SHOWN_MAX) with an empty name. Returns the entry's index, or -1 (table unchanged)
 // when the result does not qualify.
 int InsertHighScore(const GameState &game);
 
@@ -81,7 +86,14 @@ struct HighScoreRow {
 };
 
 // Formats entry `index` (0-based). The name is read within its 16 bytes; a byte that is not
-// printable ASCII (only a damaged file holds one) is shown as '?'.
+// printable ASCII (only a damaged file holds one) is shown as '?'. A number outside what its
+// column shows (from a damaged file) is shown as the nearest it does: from 0 up to 999 for the
+// level, 99999 for the lines, HIGH_SCORE_SHOWN_MAX for the score and pieces.
 HighScoreRow FormatHighScoreRow(const HighScoreEntry &entry, int index);
+
+// The columns of the table screen, in HighScoreRow's order.
+enum HighScoreColumn { COLUMN_NAME, COLUMN_SCORE, COLUMN_LEVEL, COLUMN_LINES, COLUMN_PIECES };
+// The left edge at which a column's text `shown` is drawn in font f.
+int HighScoreColumnX(HighScoreColumn column, FONT *f, const char *shown);
 
 #endif

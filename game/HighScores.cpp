@@ -27,8 +27,22 @@ constexpr int HEADING_X = 210, HEADING_Y = 160;
 constexpr int TABLE_HEAD_Y = 60;
 constexpr int TABLE_ROW_Y = 80;
 constexpr int TABLE_ROW_STEP = 20;
-constexpr int COL_NAME_X = 55, COL_SCORE_X = 380, COL_LEVEL_X = 460, COL_LINES_X = 530,
-              COL_PIECES_X = 600;
+
+// Shown over the table while a reset waits for another copy of the game to finish writing it;
+// the table is drawn again once the reset is written.
+constexpr int WAIT_X1 = 150, WAIT_Y1 = 215, WAIT_X2 = 490, WAIT_Y2 = 255;
+
+void ShowWaitingForTable()
+{
+    scare_mouse();
+    rectfill(screen, WAIT_X1, WAIT_Y1, WAIT_X2, WAIT_Y2, COL_BLACK);
+    rect(screen, WAIT_X1, WAIT_Y1, WAIT_X2, WAIT_Y2, COL_BORDER);
+    FONT *f = DataFont(FONT_TABLE);
+    textout_centre_ex(screen, f, "Waiting for another copy of the game...", (WAIT_X1 + WAIT_X2) / 2,
+                      (WAIT_Y1 + WAIT_Y2 - text_height(f)) / 2, COL_WHITE, -1);
+    unscare_mouse();
+    PresentScreen();
+}
 
 void DrawTypedName()
 {
@@ -119,7 +133,7 @@ void ViewHighScores()
         if (hit == &reset) {
             // No confirmation; the defaults reach the file at once (a failed write is silent).
             SetDefaultHighScores();
-            WriteHighScoreFile(HIGH_SCORE_FILE);
+            WriteHighScoreFile(HIGH_SCORE_FILE, ShowWaitingForTable);
             DrawHighScores();
             exit.DrawButton();
             reset.DrawButton();
@@ -150,18 +164,12 @@ void DrawHighScores()
     for (int i = 0; i < HIGH_SCORE_COUNT; i++) {
         int y = TABLE_ROW_Y + TABLE_ROW_STEP * i;
         const HighScoreRow row = FormatHighScoreRow(HighScores[i], i);
-        const struct {
-            const char *text;
-            int x;
-        } columns[] = {{row.name, COL_NAME_X},
-                       {row.score, COL_SCORE_X},
-                       {row.level, COL_LEVEL_X},
-                       {row.lines, COL_LINES_X},
-                       {row.pieces, COL_PIECES_X}};
+        const char *const columns[] = {row.name, row.score, row.level, row.lines, row.pieces};
         // Each column passes through the shared text buffer, as every label of the game does.
-        for (const auto &column : columns) {
-            std::snprintf(text, sizeof text, "%s", column.text);
-            textout_ex(screen, f, text, column.x, y, COL_TEXT, -1);
+        for (int c = COLUMN_NAME; c <= COLUMN_PIECES; c++) {
+            std::snprintf(text, sizeof text, "%s", columns[c]);
+            const int x = HighScoreColumnX(static_cast<HighScoreColumn>(c), f, text);
+            textout_ex(screen, f, text, x, y, COL_TEXT, -1);
         }
     }
     show_mouse(screen);

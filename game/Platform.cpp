@@ -1,10 +1,11 @@
-// What differs between the platforms the game builds for: graphics drivers, signals, the library's
-// thread wake-ups.
+// What differs between the platforms the game builds for: graphics drivers, signals, the loss of
+// the display, the library's thread wake-ups.
 #include "Platform.h"
 
 #include <allegro.h>
 
 #include <csignal>
+#include <cstdlib>
 
 #ifdef __linux__
 #include <sys/prctl.h>
@@ -12,6 +13,9 @@
 
 #ifdef ALLEGRO_WINDOWS
 #include <winalleg.h>
+#endif
+#if defined(ALLEGRO_WITH_XWINDOWS) && defined(QVX_HAVE_XLIB)
+#include <X11/Xlib.h>
 #endif
 
 int PlatformWindowedDriver()
@@ -59,4 +63,34 @@ void PlatformInstallQuitSignals(void (*handler)(int))
 #ifdef SIGHUP
     std::signal(SIGHUP, handler);
 #endif
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
 }
+
+#if defined(ALLEGRO_WITH_XWINDOWS) && defined(QVX_HAVE_XLIB)
+
+namespace {
+
+void (*display_lost_words)() = nullptr;
+
+// Xlib calls this once the server has gone; returning would make Xlib end the process itself.
+int OnDisplayConnectionLost(Display *)
+{
+    if (display_lost_words != nullptr) display_lost_words();
+    std::_Exit(STATUS_DISPLAY_LOST);
+}
+
+}  // namespace
+
+void PlatformOnDisplayLost(void (*last_words)())
+{
+    display_lost_words = last_words;
+    XSetIOErrorHandler(OnDisplayConnectionLost);
+}
+
+#else
+
+void PlatformOnDisplayLost(void (*)()) {}
+
+#endif

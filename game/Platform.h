@@ -36,7 +36,19 @@ private:
 };
 
 // Routes the requests to end the program that the platform sends as signals (termination,
-// interrupt and, where it exists, hang-up) to `handler`, which may only set a flag.
+// interrupt and, where it exists, hang-up) to `handler`, which may only set a flag. A broken pipe
+// (a sound output or a standard output whose reader has gone) is ignored where the platform has
+// the signal: the failed write reports it, and the program goes on to its normal exit.
 void PlatformInstallQuitSignals(void (*handler)(int));
+
+// The exit status when the connection to the display is lost.
+constexpr int STATUS_DISPLAY_LOST = 1;
+
+// Where the display is a connection that can be lost (an X server going away with the desktop
+// session, a remote display dropping): `last_words` runs on whichever thread finds the
+// connection gone, and the process then ends at once with STATUS_DISPLAY_LOST, without the
+// library's own shut-down (which would use the display). `last_words` must not use the display.
+// Nothing where the platform's display cannot go away under the program.
+void PlatformOnDisplayLost(void (*last_words)());
 
 #endif

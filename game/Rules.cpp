@@ -85,6 +85,18 @@ int Put_Block()
     return Delete_Row();
 }
 
+namespace {
+
+// True when rows 0 up to `row` are all full.
+bool FullDownTo(int row)
+{
+    for (int r = 0; r <= row; r++)
+        if (!RowFull(r)) return false;
+    return true;
+}
+
+}  // namespace
+
 int Delete_Row()
 {
     int removed = 0;
@@ -99,9 +111,9 @@ int Delete_Row()
         DropRowsAbove(row);
         removed++;
         Game.lines++;
-        // A full top row is kept and copied into row 1 by every removal: removing that copy again
-        // would bring it back for ever, so the scan ends here.
-        if (row == 1 && RowFull(0)) break;
+        // Row 0 is kept and copied down by every removal: once every row from the top down to this
+        // one is full, each removal here would bring a full row back for ever, so the scan ends.
+        if (FullDownTo(row)) break;
     }
 
     if (removed > 0 && sound_on && data != nullptr) {

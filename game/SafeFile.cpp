@@ -2,9 +2,12 @@
 // own file calls are in SafeFilePosix.cpp and SafeFileWindows.cpp.
 #include "SafeFile.h"
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "SafeFilePlatform.h"
 
@@ -45,6 +48,20 @@ std::string TempPathFor(const std::string &target)
     return FolderOf(target) + name + kTempSuffix;
 }
 
+// True for a name TempPathFor makes: the prefix, letters and digits, the suffix, of its lengths.
+bool IsTemporaryName(const std::string &name)
+{
+    if (name.size() < kTempNameMin || name.size() > kTempNameMax) return false;
+    if (name.compare(0, sizeof kTempPrefix - 1, kTempPrefix) != 0) return false;
+    if (name.compare(name.size() - (sizeof kTempSuffix - 1), std::string::npos, kTempSuffix) != 0)
+        return false;
+    for (size_t i = sizeof kTempPrefix - 1; i < name.size() - (sizeof kTempSuffix - 1); i++) {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+    }
+    return true;
+}
+
 // Writes size bytes, or as many as the test hook allows and then fails.
 bool WriteAllowed(Handle h, const void *bytes, size_t size)
 {
@@ -57,8 +74,10 @@ bool WriteAllowed(Handle h, const void *bytes, size_t size)
 
 // Overwrites a regular target where it stands: used only where no new file can be made beside
 // it (a shared table in a folder the player may not write).
-bool WriteInPlace(const std::string &target, const void *bytes, size_t size)
+bool WriteInPlace(const std::string &target, const void *bytes, size_t size,
+                  const FileStamp *unchanged_since)
 {
+    if (unchanged_since != nullptr && StampOf(target) != *unchanged_since) return false;
     const Handle h = OpenRegularForWriting(target);
     if (h == kNoHandle) return false;
     bool ok = Rewind(h) && WriteAllowed(h, bytes, size) && CutAtPosition(h) && Sync(h);
@@ -82,9 +101,24 @@ std::string OpenableFolder(const std::string &path)
 
 }  // namespace safe_file
 
-bool WriteFileAtomically(const char *path, const void *bytes, size_t size)
+bool WorkingFolderExists()
+{
+    std::error_code error;
+    const std::filesystem::path here = std::filesystem::current_path(error);
+    return !error && !here.empty();
+}
+
+FileStamp StampFile(const char *path)
+{
+    return StampOf(ResolveTrustedLinks(path));
+}
+
+bool WriteFileAtomically(const char *path, const void *bytes, size_t size,
+                         const FileStamp *unchanged_since)
 {
     const std::string target = ResolveTrustedLinks(path);
+    // A link of the player's may lead to a device or a FIFO: that is never turned into a file.
+    if (!MayReplace(target)) return false;
     std::string temp;
     Handle h = kNoHandle;
     for (int attempt = 0; attempt < kTempAttempts && h == kNoHandle; attempt++) {
@@ -92,14 +126,15 @@ bool WriteFileAtomically(const char *path, const void *bytes, size_t size)
         switch (CreateNew(temp, target, h)) {
         case CreateResult::Created: break;
         case CreateResult::NameTaken: continue;
-        case CreateResult::Refused: return WriteInPlace(target, bytes, size);
+        case CreateResult::Refused: return WriteInPlace(target, bytes, size, unchanged_since);
         case CreateResult::Failed: return false;
         }
     }
     if (h == kNoHandle) return false;
     bool ok = WriteAllowed(h, bytes, size) && Sync(h);
     ok = Close(h) && ok;
-    if (ok) ok = Replace(temp, target);
+    if (ok && unchanged_since != nullptr) ok = StampOf(target) == *unchanged_since;
+    if (ok) ok = MayReplace(target) && Replace(temp, target);
     if (!ok) {
         Remove(temp);
         return false;
@@ -108,7 +143,23 @@ bool WriteFileAtomically(const char *path, const void *bytes, size_t size)
     return true;
 }
 
-FileLock::FileLock(const char *path)
+void RemoveStaleTemporaryFiles(const char *const *paths, size_t count)
+{
+    std::vector<std::string> done;
+    for (size_t i = 0; i < count; i++) {
+        const std::string folder = FolderOf(ResolveTrustedLinks(paths[i]));
+        if (std::find(done.begin(), done.end(), folder) != done.end()) continue;
+        done.push_back(folder);
+        for (const std::string &name : NamesIn(OpenableFolder(folder))) {
+            const std::string path = folder + name;
+            if (IsTemporaryName(name) && IsOwnFileOlderThan(path, STALE_TEMPORARY_AGE)) {
+                Remove(path);
+            }
+        }
+    }
+}
+
+FileLock::FileLock(const char *path, void (*on_wait)())
 {
     const Handle h = OpenLockTarget(path);
     if (h == kNoHandle) return;
@@ -120,6 +171,10 @@ FileLock::FileLock(const char *path)
             return;
         }
         if (attempt == LockAttempt::Failed || std::chrono::steady_clock::now() >= give_up) break;
+        if (on_wait != nullptr) {
+            on_wait();
+            on_wait = nullptr;
+        }
         PauseForLock();
     }
     Close(h);

@@ -3,9 +3,13 @@
 #ifndef QUORVEX_SAFEFILEPLATFORM_H
 #define QUORVEX_SAFEFILEPLATFORM_H
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "SafeFile.h"
 
 namespace safe_file {
 
@@ -44,6 +48,16 @@ void Remove(const std::string &path);
 bool Replace(const std::string &source, const std::string &target);
 // Makes a rename in path's folder reach the disk, where the platform needs it.
 void SyncFolder(const std::string &path);
+// False when path names something a new file must not be renamed over: a device, a FIFO, a
+// folder. A regular file, a link that was not followed, or nothing at all may be replaced.
+bool MayReplace(const std::string &path);
+// What tells one version of path from the next (nothing followed: path is already resolved).
+FileStamp StampOf(const std::string &path);
+
+// The names in a folder (none when it cannot be read).
+std::vector<std::string> NamesIn(const std::string &folder);
+// True for a regular file of the player's (not a link) last written at least `age` ago.
+bool IsOwnFileOlderThan(const std::string &path, std::chrono::seconds age);
 
 // What the lock of a file is taken on, opened; kNoHandle when it cannot be.
 Handle OpenLockTarget(const char *path);

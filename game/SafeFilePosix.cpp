@@ -4,6 +4,8 @@
 
 #include <cerrno>
 #include <climits>
+#include <ctime>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -19,6 +21,7 @@ using safe_file::kNoHandle;
 
 constexpr int kMaxLinkHops = 40;
 constexpr int kLockPollMs = 20;
+constexpr int64_t kNanosecondsPerSecond = 1000000000;
 
 int Fd(Handle h)
 {
@@ -155,6 +158,44 @@ void SyncFolder(const std::string &path)
     if (fd < 0) return;
     fsync(fd);
     close(fd);
+}
+
+bool MayReplace(const std::string &path)
+{
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    return S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
+}
+
+FileStamp StampOf(const std::string &path)
+{
+    FileStamp stamp;
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) return stamp;
+    stamp.exists = true;
+    stamp.device = static_cast<uint64_t>(st.st_dev);
+    stamp.file = static_cast<uint64_t>(st.st_ino);
+    stamp.size = static_cast<int64_t>(st.st_size);
+    stamp.time = static_cast<int64_t>(st.st_mtim.tv_sec) * kNanosecondsPerSecond +
+                 static_cast<int64_t>(st.st_mtim.tv_nsec);
+    return stamp;
+}
+
+std::vector<std::string> NamesIn(const std::string &folder)
+{
+    std::vector<std::string> names;
+    DIR *d = opendir(folder.c_str());
+    if (d == nullptr) return names;
+    while (const dirent *entry = readdir(d)) names.emplace_back(entry->d_name);
+    closedir(d);
+    return names;
+}
+
+bool IsOwnFileOlderThan(const std::string &path, std::chrono::seconds age)
+{
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+           std::time(nullptr) - st.st_mtime >= age.count();
 }
 
 // The lock is on the folder that holds the (link-resolved) file: the file itself is replaced by

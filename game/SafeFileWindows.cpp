@@ -111,6 +111,60 @@ bool Replace(const std::string &source, const std::string &target)
 
 void SyncFolder(const std::string &) {}  // the write-through move has reached the disk
 
+bool MayReplace(const std::string &path)
+{
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0;
+}
+
+FileStamp StampOf(const std::string &path)
+{
+    FileStamp stamp;
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info)) return stamp;
+    stamp.exists = true;
+    stamp.size =
+        static_cast<int64_t>((static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    stamp.time =
+        static_cast<int64_t>((static_cast<uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                             info.ftLastWriteTime.dwLowDateTime);
+    return stamp;
+}
+
+std::vector<std::string> NamesIn(const std::string &folder)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    const std::string pattern = folder + (IsSeparator(folder.back()) ? "*" : "\\*");
+    const HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        names.emplace_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+// The files in the player's folders are the player's: there is no owner to compare.
+bool IsOwnFileOlderThan(const std::string &path, std::chrono::seconds age)
+{
+    WIN32_FILE_ATTRIBUTE_DATA info;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info)) return false;
+    constexpr DWORD kNotPlain =
+        FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT;
+    if ((info.dwFileAttributes & kNotPlain) != 0) return false;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME &t) {
+        return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    constexpr uint64_t kTicksPerSecond = 10000000;  // FILETIME counts 100 ns
+    const uint64_t written = ticks(info.ftLastWriteTime), current = ticks(now);
+    return current >= written &&
+           current - written >= static_cast<uint64_t>(age.count()) * kTicksPerSecond;
+}
+
 // Windows cannot replace a file that is open, so the lock is a hidden file of its own beside it.
 Handle OpenLockTarget(const char *path)
 {

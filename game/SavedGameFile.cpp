@@ -63,6 +63,11 @@ bool IsValidGameState(const GameState &game)
         }
     }
     if (!PieceMatchesItsId(game)) return false;
+    // Play never lets the falling piece overlap the well's cells.
+    for (int c = 0; c < BLOCK_SIZE; c++)
+        for (int r = 0; r < BLOCK_SIZE; r++)
+            if (game.block[c][r] != 0 && game.map[game.block_x + c][game.block_y + r] != 0)
+                return false;
     if (!InRange(game.delay, SAVED_DELAY_MIN, SAVED_DELAY_MAX)) return false;
     if (!InRange(game.total_lines, 0, SAVED_TOTAL_LINES_MAX)) return false;
     if (!InRange(game.lines, 0, SAVED_TOTAL_LINES_MAX)) return false;
@@ -109,6 +114,12 @@ LoadResult ReadSavedGame(const char *path, GameState &out)
     size_t size = std::fread(bytes, 1, sizeof bytes, f.get());
     if (std::ferror(f.get())) return LoadResult::CannotOpen;
     return DecodeSavedGame(bytes, size, out) ? LoadResult::Loaded : LoadResult::NotASavedGame;
+}
+
+bool IsUsableGameName(const char *path)
+{
+    const char *name = get_filename(path);
+    return name[0] != '\0' && name[0] != '.';
 }
 
 bool RememberGameName(const char *path)

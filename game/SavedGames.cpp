@@ -7,6 +7,7 @@
 #include "GameData.h"
 #include "PlayField.h"
 #include "Quorvex.h"
+#include "SafeFile.h"
 #include "SavedGameFile.h"
 #include "ScreenHelpers.h"
 
@@ -46,10 +47,29 @@ void RestoreScreen(bool redraw_well)
     show_mouse(screen);
 }
 
-void Message(const char *line1, const char *line2)
+void Message(const char *line1, const char *line2, const char *line3 = nullptr)
 {
     DialogScope dialog;
-    alert(line1, line2, nullptr, "OK", nullptr, ALERT_KEY_1, 0);
+    alert(line1, line2, line3, "OK", nullptr, ALERT_KEY_1, 0);
+}
+
+// The game saved under the path the selector gave, after the checks of its name.
+void SaveTo(const char *path)
+{
+    if (!IsUsableGameName(path)) {
+        Message("Not a name for a saved game:", get_filename(path),
+                "It may not be empty or start with a dot.");
+        return;
+    }
+    if (FileExist(path) && alert("File Already Exists", "Overwrite?", nullptr, "OK", "Cancel",
+                                 OVERWRITE_KEY_OK, OVERWRITE_KEY_CANCEL) != 1) {
+        return;
+    }
+    if (WriteSavedGame(path, Game)) {
+        RememberGameName(path);
+    } else {
+        Message("Error saving file", nullptr);
+    }
 }
 
 }  // namespace
@@ -60,20 +80,12 @@ void SaveGame()
     KeepScreen();
     DialogScope dialog;
     std::strcpy(text2, current_game_name);
-    if (file_select_ex("Save Game", text2, "svg", sizeof text2, DIALOG_DEFAULT_SIZE,
-                       DIALOG_DEFAULT_SIZE)) {
-        bool go_on = true;
-        if (FileExist(text2)) {
-            go_on = alert("File Already Exists", "Overwrite?", nullptr, "OK", "Cancel",
-                          OVERWRITE_KEY_OK, OVERWRITE_KEY_CANCEL) == 1;
-        }
-        if (go_on) {
-            if (WriteSavedGame(text2, Game)) {
-                RememberGameName(text2);
-            } else {
-                Message("Error saving file", nullptr);
-            }
-        }
+    // Without the working folder the selector would offer the top of the file system instead.
+    if (!WorkingFolderExists()) {
+        Message("Error saving file", nullptr);
+    } else if (file_select_ex("Save Game", text2, "svg", sizeof text2, DIALOG_DEFAULT_SIZE,
+                              DIALOG_DEFAULT_SIZE)) {
+        SaveTo(text2);
     }
     RestoreScreen(false);
 }

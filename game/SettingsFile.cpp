@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "KeyBindings.h"
 #include "OptionSettings.h"
@@ -16,8 +17,8 @@ namespace {
 // The file's sections: the settings of the options and Controls screens, the keys, the pad.
 enum class Section { Other, Game, Keys, Pad };
 constexpr const char *SECTION_NAMES[] = {"", "quorvex", "keys", "joystick"};
-// Far more than a valid file holds; the rest of a larger file is not read.
-constexpr size_t MAX_FILE_SIZE = 4096;
+// Far more than a valid file holds, comments and all; the rest of a larger file is not read.
+constexpr size_t MAX_FILE_SIZE = 64 * 1024;
 
 enum class Kind { Switch, Volume, Count };
 
@@ -170,9 +171,15 @@ void ReadSettingsFile(const char *path)
 {
     FilePtr f = OpenRegularFile(path);
     if (!f) return;
-    char contents[MAX_FILE_SIZE];
-    const size_t size = std::fread(contents, 1, sizeof contents, f.get());
-    ParseSettings(contents, size);
+    // One byte more than is read, to see whether the file goes on.
+    std::vector<char> contents(MAX_FILE_SIZE + 1);
+    size_t size = std::fread(contents.data(), 1, contents.size(), f.get());
+    if (size > MAX_FILE_SIZE) {
+        // The line the bound cuts is not read as a shorter value; what follows keeps its value.
+        size = MAX_FILE_SIZE;
+        while (size > 0 && contents[size - 1] != '\n') size--;
+    }
+    ParseSettings(contents.data(), size);
 }
 
 bool WriteSettingsFile(const char *path)

@@ -38,6 +38,7 @@ std::string FormatSettings();
 void ParseSettings(const char *contents, size_t size);
 
 // Reads the file if it exists; a missing, short or damaged file changes nothing and says nothing.
+// Only its first 64 KB are read, up to the last whole line within them.
 void ReadSettingsFile(const char *path);
 // Writes the file by replacing it atomically; false (and the old file intact) on failure.
 bool WriteSettingsFile(const char *path);

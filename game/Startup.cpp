@@ -1,8 +1,11 @@
 // Start-up, the title screen and shut-down; the settings and resources every screen shares.
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
+#include <mutex>
 
 #include "Board.h"
 #include "Button.h"
@@ -18,6 +21,7 @@
 #include "Pacing.h"
 #include "Platform.h"
 #include "Quorvex.h"
+#include "SafeFile.h"
 #include "ScreenHelpers.h"
 #include "SettingsFile.h"
 #include "Sound.h"
@@ -44,6 +48,33 @@ namespace {
 
 constexpr int DIGITAL_VOICES = 16;
 constexpr int MOD_CHANNELS = 4;
+
+// The switches as the settings file gave them: with --nosound they show off, but the file keeps
+// the player's choice.
+int kept_sound_on = YES;
+int kept_music_on = YES;
+
+// The results reach their files once, by the normal exit or, from another thread, when the
+// display is lost; not before the table has been read, so a failed start never writes it.
+std::mutex results_mutex;
+bool results_saved = false;
+std::atomic<bool> results_ready{false};
+
+// Writes the high-score table (merged with what other copies saved) and the settings. Failures
+// are silent; the old files stay whole.
+void SaveResults()
+{
+    if (!results_ready.load()) return;
+    std::lock_guard<std::mutex> hold(results_mutex);
+    if (results_saved) return;
+    results_saved = true;
+    MergeHighScoreFile(HIGH_SCORE_FILE);
+    if (!sound_installed) {
+        sound_on = kept_sound_on;
+        music_on = kept_music_on;
+    }
+    WriteSettingsFile(SETTINGS_FILE);
+}
 
 }  // namespace
 
@@ -125,10 +156,12 @@ int QuorvexMain(int argc, char *argv[])
     if (answered >= 0) return answered;
 
     std::srand(static_cast<unsigned>(std::time(nullptr)));
+    // What killed writes of earlier runs left behind beside the game's files.
+    const char *const own_files[] = {HIGH_SCORE_FILE, SETTINGS_FILE, SCREENSHOT_FILE};
+    RemoveStaleTemporaryFiles(own_files, std::size(own_files));
     ReadSettingsFile(SETTINGS_FILE);
-    // Kept as read: with --nosound the switches show off, but the file keeps the player's choice.
-    const int kept_sound_on = sound_on;
-    const int kept_music_on = music_on;
+    kept_sound_on = sound_on;
+    kept_music_on = music_on;
 
     {
         // Only the library's window thread starts here; the timer's thread (install_timer) keeps
@@ -150,6 +183,7 @@ int QuorvexMain(int argc, char *argv[])
     }
     set_window_title(GAME_TITLE);
     InstallQuitAndFocusHandlers();
+    PlatformOnDisplayLost(SaveResults);
     // After the window exists (some platforms' pads need it); without a pad nothing changes.
     InstallPad();
 
@@ -179,6 +213,7 @@ int QuorvexMain(int argc, char *argv[])
     } else if (!ReadHighScoreFile(HIGH_SCORE_FILE)) {
         Error("Error reading file: quorvex.hsc\nDelete it and try running again.\n");
     }
+    results_ready.store(true);
 
     char exe[PLATFORM_PATH_MAX];
     char path[PLATFORM_PATH_MAX];
@@ -216,13 +251,7 @@ int QuorvexMain(int argc, char *argv[])
     TitleLoop();
 
     FadeOut(2);
-    // Failures are silent; the old files stay whole.
-    MergeHighScoreFile(HIGH_SCORE_FILE);
-    if (!sound_installed) {
-        sound_on = kept_sound_on;
-        music_on = kept_music_on;
-    }
-    WriteSettingsFile(SETTINGS_FILE);
+    SaveResults();
     destroy_bitmap(buffer);
     destroy_bitmap(temp_buffer);
     buffer = temp_buffer = nullptr;

@@ -1,16 +1,18 @@
 """Durability of the game's files: whatever moment the game is killed at, during or after a save,
-a reset of the table or the exit, each file is either its old or its new complete version; and a
-full disk gives the usual messages and loses nothing.
+a reset of the table or the exit, each file is either its old or its new complete version; a full
+disk, a lost display, a broken pipe, a slow disk or another user's files lose nothing.
 
 A preloaded shim (QVX_SLOW_IO, built from slow_io.c) makes every write of the game's files slow, so
 that the kills land inside the write and around the rename as well as after them.
 """
 
 import errno
+import fcntl
 import os
 import random
 import shutil
 import signal
+import stat
 import struct
 import subprocess
 import sys
@@ -19,8 +21,8 @@ import time
 import unittest
 
 from harness import (ALERT_AREA, DEFAULT_HIGH_SCORE_TABLE, DIALOG_AREA, HIGH_SCORES_EXIT, HIGH_SCORES_RESET,
-                     MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, Screens, Session, enter_high_score,
-                     high_score_entries, leave_to_exit, new_game, open_menu, wait_until)
+                     HIGH_SCORES_WAITING, MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, TITLE_EXIT, Screens, Session,
+                     enter_high_score, high_score_entries, leave_to_exit, new_game, open_menu, wait_until)
 from qvx_formats import (COL_WHITE, DEFAULT_GAME_NAME, GAME_STATE_SIZE, HIGH_SCORE_COUNT, HIGH_SCORE_FILE,
                          HIGH_SCORE_FILE_SIZE, SAVED_GAME_SIZE, SCREENSHOT_FILE, SETTINGS_FILE)
 
@@ -68,10 +70,10 @@ def noise_save(seed):
     return bytes(rng.randrange(256) for _ in range(GAME_STATE_SIZE)) + SAVED_GAME_SIGNATURE
 
 
-def old_table(seed):
+def old_table(seed, step=1000, tag=b"KEEPER"):
     out = bytearray()
     for i in range(HIGH_SCORE_COUNT):
-        out += struct.pack("<4i16s", 90000 - 1000 * i - seed, 5, 50, 150, b"KEEPER%02d" % i)
+        out += struct.pack("<4i16s", 90000 - step * i - seed, 5, 50, 150, tag + b"%02d" % i)
     return bytes(out)
 
 
@@ -161,6 +163,26 @@ class KilledWhileWriting(unittest.TestCase):
             game.key("Escape")
         self.kill_at_every_point(HIGH_SCORE_FILE, lambda n: short, leave, HIGH_SCORE_FILE_SIZE,
                                  lambda now: now == whole, "table")
+
+
+class SessionEnd(unittest.TestCase):
+    def test_a_lost_display_writes_the_table_and_the_settings_on_the_title_and_mid_game(self):
+        short = old_table(3)[:100]
+        for start in (Screens, new_game):
+            with Session(files={HIGH_SCORE_FILE: short}) as game:
+                start(game)
+                game.stop_display()
+                self.assertEqual(game.wait_exit(timeout=60), 1, "the status of a lost display")
+                self.assertEqual(read(game.path(HIGH_SCORE_FILE)), short[:96] + bytes(HIGH_SCORE_FILE_SIZE - 96))
+                self.assertIn(b"[quorvex]", read(game.path(SETTINGS_FILE)))
+
+    def test_a_broken_pipe_does_not_end_the_game(self):
+        with Session() as game:
+            Screens(game)
+            game.signal(signal.SIGPIPE)
+            Screens(game)   # the game still answers F3
+            game.click_box(*TITLE_EXIT)
+            self.assertEqual(game.wait_exit(), 0)
 
 
 class FullDisk(unittest.TestCase):
@@ -319,6 +341,82 @@ class Neighbours(unittest.TestCase):
         self.assertEqual(read(self.at("synced/real.hsc")), DEFAULT_HIGH_SCORE_TABLE)
         self.assertEqual(os.stat(self.at("synced/real.hsc")).st_mode & 0o777, 0o640)
         self.assertEqual(os.listdir(self.at("synced")), ["real.hsc"])
+
+    def test_links_to_fifos_are_never_replaced(self):
+        names = (SETTINGS_FILE, HIGH_SCORE_FILE, SCREENSHOT_FILE)
+        os.mkdir(self.at("elsewhere"))
+        with Session(workdir=self.dir) as game:
+            Screens(game)
+            os.remove(self.at(SCREENSHOT_FILE))
+            for name in names:
+                os.mkfifo(self.at("elsewhere/" + name))
+                os.symlink("elsewhere/" + name, self.at(name))
+            game.key("F3", hold=0.5)
+            game.click_box(*TITLE_EXIT)
+            self.assertEqual(game.wait_exit(), 0)
+        self.assertEqual(sorted(os.listdir(self.at("elsewhere"))), sorted(names))
+        for name in names:
+            self.assertTrue(stat.S_ISFIFO(os.stat(self.at(name)).st_mode), name)
+
+    def test_stale_temporary_files_are_removed_at_start_up(self):
+        kept = {".~fresh0000.tmp": "file", ".~old_0000.tmp": "file", ".~dir000000.tmp": "dir",
+                ".~link00000.tmp": "link", "x.~old00000.tmp": "file"}
+        for name, kind in list(kept.items()) + [(".~old000000.tmp", "file"), (".~a1.tmp", "file")]:
+            path = self.at(name)
+            {"dir": os.mkdir, "link": lambda p: os.symlink("victim", p)}.get(kind, lambda p: open(p, "wb").close())(path)
+            if "fresh" not in name:
+                os.utime(path, (time.time() - 3600,) * 2, follow_symlinks=False)
+        with Session(workdir=self.dir) as game:
+            Screens(game)
+            self.assertEqual(sorted(n for n in os.listdir(self.dir) if ".~" in n), sorted(kept))
+
+    def test_two_copies_on_a_slow_disk_keep_both_tables(self):
+        first, second = old_table(0, 20, b"FIRST"), old_table(10, 20, b"SECOND")
+        best = sorted(high_score_entries(first) + high_score_entries(second), reverse=True)[:HIGH_SCORE_COUNT]
+        env = dict(slow_env(), QVX_SLOW_IO_US="20000")   # a table takes 10 s, the lock's wait 5
+        with open(self.at(HIGH_SCORE_FILE), "wb") as f:
+            f.write(first)
+        with Session(workdir=self.dir, env=env) as one:
+            Screens(one)
+            with open(self.at(HIGH_SCORE_FILE), "wb") as f:   # the first copy has read its table
+                f.write(second)
+            with Session(workdir=self.dir, env=env) as two:
+                Screens(two)
+                one.click_box(*TITLE_EXIT)
+                wait_until(lambda: temporary_files(one), what="the first copy's write")
+                two.click_box(*TITLE_EXIT)
+                self.assertEqual(two.wait_exit(timeout=120), 0)
+            self.assertEqual(one.wait_exit(timeout=120), 0)
+        self.assertEqual(high_score_entries(read(self.at(HIGH_SCORE_FILE))), best)
+
+    def test_a_reset_shows_that_it_waits_for_another_copy(self):
+        with Session(workdir=self.dir) as game:
+            screens = Screens(game)
+            open_menu(game, screens)
+            game.click_box(*MENU_VIEW_HIGH_SCORES)
+            screens.wait_high_scores()
+            folder = os.open(self.dir, os.O_RDONLY)
+            fcntl.flock(folder, fcntl.LOCK_EX)   # the lock another copy takes
+            game.click_box(*HIGH_SCORES_RESET)
+            wait_white(game, screens, HIGH_SCORES_WAITING, 100, "the notice of the wait")
+            os.close(folder)
+            table = self.at(HIGH_SCORE_FILE)
+            wait_until(lambda: os.path.exists(table) and read(table) == DEFAULT_HIGH_SCORE_TABLE, what="the reset")
+
+    def test_saves_need_a_name_and_the_working_folder(self):
+        with Session(workdir=self.dir) as game:
+            screens = new_game(game)
+            game.key("F5")
+            wait_white(game, screens, DIALOG_AREA, 300, "the save dialog")
+            game.keys(*["BackSpace"] * len(DEFAULT_GAME_NAME), hold=0.03, after=0.03)
+            game.xdotool("type", "--delay", "60", "пример.svg")   # the selector drops every letter
+            game.key("Return")
+            wait_white(game, screens, ALERT_AREA, 100, "the refused name")
+            game.key("Return")
+            shutil.rmtree(self.dir)
+            game.key("F5")
+            wait_white(game, screens, ALERT_AREA, 100, "the save error")
+            self.assertLess(white(screens, (160, 140, 480, 200)), 50, "no file selector elsewhere")
 
     def test_a_250_character_save_name_saves(self):
         name = "a" * 246 + ".svg"

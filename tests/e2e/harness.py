@@ -477,6 +477,8 @@ CONTROLS_GHOST = (80, 340, 290, 370)
 CONTROLS_EXIT = (215, 400, 425, 430)
 HIGH_SCORES_EXIT = (100, 420, 300, 450)
 HIGH_SCORES_RESET = (340, 420, 540, 450)
+# The notice over the table while a reset waits for another copy of the game.
+HIGH_SCORES_WAITING = (150, 215, 490, 255)
 # The box that asks a new high score's name, and its text field.
 NAME_BOX = (100, 150, 340, 280)
 NAME_FIELD = (150, 200, 290, 240)

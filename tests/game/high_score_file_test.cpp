@@ -91,12 +91,14 @@ TEST_F(HighScoreFile, ShortFileLeavesUncoveredEntriesZero)
     }
 }
 
-TEST_F(HighScoreFile, EmptyFileGivesAnAllZeroTable)
+TEST_F(HighScoreFile, FilesWithoutAWholeEntryGiveTheDefaults)
 {
-    qvx_test::write_file(path_, {});
-    SetDefaultHighScores();
-    ASSERT_TRUE(ReadHighScoreFile(path_.c_str()));
-    for (const HighScoreEntry &e : HighScores) EXPECT_EQ(e.level, 0);
+    for (size_t size : {0, 1, 31}) {
+        qvx_test::write_file(path_, std::vector<unsigned char>(size, 7));
+        std::memset(HighScores, 0, sizeof HighScores);
+        ASSERT_TRUE(ReadHighScoreFile(path_.c_str()));
+        for (const HighScoreEntry &e : HighScores) EXPECT_EQ(e.level, 1) << size;
+    }
 }
 
 TEST_F(HighScoreFile, MissingFileCannotBeRead)

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "GameData.h"
 #include "HighScoreTable.h"
 
 namespace {
@@ -95,9 +96,10 @@ TEST_F(HighScoreTable, StoresStageAndOneMoreLineAndPieceWithAnEmptyName)
     EXPECT_EQ(e.pieces, 100);
     EXPECT_EQ(e.name[0], '\0');
 
-    ASSERT_EQ(InsertHighScore(Result(5000, 0, INT32_MAX, INT32_MAX)), 0);
+    ASSERT_EQ(InsertHighScore(Result(INT32_MAX, 0, INT32_MAX, INT32_MAX)), 0);
     EXPECT_EQ(HighScores[0].lines, INT32_MAX) << "a counter at the top of the range stays put";
-    EXPECT_EQ(HighScores[0].pieces, INT32_MAX);
+    EXPECT_EQ(HighScores[0].pieces, HIGH_SCORE_SHOWN_MAX) << "no wider than the table shows";
+    EXPECT_EQ(HighScores[0].score, HIGH_SCORE_SHOWN_MAX);
 }
 
 TEST_F(HighScoreTable, EqualToTheLastDoesNotQualifyOneMoreReplacesIt)
@@ -212,6 +214,24 @@ TEST_F(HighScoreTable, RowsReadNamesWithinTheirFieldAndMaskUnprintableBytes)
 
     std::memcpy(e.name, "A\x01\xff\tB", 6);
     EXPECT_STREQ(FormatHighScoreRow(e, 0).name, " 1      A???B");
+}
+
+TEST_F(HighScoreTable, TheWidestRowKeepsItsColumnsApartAndOnTheScreen)
+{
+    if (data == nullptr) data = load_datafile(QVX_DATAFILE);
+    ASSERT_NE(data, nullptr) << QVX_DATAFILE;
+    HighScoreEntry e{INT32_MAX, INT32_MAX, INT32_MAX, INT32_MAX, {}};
+    std::memset(e.name, 'W', sizeof e.name);
+    const HighScoreRow row = FormatHighScoreRow(e, 14);
+    const char *const columns[] = {row.name, row.score, row.level, row.lines, row.pieces};
+    int end = 0;
+    for (int c = COLUMN_NAME; c <= COLUMN_PIECES; c++) {
+        const int x =
+            HighScoreColumnX(static_cast<HighScoreColumn>(c), DataFont(FONT_TABLE), columns[c]);
+        EXPECT_GT(x, end) << columns[c];
+        end = x + text_length(DataFont(FONT_TABLE), columns[c]);
+    }
+    EXPECT_LT(end, GAME_W - 1) << "inside the screen's border";
 }
 
 }  // namespace

@@ -194,6 +194,14 @@ TEST_F(Rules, FullTopRowWithARemovalBelowEnds)
     EXPECT_TRUE(RowIs(1, 3)) << "the copy of the top row stays in row 1";
     EXPECT_EQ(Game.lines, 2) << "row 19 and the copy of row 0 that reached row 1";
     EXPECT_EQ(Game.total_lines, 2);
+
+    // A saved game may hold several full rows at the top: the lock still returns.
+    SetUp();
+    for (int r = 0; r < 4; r++) FillRow(r, 2);
+    FillRow(19, 1);
+    Put_Block();
+    for (int r = 0; r < 4; r++) EXPECT_TRUE(RowIs(r, 2)) << r;
+    EXPECT_EQ(Game.lines, 2) << "row 19, then one copy of the full rows above";
 }
 
 TEST_F(Rules, SpawnShowsTheAnnouncedPieceAndDrawsAnother)

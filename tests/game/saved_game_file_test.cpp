@@ -139,6 +139,7 @@ TEST_F(SavedGameFile, PiecesAtTheEdgesOfTheWellAreValid)
     for (int id : {1,  2,  3,  4,  5,  6,  7,  8,  11, 12, 13, 14, 15, 16, 17, 18,
                    21, 22, 23, 24, 25, 26, 27, 28, 31, 32, 33, 34, 35, 36, 37, 38}) {
         GameState g = InProgress();
+        std::memset(g.map, 0, sizeof g.map);  // nothing in the corners
         Game = g;
         Generate_Block(id);
         Game.block_x = MAP_W - Game.block_w;
@@ -213,6 +214,9 @@ TEST_F(SavedGameFile, ValuesOutsideTheRecordsRangesAreRefused)
     ExpectRefused([](GameState &g) { g.pieces = -1; }, "negative pieces");
     ExpectRefused([](GameState &g) { g.stage = -1; }, "negative stage");
     ExpectRefused([](GameState &g) { g.score = INT32_MAX; }, "score about to overflow");
+    ExpectRefused([](GameState &g) { g.score = HIGH_SCORE_SHOWN_MAX + 1; }, "wider than the table");
+    ExpectRefused([](GameState &g) { g.pieces = HIGH_SCORE_SHOWN_MAX + 1; }, "pieces too");
+    ExpectRefused([](GameState &g) { g.map[g.block_x + 1][g.block_y + 1] = 2; }, "piece on a cell");
     ExpectRefused([](GameState &g) { g.total_lines = 1990; }, "past the stage limit");
     ExpectRefused([](GameState &g) { g.stage = 199; }, "stage past the limit");
     ExpectRefused([](GameState &g) { g.delay = 1; }, "delay below the floor");

@@ -8,6 +8,7 @@
 #include "Pad.h"
 #include "SettingsFile.h"
 #include "kept_settings.h"
+#include "scratch.h"
 
 namespace {
 
@@ -46,6 +47,22 @@ TEST_F(SettingsFile, WhatIsWrittenReadsBackTheSame)
     Set(DEFAULTS);
     ParseSettings(contents.data(), contents.size());
     EXPECT_EQ(Current(), chosen) << contents;
+}
+
+TEST_F(SettingsFile, TheFirst64KBAreReadUpToTheirLastWholeLine)
+{
+    qvx_test::TempDir dir;
+    const std::string path = dir.file("quorvex.cfg");
+    for (size_t bound : {4096, 65536}) {
+        // The byte after the first `bound` is the 5 of 15.
+        const std::string s = "[quorvex]\n#" + std::string(bound - 27, 'x') +
+                              "\nstart_level = 15\nstart_blocks = 5\n";
+        ASSERT_TRUE(qvx_test::write_file(path, s.data(), s.size()));
+        Set(DEFAULTS);
+        ReadSettingsFile(path.c_str());
+        EXPECT_EQ(start_level, bound < 65536 ? 15 : 0) << "never a cut value, " << bound;
+        EXPECT_EQ(start_blocks, bound < 65536 ? 5 : 0) << "nothing after the cut, " << bound;
+    }
 }
 
 TEST_F(SettingsFile, GhostPadAndKeysInTheirSectionsAndWrittenBack)

@@ -97,7 +97,7 @@ class Installed(unittest.TestCase):
         self.assertIn("(%d ms)" % SONG_MS, run("/usr/bin/modplay", "--duration", qvm))
 
     def test_readme_example_builds_with_pkg_config_and_cmake(self):
-        with open(os.path.join(SOURCE, "README.md")) as f:
+        with open(os.path.join(SOURCE, "modplayer", "README.md")) as f:
             readme = f.read()
         code = re.search(r"```c\n(.*?)```", readme, re.S).group(1)
         command = re.search(r"^ +(cc play\.c -o play \$\(pkg-config --cflags --libs qvmod\))$", readme, re.M).group(1)

@@ -1,4 +1,4 @@
-/* Plays a module file with the installed QVMOD library: the README's example. */
+/* Plays a module file with the installed QVMOD library: the example of modplayer/README.md. */
 #include <allegro.h>
 #include <qvmod.h>
 
