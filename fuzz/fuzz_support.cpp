@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -32,9 +33,10 @@ bool have_allocator()
 }
 
 constexpr int kMixRate = 22050;
-constexpr int kMixChunks = 2;  // mixes after each tick: enough frames to move every voice
-constexpr int kVoices = 64;    // every channel a module may have gets a voice
-constexpr int kTicks = 400;    // a few hundred ticks per module
+constexpr int kMixChunks = 2;        // mixes after each tick: enough frames to move every voice
+constexpr int kVoices = 64;          // every channel a module may have gets a voice
+constexpr int kTicks = 400;          // a few hundred ticks per module
+constexpr int kRenderFrames = 1024;  // frames rendered at a time through the library's own mixer
 
 int16_t mix_buffer[manual_mixer::kChunkFrames * 2];
 
@@ -162,11 +164,35 @@ void play_module(QVMOD *m, uint32_t choice)
     set_mod_volume(255);
 }
 
+void render_module(QVMOD *m, uint32_t choice)
+{
+    static const int kRates[] = {8000, 22050, 44100, 96000};
+    constexpr int kBlocks = 4;
+    constexpr long kMostSeekMs = 1000;
+    static float frames[2 * kRenderFrames];
+    QVMOD_RENDER *r = qvmod_render_open(m, kRates[choice % 4], (choice >> 2) & 1);
+    if (!r) return;  // a module without a song to play
+    qvmod_render_set_interpolation(r, static_cast<int>(choice >> 3) % 4);
+    qvmod_render_set_stereo(r, static_cast<int>(choice >> 5) % 101);
+    qvmod_render_mute_channel(r, static_cast<int>(choice >> 12) % 8, 1);
+    qvmod_render_set_loops(r, static_cast<int>(choice >> 15) % 3 - 1);
+    for (int b = 0; b <= kBlocks; b++) {
+        if (b == kBlocks / 2)
+            qvmod_render_seek_time(r, static_cast<long>(choice >> 17) % kMostSeekMs);
+        const int n = qvmod_render_float(r, frames, kRenderFrames);
+        if (n < 0 || n > kRenderFrames) fail("render made a wrong count of frames", n);
+        for (int i = 0; i < 2 * n; i++)
+            if (!std::isfinite(frames[i])) fail("render made a value that is not a number", i);
+    }
+    qvmod_render_close(r);
+}
+
 void exercise_module(QVMOD *m, uint32_t choice)
 {
     if (!m) return;
     check_module(m);
     play_module(m, choice);
+    render_module(m, choice);
     destroy_mod(m);
 }
 

@@ -26,7 +26,11 @@ void play_module(QVMOD *m, uint32_t choice);
 // Aborts when a voice's mixing position lies outside the sample it plays.
 void check_voices(const QVMOD *m, int tick);
 
-// check_module, play_module and destroy_mod together; does nothing for null.
+// Renders a few blocks of the module through the library's own mixer, with settings, a seek and
+// a rate chosen by `choice`; aborts on a value that is not a number.
+void render_module(QVMOD *m, uint32_t choice);
+
+// check_module, play_module, render_module and destroy_mod together; does nothing for null.
 void exercise_module(QVMOD *m, uint32_t choice);
 
 // A file holding the bytes, in memory-backed storage when there is one; removed on destruction.

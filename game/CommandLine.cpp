@@ -51,6 +51,7 @@ CommandLine ParseCommandLine(int argc, const char *const argv[])
             line.error = "--scale takes a whole number from 1 to 4";
             return line;
         }
+        if (has_scale) line.scale_given = true;
     }
     return line;
 }
@@ -64,10 +65,14 @@ const char *UsageText()
            "Options:\n"
            "  --nosound     play without a sound device: no sound effects and no music\n"
            "                (the options show Sound Off and Music Off)\n"
-           "  --scale N     show the game N times larger, N = 1 to 4 (default 1);\n"
-           "                the mouse works at every scale and F3 still saves 640x480\n"
-           "  --fullscreen  use the whole screen where the display driver allows it,\n"
-           "                else a window (with a message on standard error)\n"
+           "  --scale N     show the game N times larger, N = 1 to 4 (default 1), or\n"
+           "                as large as fits the screen (with a message on standard\n"
+           "                error); the mouse works at every scale and F3 still saves\n"
+           "                640x480\n"
+           "  --fullscreen  use the whole screen, the game centred in it at the largest\n"
+           "                scale that fits (or at --scale N where that fits); where the\n"
+           "                display driver does not allow it, a window (with a message\n"
+           "                on standard error)\n"
            "  --help        show this help and exit\n"
            "  --version     show the version and exit\n"
            "\n"

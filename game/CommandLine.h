@@ -12,10 +12,11 @@ struct CommandLine {
         Refuse    // print `error` and the usage on standard error, status 2
     };
     Action action = Action::Play;
-    bool nosound = false;     // --nosound: no sound device at all
-    bool fullscreen = false;  // --fullscreen: the whole screen where the driver allows it
-    int scale = 1;            // --scale N: the window N times larger, 1..4
-    std::string error;        // why the command line was refused
+    bool nosound = false;      // --nosound: no sound device at all
+    bool fullscreen = false;   // --fullscreen: the whole screen where the driver allows it
+    int scale = 1;             // --scale N: the window N times larger, 1..4
+    bool scale_given = false;  // --scale was given (else a full screen picks the largest that fits)
+    std::string error;         // why the command line was refused
 };
 
 CommandLine ParseCommandLine(int argc, const char *const argv[]);

@@ -20,7 +20,8 @@ namespace {
 BITMAP *window_screen = nullptr;  // the library's screen while the picture stands in for it
 BITMAP *picture = nullptr;        // 640x480: what the game draws on, as `screen`
 BITMAP *shown = nullptr;          // the picture as it was last presented
-BITMAP *frame = nullptr;          // window-sized: the stretched picture with the pointer on top
+BITMAP *frame = nullptr;          // picture x scale: the stretched picture with the pointer on top
+int origin_x = 0, origin_y = 0;   // where the frame stands in the window (centred on a full screen)
 BITMAP *arrow = nullptr;          // the library's pointer, drawn scaled by the present step
 BITMAP *no_pointer = nullptr;     // an empty sprite: the library's own pointer draws nothing
 int arrow_focus_x = 0, arrow_focus_y = 0;
@@ -52,10 +53,10 @@ void Present(bool force)
     stretch_blit(picture, frame, 0, 0, GAME_W, GAME_H, 0, 0, frame->w, frame->h);
     if (pointer) {
         const int s = screen_scale;
-        stretch_sprite(frame, arrow, mx - arrow_focus_x * s, my - arrow_focus_y * s, arrow->w * s,
-                       arrow->h * s);
+        stretch_sprite(frame, arrow, mx - origin_x - arrow_focus_x * s,
+                       my - origin_y - arrow_focus_y * s, arrow->w * s, arrow->h * s);
     }
-    blit(frame, window_screen, 0, 0, 0, 0, frame->w, frame->h);
+    blit(frame, window_screen, 0, 0, origin_x, origin_y, frame->w, frame->h);
     shown_pointer = pointer;
     shown_mouse_x = mx;
     shown_mouse_y = my;
@@ -98,14 +99,36 @@ bool MakePicture(int scale)
 
 }  // namespace
 
-int SetUpDisplay(int scale, bool fullscreen)
+DisplayScale ChooseScale(int scale, bool scale_given, bool fullscreen, int desktop_w, int desktop_h)
 {
-    screen_scale = std::clamp(scale, MIN_SCALE, MAX_SCALE);
+    scale = std::clamp(scale, MIN_SCALE, MAX_SCALE);
+    if (desktop_w <= 0 || desktop_h <= 0) return {scale, false};
+    const int wanted = fullscreen && !scale_given ? MAX_FULLSCREEN_SCALE : scale;
+    int fits = wanted;
+    while (fits > MIN_SCALE && (GAME_W * fits > desktop_w || GAME_H * fits > desktop_h)) fits--;
+    return {fits, fits < scale};
+}
+
+int SetUpDisplay(int scale, bool scale_given, bool fullscreen)
+{
+    int desktop_w = 0, desktop_h = 0;
+    if (get_desktop_resolution(&desktop_w, &desktop_h) != 0) desktop_w = desktop_h = 0;
+    const DisplayScale chosen = ChooseScale(scale, scale_given, fullscreen, desktop_w, desktop_h);
+    if (chosen.clamped) {
+        std::fprintf(stderr,
+                     "quorvex: --scale %d does not fit the %dx%d desktop; showing the game at "
+                     "scale %d\n",
+                     scale, desktop_w, desktop_h, chosen.scale);
+    }
+    screen_scale = chosen.scale;
     const int w = GAME_W * screen_scale;
     const int h = GAME_H * screen_scale;
     int result = -1;
     if (fullscreen) {
-        result = set_gfx_mode(PlatformFullscreenDriver(), w, h, 0, 0);
+        // The screen keeps its own resolution when it is known; the picture is centred in it.
+        const bool known = desktop_w > 0 && desktop_h > 0;
+        result = set_gfx_mode(PlatformFullscreenDriver(), known ? desktop_w : w,
+                              known ? desktop_h : h, 0, 0);
         if (result != 0) {
             std::fprintf(stderr, "quorvex: full screen is not available (%s); using a window\n",
                          allegro_error[0] ? allegro_error : "no driver");
@@ -121,7 +144,9 @@ int SetUpDisplay(int scale, bool fullscreen)
     gui_mouse_x = GameMouseX;
     gui_mouse_y = GameMouseY;
     gui_mouse_b = DialogMouseB;
-    if (screen_scale == 1) return 0;
+    origin_x = std::max(0, (SCREEN_W - w) / 2);
+    origin_y = std::max(0, (SCREEN_H - h) / 2);
+    if (screen_scale == 1 && origin_x == 0 && origin_y == 0) return 0;
 
     if (!MakePicture(screen_scale)) {
         ShutDownDisplay();
@@ -130,6 +155,7 @@ int SetUpDisplay(int scale, bool fullscreen)
         return -1;
     }
     window_screen = screen;
+    clear_bitmap(window_screen);  // the border around a centred picture
     screen = picture;
     set_mouse_sprite(no_pointer);
     if (!exit_hook_registered) {
@@ -153,6 +179,7 @@ void ShutDownDisplay()
     FreeBitmap(frame);
     FreeBitmap(arrow);
     FreeBitmap(no_pointer);
+    origin_x = origin_y = 0;
 }
 
 void PresentScreen()
@@ -196,10 +223,10 @@ DialogScope::~DialogScope()
 
 int GameMouseX()
 {
-    return mouse_x / screen_scale;
+    return std::clamp((mouse_x - origin_x) / screen_scale, 0, GAME_W - 1);
 }
 
 int GameMouseY()
 {
-    return mouse_y / screen_scale;
+    return std::clamp((mouse_y - origin_y) / screen_scale, 0, GAME_H - 1);
 }

@@ -5,16 +5,30 @@
 #include <allegro.h>
 
 constexpr int MIN_SCALE = 1;
-constexpr int MAX_SCALE = 4;
+constexpr int MAX_SCALE = 4;             // the largest --scale
+constexpr int MAX_FULLSCREEN_SCALE = 8;  // the largest a full screen picks by itself
 
-// How the picture is shown: scale 1 draws straight into the window, as the game always did; at a
-// larger scale the game draws into a 640x480 memory bitmap that stands in for `screen`, and each
-// screen loop presents it stretched into a window `scale` times larger.
+// How the picture is shown: a 640x480 window at scale 1 is drawn straight into, as the game always
+// did; otherwise the game draws into a 640x480 memory bitmap that stands in for `screen`, and each
+// screen loop presents it `scale` times larger, centred in the window or the whole screen.
 extern int screen_scale;  // 1..4
 
-// Sets the graphics mode: windowed, or full screen when asked and the driver allows it (else a
-// window, with a message on standard error). Returns the library's result: 0 on success.
-int SetUpDisplay(int scale, bool fullscreen);
+// The scale the picture is shown at on a desktop of desktop_w x desktop_h (0 x 0 when the library
+// cannot tell): the largest whole scale that fits, up to the scale asked for, or for a full
+// screen without --scale up to MAX_FULLSCREEN_SCALE; never below 1. An unknown desktop takes the
+// scale asked for. `clamped` is set when a scale asked for did not fit.
+struct DisplayScale {
+    int scale;
+    bool clamped;
+};
+DisplayScale ChooseScale(int scale, bool scale_given, bool fullscreen, int desktop_w,
+                         int desktop_h);
+
+// Sets the graphics mode: a window that fits the desktop, or the whole screen with the picture
+// centred when asked and the driver allows it (else a window, with a message on standard error).
+// A scale that does not fit is lowered, with a message on standard error. Returns the library's
+// result: 0 on success.
+int SetUpDisplay(int scale, bool scale_given, bool fullscreen);
 
 // Frees the stand-in picture and gives `screen` back to the library; before leaving graphics mode.
 void ShutDownDisplay();
@@ -43,7 +57,7 @@ private:
     int window_w_, window_h_;
 };
 
-// The pointer in the picture's coordinates (0..639, 0..479), at any scale.
+// The pointer in the picture's coordinates (0..639, 0..479), at any scale and position.
 int GameMouseX();
 int GameMouseY();
 

@@ -2,6 +2,7 @@
 // another copy's table, the name entry and the table rows.
 #include "HighScoreTable.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -95,6 +96,17 @@ void HighScoreName(const HighScoreEntry &entry, char *out)
     while (n < HIGH_SCORE_NAME_SIZE && entry.name[n] != '\0') n++;
     std::memcpy(out, entry.name, n);
     out[n] = '\0';
+}
+
+void SetHighScoreName(HighScoreEntry &entry, const char *typed)
+{
+    const char *end = typed;
+    while (end < typed + HIGH_SCORE_NAME_SIZE && *end != '\0') end++;
+    if (std::all_of(typed, end, [](char c) { return c == ' '; })) {
+        typed = DEFAULT_HIGH_SCORE_NAME;
+        end = typed + HIGH_SCORE_NAME_SIZE;
+    }
+    std::fill(std::copy(typed, end, entry.name), entry.name + HIGH_SCORE_NAME_SIZE, '\0');
 }
 
 int HighScorePlace(int32_t score)

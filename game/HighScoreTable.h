@@ -76,6 +76,10 @@ enum class NameKey {
 // Enter.
 NameKey NameEntryKey(char *name, int &length, int c, bool backspace_down, bool enter_down);
 
+// Stores the name typed at the name entry in the entry's 16-byte field. A name left empty, or of
+// spaces only, would show as a blank row: the default name stands in for it.
+void SetHighScoreName(HighScoreEntry &entry, const char *typed);
+
 // The five columns of one table row as drawn: rank and name, score, level, lines, pieces.
 struct HighScoreRow {
     char name[40];

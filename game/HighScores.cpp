@@ -1,5 +1,4 @@
 // The high-score screens: qualification and insertion, name entry, the table.
-#include <algorithm>
 #include <cstdio>
 
 #include "Button.h"
@@ -44,6 +43,10 @@ void ShowWaitingForTable()
     PresentScreen();
 }
 
+// Keyboard shortcuts of the reset question's two answers.
+constexpr int RESET_KEY_YES = 'y';
+constexpr int RESET_KEY_NO = 'n';
+
 void DrawTypedName()
 {
     FONT *f = DataFont(FONT_TITLE);
@@ -51,6 +54,15 @@ void DrawTypedName()
     textout_ex(screen, f, text, NAME_X, NAME_Y, COL_TEXT, -1);
     textout_ex(screen, f, "_", NAME_X + text_length(f, text), NAME_Y, COL_TEXT, -1);
     unscare_mouse();
+}
+
+// The question before a reset wipes the table: Yes by a click, Y or Enter; No by a click, N or Esc.
+bool ConfirmReset()
+{
+    UseGameDialogColours();
+    DialogScope dialog;
+    return alert("Reset the high-score table?", nullptr, nullptr, "Yes", "No", RESET_KEY_YES,
+                 RESET_KEY_NO) == 1;
 }
 
 }  // namespace
@@ -61,10 +73,7 @@ void GotHighScore()
     if (sound_on) PlaySoundA(SND_HIGH_SCORE);
     int place = InsertHighScore(Game);
     GetHighScore();
-    // The name field takes up to 16 characters, with no terminator when all are used.
-    char *name = HighScores[place].name;
-    std::fill(std::copy(text, std::find(text, text + HIGH_SCORE_NAME_SIZE, '\0'), name),
-              name + HIGH_SCORE_NAME_SIZE, '\0');
+    SetHighScoreName(HighScores[place], text);
     ViewHighScores();
 }
 
@@ -131,9 +140,13 @@ void ViewHighScores()
         }
         if (hit == &exit) return;
         if (hit == &reset) {
-            // No confirmation; the defaults reach the file at once (a failed write is silent).
-            SetDefaultHighScores();
-            WriteHighScoreFile(HIGH_SCORE_FILE, ShowWaitingForTable);
+            // Once confirmed, the defaults reach the file at once (a failed write is silent).
+            if (ConfirmReset()) {
+                SetDefaultHighScores();
+                WriteHighScoreFile(HIGH_SCORE_FILE, ShowWaitingForTable);
+            }
+            // An Esc that answered the question does not leave the table as well.
+            LatchEscape();
             DrawHighScores();
             exit.DrawButton();
             reset.DrawButton();

@@ -157,6 +157,8 @@ void Options()
             }
         }
         if (!clicked) {
+            // Esc leaves as the exit button does, as on every other screen.
+            if (EscapeDown()) break;
             WaitForTick();
             continue;
         }

@@ -1,5 +1,5 @@
-// What differs between the platforms the game builds for: graphics drivers, signals, the loss of
-// the display, the library's thread wake-ups.
+// What differs between the platforms the game builds for: graphics drivers, the window's class,
+// signals, the loss of the display, the sound system's own messages, the library's thread wake-ups.
 #include "Platform.h"
 
 #include <allegro.h>
@@ -16,6 +16,12 @@
 #endif
 #if defined(ALLEGRO_WITH_XWINDOWS) && defined(QVX_HAVE_XLIB)
 #include <X11/Xlib.h>
+#endif
+#ifdef ALLEGRO_WITH_XWINDOWS
+#include <xalleg.h>
+#endif
+#ifdef ALLEGRO_WITH_ALSADIGI
+#include <dlfcn.h>
 #endif
 
 int PlatformWindowedDriver()
@@ -94,3 +100,50 @@ void PlatformOnDisplayLost(void (*last_words)())
 void PlatformOnDisplayLost(void (*)()) {}
 
 #endif
+void PlatformSetWindowClass(const char *name, const char *window_class)
+{
+#ifdef ALLEGRO_WITH_XWINDOWS
+    // Only kept until the library makes its windows, which then carry the names from the start.
+    xwin_set_window_name(name, window_class);
+#else
+    (void)name;
+    (void)window_class;
+#endif
+}
+
+std::string PlatformNoDisplayReason()
+{
+#ifdef ALLEGRO_WITH_XWINDOWS
+    const char *display = std::getenv("DISPLAY");
+    if (display == nullptr || display[0] == '\0') return "DISPLAY is not set";
+    return std::string("the display \"") + display + "\" (DISPLAY) cannot be opened";
+#else
+    return "";
+#endif
+}
+
+#ifdef ALLEGRO_WITH_ALSADIGI
+namespace {
+
+// ALSA's error handler type; the lines it would print are dropped.
+using AlsaErrorHandler = void (*)(const char *file, int line, const char *function, int err,
+                                  const char *format, ...);
+using AlsaSetErrorHandler = int (*)(AlsaErrorHandler);
+
+void DropAlsaError(const char *, int, const char *, int, const char *, ...) {}
+
+}  // namespace
+#endif
+
+void PlatformQuietSoundErrors()
+{
+#ifdef ALLEGRO_WITH_ALSADIGI
+    // Allegro's ALSA drivers, loaded by the library, have brought ALSA in: it is reached without
+    // loading anything, and where it is absent there is nothing to quieten.
+    void *alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_NOLOAD);
+    if (alsa == nullptr) return;
+    auto set = reinterpret_cast<AlsaSetErrorHandler>(dlsym(alsa, "snd_lib_error_set_handler"));
+    if (set != nullptr) set(DropAlsaError);
+    dlclose(alsa);
+#endif
+}

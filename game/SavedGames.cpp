@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr int COL_GUI_DISABLED = 8;  // mid grey of the palette, for greyed-out dialog items
 // Keyboard shortcut of a message's single "OK" button.
 constexpr int ALERT_KEY_1 = 67;
 // The overwrite question: C answers "Cancel" (Esc does too); "OK" takes Enter or a click only,
@@ -22,15 +21,6 @@ constexpr int OVERWRITE_KEY_OK = 0;
 constexpr int OVERWRITE_KEY_CANCEL = 'c';
 // The file selector's default size.
 constexpr int DIALOG_DEFAULT_SIZE = -1;
-
-// The library's dialogs draw with palette indices; point them at readable entries of the game's
-// palette: white text on black, grey for what is disabled.
-void UseGameDialogColours()
-{
-    gui_fg_color = COL_WHITE;
-    gui_bg_color = COL_BLACK;
-    gui_mg_color = COL_GUI_DISABLED;
-}
 
 void KeepScreen()
 {

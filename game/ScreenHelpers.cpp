@@ -14,6 +14,7 @@
 namespace {
 
 constexpr int FOOTER_X = 150, FOOTER_Y = 468;
+constexpr int COL_GUI_DISABLED = 8;  // mid grey of the palette, for greyed-out dialog items
 
 }  // namespace
 
@@ -33,6 +34,13 @@ void DrawScreenBackground(int pattern, int border)
 void DrawFooter()
 {
     textout_ex(screen, font, FOOTER_LINE, FOOTER_X, FOOTER_Y, COL_TEXT, -1);
+}
+
+void UseGameDialogColours()
+{
+    gui_fg_color = COL_WHITE;
+    gui_bg_color = COL_BLACK;
+    gui_mg_color = COL_GUI_DISABLED;
 }
 
 void DrawFrame(int x1, int y1, int x2, int y2, int a, int b)

@@ -20,6 +20,10 @@ void Dtextout_centre(BITMAP *bmp, FONT *f, const char *s, int x, int y, int colo
 // Text on the screen with a one-pixel black outline; `centred` centres it on x.
 void OutlinedText(FONT *f, const char *s, int x, int y, int colour, bool centred);
 
+// The library's dialogs draw with palette indices; this points them at readable entries of the
+// game's palette: white text on black, grey for what is disabled.
+void UseGameDialogColours();
+
 // Writes the screen to quorvex.pcx in the working directory with the given palette.
 void TakeScreenshot(const RGB *pal);
 

@@ -10,11 +10,18 @@ extern int sound_installed;
 void Music();                // the game's module from its start, looping, if music is on
 void PlaySong(int index);    // MIDI item `index` once, if music is on
 void PlaySoundA(int index);  // sample item `index` at the sound volume
-void PlayEffect(int index, int volume);  // sample item `index` at `volume` (0..255), centred
-void StopSong();                         // the MIDI song, if one plays
-void StopMusic();                        // the game's module, if it plays
-void ApplyVolumes();  // both volumes to the library, the music volume to the module
-// The module's level for a music volume: 200 (the default) gives 60.
-int ModuleVolumeFor(int volume);
+// Sample item `index`, centred, at `loudness` (0..255) when the sound volume stands at its
+// default, and in proportion to the sound volume otherwise.
+void PlayEffect(int index, int loudness);
+void StopSong();   // the MIDI song, if one plays
+void StopMusic();  // the game's module, if it plays
+// Hands both volumes to the library and the module: Music Volume sets the module and the credits
+// song, Sound Volume only the effects (through each effect's own level).
+void ApplyVolumes();
+
+// The levels a volume (0..250) gives, each in proportion to it and at most 255.
+int ModuleVolumeFor(int volume);  // the module's: 200 (the default) gives 60
+int SongVolumeFor(int volume);    // the library's MIDI volume: at 200 as loud as the module
+int EffectVolumeFor(int loudness, int volume);  // an effect's, `loudness` at the default volume
 
 #endif

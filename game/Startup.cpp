@@ -6,6 +6,7 @@
 #include <ctime>
 #include <iterator>
 #include <mutex>
+#include <string>
 
 #include "Board.h"
 #include "Button.h"
@@ -74,6 +75,32 @@ void SaveResults()
         music_on = kept_music_on;
     }
     WriteSettingsFile(SETTINGS_FILE);
+}
+
+// The window's instance and class names, which the menu entry's StartupWMClass names.
+constexpr const char *WINDOW_NAME = "quorvex";
+constexpr const char *WINDOW_CLASS = "Quorvex";
+
+constexpr const char *NOSOUND_HINT = "To play without sound, start the game with --nosound.\n";
+
+// A start-up failure's first line for standard error: the game's words, then the library's own
+// text when it has one.
+std::string FailureLine(const char *what)
+{
+    std::string line = what;
+    if (allegro_error[0] != '\0') line = line + ": " + allegro_error;
+    return line + "\n";
+}
+
+// Says on standard error why the library could not start: without the window system the game
+// has nowhere to show itself.
+void ExplainNoLibrary()
+{
+    std::string reason = PlatformNoDisplayReason();
+    std::string text = FailureLine("Error initialising Allegro") +
+                       "The game needs a graphical desktop session" +
+                       (reason.empty() ? std::string() : ": " + reason) + ".\n";
+    std::fputs(text.c_str(), stderr);
 }
 
 }  // namespace
@@ -163,12 +190,13 @@ int QuorvexMain(int argc, char *argv[])
     kept_sound_on = sound_on;
     kept_music_on = music_on;
 
+    PlatformSetWindowClass(WINDOW_NAME, WINDOW_CLASS);
     {
         // Only the library's window thread starts here; the timer's thread (install_timer) keeps
         // its 10 ms ticks exact.
         BatchedWakeups batched;
         if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
-            std::printf("Error initialising Allegro\n%s\n", allegro_error);
+            ExplainNoLibrary();
             return 1;
         }
     }
@@ -177,7 +205,9 @@ int QuorvexMain(int argc, char *argv[])
     install_mouse();
     if (!line.nosound) reserve_voices(DIGITAL_VOICES, -1);
 
-    if (SetUpDisplay(line.scale, line.fullscreen) != 0) {
+    if (SetUpDisplay(line.scale, line.scale_given, line.fullscreen) != 0) {
+        // Standard error first: the message box waits for the player.
+        std::fputs(FailureLine("Error setting graphics mode").c_str(), stderr);
         allegro_message("Error setting graphics mode\n%s\n", allegro_error);
         return 1;
     }
@@ -190,12 +220,11 @@ int QuorvexMain(int argc, char *argv[])
     if (line.nosound) {
         GoWithoutSound();
     } else {
+        PlatformQuietSoundErrors();
         if (install_sound(DIGI_AUTODETECT, MIDI_AUTODETECT, argv[0]) != 0) {
             ShutDownDisplay();
-            allegro_message(
-                "Error initializing sound\n%s\n"
-                "To play without sound, start the game with --nosound.\n",
-                allegro_error);
+            std::fputs((FailureLine("Error initializing sound") + NOSOUND_HINT).c_str(), stderr);
+            allegro_message("Error initializing sound\n%s\n%s", allegro_error, NOSOUND_HINT);
             return 1;
         }
         // Also registers the module object type, which the datafile below needs.
@@ -204,8 +233,8 @@ int QuorvexMain(int argc, char *argv[])
             std::fflush(stdout);
             return 1;
         }
-        // Kept volumes other than the defaults take effect at once.
-        if (sound_volume != DEFAULT_VOLUME || music_volume != DEFAULT_VOLUME) ApplyVolumes();
+        // The kept volumes take effect at once; the defaults too, which set the song's level.
+        ApplyVolumes();
     }
 
     if (!FileExist(HIGH_SCORE_FILE)) {
@@ -227,6 +256,7 @@ int QuorvexMain(int argc, char *argv[])
     if (data == nullptr) {
         ShutDownDisplay();
         set_gfx_mode(GFX_TEXT, 0, 0, 0, 0);
+        std::fprintf(stderr, "Error loading %s\n", path);
         allegro_message("Error loading %s\n", path);
         std::exit(1);
     }

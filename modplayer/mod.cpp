@@ -63,7 +63,7 @@ extern "C" int install_mod(int voices)
     }
 
     mi.voice_count = voices;
-    set_song_playing(kFalse);
+    shared_engine().set_song_playing(kFalse);
     mi.speed_ratio = 100;
     mi.pitch_ratio = 100;
     mod_init = kTrue;
@@ -78,7 +78,7 @@ extern "C" void remove_mod(void)
 {
     {
         PlayerHold hold;
-        stop_song();
+        shared_engine().stop_song();
     }
     // Outside the hold: removing the timer waits for a callback in progress.
     remove_mod_timer();
@@ -103,36 +103,36 @@ extern "C" void play_mod(QVMOD *module, int loop)
     const PingPongCopies *copies =
         pingpong_copies_for(module);  // before the hold: a song playing keeps its ticks
     PlayerHold hold;
-    if (of) stop_song();
-    start_song(module, loop, copies);
+    if (of) shared_engine().stop_song();
+    shared_engine().start_song(module, loop, copies);
     update_mod_timer();
 }
 
 extern "C" void stop_mod(void)
 {
     PlayerHold hold;
-    stop_song();
+    shared_engine().stop_song();
 }
 
 extern "C" void pause_mod(void)
 {
     PlayerHold hold;
-    pause_song();
+    shared_engine().pause_song();
 }
 
 extern "C" void resume_mod(void)
 {
     PlayerHold hold;
-    resume_song();
+    shared_engine().resume_song();
 }
 
 extern "C" void toggle_pause_mode(void)
 {
     PlayerHold hold;
     if (mi.playing == kTrue && mi.paused == kTrue)
-        resume_song();
+        shared_engine().resume_song();
     else
-        pause_song();
+        shared_engine().pause_song();
 }
 
 extern "C" int is_mod_playing(void)
@@ -174,17 +174,17 @@ extern "C" void set_mod_pitch(int percent)
 extern "C" void next_mod_track(void)
 {
     PlayerHold hold;
-    request_track(std::min(mi.order_pos + 1, QVMOD_MAX_ORDERS));
+    shared_engine().request_track(std::min(mi.order_pos + 1, QVMOD_MAX_ORDERS));
 }
 
 extern "C" void prev_mod_track(void)
 {
     PlayerHold hold;
-    request_track(std::max(mi.order_pos - 1, 0));
+    shared_engine().request_track(std::max(mi.order_pos - 1, 0));
 }
 
 extern "C" void goto_mod_track(int position)
 {
     PlayerHold hold;
-    request_track(std::clamp(position, 0, QVMOD_MAX_ORDERS));
+    shared_engine().request_track(std::clamp(position, 0, QVMOD_MAX_ORDERS));
 }

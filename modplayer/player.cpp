@@ -1,37 +1,9 @@
 // Tick engine: advances the song one tick, reads rows, triggers notes, runs effects, programs the voices.
 #include "player_internal.h"
 
-#include <allegro/internal/aintern.h>
-
 #include <algorithm>
 
 namespace {
-
-bool note_module()
-{
-    return (mi.flags & QVMOD_FLAG_NOTES) != 0;
-}
-
-void silence_voices()
-{
-    for (int i = 0; i < mi.voice_count; i++) {
-        ci[i].volume = 0;
-        if (voice_table[i] < 0) continue;
-        voice_set_volume(voice_table[i], 0);
-        voice_stop(voice_table[i]);
-    }
-}
-
-void stop_voices()
-{
-    for (int i = 0; i < mi.voice_count; i++)
-        if (voice_table[i] >= 0) voice_stop(voice_table[i]);
-}
-
-int playing_channels()
-{
-    return std::min({of->channel_count, mi.voice_count, QVMOD_MAX_CHANNELS});
-}
 
 bool cell_slides(const NOTE_INFO *n)
 {
@@ -39,8 +11,31 @@ bool cell_slides(const NOTE_INFO *n)
            n->command == CMD_XM_TONE_PORTA_VOLSLIDE || (n->volume >= 0xF0 && n->volume <= 0xFF);
 }
 
+}  // namespace
+
+void Engine::silence_voices()
+{
+    for (int i = 0; i < mi.voice_count; i++) {
+        ci[i].volume = 0;
+        if (!voices_.has_voice(i)) continue;
+        voices_.set_volume(i, 0);
+        voices_.stop(i);
+    }
+}
+
+void Engine::stop_voices()
+{
+    for (int i = 0; i < mi.voice_count; i++)
+        if (voices_.has_voice(i)) voices_.stop(i);
+}
+
+int Engine::playing_channels() const
+{
+    return std::min({of->channel_count, mi.voice_count, QVMOD_MAX_CHANNELS});
+}
+
 // Target of a tone portamento: the cell's note plus the channel's transpose, or none.
-int porta_target(int ch, const NOTE_INFO *n)
+int Engine::porta_target(int ch, const NOTE_INFO *n) const
 {
     return n->note >= 1 ? n->note + ci[ch].transpose : 0;
 }
@@ -48,7 +43,7 @@ int porta_target(int ch, const NOTE_INFO *n)
 // ---------------------------------------------------------------- row passes
 
 // True when a cell set the tempo.
-bool first_row_pass()
+bool Engine::first_row_pass()
 {
     bool tempo_set = false;
     const int channels = std::min(of->channel_count, QVMOD_MAX_CHANNELS);
@@ -66,7 +61,7 @@ bool first_row_pass()
     return tempo_set;
 }
 
-void extended_command(int ch, int param)
+void Engine::extended_command(int ch, int param)
 {
     const int x = param & 15;
     switch (param >> 4) {
@@ -74,7 +69,7 @@ void extended_command(int ch, int param)
     case EXT_FINE_PORTA_DOWN: parse_ext_fine_porta_down(ch, x); break;
     case EXT_GLISSANDO: parse_ext_glissando(ch, x); break;
     case EXT_VIBRATO_WAVEFORM: parse_ext_vibrato_waveform(ch, x); break;
-    case EXT_SET_FINETUNE: parse_ext_set_finetune(ch, x); break;
+    case EXT_SET_FINETUNE: break;  // finetune: no action
     case EXT_TREMOLO_WAVEFORM: parse_ext_tremolo_waveform(ch, x); break;
     case EXT_SET_PAN: parse_ext_set_pan(ch, x); break;
     case EXT_RETRIGGER: parse_ext_retrigger(ch, x); break;
@@ -91,7 +86,7 @@ void extended_command(int ch, int param)
     }
 }
 
-void row_command(int ch, const NOTE_INFO *n, int s)
+void Engine::row_command(int ch, const NOTE_INFO *n, int s)
 {
     CHANNEL_STATE &c = ci[ch];
     const int param = n->extcommand;
@@ -158,7 +153,37 @@ void row_command(int ch, const NOTE_INFO *n, int s)
     }
 }
 
-void second_row_pass()
+namespace {
+
+// A cell that sets or slides the channel's volume: in a note module it ends the silence a tremor
+// left, as FastTracker 2 keeps a tremor's output volume until the volume is set again.
+bool sets_volume(const NOTE_INFO *n)
+{
+    constexpr int kVolumeColumnFirst = 0x10;  // set volume 0x10..0x50, slides up to 0x9F
+    constexpr int kVolumeColumnLast = 0x9F;
+    if (n->volume >= kVolumeColumnFirst && n->volume <= kVolumeColumnLast) return true;
+    switch (n->command) {
+    case CMD_SET_VOLUME:
+    case CMD_PRO_VOLSLIDE:
+    case CMD_TONE_PORTA_VOLSLIDE:
+    case CMD_VIBRATO_VOLSLIDE:
+    case CMD_TREMOLO:
+    case CMD_RETRIG_VOLSLIDE:
+    case CMD_XM_TONE_PORTA_VOLSLIDE:
+    case CMD_XM_VIBRATO_VOLSLIDE:
+    case CMD_XM_VOLSLIDE: return true;
+    case CMD_EXTENDED: {
+        const int sub = n->extcommand >> 4;
+        return sub == EXT_FINE_VOLUME_UP || sub == EXT_FINE_VOLUME_DOWN ||
+               sub == EXT_XM_FINE_VOLUME_UP || sub == EXT_XM_FINE_VOLUME_DOWN;
+    }
+    default: return false;
+    }
+}
+
+}  // namespace
+
+void Engine::second_row_pass()
 {
     const int channels = playing_channels();
     for (int ch = 0; ch < channels; ch++) {
@@ -182,7 +207,9 @@ void second_row_pass()
                 c.volume = of->sample_info[s].volume;
             }
         }
-        if ((n->note > 0 || s >= 0) && !slides) {
+        const bool triggers = (n->note > 0 || s >= 0) && !slides;
+        if (triggers || (s >= 0 && note_module()) || sets_volume(n)) tremor_silent_[ch] = false;
+        if (triggers) {
             c.tremor_count = 0;
             c.porta_target = 0;
             if (c.vibrato_waveform <= 2) c.vibrato_pos = 0;
@@ -197,14 +224,14 @@ void second_row_pass()
         row_command(ch, n, s);
 
         c.temp_pan = c.pan;
-        c.temp_volume = c.volume;
+        c.temp_volume = tremor_silent_[ch] && note_module() ? 0 : c.volume;
         c.temp_period = c.period;
     }
 }
 
 // ---------------------------------------------------------------- effect passes
 
-void first_effect_pass()
+void Engine::first_effect_pass()
 {
     const int channels = playing_channels();
     for (int ch = 0; ch < channels; ch++) {
@@ -232,7 +259,7 @@ void first_effect_pass()
     }
 }
 
-void second_effect_pass()
+void Engine::second_effect_pass()
 {
     const int channels = playing_channels();
     for (int ch = 0; ch < channels; ch++) {
@@ -246,55 +273,6 @@ void second_effect_pass()
 
 // ---------------------------------------------------------------- output pass
 
-// Allegro's mixer keeps a voice's frequency in 20.12 fixed point: from 2^19 Hz on it turns
-// negative and the voice runs backwards out of its sample.
-constexpr long long kMaxVoiceFrequency = (1 << 19) - 1;
-
-// Frames in the loop each channel's voice plays (0: no loop). The mixer wraps a loop at most once
-// per output frame, so a voice must not step further than one loop length per frame.
-int g_voice_loop_frames[QVMOD_MAX_CHANNELS];
-
-long long voice_frequency_limit(int ch)
-{
-    if (g_voice_loop_frames[ch] <= 0) return kMaxVoiceFrequency;
-    const int rate = get_mixer_frequency();
-    if (rate <= 0) return kMaxVoiceFrequency;
-    return std::min(kMaxVoiceFrequency, static_cast<long long>(g_voice_loop_frames[ch]) * rate);
-}
-
-// Allegro's software mixer steps through a sample by frequency x 256 / mixing rate, cut to a whole
-// number, so every rate it plays is flat by up to a 256th of the mixing rate (172 Hz at 44.1 kHz):
-// notes go out of tune each by its own amount and slides move in coarse steps. Where that mixer
-// plays the voices, each channel hands it the rate whose step, added up tick after tick, stays
-// within half a step of the wanted one; a note's start begins the sum afresh. A driver that sets
-// a voice's rate itself gets the wanted rate as it is.
-constexpr int kMixerStepBits = 8;
-constexpr int kErrorBits = 16;  // fraction bits of the summed step error
-constexpr long long kHalfStep = 1LL << (kErrorBits - 1);
-
-long long g_step_error[QVMOD_MAX_CHANNELS];  // wanted minus played steps so far
-int g_wanted_frequency[QVMOD_MAX_CHANNELS];
-
-bool mixer_rounds_rates()
-{
-    return digi_driver && digi_driver->set_frequency == _mixer_set_frequency &&
-           get_mixer_frequency() > 0;
-}
-
-int voice_rate_for(int ch, long long hz, long long limit)
-{
-    if (!mixer_rounds_rates()) return static_cast<int>(hz);
-    const long long rate = get_mixer_frequency();
-    const long long wanted = (hz << (kMixerStepBits + kErrorBits)) / rate;
-    const long long most = (limit << kMixerStepBits) / rate;
-    const long long sum = wanted + g_step_error[ch];
-    const long long step = std::clamp((sum + kHalfStep) >> kErrorBits, 0LL, most);
-    g_step_error[ch] = std::clamp(sum - (step << kErrorBits), -kHalfStep, kHalfStep);
-    // The lowest rate the mixer turns into this step; a step of 0 still needs a rate above 0.
-    const long long mixer_unit = 1LL << kMixerStepBits;
-    return static_cast<int>(std::max(1LL, (step * rate + mixer_unit - 1) / mixer_unit));
-}
-
 // The instrument vibrato of note modules (each sample's type, sweep, depth and rate), added to
 // the period sent to the voice. A note starts it at position 0; its depth grows over `sweep`
 // ticks and stops growing at key off. The tick reads the wave before moving along it, so a note's
@@ -304,12 +282,9 @@ constexpr int kAutoWaveMax = 64;       // wave points run -64..64
 constexpr int kAutoDepthShift = 8;     // the depth is kept in 256ths while it sweeps
 constexpr int kAutoVibratoShift = 14;  // wave x depth in 256ths, down to period units
 
-struct AutoVibrato {
-    int pos;    // 0..255 along the wave
-    int depth;  // current depth in 256ths
-};
-AutoVibrato g_auto_vibrato[QVMOD_MAX_CHANNELS];
+namespace {
 
+// A wave point for the wave type at a position 0..255 along it.
 int auto_vibrato_wave(int type, int pos)
 {
     switch (type & 3) {
@@ -324,13 +299,15 @@ int auto_vibrato_wave(int type, int pos)
     }
 }
 
-int auto_vibrato_step(int ch, bool started)
+}  // namespace
+
+int Engine::auto_vibrato_step(int ch, bool started)
 {
     const CHANNEL_STATE &c = ci[ch];
     if (!note_module() || c.sample < 0 || c.sample >= of->sample_count) return 0;
     const SAMPLE_INFO &si = of->sample_info[c.sample];
     const int full = std::clamp(si.vibrato_depth, 0, 255) << kAutoDepthShift;
-    AutoVibrato &a = g_auto_vibrato[ch];
+    AutoVibrato &a = auto_vibrato_[ch];  // pos 0..255 along the wave, depth in 256ths
     if (started) a = {0, si.vibrato_sweep > 0 ? 0 : full};
     if (full == 0) return 0;
     const int delta = (auto_vibrato_wave(si.vibrato_type, a.pos) * a.depth) >> kAutoVibratoShift;
@@ -340,14 +317,13 @@ int auto_vibrato_step(int ch, bool started)
     return delta;
 }
 
-void output_pass()
+void Engine::output_pass()
 {
     const int channels = playing_channels();
     for (int ch = 0; ch < channels; ch++) {
         CHANNEL_STATE &c = ci[ch];
         if (c.note_delay != 0) continue;
-        const int v = voice_table[ch];
-        if (v < 0) continue;
+        if (!voices_.has_voice(ch)) continue;
         c.period = std::clamp(c.period, -kMaxPeriod, kMaxPeriod);
         c.temp_period = std::clamp(c.temp_period, kMinOutputPeriod, kMaxPeriod);
         c.volume = std::clamp(c.volume, 0, kMaxVolume);
@@ -357,21 +333,7 @@ void output_pass()
 
         const bool sample_ok = c.sample >= 0 && c.sample < of->sample_count;
         const bool kick = c.kick == kTrue && sample_ok;
-        if (kick) {
-            const SAMPLE *spl = &of->samples[c.sample];
-            // A loop that covers no frames is played once rather than handed to the mixer.
-            const int loop =
-                spl->loop_end > spl->loop_start ? of->sample_info[c.sample].loop_type : 0;
-            // A ping-pong loop plays as the forward loop of its unrolled copy (see pingpong_copy);
-            // without a copy it loops forwards over the sample itself.
-            if (loop & QVMOD_LOOP_BIDIR)
-                if (const SAMPLE *copy = pingpong_copy(c.sample)) spl = copy;
-            reallocate_voice(v, spl);
-            const bool looped = (loop & (QVMOD_LOOP_FORWARD | QVMOD_LOOP_BIDIR)) != 0;
-            if (looped) voice_set_playmode(v, PLAYMODE_LOOP);
-            g_voice_loop_frames[ch] =
-                looped ? static_cast<int>(spl->loop_end - spl->loop_start) : 0;
-        }
+        if (kick) voices_.assign(ch, *of, c.sample);
         if (c.set_position == kTrue) {
             // An offset past the end plays the sample's last frame rather than memory beyond it.
             int pos = std::max(c.sample_offset, 0);
@@ -380,40 +342,38 @@ void output_pass()
                 if (static_cast<unsigned long>(pos) >= len)
                     pos = len > 0 ? static_cast<int>(len - 1) : 0;
             }
-            voice_set_position(v, pos);
+            voices_.set_position(ch, pos);
             c.set_position = 0;
         }
-        if (kick) g_step_error[ch] = 0;
         const int vibrato = auto_vibrato_step(ch, kick);
         if (c.period > 0) {
-            const long long limit = voice_frequency_limit(ch);
             const int period = std::max(c.temp_period + vibrato, kMinOutputPeriod);
-            const long long hz = std::clamp(
-                static_cast<long long>(period2pitch(period)) * mi.pitch_ratio / 100, 0LL, limit);
-            g_wanted_frequency[ch] = static_cast<int>(hz);
-            voice_set_frequency(v, voice_rate_for(ch, hz, limit));
+            const long long hz =
+                std::clamp(static_cast<long long>(period2pitch(period)) * mi.pitch_ratio / 100, 0LL,
+                           static_cast<long long>(kMaxVoiceFrequency));
+            wanted_frequency_[ch] = static_cast<int>(hz);
+            voices_.set_frequency(ch, static_cast<int>(hz));
         }
         process_envelope(&c.volume_env, kEnvVolumeDefault, c.key_off);
         process_envelope(&c.pan_env, kEnvPanDefault, c.key_off);
-        voice_set_volume(v, calc_volume(ch));
-        voice_set_pan(v, calc_pan(ch));
+        voices_.set_volume(ch, calc_volume(ch));
+        voices_.set_pan(ch, calc_pan(ch));
         if (c.key_off == kTrue) c.fade_volume = std::max(c.fade_volume - c.fadeout, 0);
-        if (kick) voice_start(v);
+        if (kick) voices_.start(ch);
         if (c.kick == kTrue) c.kick = 0;
     }
 }
 
-}  // namespace
-
-int wanted_voice_frequency(int ch)
+int Engine::wanted_voice_frequency(int ch) const
 {
-    return ch >= 0 && ch < QVMOD_MAX_CHANNELS ? g_wanted_frequency[ch] : 0;
+    return ch >= 0 && ch < QVMOD_MAX_CHANNELS ? wanted_frequency_[ch] : 0;
 }
 
 // ---------------------------------------------------------------- one tick
 
-bool run_mod_tick(void)
+bool Engine::run_mod_tick(void)
 {
+    last_step = SongStep::PatternDelay;  // until a row is read
     if (!of || mi.busy == kTrue || mi.paused == kTrue) return false;
 
     if (mi.request_row != 0) {
@@ -437,6 +397,7 @@ bool run_mod_tick(void)
     }
 
     const SongStep step = advance_song_position(mi, *of, ci, playing_channels(), mi.voice_count);
+    last_step = step;
     if (step == SongStep::PatternDelay) return false;
     if (step == SongStep::End) {
         stop_voices();
@@ -465,7 +426,7 @@ bool run_mod_tick(void)
 
 // ---------------------------------------------------------------- note triggers
 
-void parse_old_note(int ch, int note, int s)
+void Engine::parse_old_note(int ch, int note, int s)
 {
     CHANNEL_STATE &c = ci[ch];
     const bool valid = s >= 0 && s < of->sample_count;
@@ -487,7 +448,7 @@ void parse_old_note(int ch, int note, int s)
     c.kick = kTrue;
 }
 
-void parse_new_note(int ch, int note, int s)
+void Engine::parse_new_note(int ch, int note, int s)
 {
     CHANNEL_STATE &c = ci[ch];
     if (note >= 1) {
@@ -512,7 +473,7 @@ void parse_new_note(int ch, int note, int s)
     restart_instrument(ch);
 }
 
-void restart_instrument(int ch)
+void Engine::restart_instrument(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     c.key_off = 0;
@@ -535,7 +496,7 @@ void restart_instrument(int ch)
     }
 }
 
-void reset_volume_and_pan(int ch, int s)
+void Engine::reset_volume_and_pan(int ch, int s)
 {
     CHANNEL_STATE &c = ci[ch];
     const int k = get_qvmod_sample_no(s, c.note);
@@ -544,7 +505,7 @@ void reset_volume_and_pan(int ch, int s)
     c.pan = of->sample_info[k].pan;
 }
 
-int get_qvmod_sample_no(int instrument, int note)
+int Engine::get_qvmod_sample_no(int instrument, int note) const
 {
     if (!(mi.flags & QVMOD_FLAG_NOTES)) return instrument;
     const int last = of->sample_count - 1;
@@ -557,7 +518,7 @@ int get_qvmod_sample_no(int instrument, int note)
 
 // ---------------------------------------------------------------- volume and pan
 
-int calc_volume(int ch)
+int Engine::calc_volume(int ch) const
 {
     // Inputs held to their ranges so no product can overflow, whatever a handler left behind.
     const CHANNEL_STATE &c = ci[ch];
@@ -570,7 +531,7 @@ int calc_volume(int ch)
     return (v * (master * env)) >> 14;
 }
 
-int calc_pan(int ch)
+int Engine::calc_pan(int ch) const
 {
     const CHANNEL_STATE &c = ci[ch];
     const int temp_pan = std::clamp(c.temp_pan, 0, kMaxPan);

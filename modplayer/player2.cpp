@@ -137,7 +137,7 @@ int period_grid(int i)
 
 // ---------------------------------------------------------------- conversions
 
-extern "C" int note2period(int note, int c2spd)
+int Engine::note2period(int note, int c2spd) const
 {
     if (mi.flags & QVMOD_FLAG_LINEAR) {
         note = std::clamp(note, 0, kMaxNote);
@@ -163,7 +163,7 @@ extern "C" int note2period(int note, int c2spd)
     return static_cast<int>(kAmigaClock4 / rate);
 }
 
-extern "C" int period2pitch(int period)
+int Engine::period2pitch(int period) const
 {
     if ((mi.flags & (QVMOD_FLAG_NOTES | QVMOD_FLAG_LINEAR)) ==
         (QVMOD_FLAG_NOTES | QVMOD_FLAG_LINEAR)) {
@@ -187,7 +187,7 @@ extern "C" int interpolate(int pos, int pos_a, int pos_b, int value_a, int value
 
 // The search stops at the end of the note grid: a period below the grid's shortest note (or 0
 // and below) has no note above it, and the search then gives the grid's end or the period itself.
-extern "C" int find_lower_period(int period, int semitones)
+int Engine::find_lower_period(int period, int semitones) const
 {
     int result = period;
     int i = 0;
@@ -211,6 +211,22 @@ extern "C" int find_lower_period(int period, int semitones)
     return result;
 }
 
+// The interface's conversions follow the song the shared engine plays.
+extern "C" int note2period(int note, int c2spd)
+{
+    return shared_engine().note2period(note, c2spd);
+}
+
+extern "C" int period2pitch(int period)
+{
+    return shared_engine().period2pitch(period);
+}
+
+extern "C" int find_lower_period(int period, int semitones)
+{
+    return shared_engine().find_lower_period(period, semitones);
+}
+
 // ---------------------------------------------------------------- ProTracker effects
 
 namespace {
@@ -227,21 +243,32 @@ int wrap_position(int pos)
     return ((pos + 128) & 255) - 128;
 }
 
+// The interface's engine draws its random wave from the C library's generator, which the game
+// shares; render states, which touch nothing global, each draw from a generator of their own (an
+// LCG's high bits), so engines on different threads neither share nor disturb one sequence.
+constexpr unsigned kRandomMultiplier = 1103515245u;
+constexpr unsigned kRandomIncrement = 12345u;
+constexpr int kRandomShift = 16;
+
+}  // namespace
+
 // One point of the vibrato/tremolo wave for a signed 8-bit position: magnitude only, the
 // caller applies the sign of the half-wave.
-int wave_point(int waveform, int pos)
+int Engine::wave_point(int waveform, int pos)
 {
     const int i = (pos >> 2) & 31;
     switch (waveform & kWaveformMask) {
     case kWaveRamp: return pos < 0 ? kWaveMax - 8 * i : 8 * i;
     case kWaveSquare: return kWaveMax;
-    case kWaveRandom: return std::rand() % kWaveMax;
+    case kWaveRandom:
+        if (shared_) return std::rand() % kWaveMax;
+        random_state_ = random_state_ * kRandomMultiplier + kRandomIncrement;
+        return static_cast<int>((random_state_ >> kRandomShift) % kWaveMax);
     default: return vib_table[i];
     }
 }
 
-// The fields vibrato and tremolo each keep in a channel.
-struct Wave {
+struct Engine::Wave {
     int &on;
     int &waveform;
     int &pos;
@@ -250,20 +277,22 @@ struct Wave {
     int &shift;
 };
 
-Wave vibrato_of(CHANNEL_STATE &c)
+namespace {
+
+Engine::Wave vibrato_of(CHANNEL_STATE &c)
 {
     return {c.vibrato_on,    c.vibrato_waveform, c.vibrato_pos,
             c.vibrato_speed, c.vibrato_depth,    c.vibrato_shift};
 }
 
-Wave tremolo_of(CHANNEL_STATE &c)
+Engine::Wave tremolo_of(CHANNEL_STATE &c)
 {
     return {c.tremolo_on,    c.tremolo_waveform, c.tremolo_pos,
             c.tremolo_speed, c.tremolo_depth,    c.tremolo_shift};
 }
 
 // The row's set-up of vibrato and tremolo: a speed or depth nibble of 0 keeps the last one.
-void start_wave(const Wave &w, int param, int shift)
+void start_wave(const Engine::Wave &w, int param, int shift)
 {
     w.on = kTrue;
     w.shift = shift;
@@ -271,9 +300,11 @@ void start_wave(const Wave &w, int param, int shift)
     if (param & 15) w.depth = param & 15;
 }
 
+}  // namespace
+
 // The shared step of vibrato and tremolo: base -/+ the wave's delta; the position moves on
 // every tick but the row's first.
-int wave_step(int base, const Wave &w)
+int Engine::wave_step(int base, const Wave &w)
 {
     const int p = wrap_position(w.pos);
     const int delta = (wave_point(w.waveform, p) * w.depth) >> std::clamp(w.shift, 0, 31);
@@ -281,9 +312,7 @@ int wave_step(int base, const Wave &w)
     return p < 0 ? base - delta : base + delta;
 }
 
-}  // namespace
-
-void parse_arpeggio(int ch, int param)
+void Engine::parse_arpeggio(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0 || param == 0) return;
@@ -305,7 +334,9 @@ constexpr int kSemitoneUpShift = 16;
 // The period `semitones` above the note the channel plays, counted from its actual period, so a
 // tuned or slid note keeps its chord: period modules scale the period, linear note modules step
 // 64 units a semitone, Amiga-table note modules take the table's period of the note above.
-int arpeggio_period(const CHANNEL_STATE &c, int semitones)
+}  // namespace
+
+int Engine::arpeggio_period(const CHANNEL_STATE &c, int semitones) const
 {
     if (semitones == 0) return c.period;
     if (mi.flags & QVMOD_FLAG_LINEAR) return c.period - kUnitsPerSemitone * semitones;
@@ -314,10 +345,8 @@ int arpeggio_period(const CHANNEL_STATE &c, int semitones)
     return static_cast<int>((scaled + (1LL << (kSemitoneUpShift - 1))) >> kSemitoneUpShift);
 }
 
-}  // namespace
-
 // The lasting period never moves; ticks cycle base, +hi, +lo semitones.
-void do_arpeggio(int ch)
+void Engine::do_arpeggio(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     switch (mi.tick % 3) {
@@ -328,7 +357,7 @@ void do_arpeggio(int ch)
 }
 
 // Codes 1 and 2 share one amount; a zero parameter reuses it in the new direction.
-void parse_pro_porta_up(int ch, int param)
+void Engine::parse_pro_porta_up(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     c.pro_porta_on = kTrue;
@@ -336,7 +365,7 @@ void parse_pro_porta_up(int ch, int param)
     c.pro_porta_amount = -std::abs(c.pro_porta_amount);
 }
 
-void parse_pro_porta_down(int ch, int param)
+void Engine::parse_pro_porta_down(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     c.pro_porta_on = kTrue;
@@ -345,7 +374,7 @@ void parse_pro_porta_down(int ch, int param)
 }
 
 // target is a 1-based note (plus transpose where the caller adds it); 0 keeps the old target.
-void parse_slide2period(int ch, int speed, int target)
+void Engine::parse_slide2period(int ch, int speed, int target)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
@@ -357,7 +386,7 @@ void parse_slide2period(int ch, int speed, int target)
 }
 
 // Moves towards the target and stops on it, never past it.
-void do_slide2period(int ch)
+void Engine::do_slide2period(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     c.period -= c.porta_speed;
@@ -367,31 +396,31 @@ void do_slide2period(int ch)
     c.temp_period = c.period;
 }
 
-void parse_vibrato(int ch, int param, int shift)
+void Engine::parse_vibrato(int ch, int param, int shift)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period != 0) start_wave(vibrato_of(c), param, shift);
 }
 
-void do_vibrato(int ch)
+void Engine::do_vibrato(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     c.temp_period = wave_step(c.period, vibrato_of(c));
 }
 
-void parse_tremolo(int ch, int param, int shift)
+void Engine::parse_tremolo(int ch, int param, int shift)
 {
     start_wave(tremolo_of(ci[ch]), param, shift);
 }
 
-void do_tremolo(int ch)
+void Engine::do_tremolo(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     c.temp_volume = wave_step(c.volume, tremolo_of(c));
 }
 
 // No memory: a zero parameter leaves the row without a slide.
-void parse_pro_volslide(int ch, int param)
+void Engine::parse_pro_volslide(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     const int hi = (param >> 4) & 15;
@@ -403,7 +432,7 @@ void parse_pro_volslide(int ch, int param)
 }
 
 // x = 0 repeats the last fine slide only if it went the same way.
-void parse_ext_fine_porta_up(int ch, int x)
+void Engine::parse_ext_fine_porta_up(int ch, int x)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
@@ -415,7 +444,7 @@ void parse_ext_fine_porta_up(int ch, int x)
     c.period += c.fine_porta_memory;
 }
 
-void parse_ext_fine_porta_down(int ch, int x)
+void Engine::parse_ext_fine_porta_down(int ch, int x)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
@@ -426,44 +455,42 @@ void parse_ext_fine_porta_down(int ch, int x)
     c.period += c.fine_porta_memory;
 }
 
-void parse_ext_glissando(int ch, int x)
+void Engine::parse_ext_glissando(int ch, int x)
 {
     ci[ch].glissando = x != 0 ? kTrue : kFalse;
 }
 
-void parse_ext_vibrato_waveform(int ch, int x)
+void Engine::parse_ext_vibrato_waveform(int ch, int x)
 {
     ci[ch].vibrato_waveform = x;
 }
 
-void parse_ext_set_finetune(int, int) {}  // finetune: no action
-
-void parse_ext_tremolo_waveform(int ch, int x)
+void Engine::parse_ext_tremolo_waveform(int ch, int x)
 {
     ci[ch].tremolo_waveform = x;
 }
 
-void parse_ext_set_pan(int ch, int x)
+void Engine::parse_ext_set_pan(int ch, int x)
 {
     ci[ch].pan = kPanStep * x;
 }
 
-void parse_ext_retrigger(int ch, int x)
+void Engine::parse_ext_retrigger(int ch, int x)
 {
     ci[ch].retrig_interval = x;
 }
 
-void parse_ext_fine_volume_up(int ch, int x)
+void Engine::parse_ext_fine_volume_up(int ch, int x)
 {
     ci[ch].volume += x;
 }
 
-void parse_ext_fine_volume_down(int ch, int x)
+void Engine::parse_ext_fine_volume_down(int ch, int x)
 {
     ci[ch].volume -= x;
 }
 
-void parse_ext_note_cut(int ch, int x)
+void Engine::parse_ext_note_cut(int ch, int x)
 {
     CHANNEL_STATE &c = ci[ch];
     c.note_cut = x;
@@ -471,12 +498,12 @@ void parse_ext_note_cut(int ch, int x)
 }
 
 // S3M SAx: x = 0..7 lands right of centre, 8..15 left of it.
-void parse_ext_stereo_control(int ch, int x)
+void Engine::parse_ext_stereo_control(int ch, int x)
 {
     ci[ch].pan = kPanStep * (x < 8 ? x + 8 : x - 8);
 }
 
-void parse_ext_xm_fine_porta_up(int ch, int x)
+void Engine::parse_ext_xm_fine_porta_up(int ch, int x)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
@@ -484,7 +511,7 @@ void parse_ext_xm_fine_porta_up(int ch, int x)
     c.period += c.xm_fine_up_memory;
 }
 
-void parse_ext_xm_fine_porta_down(int ch, int x)
+void Engine::parse_ext_xm_fine_porta_down(int ch, int x)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
@@ -492,7 +519,7 @@ void parse_ext_xm_fine_porta_down(int ch, int x)
     c.period += c.xm_fine_down_memory;
 }
 
-void parse_ext_xm_fine_volume_up(int ch, int x)
+void Engine::parse_ext_xm_fine_volume_up(int ch, int x)
 {
     CHANNEL_STATE &c = ci[ch];
     if (x != 0) c.xm_fine_vol_up_memory = x;
@@ -500,7 +527,7 @@ void parse_ext_xm_fine_volume_up(int ch, int x)
     c.temp_volume += c.xm_fine_vol_up_memory;
 }
 
-void parse_ext_xm_fine_volume_down(int ch, int x)
+void Engine::parse_ext_xm_fine_volume_down(int ch, int x)
 {
     CHANNEL_STATE &c = ci[ch];
     if (x != 0) c.xm_fine_vol_down_memory = -x;
@@ -508,13 +535,13 @@ void parse_ext_xm_fine_volume_down(int ch, int x)
     c.temp_volume += c.xm_fine_vol_down_memory;
 }
 
-void parse_ext_note_delay(int ch, int x)
+void Engine::parse_ext_note_delay(int ch, int x)
 {
     ci[ch].note_delay = x;
 }
 
 // The delayed note starts on its tick; until then the channel's voice is left alone.
-void do_note_delay(int ch)
+void Engine::do_note_delay(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     if (mi.tick == c.note_delay) {

@@ -28,14 +28,14 @@ int retrig_volume(int mode, int volume)
 
 }  // namespace
 
-void parse_set_global_volume(int param)
+void Engine::parse_set_global_volume(int param)
 {
     mi.global_volume = std::clamp(param, 0, kMaxGlobalVolume);
 }
 
 // Fine forms act once on the row's first tick, coarse ones on the later ticks; 0 repeats the
 // last values and a parameter with two ordinary nibbles does nothing.
-void parse_s3m_volslide(int ch, int param)
+void Engine::parse_s3m_volslide(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     const int hi = (param >> 4) & 15;
@@ -58,7 +58,7 @@ void parse_s3m_volslide(int ch, int param)
     c.s3m_volslide_on = kTrue;
 }
 
-void do_s3m_volslide(int ch)
+void Engine::do_s3m_volslide(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     const int change = mi.tick == 0 ? c.s3m_volslide_fine : c.s3m_volslide_amount;
@@ -66,10 +66,8 @@ void do_s3m_volslide(int ch)
     c.temp_volume += change;
 }
 
-namespace {
-
 // sign +1 slides down (period rises), -1 up; both directions share the memories.
-void s3m_porta(int ch, int param, int sign)
+void Engine::s3m_porta(int ch, int param, int sign)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
@@ -90,19 +88,17 @@ void s3m_porta(int ch, int param, int sign)
     c.s3m_porta_on = kTrue;
 }
 
-}  // namespace
-
-void parse_s3m_porta_down(int ch, int param)
+void Engine::parse_s3m_porta_down(int ch, int param)
 {
     s3m_porta(ch, param, 1);
 }
 
-void parse_s3m_porta_up(int ch, int param)
+void Engine::parse_s3m_porta_up(int ch, int param)
 {
     s3m_porta(ch, param, -1);
 }
 
-void do_s3m_porta(int ch)
+void Engine::do_s3m_porta(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     const int change = mi.tick == 0 ? c.s3m_porta_fine_amount : c.s3m_porta_amount;
@@ -110,7 +106,7 @@ void do_s3m_porta(int ch)
     c.temp_period += change;
 }
 
-void parse_tremor(int ch, int param)
+void Engine::parse_tremor(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     c.tremor_param = (((param >> 4) & 15) + 1) * 256 + (param & 15) + 1;
@@ -118,7 +114,7 @@ void parse_tremor(int ch, int param)
 }
 
 // The count runs on across rows (a triggered note resets it), so the rhythm continues.
-void do_tremor(int ch)
+void Engine::do_tremor(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     const int on = (c.tremor_param >> 8) & 31;
@@ -126,10 +122,11 @@ void do_tremor(int ch)
     if (on + off == 0) return;
     c.tremor_count = std::max(c.tremor_count, 0) % (on + off);
     c.temp_volume = c.tremor_count < on ? c.volume : 0;
+    tremor_silent_[ch] = c.tremor_count >= on;
     c.tremor_count++;
 }
 
-void parse_s3m_arpeggio(int ch, int param)
+void Engine::parse_s3m_arpeggio(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
@@ -137,7 +134,7 @@ void parse_s3m_arpeggio(int ch, int param)
     if (param != 0) c.arpeggio_param = param;
 }
 
-void parse_retrig_volslide(int ch, int param)
+void Engine::parse_retrig_volslide(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     if (param != 0) {
@@ -148,7 +145,7 @@ void parse_retrig_volslide(int ch, int param)
 }
 
 // The output pass restarts the note and clamps what the volume change leaves.
-void do_retrig_volslide(int ch)
+void Engine::do_retrig_volslide(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.retrig_ticks < 1 || mi.tick % c.retrig_ticks != 0) return;
@@ -157,7 +154,7 @@ void do_retrig_volslide(int ch)
     c.temp_volume = retrig_volume(c.retrig_volume_mode, c.temp_volume);
 }
 
-void parse_s3m_set_pan(int ch, int param)
+void Engine::parse_s3m_set_pan(int ch, int param)
 {
     if (param == 0)
         ci[ch].pan = 0;
@@ -166,7 +163,7 @@ void parse_s3m_set_pan(int ch, int param)
 }
 
 // The volume column runs before the command column, so a command acting on the same field wins.
-void parse_volume_command(int ch, int volume, int note)
+void Engine::parse_volume_command(int ch, int volume, int note)
 {
     CHANNEL_STATE &c = ci[ch];
     const int lo = volume & 15;
@@ -201,7 +198,7 @@ void parse_volume_command(int ch, int volume, int note)
     c.volume = std::clamp(c.volume, 0, kMaxVolume);
 }
 
-void parse_note_command(int ch, int note)
+void Engine::parse_note_command(int ch, int note)
 {
     CHANNEL_STATE &c = ci[ch];
     if (note == QVMOD_NOTE_CUT) {

@@ -34,46 +34,46 @@ void slide_both(int &value, int &temp, int amount)
 
 }  // namespace
 
-void parse_xm_porta_up(int ch, int param)
+void Engine::parse_xm_porta_up(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
     start_slide(c.xm_porta_up_on, c.xm_porta_up_amount, param, -kSlideUnit * param);
 }
 
-void do_xm_porta_up(int ch)
+void Engine::do_xm_porta_up(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     c.period = std::max(c.period + c.xm_porta_up_amount, kXmPortaFloor);
     c.temp_period = std::max(c.temp_period + c.xm_porta_up_amount, kXmPortaFloor);
 }
 
-void parse_xm_porta_down(int ch, int param)
+void Engine::parse_xm_porta_down(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
     start_slide(c.xm_porta_down_on, c.xm_porta_down_amount, param, kSlideUnit * param);
 }
 
-void do_xm_porta_down(int ch)
+void Engine::do_xm_porta_down(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     slide_both(c.period, c.temp_period, c.xm_porta_down_amount);
 }
 
-void parse_xm_volslide(int ch, int param)
+void Engine::parse_xm_volslide(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     start_slide(c.xm_volslide_on, c.xm_volslide_amount, param, nibble_slide(param));
 }
 
-void do_xm_volslide(int ch)
+void Engine::do_xm_volslide(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     slide_both(c.volume, c.temp_volume, c.xm_volslide_amount);
 }
 
-void parse_xm_panslide(int ch, int param)
+void Engine::parse_xm_panslide(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     if (param != 0) c.pan_slide_memory = nibble_slide(param);
@@ -81,32 +81,32 @@ void parse_xm_panslide(int ch, int param)
 }
 
 // Shared by the XM pan slide and the volume column's; the output pass clamps.
-void do_pan_slide(int ch)
+void Engine::do_pan_slide(int ch)
 {
     CHANNEL_STATE &c = ci[ch];
     slide_both(c.pan, c.temp_pan, c.pan_slide);
 }
 
-void parse_global_volslide(int ch, int param)
+void Engine::parse_global_volslide(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     start_slide(c.global_volslide_on, c.global_volslide_amount, param, nibble_slide(param));
 }
 
 // Every sliding channel acts on the one global volume.
-void do_global_volslide(int ch)
+void Engine::do_global_volslide(int ch)
 {
     mi.global_volume =
         std::clamp(mi.global_volume + ci[ch].global_volslide_amount, 0, kMaxGlobalVolume);
 }
 
-void parse_key_off(int ch)
+void Engine::parse_key_off(int ch)
 {
     parse_note_command(ch, QVMOD_NOTE_KEY_OFF);
 }
 
 // Moves the volume envelope to a tick, at most its last point's.
-void parse_set_envelope_pos(int ch, int param)
+void Engine::parse_set_envelope_pos(int ch, int param)
 {
     ENVELOPE_STATE &env = ci[ch].volume_env;
     const int points = std::min(env.points, QVMOD_MAX_ENV_POINTS);
@@ -124,7 +124,7 @@ void parse_set_envelope_pos(int ch, int param)
     env.index_a = std::max(b - 1, 0);
 }
 
-void parse_xm_extra_fine_porta(int ch, int param)
+void Engine::parse_xm_extra_fine_porta(int ch, int param)
 {
     CHANNEL_STATE &c = ci[ch];
     if (c.period == 0) return;
@@ -190,11 +190,19 @@ void process_envelope(ENVELOPE_STATE *env, int default_value, int key_off)
         const int sustain_start = std::clamp(env->sustain_start, 0, sustain_end);
         const int loop_end = std::clamp(env->loop_end, 0, points - 1);
         const int loop_start = std::clamp(env->loop_start, 0, loop_end);
-        if ((env->flags & QVMOD_ENV_SUSTAIN) && key_off == 0 && nb > sustain_end) {
+        // A sustain point at the loop's end, as XM instruments often have it, does not hold:
+        // while the key is held the loop plays, and once it is released the envelope runs on
+        // past the loop, as FastTracker 2 plays it.
+        const bool sustain_ends_loop = (env->flags & QVMOD_ENV_SUSTAIN) &&
+                                       (env->flags & QVMOD_ENV_LOOP) &&
+                                       sustain_start == sustain_end && sustain_end == loop_end;
+        if ((env->flags & QVMOD_ENV_SUSTAIN) && key_off == 0 && nb > sustain_end &&
+            !sustain_ends_loop) {
             next_a = sustain_start;
             next_t = env->pos[sustain_start];
             next_b = sustain_start == sustain_end ? next_a : next_a + 1;
-        } else if ((env->flags & QVMOD_ENV_LOOP) && nb > loop_end) {
+        } else if ((env->flags & QVMOD_ENV_LOOP) && nb > loop_end &&
+                   !(sustain_ends_loop && key_off != 0)) {
             next_a = loop_start;
             next_t = env->pos[loop_start];
             next_b = loop_start == loop_end ? next_a : next_a + 1;

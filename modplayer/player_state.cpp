@@ -19,16 +19,33 @@ int mod_volume = kMaxModVolume;
 std::atomic<int> qv_playing{0};
 std::atomic<int> qv_paused{0};
 
-void set_song_playing(int playing)
+Engine::Engine(QVMOD *&module, SONG_STATE &song, CHANNEL_STATE *channels, const int &master_volume,
+               VoiceOutput &voices, bool shared)
+    : of(module),
+      mi(song),
+      ci(channels),
+      mod_volume(master_volume),
+      voices_(voices),
+      shared_(shared)
 {
-    mi.playing = playing;
-    qv_playing.store(playing);
 }
 
-void set_song_paused(int paused)
+Engine &shared_engine()
+{
+    static Engine engine(of, mi, ci, mod_volume, allegro_voices(), true);
+    return engine;
+}
+
+void Engine::set_song_playing(int playing)
+{
+    mi.playing = playing;
+    if (shared_) qv_playing.store(playing);
+}
+
+void Engine::set_song_paused(int paused)
 {
     mi.paused = paused;
-    qv_paused.store(paused);
+    if (shared_) qv_paused.store(paused);
 }
 
 // ------------------------------------------------------------------ exclusion

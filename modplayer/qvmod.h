@@ -3,6 +3,7 @@
 #define QVMOD_H
 
 #include "qvmod_formats.h"
+#include "qvmod_render.h"
 #include "qvmod_state.h"
 #include "qvmod_types.h"
 
@@ -33,6 +34,10 @@ void set_mod_volume(int volume); /* 0..255 */
 int get_mod_volume(void);
 void set_mod_speed(int percent); /* 1..400 */
 void set_mod_pitch(int percent); /* 1..400 */
+/* Stereo separation of the voices, 0 (mono) .. 100 (as the module pans, the default), and
+ * channels (0-based) kept silent; both from the next tick on. */
+void set_mod_stereo(int percent);
+void set_mod_channel_mute(int channel, int muted);
 void next_mod_track(void);
 void prev_mod_track(void);
 void goto_mod_track(int position);

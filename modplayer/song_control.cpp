@@ -8,8 +8,6 @@
 
 namespace {
 
-bool g_paused_voice[QVMOD_MAX_CHANNELS];  // voices that were sounding when the pause began
-
 // Allegro's voice_stop is one unlocked store: the mixer may still be inside the voice, reading its
 // sample. reallocate_voice releases the voice under the mixer's lock, so once it returns no mix
 // reads the old data any more. Voices on any of the `count` records from `first` move to the
@@ -28,58 +26,66 @@ void release_voices_on(const SAMPLE *first, size_t count)
 
 }  // namespace
 
-void stop_song()
+void Engine::stop_song()
 {
     if (!of) return;
     mi.busy = kTrue;
     set_song_playing(kFalse);
     mi.order_pos = 0;
     for (int i = 0; i < mi.voice_count; i++) {
-        if (voice_table[i] < 0) continue;
-        voice_stop(voice_table[i]);
-        voice_set_volume(voice_table[i], 0);
+        if (!voices_.has_voice(i)) continue;
+        voices_.stop(i);
+        voices_.set_volume(i, 0);
     }
     of = nullptr;
-    set_playing_copies(nullptr);
-    std::fill(std::begin(g_paused_voice), std::end(g_paused_voice), false);
+    if (shared_) set_playing_copies(nullptr);
+    std::fill(std::begin(paused_voice_), std::end(paused_voice_), false);
     mi.busy = kFalse;
 }
 
-void pause_song()
+void Engine::pause_song()
 {
     mi.busy = kTrue;
     // Remember the sounding voices once: a second pause would find them all stopped.
     if (mi.paused != kTrue) {
         for (int i = 0; i < QVMOD_MAX_CHANNELS; i++)
-            g_paused_voice[i] = i < mi.voice_count && voice_table[i] >= 0 &&
-                                voice_get_position(voice_table[i]) >= 0;
+            paused_voice_[i] = i < mi.voice_count && voices_.has_voice(i) && voices_.sounding(i);
     }
     set_song_paused(kTrue);
     for (int i = 0; i < mi.voice_count; i++)
-        if (voice_table[i] >= 0) voice_stop(voice_table[i]);
+        if (voices_.has_voice(i)) voices_.stop(i);
     mi.busy = kFalse;
 }
 
-void resume_song()
+void Engine::resume_song()
 {
     mi.busy = kTrue;
     const bool was_paused = mi.paused == kTrue;
     set_song_paused(kFalse);
     for (int i = 0; i < mi.voice_count; i++) {
-        if (voice_table[i] >= 0 && was_paused && g_paused_voice[i]) voice_start(voice_table[i]);
-        g_paused_voice[i] = false;
+        if (voices_.has_voice(i) && was_paused && paused_voice_[i]) voices_.start(i);
+        paused_voice_[i] = false;
     }
     mi.busy = kFalse;
 }
 
-void request_track(int order)
+void Engine::reset_private_state()
+{
+    random_state_ = 1;
+    std::fill(std::begin(paused_voice_), std::end(paused_voice_), false);
+    std::fill(std::begin(wanted_frequency_), std::end(wanted_frequency_), 0);
+    std::fill(std::begin(auto_vibrato_), std::end(auto_vibrato_), AutoVibrato{});
+    std::fill(std::begin(tremor_silent_), std::end(tremor_silent_), false);
+}
+
+void Engine::request_track(int order)
 {
     mi.request_row = 1;
     mi.request_order = order + 1;
     mi.busy = kFalse;
 }
 
-void start_song(QVMOD *module, int loop, const PingPongCopies *copies)
+void Engine::start_song(QVMOD *module, int loop, const PingPongCopies *copies)
 {
     mi.flags = module->flags;
     const bool note_module = (module->flags & QVMOD_FLAG_NOTES) != 0;
@@ -109,19 +115,20 @@ void start_song(QVMOD *module, int loop, const PingPongCopies *copies)
     mi.global_volume = std::clamp(module->initial_global_volume, 0, kMaxGlobalVolume);
     mi.pending_row = mi.pending_order = mi.pattern_delay = 0;
     set_song_paused(kFalse);
-    std::fill(std::begin(g_paused_voice), std::end(g_paused_voice), false);
+    std::fill(std::begin(paused_voice_), std::end(paused_voice_), false);
+    std::fill(std::begin(tremor_silent_), std::end(tremor_silent_), false);
     mi.busy = kFalse;
     set_song_playing(kTrue);
     mi.loop = loop ? kTrue : kFalse;
-    set_playing_copies(copies);
+    if (shared_) set_playing_copies(copies);
     of = module;
 }
 
 // The tick's restart: play_mod on the same module with the copies it already has.
-void restart_mod(int loop)
+void Engine::restart_mod(int loop)
 {
     QVMOD *module = of;
-    const PingPongCopies *copies = playing_copies();
+    const PingPongCopies *copies = shared_ ? playing_copies() : nullptr;
     stop_song();
     start_song(module, loop, copies);
 }
@@ -134,7 +141,7 @@ extern "C" void destroy_mod(QVMOD *module)
         const auto store = lock_pingpong_store();
         copies = take_pingpong_copies(module);
         PlayerHold hold;
-        if (module == of) stop_song();
+        if (module == of) shared_engine().stop_song();
         // A stopped voice may still be mixing: every voice on the module's data lets go first.
         release_voices_on(module->samples, static_cast<size_t>(std::max(module->sample_count, 0)));
         if (copies) release_voices_on(copies->copies.data(), copies->copies.size());

@@ -30,7 +30,7 @@ summary() {
 trap summary EXIT
 
 stage deps
-bash scripts/deps.sh
+bash scripts/deps.sh --tests
 
 stage guards
 bash scripts/guards.sh

@@ -109,6 +109,22 @@ double stretch_correlation(const std::vector<double> &a, const std::vector<doubl
 
 }  // namespace
 
+long clicks(const std::vector<float> &stereo, double threshold)
+{
+    double sum_square = 0;
+    for (const float v : stereo) sum_square += static_cast<double>(v) * v;
+    if (stereo.size() < 4 || sum_square <= 0) return 0;
+    const double gain = std::pow(10.0, kReferenceDb / 20.0) /
+                        std::sqrt(sum_square / static_cast<double>(stereo.size()));
+    long n = 0;
+    for (size_t i = 2; i + 1 < stereo.size(); i += 2)
+        n += std::max(std::fabs(stereo[i] - stereo[i - 2]),
+                      std::fabs(stereo[i + 1] - stereo[i - 1])) *
+                 gain >
+             threshold;
+    return n;
+}
+
 Curves analyse(const std::vector<float> &stereo)
 {
     const long frames = static_cast<long>(stereo.size() / 2);

@@ -49,6 +49,14 @@ struct Similarity {
 };
 Similarity compare(const Curves &a, const Curves &b);
 
+// Clicks: frames where either side steps from the frame before by more than `threshold` (full
+// scale 1), the render first scaled to kReferenceDb RMS like the curves, so that players at
+// different levels are counted alike.
+long clicks(const std::vector<float> &stereo, double threshold);
+// The most a 1 kHz sine at the reference level steps: lower tones step less, and a voice at that
+// level falling silent at once steps up to seven times as much.
+constexpr double kClickThreshold = 0.02;
+
 // Pearson correlation of two equally long series; 1 when both are constant and equal, 0 when only
 // one of them is constant or they are empty.
 double pearson(const std::vector<double> &x, const std::vector<double> &y);

@@ -16,11 +16,13 @@ namespace {
 void usage()
 {
     std::puts(
-        "usage: modconv [--m15] IN OUT.qvm\n"
+        "usage: modconv [--m15] [--force] IN OUT.qvm\n"
         "Writes the module IN (QVM, MOD, S3M, XM, or an S3M/XM inside an Unreal package) as a QVM "
         "file\n"
         "and checks that OUT loads back as the same module.\n"
-        "  --m15   also try files without a signature as 15-sample MODs");
+        "  --m15     also try files without a signature as 15-sample MODs\n"
+        "  --force   write OUT even where a file of that name exists\n"
+        "  --version the version");
 }
 
 struct ModDeleter {
@@ -32,9 +34,18 @@ struct ModDeleter {
 int main(int argc, char **argv)
 {
     int arg = 1;
-    if (arg < argc && std::strcmp(argv[arg], "--m15") == 0) {
-        enable_m15 = -1;
-        arg++;
+    bool force = false;
+    for (; arg < argc; arg++) {
+        if (std::strcmp(argv[arg], "--m15") == 0)
+            enable_m15 = -1;
+        else if (std::strcmp(argv[arg], "--force") == 0)
+            force = true;
+        else
+            break;
+    }
+    if (argc - arg == 1 && std::strcmp(argv[arg], "--version") == 0) {
+        std::printf("modconv (QVMOD) %s\n", QVX_VERSION);
+        return 0;
     }
     if (argc - arg != 2 || std::strcmp(argv[arg], "--help") == 0) {
         usage();
@@ -42,6 +53,14 @@ int main(int argc, char **argv)
     }
     const char *in = argv[arg];
     const char *out = argv[arg + 1];
+    // An existing output is someone's file: it is replaced only when asked.
+    if (!force) {
+        if (std::FILE *existing = std::fopen(out, "rb")) {
+            std::fclose(existing);
+            std::fprintf(stderr, "modconv: %s exists; --force replaces it\n", out);
+            return 1;
+        }
+    }
     if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) {
         std::fprintf(stderr, "modconv: cannot start Allegro\n");
         return 1;

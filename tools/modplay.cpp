@@ -1,6 +1,7 @@
 // modplay: prints a module's information and length, renders it to WAV, or plays it through the QVMOD library on Allegro's sound.
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -11,8 +12,8 @@
 #include <allegro.h>
 
 #include "manual_mixer.h"
-#include "module_render.h"
 #include "qvmod.h"
+#include "wav_writer.h"
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <termios.h>
@@ -39,6 +40,10 @@ constexpr int kFewerVoices = 32;  // tried when the driver cannot give kMaxVoice
 constexpr int kVoiceVolumeShift = 2;
 constexpr int kDefaultModVolume = 224;
 
+constexpr int kRenderBlockFrames = 4096;
+constexpr const char *kInterpolationNames[] = {"nearest", "linear", "cubic", "sinc"};
+constexpr int kLinear = 1;
+
 void usage(std::FILE *out)
 {
     std::fputs(
@@ -46,15 +51,22 @@ void usage(std::FILE *out)
         "Prints each module's information and plays it (QVM, MOD, S3M, XM, Unreal packages).\n"
         "  --info            print the information only (no sound needed)\n"
         "  --duration        print each song's length to its end or first loop (no sound needed)\n"
-        "  --render OUT.wav  write the song of one FILE as a 16-bit stereo WAV file, as fast as\n"
-        "                    the machine allows (no display or sound device needed)\n"
-        "  --rate HZ         sample rate of --render (8000..192000, default 44100)\n"
-        "  --loops N         with --render, play the part that repeats N more times (default 0)\n"
+        "  -o, --render OUT  write the song of one FILE as 16-bit stereo WAV (OUT \"-\": standard\n"
+        "                    output), as fast as the machine allows (no display or sound device)\n"
+        "  --raw             with -o, write raw little-endian frames instead of WAV\n"
+        "  --rate HZ         sample rate of -o (8000..192000, default 44100)\n"
+        "  --loops N         with -o, play the part that repeats N more times (default 0)\n"
+        "  --start TIME      start TIME into the song (seconds, or M:SS)\n"
+        "  --stereo PERCENT  stereo separation 0..100 (default 100)\n"
+        "  --mute LIST       silence channels (from 1; LIST like 1,3-4)\n"
+        "  --solo LIST       play only these channels\n"
+        "  --interpolation M nearest, linear (default), cubic or sinc; playing through Allegro's\n"
+        "                    mixer offers nearest and linear\n"
         "  --volume V        module volume 0..255 (default 224, which keeps 4-channel songs below\n"
         "                    full scale)\n"
         "  --m15             also try files without a signature as 15-sample MODs\n"
-        "  --help            this text\n"
-        "Keys while playing (in the window, or in the terminal when there is no display):\n"
+        "  --help, --version this text, the version\n"
+        "Keys while playing (in the window, and in the terminal it was started from):\n"
         "Space pause, Left/Right previous/next order position, Up/Down volume, +/- speed,\n"
         "PgUp/PgDn pitch, Enter next file, Esc or q quit.\n",
         out);
@@ -64,11 +76,70 @@ struct Options {
     bool info = false;
     bool duration = false;
     const char *render = nullptr;
+    bool raw = false;
     int rate = manual_mixer::kDefaultRate;
     int loops = 0;
     int volume = kDefaultModVolume;
+    long start_ms = 0;
+    int stereo = 100;
+    int interpolation = kLinear;
+    std::vector<bool> muted = std::vector<bool>(QVMOD_MAX_CHANNELS, false);
+    std::vector<bool> solo = std::vector<bool>(QVMOD_MAX_CHANNELS, false);
     std::vector<const char *> files;
 };
+
+// "90", "90.5", "1:30" or "1:30.5" as milliseconds; false when it is none of them.
+bool parse_time(const char *text, long *ms)
+{
+    char *end = nullptr;
+    errno = 0;
+    double seconds = std::strtod(text, &end);
+    if (end != text && *end == ':') {
+        const double minutes = seconds;
+        const char *rest = end + 1;
+        seconds = std::strtod(rest, &end);
+        if (end == rest || minutes < 0 || minutes != static_cast<long>(minutes) || seconds >= 60)
+            return false;
+        seconds += 60 * minutes;
+    }
+    constexpr double kMostSeconds = 24.0 * 3600;
+    if (errno != 0 || end == text || *end != '\0' || !(seconds >= 0) || seconds > kMostSeconds)
+        return false;
+    *ms = static_cast<long>(seconds * 1000 + 0.5);
+    return true;
+}
+
+// "1,3-5" as marks on channels 1..64 (stored from 0); false for anything else.
+bool parse_channels(const char *text, std::vector<bool> &marks)
+{
+    const char *p = text;
+    while (*p) {
+        char *end = nullptr;
+        const long first = std::strtol(p, &end, 10);
+        if (end == p) return false;
+        long last = first;
+        p = end;
+        if (*p == '-') {
+            last = std::strtol(p + 1, &end, 10);
+            if (end == p + 1) return false;
+            p = end;
+        }
+        if (first < 1 || last < first || last > QVMOD_MAX_CHANNELS) return false;
+        for (long ch = first; ch <= last; ch++) marks[static_cast<size_t>(ch - 1)] = true;
+        if (*p == ',')
+            p++;
+        else if (*p)
+            return false;
+    }
+    return p != text;
+}
+
+int parse_interpolation(const char *text)
+{
+    for (int i = 0; i < 4; i++)
+        if (std::strcmp(text, kInterpolationNames[i]) == 0) return i;
+    return -1;
+}
 
 bool parse_int(const char *text, int lo, int hi, int *out)
 {
@@ -92,12 +163,39 @@ int parse_options(int argc, char **argv, Options &o)
             o.duration = true;
         else if (std::strcmp(a, "--m15") == 0)
             enable_m15 = -1;
+        else if (std::strcmp(a, "--raw") == 0)
+            o.raw = true;
         else if (std::strcmp(a, "--help") == 0) {
             usage(stdout);
             return -1;
-        } else if (std::strcmp(a, "--render") == 0 && has_value)
+        } else if (std::strcmp(a, "--version") == 0) {
+            std::printf("modplay (QVMOD) %s\n", QVX_VERSION);
+            return -1;
+        } else if ((std::strcmp(a, "--render") == 0 || std::strcmp(a, "-o") == 0) && has_value)
             o.render = argv[++i];
-        else if (std::strcmp(a, "--rate") == 0 && has_value) {
+        else if (std::strcmp(a, "--start") == 0 && has_value) {
+            if (!parse_time(argv[++i], &o.start_ms)) {
+                std::fputs("modplay: --start takes seconds or M:SS\n", stderr);
+                return 2;
+            }
+        } else if (std::strcmp(a, "--stereo") == 0 && has_value) {
+            if (!parse_int(argv[++i], 0, 100, &o.stereo)) {
+                std::fputs("modplay: --stereo takes a percentage 0..100\n", stderr);
+                return 2;
+            }
+        } else if ((std::strcmp(a, "--mute") == 0 || std::strcmp(a, "--solo") == 0) && has_value) {
+            if (!parse_channels(argv[++i], a[2] == 'm' ? o.muted : o.solo)) {
+                std::fprintf(stderr, "modplay: %s takes channels 1..%d, like 1,3-4\n", a,
+                             QVMOD_MAX_CHANNELS);
+                return 2;
+            }
+        } else if (std::strcmp(a, "--interpolation") == 0 && has_value) {
+            if ((o.interpolation = parse_interpolation(argv[++i])) < 0) {
+                std::fputs("modplay: --interpolation takes nearest, linear, cubic or sinc\n",
+                           stderr);
+                return 2;
+            }
+        } else if (std::strcmp(a, "--rate") == 0 && has_value) {
             if (!parse_int(argv[++i], manual_mixer::kMinRate, manual_mixer::kMaxRate, &o.rate)) {
                 std::fprintf(stderr, "modplay: --rate takes %d..%d Hz\n", manual_mixer::kMinRate,
                              manual_mixer::kMaxRate);
@@ -113,7 +211,7 @@ int parse_options(int argc, char **argv, Options &o)
                 std::fputs("modplay: --volume takes 0..255\n", stderr);
                 return 2;
             }
-        } else if (a[0] == '-' && a[1] == '-') {
+        } else if (a[0] == '-' && a[1] != '\0') {
             std::fprintf(stderr, "modplay: unknown option or missing value: %s\n", a);
             usage(stderr);
             return 2;
@@ -126,14 +224,19 @@ int parse_options(int argc, char **argv, Options &o)
         return 2;
     }
     if (o.render && o.files.size() != 1) {
-        std::fputs("modplay: --render takes one FILE\n", stderr);
+        std::fputs("modplay: -o takes one FILE\n", stderr);
+        return 2;
+    }
+    if (o.raw && !o.render) {
+        std::fputs("modplay: --raw goes with -o\n", stderr);
         return 2;
     }
     return 0;
 }
 
-// The file's own trouble (missing, unreadable, a directory) in the system's words, before the library's.
-void report_file_error(const char *path)
+// The file's own trouble (missing, unreadable, a directory) in the system's words; false when the
+// file reads, and the library's words are then the ones to give.
+bool report_file_error(const char *path)
 {
     errno = 0;
     std::FILE *f = std::fopen(path, "rb");
@@ -142,10 +245,11 @@ void report_file_error(const char *path)
         const bool bad = std::ferror(f) != 0;
         const int err = errno;
         std::fclose(f);
-        if (!bad) return;
+        if (!bad) return false;
         errno = err;
     }
     std::fprintf(stderr, "modplay: %s: %s\n", path, std::strerror(errno != 0 ? errno : EIO));
+    return true;
 }
 
 void library_error(const char *path)
@@ -153,14 +257,23 @@ void library_error(const char *path)
     std::fprintf(stderr, "modplay: %s: %s\n", path, qvmod_error);
 }
 
+void load_error(const char *path)
+{
+    if (!report_file_error(path)) library_error(path);
+}
+
 QVMOD *load_checked(const char *path)
 {
     QVMOD *m = load_mod(path);
-    if (!m) {
-        report_file_error(path);
-        library_error(path);
-    }
+    if (!m) load_error(path);
     return m;
+}
+
+long clock_ms()
+{
+    using namespace std::chrono;
+    return static_cast<long>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
 std::string clock_text(long ms)
@@ -176,8 +289,7 @@ bool print_info(const char *path, QVMOD **loaded)
     QVMOD_INFO info;
     std::memset(&info, 0, sizeof info);
     if (get_mod_info(path, &info) != 1) {
-        report_file_error(path);
-        library_error(path);
+        load_error(path);
         return false;
     }
     char title[sizeof info.name + 1] = {0};
@@ -233,33 +345,65 @@ int describe(const Options &o)
     return status;
 }
 
+// The render state set up as the options say; null with the reason printed.
+QVMOD_RENDER *open_render(QVMOD *m, const Options &o)
+{
+    QVMOD_RENDER *r = qvmod_render_open(m, o.rate, 0);
+    if (!r) {
+        std::fputs("modplay: the module has no song to play\n", stderr);
+        return nullptr;
+    }
+    qvmod_render_set_loops(r, o.loops);
+    qvmod_render_set_volume(r, o.volume);
+    qvmod_render_set_stereo(r, o.stereo);
+    qvmod_render_set_interpolation(r, o.interpolation);
+    for (int ch = 0; ch < QVMOD_MAX_CHANNELS; ch++) {
+        qvmod_render_mute_channel(r, ch, o.muted[static_cast<size_t>(ch)]);
+        qvmod_render_solo_channel(r, ch, o.solo[static_cast<size_t>(ch)]);
+    }
+    if (o.start_ms > 0 && qvmod_render_seek_time(r, o.start_ms) != 0) {
+        std::fputs("modplay: --start lies beyond the song's end\n", stderr);
+        qvmod_render_close(r);
+        return nullptr;
+    }
+    return r;
+}
+
+// -o: the library's own mixer, no sound device or display.
 int render(const Options &o)
 {
     const char *path = o.files[0];
-    if (manual_mixer::start(o.rate, kMaxVoices) != 0) {
-        std::fprintf(stderr, "modplay: cannot start Allegro's mixer: %s\n", allegro_error);
-        return 1;
-    }
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
     QVMOD *m = load_checked(path);
     if (!m) return 1;
+    const bool to_stdout = std::strcmp(o.render, "-") == 0;
     int status = 1;
-    const int length = get_mod_length_loops(m, o.loops);
-    if (length < 0) {
-        library_error(path);
-    } else if (install_mod(voices_for(m)) != 1) {
-        std::fprintf(stderr, "modplay: %s\n", qvmod_error);
-    } else {
-        set_levels(o.volume);
+    if (QVMOD_RENDER *r = open_render(m, o)) {
+        WavWriter out(o.render, o.rate, o.raw);
+        std::vector<int16_t> pcm(2 * kRenderBlockFrames);
+        // A WAV file holds at most 2 GiB of frames; a raw stream has no such bound.
+        unsigned long room = o.raw ? ~0UL : WavWriter::kMaxDataBytes / 4;
+        while (!out.failed() && room > 0) {
+            const int want = static_cast<int>(std::min<unsigned long>(room, kRenderBlockFrames));
+            const int n = qvmod_render(r, pcm.data(), want);
+            if (n <= 0) break;
+            out.append(pcm.data(), 2 * static_cast<size_t>(n));
+            room -= static_cast<unsigned long>(n);
+        }
+        const long ms = qvmod_render_time(r);
         std::string error;
-        if (render_wav(m, true, frames_of(length, o.rate), o.rate, o.render, error)) {
-            std::printf("%s: %s written to %s\n", path, clock_text(length).c_str(), o.render);
+        if (out.finish(error)) {
+            // The summary goes where the sound does not.
+            std::fprintf(to_stdout ? stderr : stdout, "%s: %s written to %s\n", path,
+                         clock_text(ms).c_str(), to_stdout ? "standard output" : o.render);
             status = 0;
         } else {
-            std::fprintf(stderr, "modplay: %s: %s\n", o.render, error.c_str());
+            std::fprintf(stderr, "modplay: %s: %s\n", to_stdout ? "standard output" : o.render,
+                         error.c_str());
         }
+        qvmod_render_close(r);
     }
     destroy_mod(m);
-    remove_mod();
     return status;
 }
 
@@ -391,13 +535,17 @@ Key terminal_key()
 
 // ---------------------------------------------------------------- playing
 
-enum class Input { Window, Terminal, None };
+// Where keys come from: the window, the terminal the player was started from, both or neither.
+struct Input {
+    bool window = false;
+    bool terminal = false;
+};
 
-Key next_key(Input input)
+Key next_key(const Input &input)
 {
-    if (input == Input::Window) return window_key();
-    if (input == Input::Terminal) return terminal_key();
-    return Key::None;
+    Key k = input.window ? window_key() : Key::None;
+    if (k == Key::None && input.terminal) k = terminal_key();
+    return k;
 }
 
 struct Status {
@@ -439,14 +587,14 @@ bool apply(Key k, Controls &c, After &after)
     return true;
 }
 
-void draw_window(const QVMOD *m, const Status &s, const Controls &c)
+void draw_window(const QVMOD *m, const Status &s, const Controls &c, const std::string &times)
 {
     acquire_screen();
     clear_to_color(screen, makecol(0, 0, 0));
     const int white = makecol(255, 255, 255);
     textprintf_ex(screen, font, 8, 8, white, -1, "%.40s", m->name);
-    textprintf_ex(screen, font, 8, 24, white, -1, "order %d/%d  row %d", s.order, m->order_count,
-                  s.row);
+    textprintf_ex(screen, font, 8, 24, white, -1, "order %d/%d  row %d  %s", s.order,
+                  m->order_count, s.row, times.c_str());
     textprintf_ex(screen, font, 8, 40, white, -1, "BPM %d  speed %d%s", s.bpm, s.speed,
                   s.paused ? "  paused" : "");
     textprintf_ex(screen, font, 8, 56, white, -1, "volume %d  tempo %d%%  pitch %d%%",
@@ -457,7 +605,45 @@ void draw_window(const QVMOD *m, const Status &s, const Controls &c)
     release_screen();
 }
 
-After play_module(QVMOD *m, Input input, int volume)
+// Minutes and seconds, for the status line.
+std::string minutes_text(long ms)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%ld:%02ld", ms / 60000, ms / 1000 % 60);
+    return text;
+}
+
+// The song run to `ms` by hand with its voices silent, then handed to the timer; false when the
+// song ends first.
+bool skip_to(QVMOD *m, long ms, int volume)
+{
+    set_mod_manual_ticks(-1);
+    set_mod_volume(0);
+    play_mod(m, FALSE);
+    long long units = 0;
+    const long long wanted = static_cast<long long>(ms) * manual_mixer::kTimerClock / 1000;
+    while (units < wanted && is_mod_playing()) {
+        mod_interrupt();
+        units += get_mod_timer_period();
+    }
+    set_mod_volume(volume);
+    set_mod_manual_ticks(0);
+    return is_mod_playing() != 0;
+}
+
+void set_live_options(const Options &o)
+{
+    set_mod_stereo(o.stereo);
+    const bool any_solo = std::find(o.solo.begin(), o.solo.end(), true) != o.solo.end();
+    for (int ch = 0; ch < QVMOD_MAX_CHANNELS; ch++) {
+        const auto i = static_cast<size_t>(ch);
+        set_mod_channel_mute(ch, o.muted[i] || (any_solo && !o.solo[i]));
+    }
+    // Allegro's mixer reads samples plainly or with linear interpolation.
+    set_mixer_quality(o.interpolation == 0 ? 1 : 2);
+}
+
+After play_module(QVMOD *m, const Input &input, const Options &o)
 {
     remove_mod();
     if (install_mod(voices_for(m)) != 1) {
@@ -467,24 +653,40 @@ After play_module(QVMOD *m, Input input, int volume)
     Controls c;
     set_mod_speed(c.speed);
     set_mod_pitch(c.pitch);
-    set_levels(volume);
-    play_mod(m, FALSE);
+    set_levels(o.volume);
+    set_live_options(o);
+    if (o.start_ms > 0) {
+        if (!skip_to(m, o.start_ms, o.volume)) {
+            std::fputs("modplay: --start lies beyond the song's end\n", stderr);
+            return After::Next;
+        }
+    } else {
+        play_mod(m, FALSE);
+    }
+    const long total = get_mod_length(m);
+    double elapsed_ms = static_cast<double>(o.start_ms);
+    long last_clock = clock_ms();
     After after = After::Next;
     std::string line;  // the status line shown, written again only when it changes
     for (bool go_on = true; go_on && is_mod_playing();) {
         const Status s = read_status();
-        char text[160];
+        const long now = clock_ms();
+        if (!s.paused) elapsed_ms += (now - last_clock) * c.speed / 100.0;
+        last_clock = now;
+        const std::string times =
+            minutes_text(static_cast<long>(elapsed_ms)) + "/" + minutes_text(std::max(total, 0L));
+        char text[200];
         std::snprintf(text, sizeof text,
-                      "order %3d/%-3d pattern %3d row %2d  BPM %3d speed %2d  vol %3d tempo %3d%% "
-                      "pitch %3d%%%s",
-                      s.order, m->order_count, s.pattern, s.row, s.bpm, s.speed, get_mod_volume(),
-                      c.speed, c.pitch, s.paused ? "  [paused]" : "          ");
+                      "%s  order %3d/%-3d pattern %3d row %2d  BPM %3d speed %2d  vol %3d tempo "
+                      "%3d%% pitch %3d%%%s",
+                      times.c_str(), s.order, m->order_count, s.pattern, s.row, s.bpm, s.speed,
+                      get_mod_volume(), c.speed, c.pitch, s.paused ? "  [paused]" : "          ");
         if (line != text) {
             line = text;
             std::printf("\r%s", text);
             std::fflush(stdout);
         }
-        if (input == Input::Window) draw_window(m, s, c);
+        if (input.window) draw_window(m, s, c, times);
         for (Key k; go_on && (k = next_key(input)) != Key::None;) go_on = apply(k, c, after);
         if (go_on) rest(kPollMs);
     }
@@ -508,10 +710,11 @@ bool start_playing(Input &input)
     if (install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr) != 0) {
         reserve_voices(kFewerVoices, -1);
         if (install_sound(DIGI_AUTODETECT, MIDI_NONE, nullptr) != 0) {
-            std::fprintf(stderr,
-                         "modplay: cannot play: no sound device could be opened (Allegro: %s).\n"
-                         "modplay: --render OUT.wav, --duration and --info work without one.\n",
-                         allegro_error[0] ? allegro_error : "no digital sound driver");
+            std::fprintf(
+                stderr,
+                "modplay: cannot play: no sound device could be opened (Allegro: %s).\n"
+                "modplay: --render OUT.wav (-o), --duration and --info work without one.\n",
+                allegro_error[0] ? allegro_error : "no digital sound driver");
             return false;
         }
     }
@@ -521,17 +724,13 @@ bool start_playing(Input &input)
                  set_gfx_mode(GFX_AUTODETECT_WINDOWED, kWindowW, kWindowH, 0, 0) == 0;
         if (window) set_window_title("modplay");
     }
-    if (window)
-        input = Input::Window;
-    else if (raw_terminal())
-        input = Input::Terminal;
-    else
-        input = Input::None;
-    if (input == Input::Terminal)
+    input.window = window;
+    input.terminal = raw_terminal();
+    if (input.terminal)
         std::printf(
             "Space pause, Left/Right order, Up/Down volume, +/- speed, PgUp/PgDn pitch, "
             "Enter next file, Esc or q quit\n");
-    else if (input == Input::None)
+    else if (!input.window)
         std::fprintf(
             stderr, "modplay: no window or terminal for keys; playing to the end (Ctrl-C stops)\n");
     return true;
@@ -546,8 +745,11 @@ int main(int argc, char **argv)
     if (o.info || o.duration) return describe(o);
     if (o.render) return render(o);
 
-    Input input = Input::None;
+    Input input;
     if (!start_playing(input)) return 1;
+    if (o.interpolation > kLinear)
+        std::fprintf(stderr, "modplay: Allegro's mixer plays %s as linear; -o renders it\n",
+                     kInterpolationNames[o.interpolation]);
     int status = 0;
     for (const char *f : o.files) {
         QVMOD *m = nullptr;
@@ -555,7 +757,7 @@ int main(int argc, char **argv)
             status = 1;
             continue;
         }
-        const After after = play_module(m, input, o.volume);
+        const After after = play_module(m, input, o);
         destroy_mod(m);
         if (after == After::Quit) break;
     }

@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "audio_measures.h"
-#include "manual_mixer.h"
 #include "module_writers.h"
 #include "qvmod.h"
 
@@ -24,9 +23,7 @@ namespace {
 
 namespace am = audio_measures;
 
-constexpr int kMaxVoices = QVMOD_MAX_CHANNELS;
-constexpr int kVoiceVolumeShift = 2;  // modplay's levels
-constexpr int kModVolume = 224;
+constexpr int kModVolume = 224;  // modplay's level
 constexpr int kDefaultSeconds = 240;
 constexpr float kInt16Scale = 1.0f / 32768.0f;
 constexpr int kPeerBlockFrames = 4096;
@@ -50,33 +47,28 @@ struct Song {
 
 // ---------------------------------------------------------------- the three renders
 
-// QVMOD: the tick engine driving Allegro's voices, with Allegro's mixer run by hand in step with
-// the ticks, at modplay's levels. A muted channel's voice is turned down after every tick.
+// QVMOD through the render API, at modplay's levels, its ramps on unless `flags` say otherwise.
 int g_qvmod_pitch = 100;  // --pitch: QVMOD's pitch ratio, to measure what a tuning difference costs
 
-Render render_qvmod(const Song &s, const Mute &mute)
+Render render_qvmod(const Song &s, const Mute &mute, int flags = 0)
 {
-    manual_mixer::Output out(am::kRate);
-    set_volume_per_voice(kVoiceVolumeShift);
-    set_mod_volume(kModVolume);
-    set_mod_pitch(g_qvmod_pitch);
-    set_mod_manual_ticks(-1);
-    play_mod(s.module, TRUE);
-    while (out.frames() < s.frames) {
-        mod_interrupt();
-        for (size_t ch = 0; ch < mute.size(); ch++)
-            if (mute[ch] && voice_table[ch] >= 0) voice_set_volume(voice_table[ch], 0);
-        out.after_tick(get_mod_timer_period());
-    }
-    stop_mod();
     Render r;
-    r.reserve(static_cast<size_t>(s.frames) * 2);
-    for (size_t i = 0; i < out.pcm.size() && r.size() < static_cast<size_t>(s.frames) * 2; i++)
-        r.push_back(out.pcm[i] * kInt16Scale);
+    QVMOD_RENDER *q = qvmod_render_open(s.module, am::kRate, flags);
+    if (!q) return r;
+    qvmod_render_set_volume(q, kModVolume);
+    qvmod_render_set_pitch(q, g_qvmod_pitch);
+    qvmod_render_set_loops(q, -1);  // the length is the comparison's, not the song's
+    for (size_t ch = 0; ch < mute.size(); ch++)
+        if (mute[ch]) qvmod_render_mute_channel(q, static_cast<int>(ch), 1);
+    r.resize(static_cast<size_t>(s.frames) * 2);
+    const int n = qvmod_render_float(q, r.data(), static_cast<int>(s.frames));
+    r.resize(static_cast<size_t>(std::max(n, 0)) * 2);
+    qvmod_render_close(q);
     return r;
 }
 
-Render render_openmpt(const Song &s, const Mute &mute)
+// libopenmpt at its defaults; `ramping` as its volume ramping setting (-1 its default, 0 off).
+Render render_openmpt(const Song &s, const Mute &mute, int ramping = -1)
 {
     int error = 0;
     const char *message = nullptr;
@@ -86,6 +78,7 @@ Render render_openmpt(const Song &s, const Mute &mute)
     if (!ext) return {};
     openmpt_module *mod = openmpt_module_ext_get_module(ext);
     openmpt_module_set_repeat_count(mod, 0);
+    openmpt_module_set_render_param(mod, OPENMPT_MODULE_RENDER_VOLUMERAMPING_STRENGTH, ramping);
     openmpt_module_ext_interface_interactive interactive{};
     if (openmpt_module_ext_get_interface(ext, LIBOPENMPT_EXT_C_INTERFACE_INTERACTIVE, &interactive,
                                          sizeof interactive))
@@ -231,7 +224,7 @@ Figures compare_song(const Song &s, const Mute &mute)
 // Each channel alone, then the song without it, against libopenmpt.
 void compare_channels(const Song &s)
 {
-    const int channels = std::min(s.module->channel_count, kMaxVoices);
+    const int channels = std::min(s.module->channel_count, QVMOD_MAX_CHANNELS);
     std::printf("  channel  solo: qv-ompt L C B   xmp-ompt L C B   | muted: qv-ompt L C B\n");
     for (int ch = 0; ch < channels; ch++) {
         Mute solo(static_cast<size_t>(channels), true);
@@ -250,6 +243,19 @@ void compare_channels(const Song &s)
         print_similarity(compare_song(s, without).qv_ompt);
         std::printf("\n");
     }
+}
+
+// Clicks in each player's render of a song, with and without its volume ramps.
+struct ClickCounts {
+    long qvmod, qvmod_unramped, openmpt, openmpt_unramped;
+};
+
+ClickCounts count_clicks(const Song &s, double threshold)
+{
+    return {am::clicks(render_qvmod(s, Mute()), threshold),
+            am::clicks(render_qvmod(s, Mute(), QVMOD_RENDER_NO_RAMPS), threshold),
+            am::clicks(render_openmpt(s, Mute()), threshold),
+            am::clicks(render_openmpt(s, Mute(), 0), threshold)};
 }
 
 // The probe songs as files, for this tool and the peers' own players.
@@ -271,7 +277,7 @@ int write_probes(const std::string &dir)
 void usage(FILE *to)
 {
     std::fputs(
-        "usage: module_compare [--seconds N] [--channels] FILE...\n"
+        "usage: module_compare [--seconds N] [--channels | --clicks] FILE...\n"
         "Renders each module with QVMOD, libopenmpt and libxmp at 44100 Hz and prints how closely\n"
         "the renders agree: L loudness (correlation of the dB curves), C chroma (mean cosine of "
         "the\n"
@@ -279,7 +285,13 @@ void usage(FILE *to)
         "stretches at their best lag within +-150 ms; then the medians per format.\n"
         "  --seconds N  compare at most the first N seconds of each song (default 240)\n"
         "  --channels   also each channel alone, and the song without it (QVMOD against "
-        "libopenmpt)\n",
+        "libopenmpt)\n"
+        "  --clicks     instead count clicks: frames stepping by more than the threshold (default\n"
+        "               0.02 of full scale, --click-threshold X) with every render at -20 dBFS\n"
+        "               RMS; QVMOD and libopenmpt with their volume ramps on and off\n"
+        "  --curves DIR write each song's loudness and brightness curves into DIR\n"
+        "  --pitch P    render QVMOD at P percent of its pitch (what a tuning costs)\n"
+        "  --write-probes DIR  write the generated probe songs into DIR\n",
         to);
 }
 
@@ -289,6 +301,8 @@ int main(int argc, char **argv)
 {
     int seconds = kDefaultSeconds;
     bool channels = false;
+    bool clicks = false;
+    double click_threshold = am::kClickThreshold;
     std::vector<const char *> files;
     for (int i = 1; i < argc; i++) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
@@ -299,6 +313,10 @@ int main(int argc, char **argv)
             g_qvmod_pitch = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--channels") == 0) {
             channels = true;
+        } else if (std::strcmp(argv[i], "--clicks") == 0) {
+            clicks = true;
+        } else if (std::strcmp(argv[i], "--click-threshold") == 0 && i + 1 < argc) {
+            click_threshold = std::atof(argv[++i]);
         } else if (std::strcmp(argv[i], "--write-probes") == 0 && i + 1 < argc) {
             return write_probes(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--help") == 0) {
@@ -315,9 +333,33 @@ int main(int argc, char **argv)
         usage(stderr);
         return 2;
     }
-    if (manual_mixer::start(am::kRate, kMaxVoices) != 0) {
-        std::fprintf(stderr, "module_compare: cannot start Allegro's mixer: %s\n", allegro_error);
-        return 1;
+    // Loading reads through Allegro's file functions; the render API needs nothing else.
+    if (install_allegro(SYSTEM_NONE, &errno, atexit) != 0) return 1;
+
+    if (clicks) {
+        std::printf("%-40s %-4s %6s %10s %10s %10s %10s\n", "song", "fmt", "sec", "qvmod",
+                    "unramped", "openmpt", "unramped");
+        ClickCounts total{};
+        int status = 0;
+        for (const char *path : files) {
+            Song s;
+            if (!load_song(path, seconds, s)) {
+                destroy_mod(s.module);
+                status = 1;
+                continue;
+            }
+            const ClickCounts c = count_clicks(s, click_threshold);
+            const char *slash = std::strrchr(path, '/');
+            std::printf("%-40.40s %-4s %6.1f %10ld %10ld %10ld %10ld\n", slash ? slash + 1 : path,
+                        s.format.c_str(), static_cast<double>(s.frames) / am::kRate, c.qvmod,
+                        c.qvmod_unramped, c.openmpt, c.openmpt_unramped);
+            total = {total.qvmod + c.qvmod, total.qvmod_unramped + c.qvmod_unramped,
+                     total.openmpt + c.openmpt, total.openmpt_unramped + c.openmpt_unramped};
+            destroy_mod(s.module);
+        }
+        std::printf("%-40s %-4s %6s %10ld %10ld %10ld %10ld\n", "total", "", "", total.qvmod,
+                    total.qvmod_unramped, total.openmpt, total.openmpt_unramped);
+        return status;
     }
 
     std::map<std::string, std::vector<Figures>> by_format;
@@ -327,13 +369,6 @@ int main(int argc, char **argv)
     for (const char *path : files) {
         Song s;
         if (!load_song(path, seconds, s)) {
-            destroy_mod(s.module);
-            status = 1;
-            continue;
-        }
-        remove_mod();
-        if (install_mod(std::min(s.module->channel_count, kMaxVoices)) != 1) {
-            std::fprintf(stderr, "module_compare: %s: %s\n", path, qvmod_error);
             destroy_mod(s.module);
             status = 1;
             continue;
@@ -379,6 +414,6 @@ int main(int argc, char **argv)
         for (auto &v : x) std::printf(" %.3f", am::median(v));
         std::printf("      %d of %d%*s%d of %zu\n", below, clear, 22, "", clear, list.size());
     }
-    remove_mod();
+
     return status;
 }

@@ -485,6 +485,108 @@ ModSpec song_mod(unsigned seed, int patterns)
     return s;
 }
 
+XmSpec song_xm(unsigned seed, int patterns, int channels)
+{
+    constexpr int kRows = 64;
+    constexpr int kRoles = 5;
+    enum { kBass = 1, kLead, kPad, kDrum, kHat };           // instruments, and the channels' roles
+    constexpr int kScale[] = {0, 3, 5, 7, 10, 12, 15, 17};  // semitones of a minor scale
+    constexpr int kLowNote = 25;                            // XM C-2
+    std::mt19937 rng(seed);
+    XmSpec s;
+    s.title = "song module";
+    s.channels = channels;
+    s.orders.clear();
+    for (int i = 0; i < patterns * 2 && i < 256; i++) s.orders.push_back(i % patterns);
+    const double pi = 3.14159265358979;
+    auto instrument = [](XmSampleSpec sm, bool envelope) {
+        XmInstrument ins;
+        ins.samples.push_back(std::move(sm));
+        if (envelope) {
+            ins.volume_env.points = {{0, 64}, {8, 48}, {30, 40}, {80, 0}};
+            ins.volume_env.flags = 1 | 2;
+            ins.volume_env.sustain = 2;
+            ins.fadeout = 512;
+        }
+        return ins;
+    };
+    XmSampleSpec bass;  // one cycle of a sine, looped
+    for (int i = 0; i < 64; i++)
+        bass.frames.push_back(static_cast<int>(110 * std::sin(pi * i / 32)));
+    bass.loop_type = 1;
+    bass.loop_length = 64;
+    s.instruments.push_back(instrument(bass, true));
+    XmSampleSpec lead;  // a 16-bit saw, its second half looped
+    lead.sixteen_bit = true;
+    for (int i = 0; i < 1024; i++) lead.frames.push_back((i % 128) * 400 - 25600);
+    lead.loop_type = 1;
+    lead.loop_start = 2 * 512;
+    lead.loop_length = 2 * 512;
+    s.instruments.push_back(instrument(lead, true));
+    XmSampleSpec pad;  // a noisy triangle, ping-pong looped
+    pad.frames = wave(rng, 4000, 100);
+    pad.loop_type = 2;
+    pad.loop_start = 1000;
+    pad.loop_length = 3000;
+    s.instruments.push_back(instrument(pad, true));
+    XmSampleSpec drum;
+    for (int i = 0; i < 3000; i++) {
+        const double decay = 1.0 - i / 3000.0;
+        drum.frames.push_back(
+            static_cast<int>(120 * decay * std::sin(2 * pi * i / (20 + i / 100))));
+    }
+    s.instruments.push_back(instrument(drum, false));
+    XmSampleSpec hat;
+    for (int i = 0; i < 600; i++)
+        hat.frames.push_back((static_cast<int>(rng() % 161) - 80) * (600 - i) / 600);
+    s.instruments.push_back(instrument(hat, false));
+    for (XmInstrument &ins : s.instruments)
+        for (int k = 0; k < 96; k++) ins.map[static_cast<size_t>(k)] = 0;
+
+    auto note = [&](int octave) {
+        return kLowNote + 12 * octave + kScale[rng() % (sizeof kScale / sizeof kScale[0])];
+    };
+    for (int p = 0; p < patterns; p++) {
+        XmPattern pat;
+        pat.rows = kRows;
+        pat.cells.resize(static_cast<size_t>(kRows * channels));
+        for (int r = 0; r < kRows; r++) {
+            for (int ch = 0; ch < channels; ch++) {
+                XmCell &c = pat.cells[static_cast<size_t>(r * channels + ch)];
+                const int role = 1 + ch % kRoles;
+                const int octave = (ch / kRoles) % 3;
+                switch (role) {
+                case kBass:
+                    if (r % 4 == 0)
+                        c = {note(octave), kBass, 0x30 + static_cast<int>(rng() % 0x21)};
+                    break;
+                case kLead:
+                    if (r % 2 == 0 && rng() % 3 != 0)
+                        c = {note(1 + octave), kLead, 0, rng() % 2 ? 4 : 0, 0x46};
+                    else if (rng() % 4 == 0)
+                        c.effect = 0xA, c.param = 0x02;
+                    break;
+                case kPad:
+                    if (r % 8 == 0)
+                        c = {note(1 + octave), kPad, 0x40, 4, 0x24};
+                    else if (r % 8 == 6)
+                        c.note = 97;  // key off: the envelope fades
+                    break;
+                case kDrum:
+                    if (r % 4 == 0 || rng() % 5 == 0)
+                        c = {note(2), kDrum, r % 8 == 0 ? 0x50 : 0x38};
+                    break;
+                default:
+                    if (r % 2 == 0) c = {note(3), kHat, 0x20 + static_cast<int>(rng() % 0x20)};
+                    break;
+                }
+            }
+        }
+        s.patterns.push_back(std::move(pat));
+    }
+    return s;
+}
+
 S3mSpec realistic_s3m(unsigned seed, int patterns, int channels, int sample_frames)
 {
     std::mt19937 rng(seed);
@@ -642,6 +744,8 @@ struct ProbeFamily {
     std::vector<int> volumes;                  // volume column values in turn (none: unused)
     // Changes to the planned patterns: jumps, key offs, instrument-only cells.
     void (*extra)(std::vector<ProbePattern> &) = nullptr;
+    // Smooth waves only, so that every sharp step in a render is a click the player made.
+    bool smooth = false;
 };
 
 ProbeCell &at(std::vector<ProbePattern> &p, int pattern, int row, int ch)
@@ -692,11 +796,25 @@ std::vector<ProbePattern> plan_probe(const ProbeFamily &f, unsigned seed)
     return pats;
 }
 
-// Tonal loops with strong harmonics, a bass, and a drum hit that does not loop.
-std::vector<int> probe_wave(int instrument, int amplitude)
+// Tonal loops with strong harmonics, a bass, and a drum hit that does not loop. Smooth: sines,
+// with the lead and the drum as cosines that start at their peak and never die away, so that
+// starting, cutting or offsetting them steps.
+std::vector<int> probe_wave(int instrument, int amplitude, bool smooth)
 {
     const double pi = 3.14159265358979;
     std::vector<int> v;
+    if (smooth) {
+        constexpr int kCosineCycle = 100;
+        const bool peak = instrument == kLead || instrument == kDrum;
+        const int frames = instrument == kLead   ? kProbeLeadFrames
+                           : instrument == kDrum ? kProbeDrumFrames
+                                                 : kProbeLoopFrames;
+        for (int i = 0; i < frames; i++)
+            v.push_back(static_cast<int>(0.9 * amplitude *
+                                         (peak ? std::cos(2 * pi * i / kCosineCycle)
+                                               : std::sin(2 * pi * i / kProbeLoopFrames))));
+        return v;
+    }
     if (instrument == kDrum) {
         std::mt19937 rng(7);
         for (int i = 0; i < kProbeDrumFrames; i++) {
@@ -738,7 +856,8 @@ ModuleImage probe_mod(const ProbeFamily &f, unsigned seed)
     for (int ins = kLead; ins <= kTuned; ins++) {
         ModSampleSpec sm;
         const int source = ins == kTuned ? kLead : ins;
-        for (int v : probe_wave(source, 110)) sm.data.push_back(static_cast<signed char>(v));
+        for (int v : probe_wave(source, 110, f.smooth))
+            sm.data.push_back(static_cast<signed char>(v));
         sm.finetune = probe_finetune(ins);
         if (source == kPad || source == kBass) sm.repeat_length_words = kProbeLoopFrames / 2;
         s.sample_list.push_back(sm);
@@ -765,7 +884,7 @@ ModuleImage probe_s3m(const ProbeFamily &f, unsigned seed)
     for (int ins = kLead; ins <= kTuned; ins++) {
         S3mSampleSpec sm;
         const int source = ins == kTuned ? kLead : ins;
-        for (int v : probe_wave(source, 110))
+        for (int v : probe_wave(source, 110, f.smooth))
             sm.data.push_back(static_cast<unsigned char>(v & 0xFF));
         sm.loop = source == kPad || source == kBass;
         sm.loop_end = static_cast<uint32_t>(sm.data.size());
@@ -795,12 +914,12 @@ ModuleImage probe_s3m(const ProbeFamily &f, unsigned seed)
     return write_s3m(s);
 }
 
-XmInstrument probe_xm_instrument(int ins, bool envelopes, int vibrato_depth)
+XmInstrument probe_xm_instrument(int ins, bool envelopes, int vibrato_depth, bool smooth)
 {
     XmInstrument in;
     XmSampleSpec sm;
     const int source = ins == kTuned ? kLead : ins;
-    sm.frames = probe_wave(source, 110);
+    sm.frames = probe_wave(source, 110, smooth);
     const bool loop = source == kPad || source == kBass;
     sm.loop_type = loop ? 1 : 0;
     sm.loop_length = loop ? static_cast<uint32_t>(sm.frames.size()) : 0;
@@ -831,7 +950,7 @@ ModuleImage probe_xm(const ProbeFamily &f, unsigned seed, bool linear)
     const bool envelopes = name == "xm-envelopes" || name == "xm-instruments";
     for (int ins = kLead; ins <= kTuned; ins++)
         s.instruments.push_back(
-            probe_xm_instrument(ins, envelopes, name == "xm-autovibrato" ? 10 : 0));
+            probe_xm_instrument(ins, envelopes, name == "xm-autovibrato" ? 10 : 0, f.smooth));
     for (const ProbePattern &p : plan_probe(f, seed)) {
         XmPattern pat;
         for (const ProbeCell &c : p)
@@ -888,6 +1007,21 @@ void probe_xm_envelopes(std::vector<ProbePattern> &p)
         }
 }
 
+// Songs built to click: the second voice's held tone jumps between full volume and silence row
+// by row, the bass is cut, and the lead (cut, offset and restarted at its peak by the family's
+// effects) is keyed off without an envelope in XM.
+void probe_clicks(std::vector<ProbePattern> &p)
+{
+    for (int pat = 0; pat < kProbePatterns; pat++)
+        for (int r = 0; r < kProbeRows; r++) {
+            ProbeCell &pad = at(p, pat, r, 1);
+            pad.effect = 0xC;
+            pad.param = r % 2 ? 0x00 : 0x40;
+            if (r % 16 == 6) at(p, pat, r, 2).effect = 0xE, at(p, pat, r, 2).param = 0xC3;
+            if (r % 8 == 3) at(p, pat, r, 0) = {kKeyOff, 0, -1, -1, 0};
+        }
+}
+
 }  // namespace
 
 std::vector<std::pair<std::string, ModuleImage>> probe_modules()
@@ -922,6 +1056,7 @@ std::vector<std::pair<std::string, ModuleImage>> probe_modules()
         {"xm-instruments", {{0, 0}}, {}, probe_xm_instruments},
         {"xm-autovibrato", {{0, 0}}, {}},
     };
+    const ProbeFamily clicks = {"clicks", {{0xE, 0xC2}, {9, 0x03}, {0, 0}, {0xC, 0x30}}, {}, probe_clicks, true};
     // clang-format on
     std::vector<std::pair<std::string, ModuleImage>> out;
     unsigned seed = 1;
@@ -935,5 +1070,7 @@ std::vector<std::pair<std::string, ModuleImage>> probe_modules()
     out.emplace_back("xm-amiga.xm", probe_xm(amiga, seed++, false));
     for (const ProbeFamily &f : xm)
         out.emplace_back(std::string(f.name) + ".xm", probe_xm(f, seed++, true));
+    out.emplace_back("mod-clicks.mod", probe_mod(clicks, seed++));
+    out.emplace_back("xm-clicks.xm", probe_xm(clicks, seed++, true));
     return out;
 }

@@ -170,6 +170,9 @@ ModSpec realistic_mod(unsigned seed, int patterns, int channels, int sample_byte
 // channels, ordinary effects, looping full-scale waveforms, no jumps. For the rendering
 // benchmark and the level checks.
 ModSpec song_mod(unsigned seed, int patterns);
+// The same for any number of channels as an XM: bass, lead, pad, drum and hat channels in turn
+// (further ones an octave up), with envelopes, key-offs, forward, ping-pong and unlooped samples.
+XmSpec song_xm(unsigned seed, int patterns, int channels);
 S3mSpec realistic_s3m(unsigned seed, int patterns, int channels, int sample_frames);
 XmSpec realistic_xm(unsigned seed, int patterns, int channels, int instruments, int sample_frames);
 
@@ -177,7 +180,9 @@ XmSpec realistic_xm(unsigned seed, int patterns, int channels, int instruments, 
 
 // Short four-channel songs (about 23 s) that each put one family of effects, the volume column,
 // the envelopes or the instrument rules to work over held tones, a bass and a drum, for comparing
-// players feature by feature. Named "family.mod", ".s3m" or ".xm".
+// players feature by feature. Named "family.mod", ".s3m" or ".xm"; "mod-clicks.mod" and
+// "xm-clicks.xm" are built to click (smooth waves, volume jumps, note starts at a wave's peak,
+// cuts, offsets and key-offs), for comparing how players take the clicks out.
 std::vector<std::pair<std::string, ModuleImage>> probe_modules();
 
 #endif

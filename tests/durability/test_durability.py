@@ -20,9 +20,9 @@ import tempfile
 import time
 import unittest
 
-from harness import (ALERT_AREA, DEFAULT_HIGH_SCORE_TABLE, DIALOG_AREA, HIGH_SCORES_EXIT, HIGH_SCORES_RESET,
-                     HIGH_SCORES_WAITING, MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, TITLE_EXIT, Screens, Session,
-                     enter_high_score, high_score_entries, leave_to_exit, new_game, open_menu, wait_until)
+from harness import (ALERT_AREA, DEFAULT_HIGH_SCORE_TABLE, DIALOG_AREA, HIGH_SCORES_EXIT, HIGH_SCORES_WAITING,
+                     MENU_VIEW_HIGH_SCORES, SAVED_GAME_SIGNATURE, TITLE_EXIT, Screens, Session, enter_high_score,
+                     high_score_entries, leave_to_exit, new_game, open_menu, reset_high_scores, wait_until)
 from qvx_formats import (COL_WHITE, DEFAULT_GAME_NAME, GAME_STATE_SIZE, HIGH_SCORE_COUNT, HIGH_SCORE_FILE,
                          HIGH_SCORE_FILE_SIZE, SAVED_GAME_SIZE, SCREENSHOT_FILE, SETTINGS_FILE)
 
@@ -149,7 +149,7 @@ class KilledWhileWriting(unittest.TestCase):
             open_menu(game, screens)
             game.click_box(*MENU_VIEW_HIGH_SCORES)
             screens.wait_high_scores()
-            game.click_box(*HIGH_SCORES_RESET)
+            reset_high_scores(game, screens)
         self.kill_at_every_point(HIGH_SCORE_FILE, old_table, reset, HIGH_SCORE_FILE_SIZE,
                                  lambda now: now == DEFAULT_HIGH_SCORE_TABLE, "table")
 
@@ -248,7 +248,7 @@ class FullDisk(unittest.TestCase):
             self.fill()
             game.click_box(*MENU_VIEW_HIGH_SCORES)
             screens.wait_high_scores()
-            game.click_box(*HIGH_SCORES_RESET)
+            reset_high_scores(game, screens)
             time.sleep(1.0)
             game.click_box(*HIGH_SCORES_EXIT)
             screens.wait_menu()
@@ -276,7 +276,7 @@ class Neighbours(unittest.TestCase):
         open_menu(game, screens)
         game.click_box(*MENU_VIEW_HIGH_SCORES)
         screens.wait_high_scores()
-        game.click_box(*HIGH_SCORES_RESET)
+        reset_high_scores(game, screens)
         wait_until(lambda: read(self.at(HIGH_SCORE_FILE)) == DEFAULT_HIGH_SCORE_TABLE, what="the reset table")
         game.click_box(*HIGH_SCORES_EXIT)
         return screens
@@ -397,7 +397,7 @@ class Neighbours(unittest.TestCase):
             screens.wait_high_scores()
             folder = os.open(self.dir, os.O_RDONLY)
             fcntl.flock(folder, fcntl.LOCK_EX)   # the lock another copy takes
-            game.click_box(*HIGH_SCORES_RESET)
+            reset_high_scores(game, screens)
             wait_white(game, screens, HIGH_SCORES_WAITING, 100, "the notice of the wait")
             os.close(folder)
             table = self.at(HIGH_SCORE_FILE)

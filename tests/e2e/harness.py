@@ -22,7 +22,7 @@ import time
 
 from x11driver import DEFAULT_TIMEOUT, START_TIMEOUT, DriverError, X11Window, stop_group, wait_until
 from qvx_formats import (COL_BLACK, COL_BORDER, COL_BUTTON_LIGHT, COL_LOGO_FRAME, COL_TEXT, COL_TITLE_DARK,
-                         COL_TITLE_LIGHT, DEFAULT_HIGH_SCORE_NAME, GAME_H, GAME_TITLE, GAME_W, GAMESG,
+                         COL_TITLE_LIGHT, COL_WHITE, DEFAULT_HIGH_SCORE_NAME, GAME_H, GAME_TITLE, GAME_W, GAMESG,
                          HIGH_SCORE_COUNT, HIGH_SCORE_ENTRY_SIZE, HIGH_SCORE_NAME_SIZE, SCREENSHOT_FILE, TILE_SIZE)
 
 WINDOW_NAME = GAME_TITLE
@@ -164,8 +164,8 @@ class Session(X11Window):
     """
 
     def __init__(self, workdir=None, files=None, capture_wav=None, exe=None, env=None,
-                 wait_for_window=True, user=None, args=(), scale=1, sound=True, park_pointer=True,
-                 pad=False):
+                 wait_for_window=True, user=None, args=(), scale=1, sound=True, screen=None,
+                 park_pointer=True, pad=False):
         # Window pixels per game pixel: clicks and grabs are given in game coordinates.
         super().__init__(WINDOW_NAME, scale)
         self.exe = exe or game_path()
@@ -179,6 +179,8 @@ class Session(X11Window):
         self.args = list(args)
         # sound=False: no ALSA device at all (the null device is not configured).
         self.sound = sound
+        # The virtual screen's (width, height): by default a little larger than the window.
+        self.screen = screen or (max(1024, SCREEN_W * scale + 64), max(768, SCREEN_H * scale + 64))
         # park_pointer=False: the pointer is never moved (it stays where the X server put it).
         self.park_pointer = park_pointer
         # pad=True: the game finds a gamepad (self.pad), driven through the joystick device node.
@@ -210,7 +212,7 @@ class Session(X11Window):
                 f.write(content)
         self.home = tempfile.mkdtemp(prefix="qvx-home-")
         self._write_sound_config()
-        self.start_display(max(1024, SCREEN_W * self.scale + 64), max(768, SCREEN_H * self.scale + 64))
+        self.start_display(*self.screen)
         env = dict(os.environ)
         env.update({"DISPLAY": self.display, "HOME": self.home})
         # Leaks inside the system's sound and X libraries are not the game's; see tests/lsan.supp.
@@ -679,6 +681,17 @@ def enter_high_score(game, screens, name):
     shown = region(screens.grab(), NAME_FIELD) != field
     game.key("Return")
     return shown, screens.wait_high_scores()
+
+
+def reset_high_scores(game, screens, answer="y"):
+    """On the table screen: clicks Reset until its question shows (a click lost on a busy machine
+    is repeated), answers it with a key ("y" resets; "n" and "Escape" keep the table) and returns
+    at once, with how much white the question's place shows without it."""
+    plain = screens.count(screens.grab(), ALERT_AREA, COL_WHITE)
+    wait_until(lambda: screens.count(screens.grab(), ALERT_AREA, COL_WHITE) > plain + 100
+               or game.click_box(*HIGH_SCORES_RESET), timeout=60, interval=3.0, what="the reset question")
+    game.key(answer)
+    return plain
 
 
 def leave_to_exit(game, screens):

@@ -1,14 +1,14 @@
-"""High scores end to end: a finished game enters a typed name; a reset writes the defaults."""
+"""High scores end to end: a finished game enters a typed name; a reset asks, then writes the defaults."""
 
 import os
 import signal
 import struct
 import unittest
 
-from harness import (DEFAULT_HIGH_SCORE_TABLE, HIGH_SCORES_EXIT, HIGH_SCORES_RESET, MENU_VIEW_HIGH_SCORES,
+from harness import (ALERT_AREA, DEFAULT_HIGH_SCORE_TABLE, HIGH_SCORES_EXIT, MENU_VIEW_HIGH_SCORES,
                      Screens, Session, enter_high_score, high_score_entries, leave_to_exit, open_menu,
-                     region, wait_until)
-from qvx_formats import (COL_TEXT, HIGH_SCORE_COUNT, HIGH_SCORE_ENTRY_SIZE, HIGH_SCORE_FILE,
+                     region, reset_high_scores, wait_until)
+from qvx_formats import (COL_TEXT, COL_WHITE, HIGH_SCORE_COUNT, HIGH_SCORE_ENTRY_SIZE, HIGH_SCORE_FILE,
                          HIGH_SCORE_FILE_SIZE)
 
 
@@ -51,7 +51,7 @@ class HighScoreEntry(unittest.TestCase):
 
 
 class HighScoreReset(unittest.TestCase):
-    def test_reset_writes_the_defaults_at_once(self):
+    def test_reset_asks_first_then_writes_the_defaults_at_once(self):
         old = bytearray()
         for i in range(HIGH_SCORE_COUNT):
             old += struct.pack("<4i16s", 9000 - 100 * i, 3, 40, 120, b"PLAYER%02d" % i)
@@ -61,8 +61,14 @@ class HighScoreReset(unittest.TestCase):
             game.click_box(*MENU_VIEW_HIGH_SCORES)
             rows = screens.wait_high_scores()
             self.assertNotEqual(name_column(screens, rows, 1), name_column(screens, rows, 2))
+            for answer in ("n", "Escape"):  # No: the table stays, on the screen and in the file
+                plain = reset_high_scores(game, screens, answer)
+                wait_until(lambda: screens.count(screens.grab(), ALERT_AREA, COL_WHITE) <= plain, what="an answer")
+                self.assertNotEqual(name_column(screens, screens.grab(), 1), name_column(screens, screens.grab(), 2))
+                with open(game.path(HIGH_SCORE_FILE), "rb") as f:
+                    self.assertEqual(f.read(), bytes(old), answer)
 
-            game.click_box(*HIGH_SCORES_RESET)
+            reset_high_scores(game, screens, "y")
 
             def reset_written():
                 with open(game.path(HIGH_SCORE_FILE), "rb") as f:

@@ -1,8 +1,10 @@
 """Start-up, the title screen, screenshots and the ways out of the program."""
 
 import os
+import re
 import shutil
 import signal
+import subprocess
 import tempfile
 import unittest
 
@@ -13,6 +15,7 @@ from qvx_formats import (COL_TITLE_DARK, COL_TITLE_LIGHT, DATAFILE_NAME, HIGH_SC
 
 
 # Title buttons: PLAY GAME 245,320-385,345 and TITLE_EXIT 245,350-385,375; dark bevel 48, light 14.
+DESKTOP_ENTRY = os.path.join(os.path.dirname(__file__), "..", "..", "packaging", "org.quorvex.vastrelon.desktop")
 
 
 class TitleScreen(unittest.TestCase):
@@ -21,6 +24,11 @@ class TitleScreen(unittest.TestCase):
             # The working directory is a fresh temporary one, not the executable's: the datafile
             # must still be found beside the executable.
             self.assertNotEqual(os.path.dirname(game.exe), game.workdir)
+            # The window's class is the game's own, the one its menu entry names.
+            with open(DESKTOP_ENTRY) as f:
+                wm_class = re.search(r"^StartupWMClass=(.*)$", f.read(), re.M).group(1)
+            xprop = subprocess.check_output(["xprop", "-id", game.window, "WM_CLASS"], env=game.x_env())
+            self.assertIn('"quorvex", "%s"' % wm_class, xprop.decode())
             shot = game.screenshot()
             self.assertEqual((shot.width, shot.height), (640, 480))
             for x1, y1, x2, y2 in (TITLE_PLAY_GAME, TITLE_EXIT):
@@ -38,6 +46,7 @@ class TitleScreen(unittest.TestCase):
             self.assertEqual(game.wait_exit(), 0)
             with open(game.path(HIGH_SCORE_FILE), "rb") as f:
                 table = f.read()
+        self.assertNotIn("ALSA lib", game.stderr, "ALSA's own lines are not shown")
         self.assertEqual(len(table), HIGH_SCORE_FILE_SIZE)
         for i in range(HIGH_SCORE_COUNT):
             entry = table[HIGH_SCORE_ENTRY_SIZE * i:HIGH_SCORE_ENTRY_SIZE * (i + 1)]
@@ -129,9 +138,13 @@ class Options(unittest.TestCase):
             self.assertEqual(game.wait_exit(timeout=60), 1)
         self.assertTrue(message.startswith("Error initializing sound\n"), message)
         self.assertIn("--nosound", message.splitlines()[-1])
+        # Standard error says it too, first of all (no ALSA lines), the hint on the second line.
+        self.assertEqual(game.stderr.splitlines()[:2], ["Error initializing sound: " + message.splitlines()[1],
+                                                        message.splitlines()[2]])
 
-    def test_scale_two_shows_the_game_larger_and_clicks_find_the_buttons(self):
-        with Session(args=["--scale", "2"], scale=2) as game:
+    def test_a_scale_too_large_for_the_screen_is_lowered_to_the_largest_that_fits(self):
+        # Scale 3 would not fit the 1344x1024 virtual screen; scale 2 does.
+        with Session(args=["--scale", "3"], scale=2, screen=(1344, 1024)) as game:
             width, height, _ = game.grab()
             self.assertEqual((width, height), (640, 480), "the window is 1280x960")
             shot = game.screenshot()
@@ -139,9 +152,33 @@ class Options(unittest.TestCase):
             game.click_box(*TITLE_PLAY_GAME)
             wait_for_menu(game, shot.palette)
             self.assertTrue(game.running())
+            game.close_window()
+            game.wait_exit()
+        self.assertIn("--scale 3 does not fit the 1344x1024 desktop; showing the game at scale 2", game.stderr)
+
+    def test_full_screen_shows_the_whole_picture_centred_at_the_largest_scale_that_fits(self):
+        # On 1400x1100, scale 2 (1280x960) fits, 60 and 70 pixels from the edges.
+        with Session(args=["--fullscreen"], scale=2, screen=(1400, 1100), wait_for_window=False) as game:
+            game.window, game.origin = game.root_window(), (60, 70)
+            shot = game.screenshot()
+            game.move(-25, -30, after=0.5)  # the pointer out of the picture
+            rows = game.grab()[2]
+            self.assertEqual([(x, y) for y in range(480) for x in range(640)
+                              if not same_colour(rows[y][x], shot.rgb(x, y))][:5], [], "the picture, whole")
+            self.assertEqual({rows[240][640], rows[480][320], rows[480][640]}, {(0, 0, 0)}, "black beyond it")
+            game.click_box(*TITLE_PLAY_GAME)
+            wait_for_menu(game, shot.palette)
 
 
 class StartUpFailures(unittest.TestCase):
+    def test_without_a_display_standard_error_says_the_game_needs_one(self):
+        for display, reason in (("", "DISPLAY is not set"), (":987", 'the display ":987" (DISPLAY) cannot be opened')):
+            result = subprocess.run([game_path()], env=dict(os.environ, DISPLAY=display), stdout=subprocess.PIPE,
+                                    stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, timeout=60)
+            self.assertEqual(result.returncode, 1)
+            self.assertEqual(result.stderr.decode().splitlines()[1],
+                             "The game needs a graphical desktop session: %s." % reason)
+
     def test_missing_datafile(self):
         exe_dir = tempfile.mkdtemp(prefix="qvx-nodat-")
         try:

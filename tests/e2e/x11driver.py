@@ -108,12 +108,13 @@ def read_xwd_rgb(raw):
 
 class X11Window:
     """The window named `window_name` on a private Xvfb. Coordinates are the program's own: at a
-    `scale` above 1 each program pixel is scale × scale window pixels. A derived class starts the
-    program and gives running() and exited_early()."""
+    `scale` above 1 each program pixel is scale × scale window pixels, from the window's `origin`.
+    A derived class starts the program and gives running() and exited_early()."""
 
     def __init__(self, window_name, scale=1):
         self.window_name = window_name
         self.scale = scale
+        self.origin = (0, 0)
         self.xvfb = None
         self.display = None
         self.window = None
@@ -163,6 +164,12 @@ class X11Window:
             names.append(repr(self.xdotool("getwindowname", window, check=False, timeout=10).strip()))
         return ", ".join(names) or "none"
 
+    def root_window(self):
+        """The id of the display's root window: the whole screen."""
+        info = subprocess.run(["xwininfo", "-root"], env=self.x_env(), check=True, stdout=subprocess.PIPE,
+                              timeout=DEFAULT_TIMEOUT).stdout.decode()
+        return next(line.split()[3] for line in info.splitlines() if "Window id:" in line)
+
     def window_size(self):
         geometry = self.xdotool("getwindowgeometry", "--shell", self.window)
         size = dict(line.split("=", 1) for line in geometry.split())
@@ -195,7 +202,8 @@ class X11Window:
 
     def _at(self, x, y):
         """Window coordinates of the middle of program pixel (x, y)."""
-        return x * self.scale + self.scale // 2, y * self.scale + self.scale // 2
+        return (self.origin[0] + x * self.scale + self.scale // 2,
+                self.origin[1] + y * self.scale + self.scale // 2)
 
     def move(self, x, y, after=0.05):
         self.xdotool("mousemove", "--window", self.window, *self._at(x, y), "sleep", after)
@@ -220,10 +228,7 @@ class X11Window:
 
     def take_focus_away(self):
         """Gives the keyboard focus to the root window, as switching to another program does."""
-        info = subprocess.run(["xwininfo", "-root"], env=self.x_env(), check=True, stdout=subprocess.PIPE,
-                              timeout=DEFAULT_TIMEOUT).stdout.decode()
-        root = next(line.split()[3] for line in info.splitlines() if "Window id:" in line)
-        self.xdotool("windowfocus", root)
+        self.xdotool("windowfocus", self.root_window())
 
     def give_focus_back(self):
         self.focus()
@@ -241,10 +246,11 @@ class X11Window:
         raw = subprocess.run(["xwd", "-silent", "-id", self.window], env=self.x_env(), check=True,
                              stdout=subprocess.PIPE, timeout=DEFAULT_TIMEOUT).stdout
         width, height, rows = read_xwd_rgb(raw)
-        if self.scale == 1:
+        if self.scale == 1 and self.origin == (0, 0):
             return width, height, rows
-        rows = [row[::self.scale] for row in rows[::self.scale]]
-        return width // self.scale, height // self.scale, rows
+        x0, y0 = self.origin
+        rows = [row[x0::self.scale] for row in rows[y0::self.scale]]
+        return (width - x0) // self.scale, (height - y0) // self.scale, rows
 
     def wait_for_pixels(self, expected, timeout=DEFAULT_TIMEOUT):
         """Waits until every (x, y) -> (r, g, b) of expected shows in the window."""

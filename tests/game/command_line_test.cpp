@@ -4,6 +4,7 @@
 #include <array>
 
 #include "CommandLine.h"
+#include "Display.h"
 
 namespace {
 
@@ -37,8 +38,17 @@ TEST(CommandLineOptions, OptionsAreTakenAndAnythingElseIsRefused)
         EXPECT_EQ(line.nosound, c.nosound) << c.args[1];
         EXPECT_EQ(line.fullscreen, c.fullscreen) << c.args[1];
         EXPECT_EQ(line.scale, c.scale) << c.args[1];
+        EXPECT_EQ(line.scale_given, c.action == A::Play && c.scale > 1) << c.args[1];
         EXPECT_EQ(line.error.empty(), c.action != A::Refuse) << c.args[1];
     }
+}
+
+TEST(CommandLineOptions, TheScaleStaysBetweenOneAndTheFullScreensLimit)
+{
+    // The e2e suite sees a scale lowered to fit; here the bounds a desktop's size cannot pass.
+    EXPECT_EQ(ChooseScale(3, true, false, 0, 0).scale, 3) << "an unknown desktop takes the scale";
+    EXPECT_EQ(ChooseScale(2, true, false, 600, 400).scale, 1) << "never below 1";
+    EXPECT_EQ(ChooseScale(1, false, true, 100000, 100000).scale, MAX_FULLSCREEN_SCALE);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "GameData.h"
 #include "HighScoreTable.h"
@@ -182,6 +183,19 @@ TEST(NameEntry, BackspaceAndEnterGoByKeyStateAfterPrintableCharacters)
     EXPECT_EQ(NameEntryKey(name, length, 13, true, true), NameKey::Finished)
         << "Enter on an empty name ends the entry";
     EXPECT_STREQ(name, "");
+}
+
+TEST(NameEntry, AnEmptyOrBlankNameIsStoredAsTheDefaultName)
+{
+    const std::string champion = DEFAULT_HIGH_SCORE_NAME;  // all 16 bytes
+    const std::pair<const char *, std::string> cases[] = {
+        {"", champion}, {"   ", champion}, {"TESTER", "TESTER" + std::string(10, '\0')}};
+    for (const auto &[typed, stored] : cases) {
+        HighScoreEntry e;
+        std::memset(e.name, 'x', sizeof e.name);
+        SetHighScoreName(e, typed);
+        EXPECT_EQ(std::string(e.name, sizeof e.name), stored) << '"' << typed << '"';
+    }
 }
 
 TEST_F(HighScoreTable, DefaultRowsRenderAsChampionsAtLevelOne)

@@ -88,6 +88,6 @@ foreach(tool modconv modplay)   # modplay last: its text is checked below
     message(FATAL_ERROR "installed ${tool}: ${rc} ${out} ${err}")
   endif()
 endforeach()
-if(NOT out MATCHES "--render OUT.wav")
+if(NOT out MATCHES "-o, --render OUT")
   message(FATAL_ERROR "installed modplay --help does not tell of --render: ${out}")
 endif()

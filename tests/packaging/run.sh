@@ -6,7 +6,7 @@
 # apt; .ci/run calls it as a stage of its own. Leaves the machine without the packages.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-bash scripts/deps.sh
+bash scripts/deps.sh --tests
 packages=(quorvex quorvex-data libqvmod-dev qvmod-tools)
 version="$(head -n1 VERSION)"
 fail() { echo "packaging: $*" >&2; exit 1; }

@@ -3,10 +3,12 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "effects_support.h"
+#include "mixer.h"
 
 namespace {
 
@@ -267,3 +269,74 @@ TEST_F(SongLength, LeavesThePlayingSongAlone)
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------- the two voice paths
+
+using VoicePaths = PlayerTest;
+
+// The same song through Allegro's voices and through a render state's own: tick for tick, every
+// channel is given the same rate, volume, pan and sample, and sounds or not alike.
+TEST_F(VoicePaths, BothPathsAreGivenTheSameDecisions)
+{
+    struct Song {
+        int flags;
+        std::vector<std::tuple<int, int, NOTE_INFO>> cells;  // row, channel, cell
+    };
+    const int notes = QVMOD_FLAG_NOTES | QVMOD_FLAG_LINEAR;
+    const Song songs[] = {
+        {0,
+         {{0, 0, {1, kPitch428, 0, CMD_VIBRATO, 0x46}},
+          {0, 1, {2, kPitch428 * 2, 0, CMD_ARPEGGIO, 0x37}},
+          {1, 0, {0, 0, 0, CMD_PRO_VOLSLIDE, 0x04}},
+          {2, 1, {0, kPitch428, 0, CMD_TONE_PORTA, 0x20}},
+          {3, 0, {0, 0, 0, CMD_TREMOLO, 0x68}},
+          {4, 1, {1, kPitch428, 0, CMD_EXTENDED, 0xC3}},
+          {5, 0, {2, kPitch428 * 3 / 2, 0, CMD_SET_PAN, 0x30}},
+          {6, 1, {1, kPitch428, 0, CMD_EXTENDED, 0x92}}}},
+        {notes,
+         {{0, 0, {1, 49, 0, CMD_XM_VOLSLIDE, 0x02}},
+          {0, 1, {1, 61, 0x20, CMD_XM_PANSLIDE, 0x30}},
+          {2, 0, {0, 0, 0, CMD_XM_PORTA_UP, 0x08}},
+          {3, 1, {0, QVMOD_NOTE_KEY_OFF, 0, 0, 0}},
+          {4, 0, {1, 52, 0xB4, CMD_VIBRATO, 0x38}},
+          {6, 1, {1, 37, 0, CMD_XM_TONE_PORTA_VOLSLIDE, 0x10}}}},
+    };
+    for (const Song &song : songs) {
+        ModuleHolder m(effects_module(2, 8, 6, 1, song.flags));
+        if (song.flags) {
+            INSTRUMENT_INFO &in = m->instrument_info[0];
+            in.volume_env_flags = QVMOD_ENV_ON | QVMOD_ENV_SUSTAIN;
+            in.volume_env_points = 3;
+            in.volume_env_sustain_start = in.volume_env_sustain_end = 1;
+            const int pos[] = {0, 5, 20}, value[] = {64, 40, 0};
+            std::copy(pos, pos + 3, in.volume_env_pos);
+            std::copy(value, value + 3, in.volume_env_value);
+            in.volume_fadeout = 2000;
+            m->sample_info[0].vibrato_depth = 8;
+            m->sample_info[0].vibrato_rate = 20;
+        }
+        for (const auto &[row, ch, c] : song.cells) cell(m.get(), 0, row, ch) = c;
+        play_mod(m.get(), kTrue);
+        QVMOD_RENDER *r = qvmod_render_open(m.get(), 44100, 0);
+        ASSERT_NE(r, nullptr);
+        for (int tick = 0; tick < 8 * 6; tick++) {
+            mod_interrupt();
+            render_tick(r);
+            for (int ch = 0; ch < 2; ch++) {
+                const Mixer::Decisions d = render_decisions(r, ch);
+                const SAMPLE *s = playing_sample(ch);
+                SCOPED_TRACE(testing::Message()
+                             << "flags " << song.flags << " tick " << tick << " channel " << ch);
+                EXPECT_EQ(d.hz, freq(ch));
+                EXPECT_EQ(d.volume, vol(ch));
+                EXPECT_EQ(d.pan, pan(ch));
+                EXPECT_EQ(d.playing, sounding(ch));
+                if (d.playing) {
+                    EXPECT_EQ(d.data, s->data);
+                }
+            }
+        }
+        qvmod_render_close(r);
+        stop_mod();
+    }
+}

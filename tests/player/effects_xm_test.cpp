@@ -132,6 +132,20 @@ TEST_F(XmEffects, InstrumentVibratoBendsThePitchAfterTheFirstTick)
     }
 }
 
+TEST_F(XmEffects, ATremorsSilenceLastsUntilTheVolumeIsSetAgain)
+{
+    // On 3 ticks, off 2: the silence of ticks 4 and 5 holds through the next row's first tick,
+    // through a row without a volume command, until a volume slide.
+    ModuleHolder m(note_module(2, 8, 6));
+    put(m.get(), 0, 0, 1, kNote48, 0, CMD_TREMOR, 0x21);
+    put(m.get(), 1, 0, 0, 0, 0, CMD_TREMOR, 0x21);
+    put(m.get(), 3, 0, 0, 0, 0, CMD_XM_VOLSLIDE, 0x01);
+    play_mod(m.get(), kTrue);
+    const V expected = {64, 64, 64, 64, 0, 0, 0,  64, 64, 64, 0,  0,
+                        0,  0,  0,  0,  0, 0, 64, 63, 62, 61, 60, 59};
+    EXPECT_EQ(record(24, [] { return ci[0].temp_volume; }), expected);
+}
+
 TEST_F(XmEffects, KeyOffWithoutAVolumeEnvelopeSilencesAtOnce)
 {
     ModuleHolder m(note_module(2, 8, 2));
@@ -213,6 +227,18 @@ TEST_F(Envelopes, SustainComesBeforeTheLoopUntilKeyOff)
     play_mod(m.get(), kTrue);
     EXPECT_EQ(envelope_values(0, 6), (V{64, 56, 48, 40, 32, 32}));
     EXPECT_EQ(envelope_values(0, 13), (V{32, 24, 16, 8, 64, 56, 48, 40, 32, 24, 16, 8, 64}));
+}
+
+TEST_F(Envelopes, SustainAtTheLoopsEndLoopsWhileHeldAndRunsOnWhenReleased)
+{
+    ModuleHolder m(note_module(2, 8, 6));
+    volume_envelope(m.get(), {{0, 64}, {4, 32}, {8, 48}, {12, 0}},
+                    QVMOD_ENV_ON | QVMOD_ENV_SUSTAIN | QVMOD_ENV_LOOP, {2, 2}, {1, 2});
+    put(m.get(), 0, 0, 1, kNote48, 0, 0, 0);
+    put(m.get(), 2, 0, 0, 0, 0, CMD_KEY_OFF, 0);
+    play_mod(m.get(), kTrue);
+    EXPECT_EQ(envelope_values(0, 12), (V{64, 56, 48, 40, 32, 36, 40, 44, 32, 36, 40, 44}));
+    EXPECT_EQ(envelope_values(0, 10), (V{32, 36, 40, 44, 48, 36, 24, 12, 0, 0}));
 }
 
 TEST_F(Envelopes, OnePointHoldsFromTheFirstTick)

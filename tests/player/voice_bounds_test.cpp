@@ -12,8 +12,6 @@ using VoiceBounds = PlayerTest;
 
 constexpr int kFrames = 64;
 constexpr auto kListenBound = std::chrono::seconds(3);
-constexpr int kMaxVoiceFrequency =
-    (1 << 19) - 1;  // the mixer's frequency turns negative from 2^19 Hz
 
 // One channel playing sample 1 at the pitch value `note`; the sample loops over [start, end).
 QVMOD *looping_module(int loop_type, int start, int end, int c2spd, int note)

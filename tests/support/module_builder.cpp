@@ -1,6 +1,7 @@
 // Modules for the tests: small ones built in memory, and loading a file image.
 #include "module_builder.h"
 
+#include <cmath>
 #include <cstring>
 
 #include <allegro.h>
@@ -85,4 +86,29 @@ ModuleHolder load_image(const std::vector<unsigned char> &bytes)
 {
     qvx_test::TempFile f(bytes);
     return ModuleHolder(load_mod(f.path()));
+}
+
+void fill_sine_sample(QVMOD *m, int s, int amplitude, int period, bool loop)
+{
+    SAMPLE &spl = m->samples[s];
+    auto *data = static_cast<unsigned char *>(spl.data);
+    for (unsigned long i = 0; i < spl.len; i++)
+        data[i] = static_cast<unsigned char>(
+            128 + std::lround(amplitude * std::sin(2 * M_PI * static_cast<double>(i) / period)));
+    m->sample_info[s].loop_type = loop ? QVMOD_LOOP_FORWARD : 0;
+    spl.loop_start = 0;
+    spl.loop_end = loop ? spl.len : 0;
+}
+
+std::vector<short> render_all(QVMOD *m, int rate, int flags, void (*setup)(QVMOD_RENDER *))
+{
+    std::vector<short> out;
+    QVMOD_RENDER *r = qvmod_render_open(m, rate, flags);
+    if (!r) return out;
+    if (setup) setup(r);
+    short block[2 * 1000];
+    for (int n; (n = qvmod_render(r, block, 1000)) > 0;)
+        out.insert(out.end(), block, block + 2 * n);
+    qvmod_render_close(r);
+    return out;
 }

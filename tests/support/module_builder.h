@@ -26,6 +26,15 @@ struct ModuleShape {
 // sample 0. Channel pans alternate 64 / 192.
 QVMOD *build_module(const ModuleShape &shape);
 
+// Sample s becomes a sine wave of `period` frames at amplitude 0..127, looped forwards over its
+// whole length when `loop`.
+void fill_sine_sample(QVMOD *m, int s, int amplitude, int period, bool loop);
+
+// Renders a song to its end through the render API with the given flags and setup; interleaved
+// stereo.
+std::vector<short> render_all(QVMOD *m, int rate, int flags = 0,
+                              void (*setup)(QVMOD_RENDER *) = nullptr);
+
 // The cell at (pattern, row, channel).
 NOTE_INFO &cell(QVMOD *m, int pattern, int row, int channel);
 

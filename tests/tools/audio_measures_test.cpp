@@ -84,6 +84,21 @@ TEST(AudioMeasures, FlatAndEmptyCurves)
     EXPECT_EQ(am::compare(silent, silent).chroma, 0.0);  // nothing audible to compare
 }
 
+TEST(AudioMeasures, ClicksAreStepsWhateverTheLevel)
+{
+    // A tone that drops to silence twice, at two levels; the smooth tone alone has none.
+    for (const double gain : {0.5, 0.02}) {
+        const auto cut = render(2, [gain](double t) {
+            return t > 0.5 && t < 1.0 ? 0.0 : gain * std::cos(2 * kPi * 110 * t);
+        });
+        EXPECT_EQ(am::clicks(cut, am::kClickThreshold), 2) << gain;
+        const auto smooth =
+            render(2, [gain](double t) { return gain * std::sin(2 * kPi * 110 * t); });
+        EXPECT_EQ(am::clicks(smooth, am::kClickThreshold), 0) << gain;
+    }
+    EXPECT_EQ(am::clicks(render(1, [](double) { return 0.0; }), am::kClickThreshold), 0);
+}
+
 TEST(ProbeSongs, LoadAndKeepThePlayersPromises)
 {
     for (const auto &[name, image] : probe_modules()) {
