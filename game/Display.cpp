@@ -187,12 +187,6 @@ void PresentScreen()
     Present(false);
 }
 
-void Yield(int ms)
-{
-    Present(false);
-    rest(ms);
-}
-
 void FadeIn(const RGB *pal, int speed)
 {
     Present(true);

@@ -78,7 +78,11 @@ class KeyboardOnly(unittest.TestCase):
             screens.wait_menu()
             game.keys("Down", "Down", "Down", "Return")
             screens.wait_high_scores()
+            plain = screens.count(screens.grab(), ALERT_AREA, COL_WHITE)
             game.keys("Tab", "Right", "Return")
+            # The question's Yes is its default button: Enter answers it.
+            wait_until(lambda: screens.count(screens.grab(), ALERT_AREA, COL_WHITE) > plain + 100, what="the question")
+            game.key("Return")
             table = pathlib.Path(game.path(HIGH_SCORE_FILE))
             wait_until(lambda: table.read_bytes() == DEFAULT_HIGH_SCORE_TABLE, what="the default table written")
 
