@@ -391,9 +391,7 @@ class Pad:
     TURN, DROP, LEAVE, PAUSE, SELECT = 1, 2, 7, 8, 1
     X, Y = 0, 1
     FULL = 32767
-
-    def __init__(self):
-        self.fd = None
+    fd = None
 
     def environment(self, folder):
         if not FAKE_JOYSTICK_LIB:

@@ -95,11 +95,6 @@ TEST_F(Keys, PadPressesActInTheGameAndOnTheScreens)
         EXPECT_EQ(ActionOfPress(press), p.action) << p.button;
         EXPECT_EQ(NavOf(press), p.nav) << p.button;
     }
-    Press tab;
-    tab.key = KEY_TAB << 8;
-    EXPECT_EQ(NavOf(tab), Nav::Next);
-    tab.shifted = true;
-    EXPECT_EQ(NavOf(tab), Nav::Previous);
 }
 
 TEST(Pad, DeadZoneAndRepeatAsAHeldArrowKey)
