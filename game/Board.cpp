@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "Pacing.h"
 #include "Quorvex.h"
 #include "ScreenHelpers.h"
 
@@ -94,6 +95,7 @@ int Random(int n)
 void game_timer()
 {
     game_time.fetch_add(1, std::memory_order_relaxed);
+    NotifyTick();
 }
 END_OF_FUNCTION(game_timer)
 

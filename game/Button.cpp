@@ -6,6 +6,7 @@
 #include "Display.h"
 #include "Events.h"
 #include "GameData.h"
+#include "Pacing.h"
 #include "Quorvex.h"
 #include "ScreenHelpers.h"
 #include "Sound.h"
@@ -46,7 +47,7 @@ void Button::DrawButton()
     show_mouse(screen);
 }
 
-static void ClickSound()
+void PlayClickSound()
 {
     if (sound_on) PlaySoundA(SND_CLICK);
 }
@@ -57,7 +58,7 @@ int Button::Clicked()
 
     pressed = YES;
     DrawButton();
-    ClickSound();
+    PlayClickSound();
     // A quit request ends the press as a release outside the button.
     while (mouse_b & 1) {
         if (QuitRequested()) {
@@ -66,14 +67,14 @@ int Button::Clicked()
         }
         bool inside = mouseinbox(x1, y1, x2, y2) != 0;
         if (inside && pressed == 0) {
-            ClickSound();
+            PlayClickSound();
             pressed = YES;
             DrawButton();
         } else if (!inside && pressed == YES) {
             pressed = 0;
             DrawButton();
         }
-        Yield(0);
+        WaitForTick();
     }
     int result = pressed;
     pressed = 0;

@@ -24,6 +24,9 @@ public:
     int pressed;  // -1 while held down under the pointer
 };
 
+// The click of a button going down, when sound effects are on.
+void PlayClickSound();
+
 // -1 when the pointer is strictly inside the rectangle (its outer pixels do not count).
 int mouseinbox(int x1, int y1, int x2, int y2);
 // The same test for a given point; the pointer test above uses it.

@@ -3,6 +3,7 @@
 #include "Display.h"
 #include "Events.h"
 #include "GameData.h"
+#include "Input.h"
 #include "Quorvex.h"
 #include "Sound.h"
 
@@ -27,7 +28,7 @@ void ViewCredits()
     FadeOut(255);
     DrawBackground(screen);
     FadeIn(DataPalette(PAL_GAME), 5);
-    clear_keybuf();
+    ClearPresses();
 
     FONT *f = DataFont(FONT_TEXT);
     do {
@@ -42,7 +43,8 @@ void ViewCredits()
         blit(temp_buffer, screen, 0, 0, 0, 0, GAME_W, GAME_H);
         PresentScreen();
         y = NextCreditsY(y, GAME_H);
-    } while (!keypressed() && !QuitRequested());
+        PollPad();
+    } while (!PressWaiting() && !QuitRequested());
 
     StopSong();
     FadeOut(2);

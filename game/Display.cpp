@@ -9,6 +9,7 @@
 #include <allegro/internal/aintern.h>
 
 #include "Events.h"
+#include "Pacing.h"
 #include "Platform.h"
 #include "Quorvex.h"
 
@@ -63,10 +64,11 @@ void Present(bool force)
 
 // The library's dialogs (the file selector and the alert box) draw on `screen` and poll the
 // pointer through these hooks on every pass: they get the picture's coordinates, are presented as
-// they run, and a quit request closes them as Esc does.
+// they run (a pass a tick of the game timer, so they do not spin), and a quit request closes them
+// as Esc does.
 int DialogMouseB()
 {
-    Present(false);
+    WaitForTick();
     if (QuitRequested() && !keypressed()) simulate_keypress((KEY_ESC << 8) | 27);
     return mouse_b;
 }
@@ -183,12 +185,6 @@ void ShutDownDisplay()
 void PresentScreen()
 {
     Present(false);
-}
-
-void Yield(int ms)
-{
-    Present(false);
-    rest(ms);
 }
 
 void FadeIn(const RGB *pal, int speed)

@@ -37,9 +37,6 @@ void ShutDownDisplay();
 // shown; nothing at scale 1. Called at the screen loops' yield points and before every fade.
 void PresentScreen();
 
-// One pass of a waiting loop: present the picture, then give the processor away for `ms`.
-void Yield(int ms);
-
 // fade_in and fade_out of the picture as it stands now.
 void FadeIn(const RGB *pal, int speed);
 void FadeOut(int speed);

@@ -5,6 +5,7 @@
 
 #include <atomic>
 
+#include "Input.h"
 #include "Platform.h"
 
 namespace {
@@ -60,7 +61,7 @@ bool TakeFocusLost()
 
 bool EscapeDown()
 {
-    if (!key[KEY_ESC]) {
+    if (!EscapeHeld()) {
         escape_latched = false;
         return false;
     }
@@ -69,5 +70,5 @@ bool EscapeDown()
 
 void LatchEscape()
 {
-    escape_latched = key[KEY_ESC] != 0;
+    escape_latched = EscapeHeld();
 }

@@ -11,7 +11,7 @@ void RequestQuit();  // safe to call from a signal handler
 void InstallQuitAndFocusHandlers();
 // True once for each time the window lost the focus since the last call (the play loop pauses).
 bool TakeFocusLost();
-// Esc by its key state, for the screens that leave on it. An Esc that made another screen return
+// Esc (or the pad's leave button) by its state, for the screens that leave on it. An Esc that made another screen return
 // does not count until it has been released, so holding Esc never chains through the screens.
 bool EscapeDown();
 // Called when a screen has returned to its caller: an Esc held now is not a fresh press.

@@ -121,6 +121,7 @@ constexpr int COL_BUTTON_FACE = 1;     // face of a labelled button
 constexpr int COL_HEADING = 5;         // screen titles, panel numbers, title words, credits lines
 constexpr int COL_TITLE_LIGHT = 14;    // title buttons: light bevel and label
 constexpr int COL_TEXT = 15;           // running text, footer; button dark bevel and shadow
+constexpr int COL_GHOST = COL_TEXT;    // the ghost piece's outline in the well
 constexpr int COL_BUTTON_LIGHT = 25;   // buttons: light bevel and label
 constexpr int COL_TITLE_DARK = 48;     // title buttons: dark bevel and shadow
 constexpr int COL_LEGEND_ACTION = 54;  // play-screen legend: what a key does
@@ -128,10 +129,11 @@ constexpr int COL_LABEL = 65;          // play-screen panel labels
 constexpr int COL_PAUSE = 70;          // pause texts
 constexpr int COL_HELP_KEYS = 85;      // help screen: the key table
 constexpr int COL_LEGEND_KEY = 86;     // play-screen legend: key names; help's closing line
-constexpr int COL_BORDER = 142;        // screen borders and box outlines
-constexpr int COL_HELP_BORDER = 143;   // help screen border
-constexpr int COL_SEPARATOR = 176;     // play-screen legend separators
-constexpr int COL_LOGO_FRAME = 227;    // outline around the menu logo
-constexpr int COL_WHITE = 255;         // help title
+constexpr int COL_FOCUS = COL_LEGEND_KEY;  // the keyboard focus' frame: stands out on every screen
+constexpr int COL_BORDER = 142;            // screen borders and box outlines
+constexpr int COL_HELP_BORDER = 143;       // help screen border
+constexpr int COL_SEPARATOR = 176;         // play-screen legend separators
+constexpr int COL_LOGO_FRAME = 227;        // outline around the menu logo
+constexpr int COL_WHITE = 255;             // help title
 
 #endif

@@ -2,26 +2,31 @@
 #include "Display.h"
 #include "Events.h"
 #include "GameData.h"
+#include "Input.h"
+#include "KeyBindings.h"
+#include "Pacing.h"
 #include "Quorvex.h"
 #include "ScreenHelpers.h"
 
 namespace {
 
+// One row of the key table: the key bound to an action (or Esc, or the two move keys), and what
+// it does.
 struct HelpRow {
-    const char *key;
+    int key;
     const char *action;
 };
 
 // clang-format off
 constexpr HelpRow HELP_ROWS[] = {
-    {"Left & Right Arrow", ": Move The Piece Left & Right"},
-    {"Up Arrow", ": Rotate Piece"},
-    {"Down Arrow", ": Lowers Piece"},
-    {"Space Bar", ": Drops Piece To The Bottom"},
-    {"F1", ": Help (What You Are Looking At)"},
-    {"F2", ": Start A New Game"},
-    {"F3", ": Screenshot In PCX Format"},
-    {"ESC", ": Quit Game And/Or Menu"},
+    {KEYS_MOVE, ": Move The Piece Left & Right"},
+    {ACT_TURN, ": Rotate Piece"},
+    {ACT_DOWN, ": Lowers Piece"},
+    {ACT_DROP, ": Drops Piece To The Bottom"},
+    {ACT_HELP, ": Help (What You Are Looking At)"},
+    {ACT_LEAVE, ": Start A New Game"},
+    {ACT_SCREENSHOT, ": Screenshot In PCX Format"},
+    {ACT_ESCAPE, ": Quit Game And/Or Menu"},
 };
 // clang-format on
 
@@ -49,7 +54,7 @@ void DrawHelpPage()
     textout_ex(screen, font, "--------------------------------------", ACTION_X, 115, COL_TEXT, -1);
     int y = FIRST_ROW_Y;
     for (const HelpRow &row : HELP_ROWS) {
-        textout_ex(screen, font, row.key, KEYS_X, y, COL_HELP_KEYS, -1);
+        textout_ex(screen, font, KeysText(row.key, false).c_str(), KEYS_X, y, COL_HELP_KEYS, -1);
         textout_ex(screen, font, row.action, ACTION_X, y, COL_HELP_KEYS, -1);
         y += ROW_STEP;
     }
@@ -64,11 +69,11 @@ void Help()
     DrawHelpPage();
     unscare_mouse();
 
-    // Esc already held when help opens ends it on release.
-    while (!key[KEY_ESC] && !QuitRequested()) Yield(1);
-    while (key[KEY_ESC] && !QuitRequested()) Yield(1);
-    // Neither the Esc nor anything typed meanwhile may reach the play loop.
-    clear_keybuf();
+    // Esc (or the pad's leave button) already held when help opens ends it on release.
+    while (!EscapeHeld() && !QuitRequested()) WaitForTick();
+    while (EscapeHeld() && !QuitRequested()) WaitForTick();
+    // Neither the Esc nor anything typed or pressed meanwhile may reach the play loop.
+    ClearPresses();
 
     CopyScreen(temp_buffer, screen);
 }

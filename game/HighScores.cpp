@@ -4,9 +4,12 @@
 #include "Button.h"
 #include "Display.h"
 #include "Events.h"
+#include "Focus.h"
 #include "GameData.h"
 #include "HighScoreFile.h"
 #include "HighScoreTable.h"
+#include "Input.h"
+#include "Pacing.h"
 #include "Quorvex.h"
 #include "ScreenHelpers.h"
 #include "Sound.h"
@@ -86,15 +89,21 @@ void GetHighScore()
 
     int length = 0;
     text[0] = '\0';
-    clear_keybuf();
+    ClearPresses();
     DrawTypedName();
 
     for (;;) {
-        while (!keypressed()) {
+        Press press;
+        while (!NextPress(press)) {
             if (QuitRequested()) return;
-            Yield(1);
+            WaitForTick();
         }
-        int c = readkey() & 0xFF;
+        // The pad cannot type; its select button finishes the entry as Enter does.
+        if (press.key == 0) {
+            if (press.pad.button == pad_settings.select) return;
+            continue;
+        }
+        int c = press.key & 0xFF;
         NameKey result =
             NameEntryKey(text, length, c, key[KEY_BACKSPACE] != 0, key[KEY_ENTER] != 0);
         if (result == NameKey::Finished) return;
@@ -118,9 +127,19 @@ void ViewHighScores()
     DrawHighScores();
     exit.DrawButton();
     reset.DrawButton();
+    FocusRing focus;
+    focus.Add(&exit, 0, 0);
+    focus.Add(&reset, 0, 1);
     while (!QuitRequested()) {
-        if (exit.Clicked()) return;
-        if (reset.Clicked()) {
+        Button *hit = exit.Clicked() ? &exit : nullptr;
+        if (hit == nullptr && reset.Clicked()) hit = &reset;
+        if (hit != nullptr) {
+            focus.FollowClick(hit);
+        } else {
+            hit = focus.Handle();
+        }
+        if (hit == &exit) return;
+        if (hit == &reset) {
             // Once confirmed, the defaults reach the file at once (a failed write is silent).
             if (ConfirmReset()) {
                 SetDefaultHighScores();
@@ -131,10 +150,11 @@ void ViewHighScores()
             DrawHighScores();
             exit.DrawButton();
             reset.DrawButton();
+            focus.Repainted();
             continue;
         }
         if (EscapeDown()) return;
-        Yield(1);
+        WaitForTick();
     }
 }
 

@@ -1,8 +1,13 @@
 // The main menu: start a game, options, high scores, credits, back to the title.
+#include <initializer_list>
+#include <iterator>
+
 #include "Button.h"
 #include "Display.h"
 #include "Events.h"
+#include "Focus.h"
 #include "GameData.h"
+#include "Pacing.h"
 #include "Quorvex.h"
 #include "ScreenHelpers.h"
 #include "Sound.h"
@@ -26,13 +31,16 @@ Button *MenuButton(const char *label, int y1)
 // back the palette a screen left faded); false when the program is to end instead. The screen
 // may have returned because of an Esc that is still held: the menu waits for its release, so a
 // long press never passes on through the title and ends the program.
-bool RunSubScreen(void (*sub_screen)(), bool restore_palette)
+bool RunSubScreen(void (*sub_screen)(), bool restore_palette, FocusRing &focus)
 {
     StopSong();
     sub_screen();
     LatchEscape();
+    // A key that ended the screen (or typed on it) does not act on the menu.
+    ClearPresses();
     if (QuitRequested()) return false;
     DrawStartGameMenu();
+    focus.Repainted();
     if (restore_palette) set_palette(DataPalette(PAL_GAME));
     return true;
 }
@@ -69,26 +77,41 @@ void StartGameMenu()
     FadeIn(DataPalette(PAL_GAME), 3);
     show_mouse(screen);
 
+    FocusRing focus;
+    Button *in_order[] = {btn_start_game, btn_options, btn_high_scores, btn_credits, btn_prev_menu};
+    for (int row = 0; row < static_cast<int>(std::size(in_order)); row++)
+        focus.Add(in_order[row], row, 0);
+
     while (!QuitRequested()) {
+        Button *hit = nullptr;
+        for (Button *b :
+             {btn_start_game, btn_prev_menu, btn_high_scores, btn_credits, btn_options}) {
+            if (b->Clicked()) {
+                hit = b;
+                focus.FollowClick(b);
+                break;
+            }
+        }
+        if (hit == nullptr) hit = focus.Handle();
         bool go_on = true;
-        if (btn_start_game->Clicked()) {
+        if (hit == btn_start_game) {
             go_on = RunSubScreen(
                 [] {
                     show_mouse(nullptr);
                     Play_Game();
                 },
-                false);
-        } else if (btn_prev_menu->Clicked()) {
+                false, focus);
+        } else if (hit == btn_prev_menu) {
             break;
-        } else if (btn_high_scores->Clicked()) {
-            go_on = RunSubScreen(ViewHighScores, false);
-        } else if (btn_credits->Clicked()) {
-            go_on = RunSubScreen(ViewCredits, true);
-        } else if (btn_options->Clicked()) {
-            go_on = RunSubScreen(Options, true);
+        } else if (hit == btn_high_scores) {
+            go_on = RunSubScreen(ViewHighScores, false, focus);
+        } else if (hit == btn_credits) {
+            go_on = RunSubScreen(ViewCredits, true, focus);
+        } else if (hit == btn_options) {
+            go_on = RunSubScreen(Options, true, focus);
         }
         if (!go_on || EscapeDown()) break;
-        Yield(1);
+        WaitForTick();
     }
 
     StopSong();

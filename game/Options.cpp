@@ -5,8 +5,10 @@
 #include "Button.h"
 #include "Display.h"
 #include "Events.h"
+#include "Focus.h"
 #include "GameData.h"
 #include "OptionSettings.h"
+#include "Pacing.h"
 #include "Quorvex.h"
 #include "ScreenHelpers.h"
 #include "Sound.h"
@@ -98,20 +100,57 @@ void Options()
     controls[OPT_BLOCKS_UP] = &blocks_row.up;
     controls[OPT_BLOCKS_DOWN] = &blocks_row.down;
 
-    PaintOptionsScreen();
-    show_mouse(screen);
-    for (Button *b : {&exit, &sound, &music}) b->DrawButton();
-    for (Stepper *row : rows) row->Draw();
-    show_mouse(nullptr);
-    FadeIn(DataPalette(PAL_GAME), 5);
-    show_mouse(screen);
+    // The Controls screen's button stands beside the exit, under the right-hand column.
+    Button keys("Controls", 435, 400, 560, 430, C1, C2, face);
+    FocusRing focus;
+    focus.Add(&sound, 0, 0);
+    focus.Add(&music, 0, 1);
+    for (int i = 0; i < 4; i++)
+        focus.AddValue(&rows[i]->down, &rows[i]->value, &rows[i]->up, 1 + i / 2, i % 2);
+    focus.Add(&exit, 3, 0);
+    focus.Add(&keys, 3, 1);
+
+    const auto paint = [&] {
+        PaintOptionsScreen();
+        show_mouse(screen);
+        for (Button *b : {&exit, &sound, &music}) b->DrawButton();
+        for (Stepper *row : rows) row->Draw();
+        keys.DrawButton();
+        show_mouse(nullptr);
+        focus.Repainted();
+        FadeIn(DataPalette(PAL_GAME), 5);
+        show_mouse(screen);
+    };
+    paint();
 
     for (;;) {
         if (QuitRequested()) return;
+        Button *hit = nullptr;
+        for (OptionControl c : OPTION_POLL_ORDER) {
+            if (controls[c]->Clicked()) {
+                hit = controls[c];
+                focus.FollowClick(hit);
+                break;
+            }
+        }
+        if (hit == nullptr && keys.Clicked()) {
+            hit = &keys;
+            focus.FollowClick(hit);
+        }
+        if (hit == nullptr) hit = focus.Handle();
+        if (hit == &keys) {
+            // It fades out as it ends; an Esc that ended it is no fresh press here.
+            ControlsScreen();
+            LatchEscape();
+            ClearPresses();
+            if (QuitRequested()) return;
+            paint();
+            continue;
+        }
         OptionEffect effect;
         bool clicked = false;
         for (OptionControl c : OPTION_POLL_ORDER) {
-            if (controls[c]->Clicked()) {
+            if (controls[c] == hit) {
                 effect = ApplyOption(c);
                 clicked = true;
                 break;
@@ -120,7 +159,7 @@ void Options()
         if (!clicked) {
             // Esc leaves as the exit button does, as on every other screen.
             if (EscapeDown()) break;
-            Yield(1);
+            WaitForTick();
             continue;
         }
         if (effect.leave) break;

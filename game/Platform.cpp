@@ -1,11 +1,15 @@
 // What differs between the platforms the game builds for: graphics drivers, the window's class,
-// signals, the loss of the display, the sound system's own messages.
+// signals, the loss of the display, the sound system's own messages, the library's thread wake-ups.
 #include "Platform.h"
 
 #include <allegro.h>
 
 #include <csignal>
 #include <cstdlib>
+
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 #ifdef ALLEGRO_WINDOWS
 #include <winalleg.h>
@@ -37,6 +41,26 @@ int PlatformFullscreenDriver()
     return GFX_AUTODETECT_FULLSCREEN;
 #endif
 }
+
+#ifdef __linux__
+namespace {
+constexpr unsigned long BATCHED_SLACK_NS = 9000000;  // a wake-up may come 9 ms late
+}  // namespace
+
+BatchedWakeups::BatchedWakeups() : saved_(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0))
+{
+    prctl(PR_SET_TIMERSLACK, BATCHED_SLACK_NS, 0, 0, 0);
+}
+
+BatchedWakeups::~BatchedWakeups()
+{
+    if (saved_ > 0) prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(saved_), 0, 0, 0);
+}
+#else
+BatchedWakeups::BatchedWakeups() : saved_(0) {}
+
+BatchedWakeups::~BatchedWakeups() {}
+#endif
 
 void PlatformInstallQuitSignals(void (*handler)(int))
 {

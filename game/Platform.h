@@ -34,6 +34,21 @@ std::string PlatformNoDisplayReason();
 // cannot start). Called after the library is installed and before the sound is.
 void PlatformQuietSoundErrors();
 
+// While one lives, the threads this thread starts are woken in batches: a sleep of theirs may last
+// up to 9 ms longer than asked. The library's start-up starts its window thread, which looks for
+// window events every millisecond but acts on them every 10 ms; woken in batches it acts as often
+// and sleeps in between. Only where the platform has such a setting (Linux); elsewhere nothing.
+class BatchedWakeups {
+public:
+    BatchedWakeups();
+    ~BatchedWakeups();
+    BatchedWakeups(const BatchedWakeups &) = delete;
+    BatchedWakeups &operator=(const BatchedWakeups &) = delete;
+
+private:
+    long saved_;
+};
+
 // Routes the requests to end the program that the platform sends as signals (termination,
 // interrupt and, where it exists, hang-up) to `handler`, which may only set a flag. A broken pipe
 // (a sound output or a standard output whose reader has gone) is ignored where the platform has

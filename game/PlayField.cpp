@@ -7,7 +7,9 @@
 
 #include "Board.h"
 #include "GameData.h"
+#include "KeyBindings.h"
 #include "Quorvex.h"
+#include "Rules.h"
 
 namespace {
 
@@ -17,6 +19,7 @@ constexpr int NUMBER_RIGHT = 550;  // the panel numbers end here
 constexpr int PREVIEW_X = 360;     // the preview box's first tile
 constexpr int PREVIEW_Y = 185;
 constexpr int PREVIEW_ROWS = 2;  // rows of the next piece's box shown
+constexpr int GHOST_INSET = 1;   // the ghost's outline, pixels inside its cell
 
 // A frame of 20x20 pieces with its corner pieces at (x1, y1) and (x2, y2).
 struct FrameSpec {
@@ -58,10 +61,10 @@ void Edges(const FrameSpec &f)
     }
 }
 
-// The key legend, one entry a key: its name, then what it does (on the same line, or on the next
-// for the long first entry), then a separator line before the next key.
+// The key legend, one entry a key: its name (the key bound to the action), then what it does (on
+// the same line, or on the next for the long first entry), then a separator line before the next.
 struct LegendEntry {
-    const char *key;
+    int key;  // an action, ACT_ESCAPE or KEYS_MOVE
     const char *action;
     int action_x;
     int action_dy;  // 0: beside the key; LEGEND_LINE: on the line below
@@ -72,14 +75,14 @@ constexpr int LEGEND_X = 365, LEGEND_Y = 282, LEGEND_LINE = 10;
 static_assert(sizeof(LEGEND_SEPARATOR) - 1 == 27, "the separator is 27 hyphens");
 // clang-format off
 constexpr LegendEntry LEGEND[] = {
-    {"Left & Right Arrows", "[Move piece left & right]", 381, LEGEND_LINE},
-    {"Up Arrow", "[Rotate piece]", 470, 0},
-    {"Down Arrow", "[Lower piece]", 478, 0},
-    {"Space Bar", "[Drop piece]", 485, 0},
-    {"F2", "[New Game]", 501, 0},
-    {"F3", "[Screenshot]", 485, 0},
-    {"P", "[Pause Game]", 485, 0},
-    {"ESC", "[Quit Game]", 493, 0},
+    {KEYS_MOVE, "[Move piece left & right]", 381, LEGEND_LINE},
+    {ACT_TURN, "[Rotate piece]", 470, 0},
+    {ACT_DOWN, "[Lower piece]", 478, 0},
+    {ACT_DROP, "[Drop piece]", 485, 0},
+    {ACT_LEAVE, "[New Game]", 501, 0},
+    {ACT_SCREENSHOT, "[Screenshot]", 485, 0},
+    {ACT_PAUSE, "[Pause Game]", 485, 0},
+    {ACT_ESCAPE, "[Quit Game]", 493, 0},
 };
 // clang-format on
 
@@ -91,7 +94,7 @@ void DrawLegend()
             textout_ex(screen, font, LEGEND_SEPARATOR, LEGEND_X, y, COL_SEPARATOR, -1);
             y += LEGEND_LINE;
         }
-        textout_ex(screen, font, e.key, LEGEND_X, y, COL_LEGEND_KEY, -1);
+        textout_ex(screen, font, KeysText(e.key, true).c_str(), LEGEND_X, y, COL_LEGEND_KEY, -1);
         y += e.action_dy;
         textout_ex(screen, font, e.action, e.action_x, y, COL_LEGEND_ACTION, -1);
         y += LEGEND_LINE;
@@ -109,6 +112,23 @@ void DrawNumber(int value, int y)
     std::snprintf(text, sizeof text, "%7d", value);
     int x = NUMBER_RIGHT - text_length(font, text);
     textout_ex(screen, DataFont(FONT_TABLE), text, x, y, COL_HEADING, COL_BLACK);
+}
+
+// The ghost piece: an outline of the falling piece's cells where a drop would leave it, drawn
+// under the piece.
+void DrawGhost()
+{
+    const int landing = LandingRow();
+    if (landing <= Game.block_y) return;
+    for (int c = 0; c < BLOCK_SIZE; c++) {
+        for (int r = 0; r < BLOCK_SIZE; r++) {
+            const int x = Game.block_x + c, y = landing + r;
+            if (Game.block[c][r] == 0 || x < 0 || x >= MAP_W || y < 0 || y >= MAP_H) continue;
+            const int px = TILE_SIZE * x, py = TILE_SIZE * y;
+            rect(buffer, px + GHOST_INSET, py + GHOST_INSET, px + TILE_SIZE - 1 - GHOST_INSET,
+                 py + TILE_SIZE - 1 - GHOST_INSET, COL_GHOST);
+        }
+    }
 }
 
 }  // namespace
@@ -172,6 +192,7 @@ void Draw_Map()
                 draw_sprite(buffer, DataBitmap(TILE_1 + v - 1), TILE_SIZE * c, TILE_SIZE * r);
         }
     }
+    if (ghost_piece) DrawGhost();
     for (int c = 0; c < BLOCK_SIZE; c++) {
         for (int r = 0; r < BLOCK_SIZE; r++) {
             int v = Game.block[c][r];

@@ -1,10 +1,14 @@
 // The play loop: one game from the empty well to game over, and its keys.
 #include <cstdio>
+#include <cstring>
 
 #include "Board.h"
 #include "Display.h"
 #include "Events.h"
 #include "GameData.h"
+#include "Input.h"
+#include "KeyBindings.h"
+#include "Pacing.h"
 #include "PlayField.h"
 #include "Quorvex.h"
 #include "Rules.h"
@@ -41,8 +45,8 @@ void SetUpGame()
 
     FillStartingRows(start_blocks);
 
-    // Keys typed, and a focus lost, on earlier screens must not act in the new game.
-    clear_keybuf();
+    // Keys typed, pad presses, and a focus lost on earlier screens must not act in the new game.
+    ClearPresses();
     TakeFocusLost();
 }
 
@@ -54,25 +58,29 @@ void DrawPauseTexts()
     OutlinedText(f, pausetxt3, 75, 200, COL_PAUSE, false);
 }
 
-// Waits for a key during the pause and returns it; the pause ends once C is down. A quit request
-// ends it at once (with no key).
+// The pause ends once the continue key, or the pad's pause button, is down.
+bool ContinueHeld()
+{
+    return key[key_bindings[ACT_CONTINUE]] || PadButtonHeld(pad_settings.pause);
+}
+
+// Waits for a press during the pause and returns its action; the pause ends once the continue
+// key is down. The texts stay on the screen as drawn. A quit request ends it at once.
 int Pause()
 {
     std::snprintf(pausetxt, sizeof pausetxt, "%s", "Paused");
-    std::snprintf(pausetxt2, sizeof pausetxt2, "%s", "Press [C]");
+    std::snprintf(pausetxt2, sizeof pausetxt2, "Press [%s]",
+                  KeyShownName(key_bindings[ACT_CONTINUE]).c_str());
     std::snprintf(pausetxt3, sizeof pausetxt3, "%s", "to continue...");
     DrawPauseTexts();
-    clear_keybuf();
-    while (!keypressed()) {
-        if (QuitRequested()) return 0;
-        Yield(1);
+    ClearPresses();
+    Press press;
+    while (!NextPress(press)) {
+        if (QuitRequested()) return ACT_NONE;
+        WaitForTick();
     }
-    int k = readkey();
-    while (!key[KEY_C] && !QuitRequested()) {
-        DrawPauseTexts();
-        Yield(0);
-    }
-    return k;
+    while (!ContinueHeld() && !QuitRequested()) WaitForTick();
+    return ActionOfPress(press);
 }
 
 // Removes occupied cells, top row first, while the score pays 5 x total_lines for each.
@@ -98,7 +106,7 @@ void Lower()
         Game.block_y += 1;
     }
     if (!Can_Put()) Game.block_y -= 1;
-    clear_keybuf();
+    ClearPresses();
 }
 
 void Drop()
@@ -110,32 +118,34 @@ void Drop()
     Game.block_y -= 1;
 }
 
-KeyResult HandleKey(int k)
+// The actions in the order the loop tests them: moves, turn, pause (whose press is tested from
+// there on), lower, drop, leaving, then at most one of the rest.
+KeyResult HandleAction(int action)
 {
-    if ((k >> 8) == KEY_LEFT) {
+    if (action == ACT_LEFT) {
         Game.block_x -= 1;
         if (!Can_Put()) Game.block_x += 1;
     }
-    if ((k >> 8) == KEY_RIGHT) {
+    if (action == ACT_RIGHT) {
         Game.block_x += 1;
         if (!Can_Put()) Game.block_x -= 1;
     }
-    if ((k >> 8) == KEY_UP) Rotate_Block();
-    if ((k >> 8) == KEY_P) k = Pause();
-    if ((k >> 8) == KEY_DOWN) Lower();
-    if ((k >> 8) == KEY_SPACE) Drop();
-    if ((k >> 8) == KEY_F2) return KeyResult::Leave;
-    if ((k >> 8) == KEY_ESC) return KeyResult::Leave;
+    if (action == ACT_TURN) Rotate_Block();
+    if (action == ACT_PAUSE) action = Pause();
+    if (action == ACT_DOWN) Lower();
+    if (action == ACT_DROP) Drop();
+    if (action == ACT_LEAVE) return KeyResult::Leave;
+    if (action == ACT_ESCAPE) return KeyResult::Leave;
 
-    switch (k >> 8) {
-    case KEY_F3: TakeScreenshot(DataPalette(PAL_GAME)); break;
-    case KEY_F1: Help(); break;
-    case KEY_F5: SaveGame(); break;
-    case KEY_F6: LoadGame(); break;
-    case KEY_F11: ClearWellAtAPrice(); break;
+    switch (action) {
+    case ACT_SCREENSHOT: TakeScreenshot(DataPalette(PAL_GAME)); break;
+    case ACT_HELP: Help(); break;
+    case ACT_SAVE: SaveGame(); break;
+    case ACT_LOAD: LoadGame(); break;
+    case ACT_CLEAR_WELL: ClearWellAtAPrice(); break;
     default: break;
     }
-    clear_keybuf();
+    ClearPresses();
     return KeyResult::Continue;
 }
 
@@ -148,13 +158,13 @@ void GameOver()
     std::snprintf(text, sizeof text, "Score: %3d", Game.score);
     OutlinedText(font, text, 130, 302, COL_TEXT, true);
 
-    clear_keybuf();
+    ClearPresses();
     StopMusic();
-    while (!key[KEY_ENTER]) {
+    while (!EnterHeld()) {
         if (QuitRequested()) return;
-        Yield(1);
+        WaitForTick();
     }
-    clear_keybuf();
+    ClearPresses();
     GotHighScore();
 }
 
@@ -163,6 +173,11 @@ void GameOver()
 void Play_Game()
 {
     SetUpGame();
+    // The well as last drawn: a pass redraws it only when the game changed or a key acted (a
+    // screen opened over the play field, or the pause texts, may cover it).
+    GameState shown = Game;
+    int shown_ghost = ghost_piece;
+    bool stale = true;  // the starting rows are not drawn yet
 
     while (end_game != YES) {
         // Leaving by any route stops the game's module.
@@ -170,13 +185,15 @@ void Play_Game()
             StopMusic();
             return;
         }
-        int k = 0;
-        if (TakeFocusLost()) {
-            k = KEY_P << 8;  // the window lost the focus: pause exactly as P does
-        } else if (keypressed()) {
-            k = readkey();
+        // Any press is handled, one a pass, and drops the presses that came meanwhile.
+        bool pressed = true;
+        int action = ACT_PAUSE;  // the window lost the focus: pause exactly as P does
+        Press press;
+        if (!TakeFocusLost()) {
+            pressed = NextPress(press);
+            action = pressed ? ActionOfPress(press) : ACT_NONE;
         }
-        if (k != 0 && HandleKey(k) == KeyResult::Leave) {
+        if (pressed && HandleAction(action) == KeyResult::Leave) {
             StopMusic();
             return;
         }
@@ -198,8 +215,14 @@ void Play_Game()
             DrawPreview();
         }
 
-        Draw_Map();
-        Yield(0);
+        if (stale || pressed || ghost_piece != shown_ghost ||
+            std::memcmp(&shown, &Game, sizeof Game) != 0) {
+            Draw_Map();
+            shown = Game;
+            shown_ghost = ghost_piece;
+            stale = false;
+        }
+        WaitForTick();
     }
 
     GameOver();

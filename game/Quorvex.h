@@ -49,7 +49,7 @@ constexpr int GAME_W = 640;
 constexpr int GAME_H = 480;
 
 // ---------------------------------------------------------------------------------------------
-// Settings (the last six are kept in quorvex.cfg between runs, see SettingsFile.h)
+// Settings (all but the game's name are kept in quorvex.cfg between runs, see SettingsFile.h)
 // ---------------------------------------------------------------------------------------------
 
 extern char current_game_name[20];   // file name (no directory) of the last game saved or loaded
@@ -59,6 +59,7 @@ extern int sound_on;                 // sound effects: -1 on, 0 off
 extern int music_on;                 // music (the credits song and the game's module): -1 on, 0 off
 extern int sound_volume;             // digital volume, 0..250 in steps of 10
 extern int music_volume;             // MIDI volume, 0..250 in steps of 10; also scales the module
+extern int ghost_piece;              // outline where the falling piece would land: -1 on, 0 off
 constexpr int DEFAULT_VOLUME = 200;  // both volumes at start-up
 
 // ---------------------------------------------------------------------------------------------
@@ -145,5 +146,6 @@ void LoadGame();
 void Help();
 void DrawHelpPage();  // the help screen's page, drawn on the screen
 void ViewCredits();
+void ControlsScreen();  // the keys of the play actions and the ghost piece, from the options
 
 #endif

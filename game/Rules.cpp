@@ -32,20 +32,35 @@ void DropRowsAbove(int row)
         for (int c = 0; c < MAP_W; c++) Game.map[c][r] = Game.map[c][r - 1];
 }
 
-}  // namespace
-
-int Can_Put()
+// Whether the falling piece fits with its box at column bx, row by.
+bool Fits(int bx, int by)
 {
     for (int c = 0; c < BLOCK_SIZE; c++) {
         for (int r = 0; r < BLOCK_SIZE; r++) {
             if (Game.block[c][r] == 0) continue;
-            int x = Game.block_x + c;
-            int y = Game.block_y + r;
+            int x = bx + c;
+            int y = by + r;
             // A cell outside the well never fits (play keeps the box inside; a damaged record may not).
-            if (!InWell(x, y) || Game.map[x][y] != 0) return NO;
+            if (!InWell(x, y) || Game.map[x][y] != 0) return false;
         }
     }
-    return YES;
+    return true;
+}
+
+}  // namespace
+
+int Can_Put()
+{
+    return Fits(Game.block_x, Game.block_y) ? YES : NO;
+}
+
+int LandingRow()
+{
+    int y = Game.block_y;
+    if (!Fits(Game.block_x, y)) return y;
+    // The well is MAP_H rows deep, so this ends within MAP_H steps whatever the record holds.
+    while (y < MAP_H && Fits(Game.block_x, y + 1)) y++;
+    return y;
 }
 
 void Rotate_Block()

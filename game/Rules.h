@@ -4,6 +4,9 @@
 
 // -1 when every cell of the falling piece lies inside the well on an empty cell, else 0.
 int Can_Put();
+// The row the falling piece's box would rest on if dropped now (its own row when it does not fit);
+// the record is left as it is.
+int LandingRow();
 // Turns the piece a quarter clockwise, or leaves it as it was when the turned piece does not fit.
 void Rotate_Block();
 // Locks the piece into the well and removes full rows; returns the new fall delay.

@@ -13,9 +13,13 @@
 #include "CommandLine.h"
 #include "Display.h"
 #include "Events.h"
+#include "Focus.h"
 #include "GameData.h"
 #include "HighScoreFile.h"
 #include "HighScoreTable.h"
+#include "KeyBindings.h"
+#include "Pad.h"
+#include "Pacing.h"
 #include "Platform.h"
 #include "Quorvex.h"
 #include "SafeFile.h"
@@ -31,6 +35,7 @@ int sound_on = YES;
 int music_on = YES;
 int sound_volume = DEFAULT_VOLUME;
 int music_volume = DEFAULT_VOLUME;
+int ghost_piece = NO;
 
 BITMAP *buffer = nullptr;
 BITMAP *temp_buffer = nullptr;
@@ -116,22 +121,34 @@ void DrawTitle()
 
 static void TitleLoop()
 {
+    FocusRing focus;
+    focus.Add(btn_new_game, 0, 0);
+    focus.Add(btn_exit, 1, 0);
     // Only a fresh Esc ends the program: one that left the menu must be released first.
     while (!QuitRequested()) {
-        if (key[KEY_F3]) {
+        if (key[key_bindings[ACT_SCREENSHOT]]) {
             PALETTE pal;
             get_palette(pal);
             TakeScreenshot(pal);
         }
-        if (btn_new_game->Clicked()) {
+        Button *hit = btn_new_game->Clicked() ? btn_new_game : nullptr;
+        if (hit == nullptr && btn_exit->Clicked()) hit = btn_exit;
+        if (hit != nullptr) {
+            focus.FollowClick(hit);
+        } else {
+            hit = focus.Handle();
+        }
+        if (hit == btn_new_game) {
             StartGameMenu();
             LatchEscape();
+            ClearPresses();
             if (QuitRequested()) break;
             DrawTitle();
+            focus.Repainted();
             continue;
         }
-        if (btn_exit->Clicked() || EscapeDown()) break;
-        Yield(1);
+        if (hit == btn_exit || EscapeDown()) break;
+        WaitForTick();
     }
 }
 
@@ -174,9 +191,14 @@ int QuorvexMain(int argc, char *argv[])
     kept_music_on = music_on;
 
     PlatformSetWindowClass(WINDOW_NAME, WINDOW_CLASS);
-    if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
-        ExplainNoLibrary();
-        return 1;
+    {
+        // Only the library's window thread starts here; the timer's thread (install_timer) keeps
+        // its 10 ms ticks exact.
+        BatchedWakeups batched;
+        if (install_allegro(SYSTEM_AUTODETECT, &errno, atexit) != 0) {
+            ExplainNoLibrary();
+            return 1;
+        }
     }
     install_keyboard();
     install_timer();
@@ -192,6 +214,8 @@ int QuorvexMain(int argc, char *argv[])
     set_window_title(GAME_TITLE);
     InstallQuitAndFocusHandlers();
     PlatformOnDisplayLost(SaveResults);
+    // After the window exists (some platforms' pads need it); without a pad nothing changes.
+    InstallPad();
 
     if (line.nosound) {
         GoWithoutSound();

@@ -49,7 +49,7 @@ ctest --test-dir build-asan --output-on-failure -j"$jobs"
 # durability and neighbours included: the optimiser can expose what a debug build hides.
 stage release-build
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release
-cmake --build build-release -j"$jobs" --target quorvex x11_close_window qvx_slow_io
+cmake --build build-release -j"$jobs" --target quorvex x11_close_window qvx_slow_io qvx_fake_joystick
 stage release-e2e
 ctest --test-dir build-release --output-on-failure -j"$jobs" -L e2e -R '^(e2e_|durability_)'
 

@@ -30,6 +30,8 @@ SCREEN_W, SCREEN_H = GAME_W, GAME_H
 
 # Sends a window the close request a window manager sends for its close button (tests/support).
 CLOSE_WINDOW_TOOL = os.environ.get("QVX_CLOSE_WINDOW", "x11_close_window")
+# Preloaded into the game, stands in for the joystick device node (tests/support/fake_joystick.c).
+FAKE_JOYSTICK_LIB = os.environ.get("QVX_FAKE_JOYSTICK_LIB")
 
 LSAN_SUPPRESSIONS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "lsan.supp")
 
@@ -162,7 +164,8 @@ class Session(X11Window):
     """
 
     def __init__(self, workdir=None, files=None, capture_wav=None, exe=None, env=None,
-                 wait_for_window=True, user=None, args=(), scale=1, sound=True, screen=None):
+                 wait_for_window=True, user=None, args=(), scale=1, sound=True, screen=None,
+                 park_pointer=True, pad=False):
         # Window pixels per game pixel: clicks and grabs are given in game coordinates.
         super().__init__(WINDOW_NAME, scale)
         self.exe = exe or game_path()
@@ -178,6 +181,10 @@ class Session(X11Window):
         self.sound = sound
         # The virtual screen's (width, height): by default a little larger than the window.
         self.screen = screen or (max(1024, SCREEN_W * scale + 64), max(768, SCREEN_H * scale + 64))
+        # park_pointer=False: the pointer is never moved (it stays where the X server put it).
+        self.park_pointer = park_pointer
+        # pad=True: the game finds a gamepad (self.pad), driven through the joystick device node.
+        self.pad = Pad() if pad else None
         self.home = None
         self.proc = None
         self.stdout = ""
@@ -213,6 +220,8 @@ class Session(X11Window):
         env.setdefault("ASAN_OPTIONS", "fast_unwind_on_malloc=0")
         if self.capture_wav:
             env["ALLEGRO_WAV"] = self.capture_wav
+        if self.pad is not None:
+            env.update(self.pad.environment(self.home))
         env.update(self.extra_env)
         self._out = tempfile.TemporaryFile()
         self._err = tempfile.TemporaryFile()
@@ -255,6 +264,8 @@ class Session(X11Window):
             self._collect_output()
             self.proc = None
         self.stop_display()
+        if self.pad is not None:
+            self.pad.close()
         if self.home:
             shutil.rmtree(self.home, ignore_errors=True)
             self.home = None
@@ -343,10 +354,15 @@ class Session(X11Window):
     def find_window(self):
         self.wait_until_shown(timeout=START_TIMEOUT, interval=0.2)
         self.focus()
-        # Park the pointer inside the window so the library reports its position from the start.
-        self.move(630, 470)
+        if self.park_pointer:
+            # Park the pointer inside the window so the library reports its position from the start.
+            self.move(630, 470)
         time.sleep(0.3)
         return self.window
+
+    def pointer(self):
+        """Where the pointer stands on the display: ["x:X", "y:Y"]."""
+        return self.xdotool("getmouselocation").split()[:2]
 
     def exited_early(self, when):
         status = self.proc.poll()
@@ -365,6 +381,51 @@ class Session(X11Window):
 
     def signal(self, number):
         os.kill(self.proc.pid, number)
+
+
+class Pad:
+    """A gamepad on the joystick device node: a FIFO the preloaded shim opens in its place, into
+    which the test writes the device's events (struct js_event: time, value, type, number)."""
+
+    # The game's default buttons (numbered from 1) and its stick's axes.
+    TURN, DROP, LEAVE, PAUSE, SELECT = 1, 2, 7, 8, 1
+    X, Y = 0, 1
+    FULL = 32767
+    fd = None
+
+    def environment(self, folder):
+        if not FAKE_JOYSTICK_LIB:
+            raise HarnessError("QVX_FAKE_JOYSTICK_LIB must name the built fake_joystick shim")
+        fifo = os.path.join(folder, "js0")
+        os.mkfifo(fifo)
+        # Read and write: the game's reads never see the end of the FIFO, and writes never block.
+        self.fd = os.open(fifo, os.O_RDWR)
+        return {"LD_PRELOAD": FAKE_JOYSTICK_LIB, "QVX_FAKE_JOYSTICK": fifo,
+                "ASAN_OPTIONS": "fast_unwind_on_malloc=0:verify_asan_link_order=0"}
+
+    def close(self):
+        if self.fd is not None:
+            os.close(self.fd)
+            self.fd = None
+
+    def event(self, kind, number, value):
+        os.write(self.fd, struct.pack("<IhBB", int(time.monotonic() * 1000) & 0xFFFFFFFF, value, kind, number))
+
+    def axis(self, number, value):
+        """Puts the stick's axis at `value` (-32767..32767)."""
+        self.event(2, number, value)
+
+    def press(self, number, hold=0.15, after=0.15):
+        """Presses button `number` (1..), held long enough for a game that reads the pad each tick."""
+        for value, wait in ((1, hold), (0, after)):
+            self.event(1, number - 1, value)
+            time.sleep(wait)
+
+    def push(self, axis, value, hold=0.15, after=0.15):
+        """Pushes the stick along an axis to `value`, then lets it go back."""
+        for position, wait in ((value, hold), (0, after)):
+            self.axis(axis, position)
+            time.sleep(wait)
 
 
 # ----------------------------------------------------------------------------------------------
@@ -388,6 +449,7 @@ MENU_PREVIOUS_MENU = _menu_button(300)
 OPTIONS_EXIT = (215, 400, 425, 430)
 OPTIONS_SOUND = (80, 100, 290, 130)     # the toggles, labelled with their state
 OPTIONS_MUSIC = (350, 100, 560, 130)
+OPTIONS_CONTROLS = (435, 400, 560, 430)
 
 
 def _stepper(x, y):
@@ -400,6 +462,19 @@ OPTIONS_SOUND_DOWN, OPTIONS_SOUND_UP, OPTIONS_SOUND_VALUE = _stepper(80, 200)
 OPTIONS_MUSIC_DOWN, OPTIONS_MUSIC_UP, OPTIONS_MUSIC_VALUE = _stepper(350, 200)
 OPTIONS_LEVEL_DOWN, OPTIONS_LEVEL_UP, OPTIONS_LEVEL_VALUE = _stepper(80, 350)
 OPTIONS_BLOCKS_DOWN, OPTIONS_BLOCKS_UP, OPTIONS_BLOCKS_VALUE = _stepper(350, 350)
+# The Controls screen: the actions in two columns of six, in the game's order of actions.
+CONTROLS_ACTIONS = ("left", "right", "turn", "down", "drop", "pause",
+                    "continue", "help", "leave", "screenshot", "save", "load")
+
+
+def controls_action(name):
+    i = CONTROLS_ACTIONS.index(name)
+    x, y = (50, 330)[i // 6], 70 + 34 * (i % 6)
+    return (x, y, x + 260, y + 26)
+
+
+CONTROLS_GHOST = (80, 340, 290, 370)
+CONTROLS_EXIT = (215, 400, 425, 430)
 HIGH_SCORES_EXIT = (100, 420, 300, 450)
 HIGH_SCORES_RESET = (340, 420, 540, 450)
 # The notice over the table while a reset waits for another copy of the game.

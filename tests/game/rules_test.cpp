@@ -55,6 +55,18 @@ TEST_F(Rules, FittingAtTheWallsAndTheFloor)
     EXPECT_EQ(Can_Put(), 0) << "an occupied cell";
 }
 
+TEST_F(Rules, LandingRowIsWhereADropStopsAndLeavesTheRecord)
+{
+    Place(7, 3, 0);  // the straight piece, lying in the box's top row
+    Game.map[4][12] = 1;
+    EXPECT_EQ(LandingRow(), 11);
+    Game.map[4][12] = 0;
+    EXPECT_EQ(LandingRow(), 19) << "on the floor";
+    Game.map[4][0] = 1;
+    EXPECT_EQ(LandingRow(), 0) << "a piece that does not fit stays";
+    EXPECT_EQ(Game.block_y, 0);
+}
+
 TEST_F(Rules, CellsOutsideTheWellNeverFitNorAreWritten)
 {
     Place(3, 4, -1);  // only a damaged saved game puts a piece above the well

@@ -4,8 +4,10 @@
 #include <cstring>
 #include <string>
 
-#include "kept_settings.h"
+#include "KeyBindings.h"
+#include "Pad.h"
 #include "SettingsFile.h"
+#include "kept_settings.h"
 #include "scratch.h"
 
 namespace {
@@ -61,6 +63,37 @@ TEST_F(SettingsFile, TheFirst64KBAreReadUpToTheirLastWholeLine)
         EXPECT_EQ(start_level, bound < 65536 ? 15 : 0) << "never a cut value, " << bound;
         EXPECT_EQ(start_blocks, bound < 65536 ? 5 : 0) << "nothing after the cut, " << bound;
     }
+}
+
+TEST_F(SettingsFile, GhostPadAndKeysInTheirSectionsAndWrittenBack)
+{
+    const char text[] =
+        "[quorvex]\nghost_piece = on\nleave = F9\n[joystick]\nturn = 3\ndrop = 33\ndead_zone = 90\n"
+        "repeat_delay = 99\nrepeat_interval = 1000\n[keys]\ndrop = x\nturn = NOKEY\nleft = ESC\n";
+    ParseSettings(text, std::strlen(text));
+    EXPECT_EQ(ghost_piece, YES);
+    EXPECT_EQ(pad_settings.turn, 3);
+    EXPECT_EQ(pad_settings.drop, 2) << "no button 33";
+    EXPECT_EQ(pad_settings.dead_zone, 90);
+    EXPECT_EQ(pad_settings.repeat_delay, 660) << "shorter than 100 ms";
+    EXPECT_EQ(pad_settings.repeat_interval, 1000);
+    EXPECT_EQ(key_bindings[ACT_DROP], KEY_X);
+    EXPECT_EQ(key_bindings[ACT_TURN], KEY_UP) << "unknown key name";
+    EXPECT_EQ(key_bindings[ACT_LEFT], KEY_LEFT) << "Esc is not bound";
+    EXPECT_EQ(key_bindings[ACT_LEAVE], KEY_F2) << "outside [keys]";
+
+    const auto defaults = [] {
+        ghost_piece = NO;
+        pad_settings = PadSettings();
+        SetDefaultKeys();
+    };
+    const std::string written = FormatSettings();
+    defaults();
+    ParseSettings(written.data(), written.size());
+    EXPECT_EQ(ghost_piece, YES);
+    EXPECT_EQ(pad_settings.turn, 3);
+    EXPECT_EQ(key_bindings[ACT_DROP], KEY_X) << written;
+    defaults();
 }
 
 }  // namespace
