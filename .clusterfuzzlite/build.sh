@@ -1,4 +1,5 @@
 #!/bin/bash -eu
+# SPDX-License-Identifier: MIT
 # Builds every fuzz harness for ClusterFuzzLite / OSS-Fuzz into $OUT: fuzz_NAME, its seed corpus
 # fuzz_NAME_seed_corpus.zip and its libFuzzer bounds fuzz_NAME.options.
 # Takes the service's CC, CXX, CFLAGS, CXXFLAGS and LIB_FUZZING_ENGINE; SRC holds the checkout as

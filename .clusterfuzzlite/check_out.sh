@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Checks what .clusterfuzzlite/build.sh left in OUT: every harness with its seed corpus (a valid,
 # non-empty zip) and its options (the bounds fuzz/run.sh uses), its libraries found in OUT/lib,
 # and each harness starting and getting through its seeds.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Patch set for Allegro's software MIDI synthesiser (DIGMID), built from Debian's freepats and put
 # beside the game as patches.dat, where the driver looks first: the credits song is heard with no
 # set-up by the player.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Packs the generated sources listed in MANIFEST into the datafile OUT with Allegro's dat, in item order.
 # Arguments: -DDAT=dat executable -DMANIFEST=items.txt -DOUT=quorvex.dat
 file(STRINGS "${MANIFEST}" items)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Compile settings shared by the game's, the fuzz harnesses' and the Windows CMake projects.
 #
 # Included right after project(). A project that wants another default build type than

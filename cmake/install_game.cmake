@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installing the game the way Debian lays out games, and an `uninstall` target.
 #
 # Included once from the top-level CMakeLists.txt. The rules are in the install component

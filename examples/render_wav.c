@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* render_wav: writes a module's song as a 16-bit stereo WAV file through the QVMOD render API alone. */
 #include <allegro.h>
 #include <qvmod.h>

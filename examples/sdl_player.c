@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* sdl_player: plays a module through SDL2's audio callback with the QVMOD render API. */
 #include <SDL.h>
 #include <allegro.h>

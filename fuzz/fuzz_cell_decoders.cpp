@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Harness: the stream cell decoders (S3M_get_num_chn, S3M_load_pat, load_note) on fuzzed bytes.
 // The input is an S3M header followed by the stream. load_s3m reads the header, which gives the
 // decoders their channel map and a module to decode into; the header's title is a script, one

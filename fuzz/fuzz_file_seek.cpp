@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Harness: qvmod_fseek, qvmod_skip and the byte readers on a damaged stream. The input holds a
 // script and the file's bytes; the script interleaves absolute seeks (kept in memory, re-opening,
 // or failing), skips by any count, reads of every width, and cuts to the file under a stream held

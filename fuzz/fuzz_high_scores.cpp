@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Harness: reading quorvex.hsc (ReadHighScoreFile), then everything the high-score screens do with
 // the table: formatting each row, the names, the place of a new score and its insertion.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Harness: load_mod on a module file, one build per format (QVX_FUZZ_FORMAT picks the signature
 // the input is given, so mutations stay inside that format's reader); every module it returns
 // is checked and played. With QVX_FUZZ_SCAN_CHANNELS the S3M reader finds its channels by

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Harness: get_mod_info on any file: a success names a known format with a terminated format name.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Harness: the "QVM " datafile object type. The input becomes the object's data in a datafile
 // (as the game's quorvex.dat holds its module), which Allegro's load_datafile reads through the
 // registered loader; the module it builds (a silent one for refused data) is checked, played, and

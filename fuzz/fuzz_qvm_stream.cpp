@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Harness: load_qvm on a packed-file stream over the input bytes in memory; the module it returns
 // is checked and played, and the reader must stop within the stream.
 #include <algorithm>

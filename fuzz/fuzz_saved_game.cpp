@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Harness: loading a saved game. The input is read both as a whole file (ReadSavedGame) and, with
 // the signature put after its first 912 bytes, as a record for the validation; a record that is
 // accepted is then played by the rules for a while, which must stay inside the well.

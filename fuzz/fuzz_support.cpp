@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Display-free Allegro for the harnesses, the loaded-module checks and hand-driven playing.
 #include "fuzz_support.h"
 

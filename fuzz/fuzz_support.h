@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared pieces of the fuzz harnesses: a display-free Allegro with a hand-mixed sound driver,
 // the checks every loaded module must pass, playing a module by hand, and scratch files.
 #ifndef QVX_FUZZ_SUPPORT_H

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The fuzz harnesses and their libFuzzer bounds: sourced by fuzz/run.sh and by the fuzzing service's
 # build script (.clusterfuzzlite/build.sh), so local runs and the service's runs share the same limits.
 # shellcheck shell=bash disable=SC2034

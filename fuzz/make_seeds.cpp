@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the seed corpora of the harnesses, made by the project's own writers: small modules of
 // every format (and their QVM images), their pattern bytes behind decoder scripts, seek scripts
 // over module files, saved games and high-score tables.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs the fuzz harnesses with their resource bounds. Builds them (clang) and their seed corpora first.
 #   fuzz/run.sh HARNESS SECONDS [libFuzzer options...]   one harness; its corpus grows in build-fuzz/corpus/HARNESS
 #   fuzz/run.sh --smoke [SECONDS]                        every harness for SECONDS (default 20), two at a time

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game record, the piece catalogue, the random pieces and the game timer.
 #include "Board.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The piece catalogue, the falling piece's box, the random pieces, the speed and the game timer.
 #ifndef QUORVEX_BOARD_H
 #define QUORVEX_BOARD_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bevelled clickable button and the pointer's box tests.
 #include "Button.h"
 

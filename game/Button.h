@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The bevelled clickable button and the pointer's box tests.
 #ifndef QUORVEX_BUTTON_H
 #define QUORVEX_BUTTON_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's command line: its options, and the usage text that --help prints.
 #include "CommandLine.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's command line: its options, and the usage text that --help prints.
 #ifndef QUORVEX_COMMANDLINE_H
 #define QUORVEX_COMMANDLINE_H

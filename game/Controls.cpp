@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Controls screen: the key of each play action, rebinding them, the defaults, the ghost piece.
 #include <cstdio>
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The scrolling credits screen.
 #include "CreditsText.h"
 #include "Display.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The credits' lines and their scrolling, apart from their drawing.
 #include "CreditsText.h"
 

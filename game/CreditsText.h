@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The credits' lines and scrolling, apart from their drawing.
 #ifndef QUORVEX_CREDITSTEXT_H
 #define QUORVEX_CREDITSTEXT_H

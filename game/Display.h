@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The window the game's 640x480 picture is shown in: its size, presenting the picture, the pointer.
 #ifndef QUORVEX_DISPLAY_H
 #define QUORVEX_DISPLAY_H

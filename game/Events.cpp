@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Requests from outside the screens: quitting by the close button or a signal, the focus, a held Esc.
 #include "Events.h"
 

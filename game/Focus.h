@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The keyboard and pad focus over a screen's buttons: moving it, drawing it, pressing with it.
 #ifndef QUORVEX_FOCUS_H
 #define QUORVEX_FOCUS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The loaded datafile and the start-up check that it holds the game's items.
 #include "GameData.h"
 

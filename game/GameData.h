@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The datafile quorvex.dat as the game addresses it: its items, their kinds and the palette's roles.
 #ifndef QUORVEX_GAMEDATA_H
 #define QUORVEX_GAMEDATA_H

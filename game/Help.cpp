@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The help screen shown over the play field.
 #include "Display.h"
 #include "Events.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The high-score table's 480-byte file quorvex.hsc, shared safely by copies of the game that play
 // in one folder.
 #ifndef QUORVEX_HIGHSCOREFILE_H

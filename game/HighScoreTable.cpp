@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The high-score table in memory and its screen-free parts: qualification, insertion, merging
 // another copy's table, the name entry and the table rows.
 #include "HighScoreTable.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The high-score table: its record, the table in memory and its screen-free parts (qualification
 // and insertion, merging, name entry, table rows).
 #ifndef QUORVEX_HIGHSCORETABLE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The high-score screens: qualification and insertion, name entry, the table.
 #include <cstdio>
 

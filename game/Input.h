@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Presses as the screens read them, from the keyboard buffer and the pad together, and the
 // navigation they mean on a screen of buttons.
 #ifndef QUORVEX_INPUT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The play actions and the keys bound to them: defaults, names, rebinding and the play field's texts.
 #ifndef QUORVEX_KEYBINDINGS_H
 #define QUORVEX_KEYBINDINGS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Little-endian 32-bit fields and raw bytes, in the order the game's two file formats hold them.
 #ifndef QUORVEX_LITTLEENDIAN_H
 #define QUORVEX_LITTLEENDIAN_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main menu: start a game, options, high scores, credits, back to the title.
 #include <initializer_list>
 #include <iterator>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Screen-free part of the options screen: the effect of each control on the settings.
 #include "OptionSettings.h"
 

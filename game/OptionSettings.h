@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Screen-free part of the options screen: its controls, their polling order and their effect.
 #ifndef QUORVEX_OPTIONSETTINGS_H
 #define QUORVEX_OPTIONSETTINGS_H

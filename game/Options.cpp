@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The options screen: sound and music switches and volumes, starting level and blocks.
 #include <cstdio>
 #include <initializer_list>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How the screen loops wait: for the game timer's next 10 ms tick, without using the processor.
 #ifndef QUORVEX_PACING_H
 #define QUORVEX_PACING_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gamepad: its buttons and dead zone as quorvex.cfg keeps them, and its presses with repeat.
 #include "Pad.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The gamepad: its buttons and dead zone as quorvex.cfg keeps them, and its presses with repeat.
 #ifndef QUORVEX_PAD_H
 #define QUORVEX_PAD_H

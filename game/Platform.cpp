@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What differs between the platforms the game builds for: graphics drivers, the window's class,
 // signals, the loss of the display, the sound system's own messages, the library's thread wake-ups.
 #include "Platform.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What differs between the platforms the game builds for: graphics drivers, the window's class,
 // signals, the sound system's own messages, path sizes (the file calls are in SafeFile.h).
 #ifndef QUORVEX_PLATFORM_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The play screen: the well, the frames, the score panel, the preview box and the key legend.
 #include "PlayField.h"
 

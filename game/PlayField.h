@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing the play screen: the frames, the panel, the well and the preview of the next piece.
 #ifndef QUORVEX_PLAYFIELD_H
 #define QUORVEX_PLAYFIELD_H

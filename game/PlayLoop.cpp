@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The play loop: one game from the empty well to game over, and its keys.
 #include <cstdio>
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared state of the game: the settings, the shared buffers, the game record and every screen's
 // entry point.
 #ifndef QUORVEX_H

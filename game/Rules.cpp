@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rules: fitting, turning, locking, removing rows with scoring and speed-up, and dealing pieces.
 #include "Rules.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rules on the game record: fitting, turning, locking, removing rows, dealing pieces.
 #ifndef QUORVEX_RULES_H
 #define QUORVEX_RULES_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole-file replacement and the table's lock, as one procedure on every platform; the platform's
 // own file calls are in SafeFilePosix.cpp and SafeFileWindows.cpp.
 #include "SafeFile.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's own file calls: whole-file replacement, reading only regular files, and the lock
 // that copies of the game sharing a folder take around the high-score table. Every platform file
 // call of the game is behind these (SafeFilePosix.cpp, SafeFileWindows.cpp).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file calls each platform gives the portable procedures of SafeFile.cpp: one file per
 // platform implements them (SafeFilePosix.cpp, SafeFileWindows.cpp).
 #ifndef QUORVEX_SAFEFILEPLATFORM_H

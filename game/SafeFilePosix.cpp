@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's file calls on POSIX systems: links followed only when trusted, new files made without
 // following links, regular files opened without blocking, and the lock on the table's folder.
 #ifndef _WIN32

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's file calls on Windows: new files made exclusively, regular files told from devices,
 // renames written through, and the lock in a hidden file beside the table.
 #ifdef _WIN32

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saved-game files: the 958-byte layout, its checks, and reading and writing whole files.
 #ifndef QUORVEX_SAVEDGAMEFILE_H
 #define QUORVEX_SAVEDGAMEFILE_H

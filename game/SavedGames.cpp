@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saving the running game to a file and loading one back, through the library's file selector.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers every screen shares: backgrounds, the footer, frames, shadowed and outlined text, the
 // screenshot, the file test and the fatal-error exit.
 #ifndef QUORVEX_SCREENHELPERS_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings kept between runs in quorvex.cfg: sound and music, volumes, starting stage and rows,
 // the ghost piece, the pad and the keys.
 #ifndef QUORVEX_SETTINGSFILE_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's sound calls: the module during play, the credits song, sound effects and volumes.
 #include "Sound.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's sound calls: the module during play, the credits song, sound effects and volumes.
 #ifndef QUORVEX_SOUND_H
 #define QUORVEX_SOUND_H

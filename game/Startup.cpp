@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up, the title screen and shut-down; the settings and resources every screen shares.
 #include <atomic>
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Program entry: the library's entry wrapper hands control to the game.
 #include "Quorvex.h"
 

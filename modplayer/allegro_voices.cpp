@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The shared engine's voices: Allegro voices from voice_table, with the rate correction Allegro's software mixer needs and ping-pong loops played from their forward copies.
 #include "player_internal.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's own voices: sample reading with nearest, linear, cubic or windowed-sinc interpolation, loops read through copies of their seams, volume ramps, mixed in float.
 #include "mixer.h"
 

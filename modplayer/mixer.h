@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's own voices (not installed): what the tick engine plays through when it renders, mixed in float with interpolation and volume ramps.
 #ifndef QVMOD_MIXER_H
 #define QVMOD_MIXER_H

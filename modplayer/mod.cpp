@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Player interface: voices, start/stop/pause, volume/tempo/pitch and track skips.
 #include "player_internal.h"
 

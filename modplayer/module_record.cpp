@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The module record's basics: the error text, a module's cells and samples, locking and freeing it.
 #include "module_record.h"
 

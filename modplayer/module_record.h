@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's ground floor (not installed): the constants, note grids and module-record basics
 // that the tick engine and the loaders share.
 #ifndef QVMOD_MODULE_RECORD_H

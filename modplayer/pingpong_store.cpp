@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ping-pong store: each played module's forward-looping copies of its ping-pong samples.
 #include "player_internal.h"
 

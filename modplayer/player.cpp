@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tick engine: advances the song one tick, reads rows, triggers notes, runs effects, programs the voices.
 #include "player_internal.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ProTracker effects and the pitch helpers: period tables, note/period/frequency conversion, note grid.
 #include "player_internal.h"
 

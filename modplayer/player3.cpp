@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // S3M effects, the volume column and the note commands (cut, key off).
 #include "player_internal.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // XM effects, instrument envelopes, key off and fade-out.
 #include "player_internal.h"
 

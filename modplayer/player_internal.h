@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The engine's private header (not installed): what the interface, the tick, the row flow and the
 // effect handlers share.
 #ifndef QVMOD_PLAYER_INTERNAL_H

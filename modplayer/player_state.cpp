@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the tick and the interface share: the playing module, the song, channel and voice records, and how the two take turns with them.
 #include "player_internal.h"
 

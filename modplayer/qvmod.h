@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* QVMOD public interface: playing tracker modules on Allegro voices, loading them, and everything the library names. */
 #ifndef QVMOD_H
 #define QVMOD_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* QVMOD module files: the byte-order input primitives, the QVM format and its datafile object, and the per-format readers behind load_mod. */
 #ifndef QVMOD_FORMATS_H
 #define QVMOD_FORMATS_H

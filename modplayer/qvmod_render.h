@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* QVMOD rendering: a module played by the library's own mixer into the caller's buffers, with no Allegro sound system, display or timer. */
 #ifndef QVMOD_RENDER_H
 #define QVMOD_RENDER_H

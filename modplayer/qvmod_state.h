@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* QVMOD engine state that tests and tools inspect: the song and channel records the tick keeps, and its globals. */
 #ifndef QVMOD_STATE_H
 #define QVMOD_STATE_H

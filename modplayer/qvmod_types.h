@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* QVMOD records and limits: a tracker module in memory, its command codes, and the module information record. */
 #ifndef QVMOD_TYPES_H
 #define QVMOD_TYPES_H

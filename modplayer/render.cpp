@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Render states: a song's own tick engine and mixer run in step, each tick's changes at its exact frame, written as 16-bit or float frames until the song's end.
 #include "mixer.h"
 

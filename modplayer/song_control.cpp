@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Songs started, restarted, paused and stopped, track requests, and a module's end: the engine's work behind the interface and the tick.
 #include "player_internal.h"
 

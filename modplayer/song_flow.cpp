@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How a song moves from row to row (jumps, breaks, loops, delays, tempo) and how long a tick lasts, for the tick engine and for measuring a song's length.
 #include "player_internal.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tick's clock: the timer entry that runs each tick, the timer at the tempo's period, and manual ticks.
 #include "player_internal.h"
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Draws the game's application icon from the datafile's own tile art, as PNG files for the hicolor theme.
 
 Usage: make_icons.py OUTDIR NAME

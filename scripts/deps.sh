@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian 12 packages that are missing: those building and running the game needs, and
 # with --tests also those the tests, the source checks and the packaging need.
 #   bash scripts/deps.sh           # the play command's set

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Source checks run before any build: the C and C++ sources in the house style (.clang-format),
 # the Python free of pyflakes findings, the shell scripts free of shellcheck warnings. Every
 # finding is printed as FILE:LINE:COLUMN; any finding fails the run. (The fourth check, no

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs what is missing, checks the sources (scripts/guards.sh), builds everything with
 # AddressSanitizer and UndefinedBehaviorSanitizer, runs every unit and end-to-end test, runs the
 # end-to-end tests again on the optimised game, then the player's thread tests under

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Windows program (32-bit quorvex.exe with quorvex.dat beside it) and runs its smoke
 # test under Wine. Changes the machine: enables source packages for the Debian archive entry and
 # the i386 architecture, and installs mingw-w64 and Wine.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Window curves of a render (RMS, spectral centroid, chroma) through a small FFT, and their comparison at the best lag per stretch.
 #include "audio_measures.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loudness, brightness and pitch-class curves of a stereo render, and how closely two renders' curves agree.
 #ifndef QVMOD_AUDIO_MEASURES_H
 #define QVMOD_AUDIO_MEASURES_H

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Fetches the tracker modules that Debian's game data packages ship and runs module_compare over them.
 #
 #   tools/compare_real_modules.sh BUILD [CACHE] [module_compare options...]

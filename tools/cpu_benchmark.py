@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """The game's processor use on each screen: CPU time from /proc over a stretch of wall-clock time.
 
 Runs the built game under a private Xvfb (through the end-to-end harness), brings it to the title,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading benchmark: QVMOD's load_mod against libxmp, libopenmpt and libmikmod on the same MOD, S3M and XM files.
 #include <benchmark/benchmark.h>
 #include <xmp.h>

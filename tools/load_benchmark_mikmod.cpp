@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libmikmod for the loading benchmark: start on the silent driver, load a module from its path, free it.
 #include "load_benchmark_mikmod.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libmikmod for the loading benchmark, behind a header of its own: mikmod.h and qvmod.h name the same things.
 #ifndef QVMOD_LOAD_BENCHMARK_MIKMOD_H
 #define QVMOD_LOAD_BENCHMARK_MIKMOD_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Allegro's display-less system driver made whole: mutexes, timer thread, and a digital driver that mixes only when asked or Allegro's own.
 #include "manual_mixer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Allegro without a display: its software mixer run by the caller in step with hand-driven ticks, or its own sound drivers.
 #ifndef QVMOD_MANUAL_MIXER_H
 #define QVMOD_MANUAL_MIXER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // modconv: writes any module the QVMOD library loads (QVM, MOD, S3M, XM, Unreal packages) as a QVM file.
 #include <cerrno>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Module to QVM conversion (load, adjust, write) and a field-by-field comparison of two modules.
 #include "modconv_core.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Module to QVM conversion and the comparison that proves a conversion kept the module.
 #ifndef QVMOD_MODCONV_CORE_H
 #define QVMOD_MODCONV_CORE_H

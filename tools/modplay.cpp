@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // modplay: prints a module's information and length, renders it to WAV, or plays it through the QVMOD library on Allegro's sound.
 #include <algorithm>
 #include <cerrno>

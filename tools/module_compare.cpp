@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // module_compare: renders modules with QVMOD, libopenmpt and libxmp and prints how closely their loudness, pitch classes and brightness agree.
 #include <libopenmpt/libopenmpt.h>
 #include <libopenmpt/libopenmpt_ext.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rendering a module into a 16-bit stereo WAV file through the tick engine and the hand-run mixer.
 #include "module_render.h"
 

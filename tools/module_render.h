@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A module played through the tick engine and Allegro's mixer, driven by hand, into a WAV file.
 #ifndef QVMOD_MODULE_RENDER_H
 #define QVMOD_MODULE_RENDER_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MOD, S3M and XM byte images from plain descriptions, Unreal wrappers, and realistic generated modules.
 #include "module_writers.h"
 

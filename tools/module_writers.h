@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writers for MOD, S3M and XM byte images (and Unreal package wrappers), for tests and the loading benchmark.
 #ifndef QVMOD_MODULE_WRITERS_H
 #define QVMOD_MODULE_WRITERS_H

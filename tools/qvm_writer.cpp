@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // QVM writer: the byte image of a QVMOD module as load_qvm reads it (little-endian, packed planes).
 #include "qvm_writer.h"
 

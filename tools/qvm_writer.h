@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // QVM writer: serialises an in-memory QVMOD module into the QVM byte image that load_qvm reads.
 #ifndef QVM_WRITER_H
 #define QVM_WRITER_H

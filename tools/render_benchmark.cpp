@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Rendering benchmark: real-time factor of the render API on generated 4-, 10- and 32-channel modules at each interpolation, beside libopenmpt and libxmp on the same files, and of the hand-run Allegro mixer.
 #include <benchmark/benchmark.h>
 

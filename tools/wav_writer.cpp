@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // WAV and raw 16-bit stereo output, little-endian whatever the machine, to files and pipes.
 #include "wav_writer.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // 16-bit stereo sound written as it comes, as a WAV file or raw frames, to a file or to a pipe.
 #ifndef QVMOD_WAV_WRITER_H
 #define QVMOD_WAV_WRITER_H

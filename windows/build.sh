@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds the Windows program: Allegro 4.4 from Debian's source package (static, core only, with
 # windows/allegro-windows-input.patch), then quorvex.exe cross-compiled with mingw-w64 for i686,
 # and the folder to ship: quorvex.exe with the Linux-built quorvex.dat and patches.dat beside it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Prepares a Debian 12 machine for the Windows build: source packages for the Debian archive,
 # the i386 architecture (32-bit Wine), the mingw-w64 cross compiler, Wine and the smoke-test tools.
 set -euo pipefail

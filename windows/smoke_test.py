@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Smoke test of quorvex.exe under Wine: starts, draws, takes keys and clicks, writes its files, exits.
 
 Usage: python3 windows/smoke_test.py PATH/quorvex.exe   (quorvex.dat beside it)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # CMake toolchain for 32-bit Windows programs from Debian's mingw-w64 cross compiler (posix threads).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)

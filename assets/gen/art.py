@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The datafile's pictures: tiles, frame pieces, buttons, fill patterns, logo, title and credits screens."""
 import math
 

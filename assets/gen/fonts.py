@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Font grid images (Allegro's grabber layout) rendered from DejaVu typefaces."""
 from PIL import Image, ImageDraw, ImageFont
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Writes every source file of quorvex.dat into a folder, with a manifest in item order.
 
 Usage: make_sources.py OUTDIR [--module FILE.qvm]

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The credits song as a Standard MIDI file (type 1), written note by note."""
 import struct
 

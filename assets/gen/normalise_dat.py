@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Checks a packed quorvex.dat against its manifest and clears the palette's padding bytes.
 
 dat leaves the fourth byte of every palette entry uninitialised; zeroing it

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The game palette PAL_GAME: fixed role colours plus ramps for the generated art."""
 
 # Role colours: every palette index the game draws with by number.  Each entry

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The four sound effects, synthesised as 16-bit mono WAV files."""
 import math
 import struct

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Composes the game's music, a four-channel period module with synthesised samples, and writes it as QVM.
 #include <allegro.h>
 

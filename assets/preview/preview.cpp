@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Draws mock-ups of the game's screens from quorvex.dat into PCX files, to judge the art in place.
 #include <allegro.h>
 

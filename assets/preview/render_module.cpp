@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Renders the datafile's game module to a WAV file through the player and Allegro's software mixer, without a display.
 #include <allegro.h>
 

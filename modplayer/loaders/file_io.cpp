@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Module file input: byte-order readers and writers over Allegro packed files, and the allocator.
 #include "loader_common.h"
 

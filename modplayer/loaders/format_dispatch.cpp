@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Module files by name: the one detector table, walked in order to load or describe a file, and the Unreal package search.
 #include "loader_common.h"
 

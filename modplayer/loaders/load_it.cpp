@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Impulse Tracker modules (IT): recognised and described, but loading is refused.
 #include "loader_common.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // QVM modules: the reader, the signature test and the information query.
 #include "loader_common.h"
 

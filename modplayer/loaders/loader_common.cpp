@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers shared by the format readers: whole-file reading, bounded cursor, module building and checks.
 #include "loader_common.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the format readers share: the library's constants, the file image in memory, bounded reads, module building.
 #ifndef QVMOD_LOADER_COMMON_H
 #define QVMOD_LOADER_COMMON_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The MOD reader's parts (header, patterns, samples) and what they hand each other.
 #ifndef QVMOD_MOD_FORMAT_H
 #define QVMOD_MOD_FORMAT_H

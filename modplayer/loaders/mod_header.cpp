@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MOD files (15 and 31 samples): the song header, the signature table, the two detectors, the information query and the reader's order of parts.
 #include "mod_format.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MOD patterns: 64 rows of four-byte cells, Amiga periods turned into pitches.
 #include "mod_format.h"
 

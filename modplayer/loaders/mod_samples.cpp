@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MOD samples: signed 8-bit frames turned into Allegro's form, and their repeat loops.
 #include "mod_format.h"
 

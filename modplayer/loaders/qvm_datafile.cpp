@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "QVM " datafile object type: QVM modules inside Allegro datafiles, and the silent module that stands in for a damaged one.
 #include "loader_common.h"
 

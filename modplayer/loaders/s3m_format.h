@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The S3M reader's parts (header, patterns, samples) and the context one load passes between them.
 #ifndef QVMOD_S3M_FORMAT_H
 #define QVMOD_S3M_FORMAT_H

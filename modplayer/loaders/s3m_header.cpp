@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // S3M modules, plain or inside an Unreal package: the song header, the detector, the information query and the reader's order of parts.
 #include "s3m_format.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // S3M patterns: the command tables, the note pitches, the channel scan and map, and the packed pattern decoder.
 #include "s3m_format.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // S3M samples: the instrument headers that hold them, their frames in Allegro's 8-bit form and their loops.
 #include "s3m_format.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The XM reader's parts (header, patterns, instruments, samples) and what they hand each other.
 #ifndef QVMOD_XM_FORMAT_H
 #define QVMOD_XM_FORMAT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // XM instruments: note maps, envelopes made safe, automatic vibrato and the sample headers.
 #include "xm_format.h"
 

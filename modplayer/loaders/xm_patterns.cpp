@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // XM patterns: the command tables, the packed cell decoders and the reading of the stored patterns.
 #include "xm_format.h"
 

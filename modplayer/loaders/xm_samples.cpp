@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // XM samples: delta-coded frames decoded to Allegro's 8-bit form, loops and the silent sample.
 #include "xm_format.h"
 

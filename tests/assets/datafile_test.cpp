@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Checks the built quorvex.dat: every item's kind and index, and the sizes and colours the screens rely on.
 #include <allegro.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Plays the datafile's game module tick by tick through Allegro's mixer: its length, its loop and its levels.
 #include <allegro.h>
 

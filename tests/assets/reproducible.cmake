@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Builds quorvex.dat a second time from the same sources and compares it byte for byte with the built one.
 # Arguments: -DMODGEN= -DPYTHON= -DDAT= -DGEN= (generator folder) -DPACK= -DWORK= -DBUILT=
 file(REMOVE_RECURSE "${WORK}")

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Test shim loaded with LD_PRELOAD: writes to the game's own files ("*.tmp", "*.svg", "*.hsc") go
  * out a byte at a time with a pause after each, and renaming a "*.tmp" file pauses before and after,
  * so that a test can kill the game at any point of a save. Only writes of a saved game's or a

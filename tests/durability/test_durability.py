@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Durability of the game's files: whatever moment the game is killed at, during or after a save,
 a reset of the table or the exit, each file is either its old or its new complete version; a full
 disk, a lost display, a broken pipe, a slow disk or another user's files lose nothing.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Measuring the sound the game sends to a WAV capture while it runs."""
 
 import array

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The game's screens for the end-to-end tests: runs the real game and drives it like a player.
 
 A Session (on the X11 driver, x11driver.py) starts Xvfb on a free display, gives the game a

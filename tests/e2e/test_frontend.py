@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The front end: help over the play screen and the credits."""
 
 import os

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The options screen end to end: every control to its limits, and the settings in a new game."""
 
 import os

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Saved games end to end: save to a typed name, load it in a later game, and the refusals."""
 
 import os

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """High scores end to end: a finished game enters a typed name; a reset asks, then writes the defaults."""
 
 import os

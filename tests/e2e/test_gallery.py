@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Screenshots of every screen, as a player sees them, into BUILD/gallery for looking at the art in place.
 
 Each picture is the window's pixels read from the X server (PNG when Debian's Python has PIL,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """A gamepad, read by the game's own joystick driver through the device node: menus and a game."""
 
 import time

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The game from the keyboard alone (the pointer never moved), and keys of the player's own."""
 
 import os

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """The game's module plays during a game and stops at game over; each volume sets what it names."""
 
 import math

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Playing: the menu, a piece in the well, the keys, pause, leaving, and game over."""
 
 import time

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """Start-up, the title screen, screenshots and the ways out of the program."""
 
 import os

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """X11 driver: a program's window on a private Xvfb, worked with xdotool and read back with xwd.
 
 Knows nothing of the program it drives: start_xvfb() gives a private display, X11Window finds a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game record's well and piece arrays, the piece catalogue and the random pieces.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Button geometry and labels.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The game's command line: the options it takes and what it refuses.
 #include <gtest/gtest.h>
 

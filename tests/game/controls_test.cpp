@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Keys, pad and focus: what the play actions and the screens make of each press.
 #include <gtest/gtest.h>
 

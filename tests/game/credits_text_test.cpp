@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The credits' eighteen lines and the scroll that wraps once the block has left the top.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The high-score table's file: defaults, reading whole or short files, and replacing it safely.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // High-score qualification and insertion, the name entry's keys and the table's rows.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A test fixture that starts from the default settings and gives the globals back afterwards.
 #ifndef QUORVEX_TEST_KEPT_SETTINGS_H
 #define QUORVEX_TEST_KEPT_SETTINGS_H

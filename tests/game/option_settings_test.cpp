@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The options screen's controls: their limits, toggles and side effects.
 #include <gtest/gtest.h>
 

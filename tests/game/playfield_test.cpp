@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Drawing the play field on memory bitmaps with the real datafile.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rules on the global record: fitting, turning, locking, removing rows, scoring, spawning.
 #include <gtest/gtest.h>
 

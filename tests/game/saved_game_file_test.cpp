@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Saved-game files: the exact bytes, loading back, refusing what is not a saved game, safe writing.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The settings kept in quorvex.cfg: what a file's text gives, and what is written reading back.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The temporary files a failed or finished write may not leave behind in a test's folder.
 #ifndef QUORVEX_TEST_TEMPORARY_NAMES_H
 #define QUORVEX_TEST_TEMPORARY_NAMES_H

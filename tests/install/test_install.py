@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """cmake --install puts the game where Debian puts games; it runs from anywhere; the uninstall leaves nothing."""
 
 import os

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Damaged and hostile files: truncations, random corruption and absurd header values, for every reader.
 #include <cstring>
 #include <functional>

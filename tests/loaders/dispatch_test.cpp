@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Format detection and dispatch: detector answers, their order, Unreal packages, information records, errors.
 #include <cstring>
 #include <string>

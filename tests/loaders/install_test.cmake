@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Installs the library into a scratch prefix, checks the installed headers, and builds the example
 # against it twice: through find_package(qvmod) and through pkg-config; the tools run from the
 # prefix with their manual pages.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared pieces of the loader tests: the readers' promises, cut samples and song starts.
 #ifndef QVMOD_LOADER_SUPPORT_H
 #define QVMOD_LOADER_SUPPORT_H

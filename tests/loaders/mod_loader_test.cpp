@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MOD reader: signatures, cells, samples and loops, pattern count, restart repair, truncated files.
 #include "loader_support.h"
 

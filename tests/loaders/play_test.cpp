@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loaded modules played tick by tick: whatever a file held, the player reads only what exists.
 #include <algorithm>
 #include <random>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // S3M reader: orders, channel numbering and pans, note and command conversion, samples, damaged files.
 #include <cstring>
 

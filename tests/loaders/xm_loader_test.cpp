@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // XM reader: header, orders, packed cells, commands, instruments and envelopes, samples, damaged files.
 #include <cstring>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The "QVM " datafile object with damaged module data: the datafile still loads (Allegro 4.4 frees
 // its object table twice when an object loader fails), the module is a silent one, nothing leaks.
 #include <gtest/gtest.h>

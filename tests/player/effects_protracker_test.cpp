@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ProTracker effects driven tick by tick: arpeggio, slides, tone portamento, vibrato, tremolo,
 // volume slides, sample offset, speed and tempo, and the extended sub-commands.
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Song position commands over whole songs: position jump, pattern break, pattern loop, the
 // order positions and rows they visit, and the song length measured without playing.
 #include <array>

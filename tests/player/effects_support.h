@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Helpers for the effect tests: tiny period and note modules, cells, and the voice values to expect.
 #ifndef QVMOD_TEST_EFFECTS_SUPPORT_H
 #define QVMOD_TEST_EFFECTS_SUPPORT_H

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // XM effects, key off, fade-out and the instrument envelopes, driven tick by tick.
 #include <algorithm>
 #include <cstdlib>

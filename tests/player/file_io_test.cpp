@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File input primitives: byte order, end of file, the re-opening seek, writers and the allocator.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Player interface: installation limits, clamps, null modules, pause and resume, track requests,
 // sample lookup and destroying the playing module.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pitch tables and conversions: table values, the three note-to-period modes, frequencies, note grid.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Fixture for tests that play modules by hand on the player's reserved voices.
 #ifndef QVMOD_TEST_PLAYER_FIXTURE_H
 #define QVMOD_TEST_PLAYER_FIXTURE_H

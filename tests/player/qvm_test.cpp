@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // QVM modules: byte layout read and written, packed planes, limits refused or clipped, detection,
 // information, load_mod, and the "QVM " datafile object.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The render path: where songs end, ticks at their exact frames, seeks, click removal, saturation and the channel controls.
 #include <gtest/gtest.h>
 

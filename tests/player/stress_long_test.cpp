@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every interface function in random order against the real timer at its highest rate, for as
 // long as QVX_STRESS_SECONDS says (3 s by default; hours by hand under ThreadSanitizer).
 // QVX_STRESS_SEED repeats a run; the seed used is printed.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Interface calls from the main thread racing the player's real timer, and modules freed while a
 // thread mixes their voices: must stay clean under the address and thread sanitizers (no use
 // after free, no data race, no deadlock).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Cost of one tick of the player per active channel, and a check that a tick allocates nothing.
 // Run by hand, preferably on the real mixer: tests/support/with-xvfb.sh qvmod_tick_benchmark
 #include <benchmark/benchmark.h>

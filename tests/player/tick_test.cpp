@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Tick engine driven by hand: row advance, pattern delay, end of song, note triggers, volume and pan;
 // and on the real timer thread, which never calls the heap.
 #include <allegro.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Voices stay inside their samples on Allegro's real mixer: ping-pong loops, very high pitches,
 // short loops played fast. Found by the fuzz harnesses; the mixer reads what the positions say.
 #include <chrono>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Test shim loaded with LD_PRELOAD: a gamepad on the joystick device node. Opening
  * /dev/input/js0 opens the FIFO named by QVX_FAKE_JOYSTICK instead (read and write, so it never
  * reads as ended), and the queries the library's Linux driver makes on it (version, axes, buttons)

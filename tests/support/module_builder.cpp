@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Modules for the tests: small ones built in memory, and loading a file image.
 #include "module_builder.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Modules for the tests: small ones built in memory (allocated the way loaders do, so destroy_mod frees them), their owner, and loading a file image.
 #ifndef QVMOD_TEST_MODULE_BUILDER_H
 #define QVMOD_TEST_MODULE_BUILDER_H

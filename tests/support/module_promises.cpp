@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The loaded-module check, field by field, with the heap's own block sizes where a sanitizer knows them.
 #include "module_promises.h"
 

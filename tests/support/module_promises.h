@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The check that a loaded module keeps what the player relies on, shared by the loader tests,
 // the fuzz harnesses and the loaded-module play tests.
 #ifndef QVX_TEST_MODULE_PROMISES_H

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Writes qvx_formats.py, the game's file sizes, names, signatures and palette roles as the C++
 # headers define them, for the Python tests: cmake -DSOURCE=REPO -DOUT=FILE -P qvx_formats.cmake
 set(headers game/Quorvex.h game/GameData.h game/Board.h game/HighScoreTable.h game/SavedGameFile.h

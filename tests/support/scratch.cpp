@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Temporary files and folders: unique names from mkstemp and mkdtemp, removal on destruction.
 #include "scratch.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Temporary files and folders for tests and fuzz harnesses, removed when they go out of scope.
 #ifndef QVX_TEST_SCRATCH_H
 #define QVX_TEST_SCRATCH_H

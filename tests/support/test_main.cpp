@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one GoogleTest entry of the unit tests, with Allegro brought up as the executable asks:
 //   QVX_TEST_SOUND_VOICES=a,b,...  Allegro with its timer and a real digital driver, reserving the
 //                                  first voice count the driver accepts;

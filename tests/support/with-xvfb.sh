@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Runs a command under a private Xvfb display with a private HOME whose ALSA default device is the
 # null device (or a WAV capture when QVX_CAPTURE_WAV names a file); cleans up both afterwards.
 # Usage: with-xvfb.sh COMMAND [ARGS...]

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Sends a window the delete request that a window manager sends when its close button is pressed. */
 #include <stdio.h>
 #include <stdlib.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The comparison measures on signals made in code, and the probe songs loading as the player expects.
 #include <cmath>
 #include <functional>

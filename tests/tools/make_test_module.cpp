@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes one module of each format (and an Unreal package), and MODs of known timing, into a directory, for the tool tests.
 #include <array>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // QVM conversion: every reader's modules survive writing and reloading; the comparison notices changes.
 #include <gtest/gtest.h>
 

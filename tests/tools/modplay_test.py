@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 """modplay as a listener meets it: the level of a render, and playing in a terminal with no display."""
 
 import array

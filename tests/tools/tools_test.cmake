@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs modconv, and modplay --info, --duration and --render, on modules made by the writers; fails on any wrong answer.
 execute_process(COMMAND ${MAKE} ${DIR} RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Plays a module file with the installed QVMOD library: the example of modplayer/README.md. */
 #include <allegro.h>
 #include <qvmod.h>
