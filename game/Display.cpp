@@ -38,6 +38,28 @@ bool PictureChanged()
     return false;
 }
 
+// The picture enlarged into the frame: every pixel repeated `scale` times across, every row
+// `scale` times down. Several times faster than the library's general stretch, which steps a
+// fraction per pixel; at scale 2 and more this copy is most of a redrawn screen's cost.
+void EnlargePicture(int scale)
+{
+    if (bitmap_color_depth(picture) != 8 || bitmap_color_depth(frame) != 8) {
+        stretch_blit(picture, frame, 0, 0, GAME_W, GAME_H, 0, 0, frame->w, frame->h);
+        return;
+    }
+    for (int y = 0; y < GAME_H; y++) {
+        const unsigned char *in = picture->line[y];
+        unsigned char *out = frame->line[y * scale];
+        if (scale == 2) {
+            for (int x = 0; x < GAME_W; x++) out[2 * x] = out[2 * x + 1] = in[x];
+        } else {
+            for (int x = 0; x < GAME_W; x++) std::memset(out + x * scale, in[x], scale);
+        }
+        for (int k = 1; k < scale; k++)
+            std::memcpy(frame->line[y * scale + k], out, GAME_W * scale);
+    }
+}
+
 void Present(bool force)
 {
     if (picture == nullptr) return;
@@ -51,7 +73,7 @@ void Present(bool force)
     if (!force && !moved && !PictureChanged()) return;
 
     blit(picture, shown, 0, 0, 0, 0, GAME_W, GAME_H);
-    stretch_blit(picture, frame, 0, 0, GAME_W, GAME_H, 0, 0, frame->w, frame->h);
+    EnlargePicture(screen_scale);
     if (pointer) {
         const int s = screen_scale;
         stretch_sprite(frame, arrow, mx - origin_x - arrow_focus_x * s,

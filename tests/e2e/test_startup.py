@@ -163,10 +163,12 @@ class Options(unittest.TestCase):
             game.window, game.origin = game.root_window(), (60, 70)
             shot = game.screenshot()
             game.move(-25, -30, after=0.5)  # the pointer out of the picture
-            rows = game.grab()[2]
-            self.assertEqual([(x, y) for y in range(480) for x in range(640)
-                              if not same_colour(rows[y][x], shot.rgb(x, y))][:5], [], "the picture, whole")
-            self.assertEqual({rows[240][640], rows[480][320], rows[480][640]}, {(0, 0, 0)}, "black beyond it")
+            rows = game.grab(whole=True)[2]
+            self.assertEqual([(x, y) for y in range(960) for x in range(1280)
+                              if not same_colour(rows[70 + y][60 + x], shot.rgb(x // 2, y // 2))][:5], [],
+                             "the picture, whole, each pixel shown as a 2x2 block")
+            self.assertEqual({rows[0][0], rows[550][1340], rows[1030][700], rows[1030][1340]}, {(0, 0, 0)},
+                             "black around it")
             game.click_box(*TITLE_PLAY_GAME)
             wait_for_menu(game, shot.palette)
 

@@ -241,13 +241,13 @@ class X11Window:
 
     # -- output ---------------------------------------------------------------------------------
 
-    def grab(self):
+    def grab(self, whole=False):
         """Reads the window's pixels from the X server as RGB rows, in program coordinates: at a
-        larger scale, one window pixel of each program pixel."""
+        larger scale, one window pixel of each program pixel (every window pixel with whole)."""
         raw = subprocess.run(["xwd", "-silent", "-id", self.window], env=self.x_env(), check=True,
                              stdout=subprocess.PIPE, timeout=DEFAULT_TIMEOUT).stdout
         width, height, rows = read_xwd_rgb(raw)
-        if self.scale == 1 and self.origin == (0, 0):
+        if whole or (self.scale == 1 and self.origin == (0, 0)):
             return width, height, rows
         x0, y0 = self.origin
         rows = [row[x0::self.scale] for row in rows[y0::self.scale]]
