@@ -5,6 +5,7 @@
 #include "Events.h"
 #include "GameData.h"
 #include "Input.h"
+#include "Pacing.h"
 #include "Quorvex.h"
 #include "Sound.h"
 
@@ -44,7 +45,7 @@ void ViewCredits()
         blit(temp_buffer, screen, 0, 0, 0, 0, GAME_W, GAME_H);
         PresentScreen();
         y = NextCreditsY(y, GAME_H);
-        PollPad();
+        PollPad(TickCount());
     } while (!PressWaiting() && !QuitRequested());
 
     StopSong();

@@ -44,5 +44,5 @@ void WaitForTick()
     tick_signal.wait_for(lock, LONGEST_WAIT,
                          [seen] { return ticks.load(std::memory_order_relaxed) != seen; });
     lock.unlock();
-    PollPad();
+    PollPad(TickCount());
 }

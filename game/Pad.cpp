@@ -7,8 +7,6 @@
 #include <cstdlib>
 #include <initializer_list>
 
-#include "Pacing.h"
-
 PadSettings pad_settings;
 
 namespace {
@@ -83,7 +81,7 @@ void InstallPad()
     pad_installed = install_joystick(JOY_TYPE_AUTODETECT) == 0 && num_joysticks > 0;
 }
 
-void PollPad()
+void PollPad(unsigned tick)
 {
     if (!pad_installed || poll_joystick() != 0) return;
     const JOYSTICK_INFO &pad = joy[0];
@@ -92,7 +90,7 @@ void PollPad()
     for (int b = 0; b < pad.num_buttons && b < PAD_BUTTON_MAX; b++)
         state.buttons[b] = pad.button[b].b != 0;
     PadPress made[PAD_BUTTON_MAX + 1];
-    const int n = presses.Update(state, TickCount(), made, PAD_BUTTON_MAX + 1);
+    const int n = presses.Update(state, tick, made, PAD_BUTTON_MAX + 1);
     for (int i = 0; i < n && queued < QUEUE_SIZE; i++) queue[queued++] = made[i];
 }
 

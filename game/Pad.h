@@ -58,8 +58,9 @@ private:
 
 // Starts the library's joystick support; without a pad, or when it fails, the pad does nothing.
 void InstallPad();
-// Reads the first pad and queues its presses; called once a tick by the screen loops.
-void PollPad();
+// Reads the first pad and queues its presses, at `tick` of the game timer (which times a held
+// direction's repeat); called once a tick by the screen loops.
+void PollPad(unsigned tick);
 // The oldest queued press; false when there is none.
 bool TakePadPress(PadPress &press);
 bool PadPressQueued();
