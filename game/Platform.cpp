@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // What differs between the platforms the game builds for: graphics drivers, the window's class,
-// signals, the loss of the display, the sound system's own messages, the library's thread wake-ups.
+// signals, the loss of the display, the window's events, the sound system's own messages, the
+// library's thread wake-ups.
 #include "Platform.h"
 
 #include <allegro.h>
@@ -20,6 +21,7 @@
 #endif
 #ifdef ALLEGRO_WITH_XWINDOWS
 #include <xalleg.h>
+#include <allegro/platform/aintunix.h>
 #endif
 #ifdef ALLEGRO_WITH_ALSADIGI
 #include <dlfcn.h>
@@ -96,9 +98,33 @@ void PlatformOnDisplayLost(void (*last_words)())
     XSetIOErrorHandler(OnDisplayConnectionLost);
 }
 
+namespace {
+
+// The library's window thread reads the window's events every 10 ms, and each time first waits
+// for the X server to answer a round trip, whether or not anything happened. This reads them the
+// same way when the connection has some (or while the pointer is held for relative motion, which
+// the library times in these passes); otherwise it only sends what is waiting to be drawn.
+// Called by the library with its display lock held.
+void ReadWindowEventsWhenAny()
+{
+    if (_xwin.display == nullptr) return;
+    if (_xwin.mouse_warped || XEventsQueued(_xwin.display, QueuedAfterFlush) > 0)
+        _xwin_private_handle_input();
+}
+
+}  // namespace
+
+void PlatformQuietWindowEvents()
+{
+    // A graphics driver with its own event reader keeps it.
+    if (_xwin_input_handler == nullptr) _xwin_input_handler = ReadWindowEventsWhenAny;
+}
+
 #else
 
 void PlatformOnDisplayLost(void (*)()) {}
+
+void PlatformQuietWindowEvents() {}
 
 #endif
 void PlatformSetWindowClass(const char *name, const char *window_class)

@@ -31,6 +31,11 @@ void PlatformSetWindowClass(const char *name, const char *window_class);
 // platform has nothing to add.
 std::string PlatformNoDisplayReason();
 
+// Lets the library's window thread read the window's events without asking the window system for
+// a round trip when there are none (a wake-up of the window system every 10 ms otherwise). Called
+// once the graphics mode is set; nothing where the platform has no such cost.
+void PlatformQuietWindowEvents();
+
 // Keeps the sound system's own error lines off standard error (the game says itself when sound
 // cannot start). Called after the library is installed and before the sound is.
 void PlatformQuietSoundErrors();

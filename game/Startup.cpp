@@ -212,6 +212,7 @@ int QuorvexMain(int argc, char *argv[])
         allegro_message("Error setting graphics mode\n%s\n", allegro_error);
         return 1;
     }
+    PlatformQuietWindowEvents();
     set_window_title(GAME_TITLE);
     InstallQuitAndFocusHandlers();
     PlatformOnDisplayLost(SaveResults);
