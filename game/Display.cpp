@@ -9,6 +9,7 @@
 
 #include <allegro/internal/aintern.h>
 
+#include "DrawnLines.h"
 #include "Events.h"
 #include "Pacing.h"
 #include "Platform.h"
@@ -31,11 +32,21 @@ bool shown_pointer = false;
 int shown_mouse_x = -1, shown_mouse_y = -1;
 bool exit_hook_registered = false;
 
-bool PictureChanged()
+// Brings `shown` up to the picture on the lines drawn on since the last call (every line, where
+// drawing cannot be watched); true if any of them now differs from what was shown. Lines drawn
+// over with what they held do not count.
+bool TakePictureChanges()
 {
-    for (int y = 0; y < GAME_H; y++)
-        if (std::memcmp(picture->line[y], shown->line[y], GAME_W) != 0) return true;
-    return false;
+    if (!TakeAnyLineDrawn()) return false;
+    const std::size_t row =
+        static_cast<std::size_t>(GAME_W) * BYTES_PER_PIXEL(bitmap_color_depth(picture));
+    bool changed = false;
+    for (int y = 0; y < GAME_H; y++) {
+        if (!TakeLineDrawn(y) || std::memcmp(picture->line[y], shown->line[y], row) == 0) continue;
+        std::memcpy(shown->line[y], picture->line[y], row);
+        changed = true;
+    }
+    return changed;
 }
 
 // The picture enlarged into the frame: every pixel repeated `scale` times across, every row
@@ -70,9 +81,9 @@ void Present(bool force)
     const int mx = mouse_x, my = mouse_y;
     const bool moved =
         pointer != shown_pointer || (pointer && (mx != shown_mouse_x || my != shown_mouse_y));
-    if (!force && !moved && !PictureChanged()) return;
+    const bool changed = TakePictureChanges();
+    if (!force && !moved && !changed) return;
 
-    blit(picture, shown, 0, 0, 0, 0, GAME_W, GAME_H);
     EnlargePicture(screen_scale);
     if (pointer) {
         const int s = screen_scale;
@@ -113,6 +124,7 @@ bool MakePicture(int scale)
     if (!picture || !shown || !frame || !no_pointer || !arrow) return false;
     clear_bitmap(picture);
     clear_bitmap(shown);
+    WatchDrawing(picture);
     clear_to_color(no_pointer, bitmap_mask_color(no_pointer));
     blit(mouse_sprite, arrow, 0, 0, 0, 0, arrow->w, arrow->h);
     arrow_focus_x = mouse_x_focus;
@@ -197,6 +209,7 @@ void ShutDownDisplay()
         window_screen = nullptr;
         set_mouse_sprite(nullptr);
     }
+    StopWatchingDrawing();
     FreeBitmap(picture);
     FreeBitmap(shown);
     FreeBitmap(frame);
