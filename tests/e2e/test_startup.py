@@ -163,23 +163,20 @@ class Options(unittest.TestCase):
             game.window, game.origin = game.root_window(), (60, 70)
             shot = game.screenshot()
             game.move(-25, -30, after=0.5)  # the pointer out of the picture
+            rows = game.grab(whole=True)[2]
 
-            def differences(shot):
-                rows = game.grab(whole=True)[2]
+            def differences(shot, rows):
                 return [(x, y) for y in range(960) for x in range(1280)
                         if not same_colour(rows[70 + y][60 + x], shot.rgb(x // 2, y // 2))][:5]
-
-            self.assertEqual(differences(shot), [], "the picture, whole, each pixel shown as a 2x2 block")
-            rows = game.grab(whole=True)[2]
+            self.assertEqual(differences(shot, rows), [], "the picture, whole, each pixel shown as a 2x2 block")
             self.assertEqual({rows[0][0], rows[550][1340], rows[1030][700], rows[1030][1340]}, {(0, 0, 0)},
                              "black around it")
             game.click_box(*TITLE_PLAY_GAME)
             wait_for_menu(game, shot.palette)
-            # Back on the title, drawn over the menu, the window shows the title again, whole.
-            game.key("Escape")
+            game.key("Escape")  # the title drawn again over the menu reaches the window whole
             game.move(-25, -30, after=0.5)
             again = game.screenshot()
-            wait_until(lambda: not differences(again), timeout=10, what="the title shown whole again")
+            wait_until(lambda: not differences(again, game.grab(whole=True)[2]), timeout=10, what="the title again")
 
 
 class StartUpFailures(unittest.TestCase):
